@@ -1,0 +1,26 @@
+#pragma once
+// Whole-file routines. Every failure is reported by the result, never thrown.
+
+#include <optional>
+#include <string>
+
+namespace qv {
+
+// The whole file as bytes; nothing when it cannot be read.
+std::optional<std::string> tryReadFile(const std::string& path);
+
+// The whole file as bytes; empty on any error.
+std::string readFile(const std::string& path);
+
+// Replaces the file with `text`, atomically: the text goes to a temporary file
+// in the same folder, which is flushed and renamed over the old one, so the old
+// content survives any failure. True on success.
+[[nodiscard]] bool writeFile(const std::string& path, const std::string& text);
+
+// True when the file was deleted.
+[[nodiscard]] bool deleteFile(const std::string& path);
+
+bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);
+
+}  // namespace qv
