@@ -1,0 +1,65 @@
+#pragma once
+// Where the program's files live. Portable (a file named "portable" beside the
+// executable): the executable's folder holds everything. Installed: the files
+// that ship with the program are read from <prefix>/share/quorvane and
+// everything the program writes or the user adds goes to the data folder.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+struct Folders {
+    // Files the program writes and the user adds (settings, state, logs,
+    // alarm groups, own language files and colour schemes). No trailing "/".
+    std::string programFolder;
+    // Files that ship with the program (language files, colour schemes,
+    // icons, sounds, help, PlugIns/). Equal to programFolder when portable.
+    std::string shippedFolder;
+    bool portable = false;
+
+    // executablePath: the running program's file. shareDir: <prefix>/share/quorvane.
+    // dataHome: $XDG_DATA_HOME or ~/.local/share. Installed, the program folder
+    // dataHome + "/quorvane" is created here (a failure shows later, when
+    // files cannot be written).
+    static Folders detect(const std::string& executablePath, const std::string& shareDir,
+                          const std::string& dataHome);
+    // Portable, both folders `f`: for tests and tools.
+    static Folders forFolder(const std::string& f);
+
+    // $XDG_DATA_HOME when set and absolute, else $HOME/.local/share; "" when
+    // neither is known.
+    static std::string dataHomeFromEnvironment();
+    // The share folder this build was configured for (<prefix>/share/quorvane).
+    static std::string installedShareDir();
+
+    // A file that ships with the program: the program folder's copy when it
+    // exists, else the shipped folder's; the program-folder path when neither
+    // has it. `name` may hold subfolders and "\" separators; an absolute
+    // name is returned unchanged.
+    std::string shippedFile(const std::string& name) const;
+
+    // Files matching a wildcard name pattern ("*.lng") in both folders, as
+    // full paths, one per file name (the program folder's copy wins), sorted
+    // by file name.
+    std::vector<std::string> listShipped(const std::string& pattern) const;
+};
+
+// "folder/pat*ern?": the regular files of the folder whose names match the
+// pattern ("*" any run of characters, "?" one character, case-sensitive), as
+// full paths sorted by file name. The pattern is split at the last "/" or
+// "\"; without one the current folder is searched and bare names come back.
+// A missing or unreadable folder gives an empty list.
+std::vector<std::string> listMatchingFiles(const std::string& pathPattern);
+
+// True when `name` matches the wildcard pattern ("*", "?"; case-sensitive).
+bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// "\" becomes "/": stored paths from the other platform's files.
+std::string toSlashPath(std::string path);
+
+// The file name's base name without its last extension ("a/English.lng" -> "English").
+std::string baseNameOf(const std::string& path);
+
+}  // namespace qv
