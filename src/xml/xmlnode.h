@@ -1,0 +1,175 @@
+#pragma once
+// The element tree every file and plug-in message is held in: a name, a text
+// value and ordered child elements held by reference. Typed values live as the
+// text of a named child; children of the same name are told apart by their
+// occurrence number `Index` (0 = the first of that name).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/datetime.h"
+
+namespace qv {
+
+class XMLNode;
+using XMLNodePtr = std::shared_ptr<XMLNode>;
+
+class XMLNode {
+public:
+    std::string name;
+    std::string Value;
+
+    XMLNode() = default;
+    XMLNode(std::string name, std::string value);
+    // Tears the subtree down without recursion, so a chain of any depth can go.
+    ~XMLNode();
+    XMLNode(const XMLNode&) = delete;
+    XMLNode& operator=(const XMLNode&) = delete;
+    XMLNode(XMLNode&&) noexcept = default;
+    XMLNode& operator=(XMLNode&&) noexcept = default;
+
+    // ---- Construction and whole-tree operations -------------------------------
+
+    // A childless node with that name and value.
+    static XMLNodePtr Create(std::string_view name = {}, std::string_view value = {});
+    // Parses the text into a new node; the parse result is dropped, so malformed
+    // text gives whatever was built. A non-empty override replaces the root's name.
+    static XMLNodePtr createFromXML(std::string_view xmlString,
+                                    std::string_view overrideRootName = {});
+    // A file that cannot be read gives an empty node.
+    static XMLNodePtr createFromFile(const std::string& path);
+
+    // Parses into this node without clearing it first: the document element's name
+    // becomes this node's name, its text and children are appended. True on failure.
+    [[nodiscard]] bool initializeFromXML(std::string_view xmlString);
+    // True when the file cannot be read or does not parse.
+    [[nodiscard]] bool initializeFromFile(const std::string& path);
+
+    // Deep copy of the whole subtree (a node placed twice is copied twice).
+    XMLNodePtr getCopy() const;
+    // "<name>" + escaped value + children + "</name>"; no declaration, no
+    // whitespace, no attributes, no self-closing form.
+    std::string toString() const;
+    // Writes toString() to the file, atomically. True on failure.
+    bool toXMLFile(const std::string& path) const;
+    // Empties the value and drops all children; the name stays.
+    void clear();
+
+    // ---- Children by position (0-based; std::out_of_range outside) ------------
+
+    std::int32_t getNumberOfNodes() const { return static_cast<std::int32_t>(children_.size()); }
+    XMLNodePtr getNodeAt(std::int32_t position) const;
+    XMLNodePtr Nodes(std::int32_t position) const { return getNodeAt(position); }
+    void setNodeAt(std::int32_t position, XMLNodePtr node);
+    // 0 to count; later children move up.
+    void addNodeAt(std::int32_t position, XMLNodePtr node);
+    void addNode(XMLNodePtr node);
+    XMLNodePtr removeNodeAt(std::int32_t position);
+    // All children in order, for range-for loops.
+    const std::vector<XMLNodePtr>& children() const { return children_; }
+
+    // ---- Children by name and occurrence --------------------------------------
+
+    std::int32_t getNumberOfNodesWithName(std::string_view name) const;
+    // Position of the Index-th child of that name, or -1.
+    std::int32_t getNodeIndex(std::string_view name, std::int32_t Index = 0) const;
+    // The child itself; if missing, a detached node parsed from the default text.
+    XMLNodePtr getNode(std::string_view name, std::int32_t Index = 0,
+                       std::string_view defaultXMLString = {}) const;
+
+    // Typed getters: the default when the child is missing or its text does not
+    // convert. A child with empty text gives "" from getString, not the default.
+    std::string getString(std::string_view name, std::int32_t Index = 0,
+                          std::string_view defaultValue = {}) const;
+    std::int16_t getInteger(std::string_view name, std::int32_t Index = 0,
+                            std::int16_t defaultValue = 0) const;
+    std::int32_t getLong(std::string_view name, std::int32_t Index = 0,
+                         std::int32_t defaultValue = 0) const;
+    bool getBoolean(std::string_view name, std::int32_t Index = 0,
+                    bool defaultValue = false) const;
+    DateTime getDate(std::string_view name, std::int32_t Index = 0,
+                     DateTime defaultValue = DateTime()) const;
+    float getSingle(std::string_view name, std::int32_t Index = 0,
+                    float defaultValue = 0.0f) const;
+    double getDouble(std::string_view name, std::int32_t Index = 0,
+                     double defaultValue = 0.0) const;
+
+    // Appending children.
+    void addXMLString(std::string_view xmlString);
+    void addString(std::string_view name, std::string_view value);
+    void addInteger(std::string_view name, std::int16_t value);
+    void addLong(std::string_view name, std::int32_t value);
+    void addBoolean(std::string_view name, bool value);
+    void addDate(std::string_view name, DateTime value);
+    void addSingle(std::string_view name, float value);
+    void addDouble(std::string_view name, double value);
+
+    // Setting: empty children of that name are appended until the Index-th
+    // exists, then its value is set. A negative Index throws std::out_of_range.
+    void setString(std::string_view name, std::string_view value, std::int32_t Index = 0);
+    void setInteger(std::string_view name, std::int16_t value, std::int32_t Index = 0);
+    void setLong(std::string_view name, std::int32_t value, std::int32_t Index = 0);
+    void setBoolean(std::string_view name, bool value, std::int32_t Index = 0);
+    void setDate(std::string_view name, DateTime value, std::int32_t Index = 0);
+    void setSingle(std::string_view name, float value, std::int32_t Index = 0);
+    void setDouble(std::string_view name, double value, std::int32_t Index = 0);
+    // setString with the node's name and value; its children are not used.
+    void setNode(const XMLNode& node, std::int32_t Index = 0);
+    void setNode(const XMLNodePtr& node, std::int32_t Index = 0);
+
+    // Removing: the child is taken out; the typed forms return its value as the
+    // matching getter reads it. removeNode gives nullptr when the child is missing.
+    XMLNodePtr removeNode(std::string_view name, std::int32_t Index = 0);
+    std::string removeString(std::string_view name, std::int32_t Index = 0,
+                             std::string_view defaultValue = {});
+    std::int16_t removeInteger(std::string_view name, std::int32_t Index = 0,
+                               std::int16_t defaultValue = 0);
+    std::int32_t removeLong(std::string_view name, std::int32_t Index = 0,
+                            std::int32_t defaultValue = 0);
+    bool removeBoolean(std::string_view name, std::int32_t Index = 0, bool defaultValue = false);
+    DateTime removeDate(std::string_view name, std::int32_t Index = 0,
+                        DateTime defaultValue = DateTime());
+    float removeSingle(std::string_view name, std::int32_t Index = 0, float defaultValue = 0.0f);
+    double removeDouble(std::string_view name, std::int32_t Index = 0,
+                        double defaultValue = 0.0);
+
+    // ---- Text and file helpers ------------------------------------------------
+
+    // Escapes "&" (first), "<", ">", double quote and "'" as the five entities.
+    static std::string stringToXMLString(std::string_view text);
+    // Appends the escaped text to `out`.
+    static void appendXMLString(std::string& out, std::string_view text);
+    // Reads the whole file into `content`. True on failure (content left unchanged).
+    static bool getFile(const std::string& path, std::string& content);
+    // Replaces the file with `content` atomically (temporary file, then rename),
+    // so a crash never leaves it half written or missing. True on failure.
+    static bool putFile(const std::string& path, const std::string& content);
+
+    // ---- Stored text forms (shared with the vectors and the model) -----------
+
+    static std::string integerToText(std::int64_t value);
+    static std::string booleanToText(bool value) { return value ? "-1" : "0"; }
+    static std::string singleToText(float value);
+    static std::string doubleToText(double value);
+    // Decimal text, optional blanks, sign, fraction (rounded half to even) and
+    // exponent; nothing when it is not a number or lies outside [min, max].
+    static bool textToInteger(std::string_view text, std::int64_t min, std::int64_t max,
+                              std::int64_t& out);
+    static bool textToBoolean(std::string_view text, bool& out);
+    static bool textToSingle(std::string_view text, float& out);
+    static bool textToDouble(std::string_view text, double& out);
+
+private:
+    // The Index-th child of that name, or nullptr.
+    XMLNode* findChild(std::string_view name, std::int32_t Index) const;
+    void checkPosition(std::int32_t position, bool allowEnd) const;
+
+    std::vector<XMLNodePtr> children_;
+
+    friend class XMLParser;
+};
+
+}  // namespace qv
