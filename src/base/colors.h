@@ -30,12 +30,12 @@ struct SystemColors {
 
 // The classic light desktop colours; for tests and tools.
 class FixedSystemColors : public SystemColors {
-public:
+  public:
     FixedSystemColors();
     std::int32_t sysColor(int index) const override;  // 0 for unknown indices
     void set(int index, std::int32_t colour);
 
-private:
+  private:
     std::array<std::int32_t, 32> colours_{};
 };
 
@@ -44,7 +44,7 @@ bool isSystemColour(std::int32_t colour);
 std::int32_t resolveColour(std::int32_t colour, const SystemColors& sys);
 
 class modColors {
-public:
+  public:
     // Both are referenced; they must outlive this object.
     modColors(const Folders& folders, const SystemColors& sys);
 
@@ -87,7 +87,7 @@ public:
     // "no colour" stays -1.
     std::int32_t shadeColour(std::int32_t colour, double factor, bool lighten) const;
 
-private:
+  private:
     const Folders& folders_;
     const SystemColors& sys_;
     std::string name_;

@@ -19,7 +19,7 @@ struct DateNames {
 };
 
 class EnglishDateNames : public DateNames {
-public:
+  public:
     std::string dayName(int weekday, bool abbreviated) const override;
     std::string monthName(int month, bool abbreviated) const override;
 };

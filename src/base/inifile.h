@@ -33,7 +33,7 @@ void clearProfileCache();
 
 // The current profile file and section, for code that reads many keys of one file.
 class modIniFileHandling {
-public:
+  public:
     // Sets the current file; usable when the path is not empty and the file exists.
     void setProfileFile(const std::string& path);
     void setProfileSection(const std::string& section);
@@ -51,7 +51,7 @@ public:
     static std::string readProfileFileValue(const std::string& file, const std::string& section,
                                             const std::string& key, const std::string& def);
 
-private:
+  private:
     std::string file_;
     std::string section_;
     bool usable_ = false;

@@ -8,7 +8,7 @@
 namespace qv {
 
 class RandomSource {
-public:
+  public:
     explicit RandomSource(std::uint32_t seed) : engine_(seed) {}
 
     void seed(std::uint32_t s) { engine_.seed(s); }
@@ -19,7 +19,7 @@ public:
     // Int(next() * n): 0..n-1; 0 when n <= 0.
     int below(int n) { return n <= 0 ? 0 : static_cast<int>(next() * n); }
 
-private:
+  private:
     std::mt19937 engine_;
 };
 

@@ -11,7 +11,7 @@
 namespace qv {
 
 class modTranslation {
-public:
+  public:
     // Both are referenced, not copied; they must outlive this object.
     modTranslation(const Folders& folders, RandomSource& random);
 
@@ -47,7 +47,7 @@ public:
     // Base names of every "*.lng" of the program and shipped folders, sorted.
     static std::vector<std::string> availableLanguages(const Folders& folders);
 
-private:
+  private:
     const Folders& folders_;
     RandomSource& random_;
     std::string lng_;
