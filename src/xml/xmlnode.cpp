@@ -1,0 +1,465 @@
+#include "xml/xmlnode.h"
+
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "base/files.h"
+#include "xml/xmlparser.h"
+
+namespace qv {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Prepares decimal text for std::from_chars: blanks trimmed, a leading "+"
+// dropped. Only plain decimal numbers pass (no "inf", "nan" or hex).
+bool prepareNumber(std::string_view& text) {
+    text = trimBlanks(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    std::size_t k = (!text.empty() && text.front() == '-') ? 1 : 0;
+    if (k >= text.size()) return false;
+    const char c = text[k];
+    return (c >= '0' && c <= '9') || c == '.';
+}
+
+template <class F>
+bool parseFloating(std::string_view text, F& out) {
+    if (!prepareNumber(text)) return false;
+    F value{};
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (ec != std::errc() || p != end || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+template <class F>
+std::string floatingToText(F value, int digits) {
+    char buf[64];
+    const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general,
+                                       digits);
+    if (ec != std::errc()) return "0";
+    return std::string(buf, p);
+}
+
+}  // namespace
+
+XMLNode::XMLNode(std::string nodeName, std::string value)
+    : name(std::move(nodeName)), Value(std::move(value)) {}
+
+XMLNode::~XMLNode() {
+    // Children that die with this node hand their own children to the pending
+    // list first, so no destructor ever recurses more than one level.
+    if (children_.empty()) return;
+    std::vector<XMLNodePtr> pending = std::move(children_);
+    children_.clear();
+    while (!pending.empty()) {
+        XMLNodePtr node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() == 1 && !node->children_.empty()) {
+            for (auto& child : node->children_) pending.push_back(std::move(child));
+            node->children_.clear();
+        }
+    }
+}
+
+// ---- Construction and whole-tree operations ---------------------------------
+
+XMLNodePtr XMLNode::Create(std::string_view nodeName, std::string_view value) {
+    return std::make_shared<XMLNode>(std::string(nodeName), std::string(value));
+}
+
+XMLNodePtr XMLNode::createFromXML(std::string_view xmlString, std::string_view overrideRootName) {
+    auto node = std::make_shared<XMLNode>();
+    (void)node->initializeFromXML(xmlString);  // malformed text gives what was built
+    if (!overrideRootName.empty()) node->name = overrideRootName;
+    return node;
+}
+
+XMLNodePtr XMLNode::createFromFile(const std::string& path) {
+    std::string content;
+    if (getFile(path, content)) return std::make_shared<XMLNode>();
+    return createFromXML(content);
+}
+
+bool XMLNode::initializeFromXML(std::string_view xmlString) {
+    return XMLParser::parse(xmlString, *this);
+}
+
+bool XMLNode::initializeFromFile(const std::string& path) {
+    std::string content;
+    if (getFile(path, content)) return true;
+    return initializeFromXML(content);
+}
+
+XMLNodePtr XMLNode::getCopy() const {
+    // Copied node by node rather than through text, so every name survives,
+    // and with an explicit stack, so depth does not matter.
+    auto copy = std::make_shared<XMLNode>(name, Value);
+    std::vector<std::pair<const XMLNode*, XMLNode*>> todo;
+    todo.emplace_back(this, copy.get());
+    while (!todo.empty()) {
+        const auto [from, to] = todo.back();
+        todo.pop_back();
+        to->children_.reserve(from->children_.size());
+        for (const auto& child : from->children_) {
+            auto c = std::make_shared<XMLNode>(child->name, child->Value);
+            todo.emplace_back(child.get(), c.get());
+            to->children_.push_back(std::move(c));
+        }
+    }
+    return copy;
+}
+
+std::string XMLNode::toString() const {
+    std::string out;
+    out.reserve(256);
+    struct Frame {
+        const XMLNode* node;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    auto open = [&](const XMLNode* node) {
+        out += '<';
+        out += node->name;
+        out += '>';
+        appendXMLString(out, node->Value);
+        stack.push_back({node, 0});
+    };
+    open(this);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next < top.node->children_.size()) {
+            const XMLNode* child = top.node->children_[top.next++].get();
+            open(child);  // may reallocate the stack: `top` is not used after this
+        } else {
+            out += "</";
+            out += top.node->name;
+            out += '>';
+            stack.pop_back();
+        }
+    }
+    return out;
+}
+
+bool XMLNode::toXMLFile(const std::string& path) const { return putFile(path, toString()); }
+
+void XMLNode::clear() {
+    Value.clear();
+    std::vector<XMLNodePtr> old;
+    old.swap(children_);
+}
+
+// ---- Children by position ----------------------------------------------------
+
+void XMLNode::checkPosition(std::int32_t position, bool allowEnd) const {
+    const std::size_t limit = children_.size() + (allowEnd ? 1 : 0);
+    if (position < 0 || static_cast<std::size_t>(position) >= limit)
+        throw std::out_of_range("XMLNode child position out of range");
+}
+
+XMLNodePtr XMLNode::getNodeAt(std::int32_t position) const {
+    checkPosition(position, false);
+    return children_[static_cast<std::size_t>(position)];
+}
+
+void XMLNode::setNodeAt(std::int32_t position, XMLNodePtr node) {
+    checkPosition(position, false);
+    children_[static_cast<std::size_t>(position)] = std::move(node);
+}
+
+void XMLNode::addNodeAt(std::int32_t position, XMLNodePtr node) {
+    checkPosition(position, true);
+    children_.insert(children_.begin() + position, std::move(node));
+}
+
+void XMLNode::addNode(XMLNodePtr node) { children_.push_back(std::move(node)); }
+
+XMLNodePtr XMLNode::removeNodeAt(std::int32_t position) {
+    checkPosition(position, false);
+    XMLNodePtr node = std::move(children_[static_cast<std::size_t>(position)]);
+    children_.erase(children_.begin() + position);
+    return node;
+}
+
+// ---- Children by name and occurrence -----------------------------------------
+
+std::int32_t XMLNode::getNumberOfNodesWithName(std::string_view nodeName) const {
+    std::int32_t count = 0;
+    for (const auto& child : children_)
+        if (child && child->name == nodeName) ++count;
+    return count;
+}
+
+std::int32_t XMLNode::getNodeIndex(std::string_view nodeName, std::int32_t Index) const {
+    if (Index < 0) return -1;
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+        if (children_[i] && children_[i]->name == nodeName && Index-- == 0)
+            return static_cast<std::int32_t>(i);
+    }
+    return -1;
+}
+
+XMLNode* XMLNode::findChild(std::string_view nodeName, std::int32_t Index) const {
+    const std::int32_t position = getNodeIndex(nodeName, Index);
+    return position < 0 ? nullptr : children_[static_cast<std::size_t>(position)].get();
+}
+
+XMLNodePtr XMLNode::getNode(std::string_view nodeName, std::int32_t Index,
+                            std::string_view defaultXMLString) const {
+    const std::int32_t position = getNodeIndex(nodeName, Index);
+    if (position >= 0) return children_[static_cast<std::size_t>(position)];
+    return createFromXML(defaultXMLString);
+}
+
+std::string XMLNode::getString(std::string_view nodeName, std::int32_t Index,
+                               std::string_view defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    return child ? child->Value : std::string(defaultValue);
+}
+
+std::int16_t XMLNode::getInteger(std::string_view nodeName, std::int32_t Index,
+                                 std::int16_t defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    std::int64_t v;
+    if (!child || !textToInteger(child->Value, INT16_MIN, INT16_MAX, v)) return defaultValue;
+    return static_cast<std::int16_t>(v);
+}
+
+std::int32_t XMLNode::getLong(std::string_view nodeName, std::int32_t Index,
+                              std::int32_t defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    std::int64_t v;
+    if (!child || !textToInteger(child->Value, INT32_MIN, INT32_MAX, v)) return defaultValue;
+    return static_cast<std::int32_t>(v);
+}
+
+bool XMLNode::getBoolean(std::string_view nodeName, std::int32_t Index, bool defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    bool v;
+    return child && textToBoolean(child->Value, v) ? v : defaultValue;
+}
+
+DateTime XMLNode::getDate(std::string_view nodeName, std::int32_t Index,
+                          DateTime defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    if (!child) return defaultValue;
+    return parseStoredText(child->Value).value_or(defaultValue);
+}
+
+float XMLNode::getSingle(std::string_view nodeName, std::int32_t Index, float defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    float v;
+    return child && textToSingle(child->Value, v) ? v : defaultValue;
+}
+
+double XMLNode::getDouble(std::string_view nodeName, std::int32_t Index,
+                          double defaultValue) const {
+    const XMLNode* child = findChild(nodeName, Index);
+    double v;
+    return child && textToDouble(child->Value, v) ? v : defaultValue;
+}
+
+void XMLNode::addXMLString(std::string_view xmlString) { addNode(createFromXML(xmlString)); }
+
+void XMLNode::addString(std::string_view nodeName, std::string_view value) {
+    addNode(Create(nodeName, value));
+}
+void XMLNode::addInteger(std::string_view nodeName, std::int16_t value) {
+    addString(nodeName, integerToText(value));
+}
+void XMLNode::addLong(std::string_view nodeName, std::int32_t value) {
+    addString(nodeName, integerToText(value));
+}
+void XMLNode::addBoolean(std::string_view nodeName, bool value) {
+    addString(nodeName, booleanToText(value));
+}
+void XMLNode::addDate(std::string_view nodeName, DateTime value) {
+    addString(nodeName, toStoredText(value));
+}
+void XMLNode::addSingle(std::string_view nodeName, float value) {
+    addString(nodeName, singleToText(value));
+}
+void XMLNode::addDouble(std::string_view nodeName, double value) {
+    addString(nodeName, doubleToText(value));
+}
+
+void XMLNode::setString(std::string_view nodeName, std::string_view value, std::int32_t Index) {
+    if (Index < 0) throw std::out_of_range("XMLNode occurrence number is negative");
+    for (std::int32_t have = getNumberOfNodesWithName(nodeName); have <= Index; ++have)
+        addString(nodeName, {});
+    findChild(nodeName, Index)->Value = value;
+}
+void XMLNode::setInteger(std::string_view nodeName, std::int16_t value, std::int32_t Index) {
+    setString(nodeName, integerToText(value), Index);
+}
+void XMLNode::setLong(std::string_view nodeName, std::int32_t value, std::int32_t Index) {
+    setString(nodeName, integerToText(value), Index);
+}
+void XMLNode::setBoolean(std::string_view nodeName, bool value, std::int32_t Index) {
+    setString(nodeName, booleanToText(value), Index);
+}
+void XMLNode::setDate(std::string_view nodeName, DateTime value, std::int32_t Index) {
+    setString(nodeName, toStoredText(value), Index);
+}
+void XMLNode::setSingle(std::string_view nodeName, float value, std::int32_t Index) {
+    setString(nodeName, singleToText(value), Index);
+}
+void XMLNode::setDouble(std::string_view nodeName, double value, std::int32_t Index) {
+    setString(nodeName, doubleToText(value), Index);
+}
+void XMLNode::setNode(const XMLNode& node, std::int32_t Index) {
+    // Copies first: `node` may be the very child that is set.
+    const std::string nodeName = node.name, value = node.Value;
+    setString(nodeName, value, Index);
+}
+void XMLNode::setNode(const XMLNodePtr& node, std::int32_t Index) {
+    if (node) setNode(*node, Index);
+}
+
+XMLNodePtr XMLNode::removeNode(std::string_view nodeName, std::int32_t Index) {
+    const std::int32_t position = getNodeIndex(nodeName, Index);
+    return position < 0 ? nullptr : removeNodeAt(position);
+}
+std::string XMLNode::removeString(std::string_view nodeName, std::int32_t Index,
+                                  std::string_view defaultValue) {
+    std::string v = getString(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+std::int16_t XMLNode::removeInteger(std::string_view nodeName, std::int32_t Index,
+                                    std::int16_t defaultValue) {
+    const auto v = getInteger(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+std::int32_t XMLNode::removeLong(std::string_view nodeName, std::int32_t Index,
+                                 std::int32_t defaultValue) {
+    const auto v = getLong(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+bool XMLNode::removeBoolean(std::string_view nodeName, std::int32_t Index, bool defaultValue) {
+    const auto v = getBoolean(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+DateTime XMLNode::removeDate(std::string_view nodeName, std::int32_t Index,
+                             DateTime defaultValue) {
+    const auto v = getDate(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+float XMLNode::removeSingle(std::string_view nodeName, std::int32_t Index, float defaultValue) {
+    const auto v = getSingle(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+double XMLNode::removeDouble(std::string_view nodeName, std::int32_t Index,
+                             double defaultValue) {
+    const auto v = getDouble(nodeName, Index, defaultValue);
+    removeNode(nodeName, Index);
+    return v;
+}
+
+// ---- Text and file helpers ---------------------------------------------------
+
+void XMLNode::appendXMLString(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* entity;
+        switch (text[i]) {
+            case '&': entity = "&amp;"; break;
+            case '<': entity = "&lt;"; break;
+            case '>': entity = "&gt;"; break;
+            case '"': entity = "&quot;"; break;
+            case '\'': entity = "&apos;"; break;
+            default: continue;
+        }
+        out.append(text.data() + start, i - start);
+        out += entity;
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+std::string XMLNode::stringToXMLString(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendXMLString(out, text);
+    return out;
+}
+
+bool XMLNode::getFile(const std::string& path, std::string& content) {
+    auto text = tryReadFile(path);
+    if (!text) return true;
+    content = std::move(*text);
+    return false;
+}
+
+bool XMLNode::putFile(const std::string& path, const std::string& content) {
+    return !writeFile(path, content);
+}
+
+// ---- Stored text forms -------------------------------------------------------
+
+std::string XMLNode::integerToText(std::int64_t value) {
+    char buf[24];
+    const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, p);
+}
+
+std::string XMLNode::singleToText(float value) { return floatingToText(value, 7); }
+std::string XMLNode::doubleToText(double value) { return floatingToText(value, 15); }
+
+bool XMLNode::textToInteger(std::string_view text, std::int64_t min, std::int64_t max,
+                            std::int64_t& out) {
+    double d;
+    if (!parseFloating(text, d)) return false;
+    // Halves go to the even neighbour.
+    double r = std::floor(d);
+    const double frac = d - r;
+    if (frac > 0.5 || (frac == 0.5 && std::fmod(r, 2.0) != 0.0)) r += 1.0;
+    if (r < static_cast<double>(min) || r > static_cast<double>(max)) return false;
+    out = static_cast<std::int64_t>(r);
+    return true;
+}
+
+bool XMLNode::textToBoolean(std::string_view text, bool& out) {
+    const std::string_view t = trimBlanks(text);
+    auto equalsNoCase = [t](std::string_view word) {
+        if (t.size() != word.size()) return false;
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            char c = t[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != word[i]) return false;
+        }
+        return true;
+    };
+    if (equalsNoCase("true")) {
+        out = true;
+        return true;
+    }
+    if (equalsNoCase("false")) {
+        out = false;
+        return true;
+    }
+    double d;
+    if (!parseFloating(text, d)) return false;
+    out = d != 0.0;
+    return true;
+}
+
+bool XMLNode::textToSingle(std::string_view text, float& out) { return parseFloating(text, out); }
+bool XMLNode::textToDouble(std::string_view text, double& out) { return parseFloating(text, out); }
+
+}  // namespace qv

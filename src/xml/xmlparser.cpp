@@ -1,0 +1,384 @@
+#include "xml/xmlparser.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+enum class State : std::uint8_t {
+    Prolog,
+    Content,
+    TagStart,
+    TagName,
+    InTag,
+    AttributeName,
+    AfterAttributeName,
+    BeforeAttributeValue,
+    AttributeValue,
+    Reference,
+    EndTag,
+    EmptyTagEnd,
+    Skip,
+    Comment,
+    CData,
+    Done,
+};
+
+// Character classes, looked up by byte.
+enum : std::uint8_t {
+    kTagSpace = 1,   // codes 9-13 and 28-32 end a tag name or separate attributes
+    kNameStop = 2,   // a character the tag-name state must look at itself
+    kValueSpace = 4, // whitespace that becomes a space inside attribute values
+};
+
+constexpr std::array<std::uint8_t, 256> makeClasses() {
+    std::array<std::uint8_t, 256> t{};
+    for (int c : {9, 10, 11, 12, 13, 28, 29, 30, 31, 32}) t[c] |= kTagSpace | kNameStop;
+    for (int c : {'>', '/', '-', '[', 'E'}) t[c] |= kNameStop;
+    for (int c : {' ', '\r', '\n', '\t'}) t[c] |= kValueSpace;
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kClasses = makeClasses();
+
+inline bool is(char c, std::uint8_t cls) {
+    return (kClasses[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+inline bool endsWith(const std::string& s, char a, char b) {
+    const std::size_t n = s.size();
+    return n >= 2 && s[n - 2] == a && s[n - 1] == b;
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// "#65" or "#x41": appends the character as UTF-8. Empty, malformed, too large
+// or surrogate references append nothing; none of them fails the parse.
+void appendCharacterReference(std::string_view ref, std::string& out) {
+    ref.remove_prefix(1);  // '#'
+    unsigned base = 10;
+    if (!ref.empty() && (ref[0] == 'x' || ref[0] == 'X')) {
+        base = 16;
+        ref.remove_prefix(1);
+    }
+    if (ref.empty()) return;
+    std::uint32_t cp = 0;
+    for (char c : ref) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return;
+        }
+        cp = cp * base + digit;
+        if (cp > 0x10FFFF) return;  // also stops any overflow
+    }
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return;
+    appendUtf8(out, cp);
+}
+
+}  // namespace
+
+bool XMLParser::parse(std::string_view xml, XMLNode& root) {
+    const char* const s = xml.data();
+    const std::size_t n = xml.size();
+
+    bool failed = false;
+    State state = State::Prolog;
+    std::vector<State> returns;
+    returns.reserve(8);
+    // The open elements below the document element; the document element is root.
+    std::vector<XMLNode*> open;
+    open.reserve(64);
+    open.push_back(&root);
+    std::int64_t openCount = 0;
+
+    std::string buffer;
+    buffer.reserve(256);
+    std::string reference;
+    std::string tagName;
+    char quote = '"';
+
+    auto push = [&](State st) { returns.push_back(st); };
+    auto pop = [&]() {
+        if (returns.empty()) return State::Prolog;
+        const State st = returns.back();
+        returns.pop_back();
+        return st;
+    };
+    auto startElement = [&](const std::string& elementName) {
+        ++openCount;
+        if (openCount == 1) {
+            root.name = elementName;
+            return;
+        }
+        auto node = std::make_shared<XMLNode>();
+        node->name = elementName;
+        XMLNode* raw = node.get();
+        open.back()->children_.push_back(std::move(node));
+        open.push_back(raw);
+    };
+    // False when there is no open element to end.
+    auto endElement = [&]() {
+        if (openCount <= 0) return false;
+        --openCount;
+        if (openCount > 0) open.pop_back();
+        return true;
+    };
+    auto appendText = [&](std::string_view text) {
+        if (openCount > 0) open.back()->Value.append(text);  // text outside is dropped
+    };
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        switch (state) {
+            case State::Prolog: {
+                const void* lt = std::memchr(s + i, '<', n - i);
+                if (!lt) {
+                    i = n;
+                    break;
+                }
+                i = static_cast<std::size_t>(static_cast<const char*>(lt) - s);
+                push(State::Content);
+                state = State::TagStart;
+                break;
+            }
+            case State::Content:
+                if (c == '<') {
+                    push(State::Content);
+                    state = State::TagStart;
+                    if (!buffer.empty()) {
+                        appendText(buffer);
+                        buffer.clear();
+                    }
+                } else if (c == '&') {
+                    push(State::Content);
+                    reference.clear();
+                    state = State::Reference;
+                } else {
+                    std::size_t j = i + 1;
+                    while (j < n && s[j] != '<' && s[j] != '&') ++j;
+                    buffer.append(s + i, j - i);
+                    i = j - 1;
+                }
+                break;
+            case State::TagStart: {
+                const State back = pop();
+                if (c == '/') {
+                    push(back);
+                    state = State::EndTag;
+                } else if (c == '?') {
+                    state = State::Skip;
+                } else if (c == '>') {
+                    // "<>" is no tag; reading it as a name starting with ">" would
+                    // give a tree whose end tag cannot be read back.
+                    return true;
+                } else {
+                    push(back);
+                    tagName.clear();
+                    buffer += c;
+                    state = State::TagName;
+                }
+                break;
+            }
+            case State::TagName:
+                if (c == '>') {
+                    if (tagName.empty()) tagName.swap(buffer);
+                    buffer.clear();
+                    startElement(tagName);
+                    tagName.clear();
+                    state = pop();
+                } else if (c == '/') {
+                    state = State::EmptyTagEnd;
+                } else if (c == '-' && buffer == "!-") {
+                    state = State::Comment;  // the buffer keeps "!-"
+                } else if (c == '[' && buffer == "![CDATA") {
+                    buffer.clear();
+                    state = State::CData;
+                } else if (c == 'E' && buffer == "!DOCTYP") {
+                    buffer.clear();
+                    state = State::Skip;
+                } else if (is(c, kTagSpace)) {
+                    tagName = buffer;
+                    buffer.clear();
+                    state = State::InTag;
+                } else {
+                    std::size_t j = i + 1;
+                    while (j < n && !is(s[j], kNameStop)) ++j;
+                    buffer.append(s + i, j - i);
+                    i = j - 1;
+                }
+                break;
+            case State::InTag:
+                if (c == '>') {
+                    state = pop();
+                    startElement(tagName);
+                    tagName.clear();
+                } else if (c == '/') {
+                    state = State::EmptyTagEnd;
+                } else if (!is(c, kTagSpace)) {
+                    buffer += c;
+                    state = State::AttributeName;
+                }
+                break;
+            case State::AttributeName:
+                if (is(c, kTagSpace)) {
+                    buffer.clear();  // attribute names are dropped
+                    state = State::AfterAttributeName;
+                } else if (c == '=') {
+                    buffer.clear();
+                    state = State::BeforeAttributeValue;
+                } else {
+                    buffer += c;
+                }
+                break;
+            case State::AfterAttributeName:
+                if (c == '=') {
+                    state = State::BeforeAttributeValue;
+                } else if (!is(c, kTagSpace)) {
+                    return true;
+                }
+                break;
+            case State::BeforeAttributeValue:
+                if (c == '\'' || c == '"') {
+                    quote = c;
+                    state = State::AttributeValue;
+                } else if (!is(c, kTagSpace)) {
+                    return true;
+                }
+                break;
+            case State::AttributeValue:
+                if (c == quote) {
+                    buffer.clear();  // attribute values are dropped
+                    state = State::InTag;
+                } else if (is(c, kValueSpace)) {
+                    buffer += ' ';
+                } else if (c == '&') {
+                    push(State::AttributeValue);
+                    reference.clear();
+                    state = State::Reference;
+                } else {
+                    buffer += c;
+                }
+                break;
+            case State::Reference:
+                if (c == ';') {
+                    state = pop();
+                    if (reference == "lt") {
+                        buffer += '<';
+                    } else if (reference == "gt") {
+                        buffer += '>';
+                    } else if (reference == "amp") {
+                        buffer += '&';
+                    } else if (reference == "quot") {
+                        buffer += '"';
+                    } else if (reference == "apos") {
+                        buffer += '\'';
+                    } else if (!reference.empty() && reference[0] == '#') {
+                        appendCharacterReference(reference, buffer);
+                    } else {
+                        failed = true;  // unknown entity: noted, reading goes on
+                    }
+                    reference.clear();
+                } else {
+                    reference += c;
+                }
+                break;
+            case State::EndTag: {
+                // End-tag names are not compared with the start tag, so they are
+                // not kept either.
+                const void* gt = std::memchr(s + i, '>', n - i);
+                if (!gt) {
+                    i = n;
+                    break;
+                }
+                i = static_cast<std::size_t>(static_cast<const char*>(gt) - s);
+                state = pop();
+                buffer.clear();
+                if (!endElement()) return true;
+                if (openCount == 0) state = State::Done;
+                break;
+            }
+            case State::EmptyTagEnd:
+                if (tagName.empty()) tagName = buffer;
+                if (c != '>') return true;  // "<a/x": a malformed tag is a failure
+                startElement(tagName);
+                endElement();
+                if (openCount == 0) return failed;
+                buffer.clear();
+                tagName.clear();
+                state = pop();
+                break;
+            case State::Skip: {
+                const void* gt = std::memchr(s + i, '>', n - i);
+                if (!gt) {
+                    i = n;
+                    break;
+                }
+                i = static_cast<std::size_t>(static_cast<const char*>(gt) - s);
+                const State back = pop();
+                state = back == State::Content ? State::Prolog : back;
+                break;
+            }
+            case State::Comment: {
+                if (c == '>' && endsWith(buffer, '-', '-')) {
+                    buffer.clear();
+                    state = pop();
+                    break;
+                }
+                // Only the last two characters matter; keep no more than those.
+                const void* gt = std::memchr(s + i + 1, '>', n - i - 1);
+                const std::size_t j =
+                    gt ? static_cast<std::size_t>(static_cast<const char*>(gt) - s) : n;
+                buffer.append(s + i, std::min<std::size_t>(j - i, 2));
+                if (j - i > 2) buffer.assign(s + j - 2, 2);
+                if (buffer.size() > 2) buffer.erase(0, buffer.size() - 2);
+                i = j - 1;
+                break;
+            }
+            case State::CData: {
+                if (c == '>' && endsWith(buffer, ']', ']')) {
+                    appendText(std::string_view(buffer).substr(0, buffer.size() - 2));
+                    buffer.clear();
+                    state = pop();
+                    break;
+                }
+                const void* gt = std::memchr(s + i + 1, '>', n - i - 1);
+                const std::size_t j =
+                    gt ? static_cast<std::size_t>(static_cast<const char*>(gt) - s) : n;
+                buffer.append(s + i, j - i);
+                i = j - 1;
+                break;
+            }
+            case State::Done:
+                return failed;
+        }
+    }
+    return failed || state != State::Done;
+}
+
+}  // namespace qv
