@@ -59,12 +59,9 @@ std::string lookupKey(std::string_view section, std::string_view key) {
     return k;
 }
 
-struct ParsedFile {
-    std::unordered_map<std::string, std::string> values;
-};
+}  // namespace
 
-std::shared_ptr<const ParsedFile> parse(const std::string& text) {
-    auto parsed = std::make_shared<ParsedFile>();
+ProfileText::ProfileText(std::string_view text) {
     std::string_view rest(text);
     if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
     std::string section;
@@ -95,10 +92,17 @@ std::shared_ptr<const ParsedFile> parse(const std::string& text) {
         k.push_back('\0');
         k += lowerCopy(key);
         // First match wins: a later duplicate never replaces an earlier value.
-        parsed->values.emplace(std::move(k), std::string(cutValue(value)));
+        values_.emplace(std::move(k), std::string(cutValue(value)));
     }
-    return parsed;
 }
+
+std::optional<std::string> ProfileText::find(std::string_view section, std::string_view key) const {
+    const auto it = values_.find(lookupKey(section, key));
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+}
+
+namespace {
 
 struct FileStamp {
     std::int64_t mtimeSec = 0;
@@ -121,13 +125,13 @@ std::optional<FileStamp> stampOf(const std::string& path) {
 struct CacheEntry {
     std::string path;
     FileStamp stamp;
-    std::shared_ptr<const ParsedFile> parsed;
+    std::shared_ptr<const ProfileText> parsed;
 };
 
 std::mutex cacheMutex;
 std::list<CacheEntry> cache;  // most recently used first
 
-std::shared_ptr<const ParsedFile> loadParsed(const std::string& path) {
+std::shared_ptr<const ProfileText> loadParsed(const std::string& path) {
     const auto stamp = stampOf(path);
     if (!stamp) return nullptr;
     {
@@ -144,7 +148,7 @@ std::shared_ptr<const ParsedFile> loadParsed(const std::string& path) {
     }
     const auto text = tryReadFile(path);
     if (!text) return nullptr;
-    auto parsed = parse(*text);
+    auto parsed = std::make_shared<const ProfileText>(*text);
     std::lock_guard lock(cacheMutex);
     cache.push_front(CacheEntry{path, *stamp, parsed});
     while (cache.size() > kCachedFiles) cache.pop_back();
@@ -157,9 +161,7 @@ std::optional<std::string> findProfileString(const std::string& section, const s
                                              const std::string& file) {
     const auto parsed = loadParsed(file);
     if (!parsed) return std::nullopt;
-    const auto it = parsed->values.find(lookupKey(section, key));
-    if (it == parsed->values.end()) return std::nullopt;
-    return it->second;
+    return parsed->find(section, key);
 }
 
 std::string getPrivateProfileString(const std::string& section, const std::string& key,

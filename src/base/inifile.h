@@ -14,10 +14,25 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace qv {
 
 inline constexpr std::size_t kProfileValueLimit = 1023;
+
+// Profile text parsed once for lookups.
+class ProfileText {
+  public:
+    ProfileText() = default;
+    explicit ProfileText(std::string_view text);
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
+    std::size_t size() const { return values_.size(); }
+
+  private:
+    // Lower-case section, NUL, lower-case key -> value (the first in the file).
+    std::unordered_map<std::string, std::string> values_;
+};
 
 // The value, or `def` when the file, the section or the key is missing.
 std::string getPrivateProfileString(const std::string& section, const std::string& key,
