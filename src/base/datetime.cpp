@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 
 namespace qv {
@@ -189,6 +190,14 @@ std::optional<DateTime> parseStoredText(std::string_view text) {
                mi = number(14, 2), s = number(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
     return DateTime::fromParts(*y, *mo, *d, *h, *mi, *s);
+}
+
+DateTime currentLocalTime() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return DateTime::fromParts(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                               tm.tm_sec);
 }
 
 }  // namespace qv

@@ -91,4 +91,7 @@ std::string toStoredText(DateTime date);
 // numeric at those places gives nothing.
 std::optional<DateTime> parseStoredText(std::string_view text);
 
+// The present local wall-clock time, to the second.
+DateTime currentLocalTime();
+
 }  // namespace qv

@@ -1,0 +1,149 @@
+#include "app/agenda.h"
+
+#include <charconv>
+#include <ostream>
+#include <set>
+
+#include "base/files.h"
+#include "base/folders.h"
+#include "model/alarmgroup.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quorvane-agenda [--from \"yyyy/mm/dd hh:nn:ss\"] [--count N] [--calendar] PATH...\n";
+
+// Tabs and line breaks in names would break the one-line-per-alarm format.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+bool endsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Loads the groups of one PATH; false when it (or a file in it) could not be read.
+bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& groups,
+              std::ostream& err) {
+    if (folderExists(path)) {
+        bool ok = true;
+        for (const std::string& file : listMatchingFiles(path + "/usg_*.agx")) {
+            auto g = AlarmGroup::createAlarmGroupFromFile(ctx, file);
+            if (g) {
+                groups.addElement(g);
+            } else {
+                err << "quorvane-agenda: cannot read alarm group file " << file << "\n";
+                ok = false;
+            }
+        }
+        return ok;
+    }
+    if (!fileExists(path)) {
+        err << "quorvane-agenda: no such file or folder: " << path << "\n";
+        return false;
+    }
+    if (endsWith(path, ".agc")) {
+        auto collection = AlarmGroup::createAlarmGroupsFromCollection(ctx, path);
+        if (collection.empty()) {
+            // An empty but well-formed collection is fine; tell the two apart.
+            auto root = XMLNode::Create();
+            const auto content = tryReadFile(path);
+            if (!content || root->initializeFromXML(*content)) {
+                err << "quorvane-agenda: cannot read alarm group collection " << path << "\n";
+                return false;
+            }
+        }
+        for (auto& g : collection) groups.addElement(g);
+        return true;
+    }
+    if (!endsWith(path, ".agx")) {
+        err << "quorvane-agenda: not an alarm group file (.agx), collection (.agc) or folder: "
+            << path << "\n";
+        return false;
+    }
+    auto g = AlarmGroup::createAlarmGroupFromFile(ctx, path);
+    if (!g) {
+        err << "quorvane-agenda: cannot read alarm group file " << path << "\n";
+        return false;
+    }
+    groups.addElement(g);
+    return true;
+}
+
+}  // namespace
+
+int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostream& out,
+              std::ostream& err) {
+    DateTime from = ctx.clock.now();
+    long count = 20;
+    bool calendar = false;
+    std::vector<std::string> paths;
+    bool options = true;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (options && a == "--") {
+            options = false;
+        } else if (options && a == "--from") {
+            if (i + 1 >= args.size()) return err << kUsage, 2;
+            const std::string& text = args[++i];
+            const auto d = text.size() == 19 ? parseStoredText(text) : std::nullopt;
+            if (!d) {
+                err << "quorvane-agenda: --from needs a moment as \"yyyy/mm/dd hh:nn:ss\"\n" << kUsage;
+                return 2;
+            }
+            from = *d;
+        } else if (options && a == "--count") {
+            if (i + 1 >= args.size()) return err << kUsage, 2;
+            const std::string& text = args[++i];
+            long n = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec != std::errc() || end != text.data() + text.size() || n < 0) {
+                err << "quorvane-agenda: --count needs a whole number of 0 or more\n" << kUsage;
+                return 2;
+            }
+            count = n;
+        } else if (options && a == "--calendar") {
+            calendar = true;
+        } else if (options && a.size() > 1 && a[0] == '-') {
+            err << "quorvane-agenda: unknown option " << a << "\n" << kUsage;
+            return 2;
+        } else {
+            paths.push_back(a);
+        }
+    }
+    if (paths.empty()) return err << kUsage, 2;
+
+    Vector<AlarmGroup> groups;
+    bool allRead = true;
+    for (const std::string& p : paths) allRead = loadPath(p, ctx, groups, err) && allRead;
+
+    std::set<const Alarm*> reported;
+    auto onError = [&](const AlarmGroup& g, const Alarm& a, const std::string& message) {
+        if (!reported.insert(&a).second) return;
+        err << "quorvane-agenda: " << oneLine(g.name) << ": " << oneLine(a.name)
+            << ": cannot evaluate \"" << a.activeAdvanced << "\" (" << message
+            << "); the alarm is left out\n";
+    };
+
+    long lines = 0;
+    while (lines < count) {
+        const EarliestAlarms next = getEarliestAlarmsAfter(groups, from, false, onError, calendar);
+        if (next.alarms.empty() || next.date.year() >= 9999) break;
+        const std::string when = toStoredText(next.date);
+        for (const AlarmPtr& alarm : next.alarms) {
+            if (lines >= count) break;
+            const auto group = alarm->parentGroup();
+            out << when << '\t' << (group ? oneLine(group->name) : std::string()) << '\t'
+                << oneLine(alarm->name) << '\n';
+            ++lines;
+        }
+        from = next.date;
+    }
+    out.flush();
+    return allRead ? 0 : 1;
+}
+
+}  // namespace qv

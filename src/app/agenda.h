@@ -1,0 +1,20 @@
+#pragma once
+// quorvane-agenda: lists the coming alarm moments of alarm-group files, the
+// way the supervision walks them, one line per alarm:
+//     yyyy/mm/dd hh:nn:ss <TAB> group name <TAB> alarm name
+// It only reads: no file is written, renamed or deleted and no plug-in called.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/ports.h"
+
+namespace qv {
+
+// Runs the tool on the arguments (without the program name). Returns the exit
+// status: 0 when every PATH was read, 1 when one could not be, 2 for bad arguments.
+int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostream& out,
+              std::ostream& err);
+
+}  // namespace qv

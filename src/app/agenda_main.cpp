@@ -1,0 +1,68 @@
+// quorvane-agenda: prints the coming alarm moments of alarm-group files.
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/agenda.h"
+#include "base/colors.h"
+#include "base/dateformat.h"
+#include "base/folders.h"
+#include "base/random.h"
+#include "base/settingsvalues.h"
+#include "base/translation.h"
+#include "model/ports.h"
+
+namespace {
+
+class SystemClock : public qv::Clock {
+public:
+    qv::DateTime now() const override { return qv::currentLocalTime(); }
+};
+
+// The tool never sounds an alarm; nothing here is reached by its walk.
+class NoPerformer : public qv::ActionPerformer {
+public:
+    void showAlarmWindow(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
+                         bool, const std::string&) override {}
+    void playAlarmSound(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
+                        bool, bool) override {}
+    void speak(const std::string&) override {}
+    void tellTime(const std::string&) override {}
+    void soundAlarmClock() override {}
+};
+
+class NoCommands : public qv::SystemCommands {
+public:
+    void runCommand(const std::string&) override {}
+    void startScreenSaver() override {}
+    void shutDown() override {}
+    void reboot() override {}
+    void logOff() override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::error_code ec;
+    const std::string exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    const qv::Folders folders = qv::Folders::detect(exe, qv::Folders::installedShareDir(),
+                                                    qv::Folders::dataHomeFromEnvironment());
+    qv::RandomSource random(1);
+    qv::modTranslation translation(folders, random);
+    qv::SettingsValues settings;
+    translation.setLanguage(settings.lng);
+    qv::FixedSystemColors systemColours;
+    qv::modColors colours(folders, systemColours);
+    qv::EnglishDateNames names;
+    SystemClock clock;
+    qv::PlugInCaller noPlugIns;  // answers every call empty: the tool calls no plug-in
+    NoPerformer performer;
+    NoCommands commands;
+    qv::ModelContext ctx{translation, colours,  settings, names,   clock,
+                         noPlugIns,   performer, commands, "",     false, 0, {}};
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return qv::runAgenda(args, ctx, std::cout, std::cerr);
+}

@@ -1,0 +1,412 @@
+#include "model/alarm.h"
+
+#include "base/colors.h"
+#include "base/dateformat.h"
+#include "base/settingsvalues.h"
+#include "base/translation.h"
+#include "model/alarmgroup.h"
+#include "model/clsaction.h"
+#include "model/clsadvanceddate.h"
+#include "model/texts.h"
+
+namespace qv {
+namespace {
+
+// The special next dates the lists show with their own words.
+const DateTime kDecember1st9999 = DateTime::fromParts(9999, 12, 1);
+const DateTime kDecember2nd9999 = DateTime::fromParts(9999, 12, 2);
+
+bool validUnit(int unit) { return unit >= kSeconds && unit <= kWeeks; }
+
+std::int64_t roundHalfEvenDiv(std::int64_t k, std::int64_t d) {
+    std::int64_t q = k / d;
+    std::int64_t r = k % d;
+    if (r < 0) {
+        r += d;
+        --q;
+    }
+    if (2 * r > d || (2 * r == d && (q % 2 != 0))) ++q;
+    return q;
+}
+
+}  // namespace
+
+DateTime alignToGrid(DateTime base, DateTime target, std::int32_t amount, int unit) {
+    const std::int64_t k = dateDiff(base, target, unit);
+    const std::int64_t n = roundHalfEvenDiv(k, amount);
+    return addToDate(base, static_cast<std::int64_t>(amount) * n, unit);
+}
+
+// ---- Constructors --------------------------------------------------------------
+
+void Alarm::initialize() { actions.clear(); }
+
+AlarmPtr Alarm::createAlarm(const std::shared_ptr<AlarmGroup>& par) {
+    auto a = std::make_shared<Alarm>();
+    a->initialize();
+    a->Active = true;
+    a->parent = par;
+    a->changed = true;
+    a->invalidateCaches();
+    return a;
+}
+
+AlarmPtr Alarm::createDefaultAlarm(ModelContext& ctx) {
+    auto a = createAlarm(nullptr);
+    a->name = ctx.translation.getText(texts::kAlarm, 101);
+    a->momentKind = kOnce;
+    a->everyAmount = 1;
+    a->everyUnit = kDays;
+    a->correctionAmount = 0;
+    a->onceDate = a->nextDate = a->startDate = a->endDate = kNever;
+    a->actions.addElement(clsAction::Create(ctx, a, clsAction::kShowMessage));
+    a->soundAfterInactive = true;
+    return a;
+}
+
+AlarmPtr Alarm::createDefaultHiddenAlarm(const std::shared_ptr<AlarmGroup>& par,
+                                         const std::string& name) {
+    auto a = createAlarm(par);
+    a->name = name;
+    a->momentKind = kOnce;
+    a->onceDate = kNever;
+    a->everyAmount = 1;
+    a->hidden = true;
+    return a;
+}
+
+AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGroup>& par) {
+    auto a = std::make_shared<Alarm>();
+    a->initialize();
+    a->name = node.getString("name", 0, "");
+    a->momentKind = node.getInteger("datk", 0, 0);
+    a->everyAmount = node.getLong("perl", 0, 1);
+    a->everyUnit = node.getInteger("peru", 0, kDays);
+    a->onceDate = node.getDate("oncd", 0, kNever);
+    a->nextDate = node.getDate("nexd", 0, kNever);
+    a->activePeriod = node.getInteger("actp", 0, 0);
+    a->startDate = node.getDate("stad", 0, kNever);
+    a->endDate = node.getDate("endd", 0, kNever);
+    a->weekDays = node.getInteger("wkds", 0, 0);
+    a->activeAdvanced = node.getString("adva", 0, "");
+    a->correctionAmount = node.getLong("adda", 0, 0);
+    a->correctionUnit = node.getInteger("addu", 0, 0);
+    for (const XMLNodePtr& child : node.children()) {
+        if (child->name != "acti") continue;
+        auto action = clsAction::createFromXML(*child);
+        action->al = a;
+        a->actions.addElement(std::move(action));
+    }
+    a->soundAfterInactive = node.getBoolean("saia", 0, true);
+    a->Active = node.getBoolean("stat", 0, true);
+    a->snoozing = node.getBoolean("snoz", 0, false);
+    a->nextSnoozeAlarmDate = node.getDate("snod", 0, kNever);
+    a->readOnly = node.getBoolean("rdon", 0, false);
+    a->importance = node.getInteger("impr", 0, 0);
+    a->durationAmount = node.getLong("dura", 0, 0);
+    a->durationUnit = node.getInteger("duru", 0, 1);
+    a->lastSnoozeSet = node.getNodeIndex("lsa", 0) >= 0;
+    a->lastSnoozeAmount = node.getInteger("lsa", 0, 0);
+    a->lastSnoozeUnit = node.getInteger("lsu", 0, 0);
+    a->lastSnoozeAddTo = node.getInteger("lsat", 0, 0);
+    a->parent = par;
+    a->changed = false;
+    a->invalidateCaches();
+    return a;
+}
+
+XMLNodePtr Alarm::toXML(const std::string& elementName) const {
+    auto n = XMLNode::Create(elementName);
+    n->addString("name", name);
+    n->addInteger("datk", momentKind);
+    n->addLong("perl", everyAmount);
+    n->addInteger("peru", everyUnit);
+    n->addDate("oncd", onceDate);
+    n->addDate("nexd", nextDate);
+    n->addInteger("actp", activePeriod);
+    n->addDate("stad", startDate);
+    n->addDate("endd", endDate);
+    n->addInteger("wkds", weekDays);
+    n->addString("adva", activeAdvanced);
+    n->addLong("adda", correctionAmount);
+    n->addInteger("addu", correctionUnit);
+    for (const ActionPtr& action : actions) n->addNode(action->toXML("acti"));
+    n->addBoolean("saia", soundAfterInactive);
+    n->addBoolean("stat", Active);
+    n->addBoolean("snoz", snoozing);
+    n->addDate("snod", nextSnoozeAlarmDate);
+    n->addBoolean("rdon", readOnly);
+    if (importance != 0) n->addInteger("impr", importance);
+    if (durationAmount != 0) n->addLong("dura", durationAmount);
+    if (durationUnit != 1) n->addInteger("duru", durationUnit);
+    if (lastSnoozeSet) {
+        n->addInteger("lsa", lastSnoozeAmount);
+        n->addInteger("lsu", lastSnoozeUnit);
+        n->addInteger("lsat", lastSnoozeAddTo);
+    }
+    return n;
+}
+
+// ---- Small operations ------------------------------------------------------------
+
+void Alarm::setChanged() {
+    changed = true;
+    invalidateCaches();
+}
+
+void Alarm::invalidateCaches() {
+    cacheAfter_ = kNever;
+    cacheNext_ = kNever;
+    cacheCalendar_ = false;
+    cacheGivenUp_ = false;
+}
+
+void Alarm::snooze(DateTime snoozeDate) {
+    snoozing = true;
+    nextSnoozeAlarmDate = snoozeDate;
+}
+
+void Alarm::soundAlarm(ModelContext& ctx, DateTime soundingDate, bool real) {
+    if (real && ctx.alarmsSounded < INT32_MAX) ++ctx.alarmsSounded;
+    // A copy, so an action that edits the list (a plug-in, a window) cannot
+    // pull it from under the loop.
+    const auto todo = actions.getCopy();
+    for (const ActionPtr& action : *todo) action->doAction(ctx, soundingDate, real);
+}
+
+bool Alarm::showsMessage() const {
+    for (const ActionPtr& action : actions)
+        if (action->showsMessage()) return true;
+    return false;
+}
+
+// ---- Timing ----------------------------------------------------------------------
+
+bool Alarm::hasNextAlarmDateAfter(DateTime da, bool calendarDate) {
+    // A given-up answer is computed again: a restriction that comes within
+    // reach later must still be found.
+    if (cacheAfter_ <= da && da < cacheNext_ && calendarDate == cacheCalendar_ && !cacheGivenUp_)
+        return cacheNext_ < kNever;
+    cacheAfter_ = da;
+    cacheCalendar_ = calendarDate;
+    DateTime next;
+    bool givenUp = false;
+    bool found;
+    try {
+        found = computeNext(da, calendarDate, next, givenUp);
+    } catch (...) {
+        invalidateCaches();
+        throw;
+    }
+    cacheNext_ = found ? next : kNever;
+    cacheGivenUp_ = found && givenUp;
+    return found;
+}
+
+bool Alarm::expressionHolds(DateTime d) {
+    if (!program_ || program_->expression() != activeAdvanced)
+        program_ = std::make_shared<const AdvancedDateProgram>(activeAdvanced);
+    return program_->evaluate(d);
+}
+
+bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp) {
+    const std::int32_t corr = calendarDate ? 0 : correctionAmount;
+    bool found = false;
+    DateTime cur = kDayZero;
+
+    if (momentKind == kOnce) {
+        // A one-off alarm at "never" has no moment at all, whatever its correction.
+        if (onceDate != kNever) {
+            cur = addToDate(onceDate, corr, correctionUnit);
+            found = da < cur;
+        }
+    } else if (momentKind == kPeriodic && nextDate != kNever && everyAmount >= 1 &&
+               validUnit(everyUnit)) {
+        const bool byDates = (activePeriod & kRestrictDates) != 0;
+        const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
+        const bool byExpression = (activePeriod & kRestrictExpression) != 0;
+        const std::int32_t amount = everyAmount;
+        const int unit = everyUnit;
+
+        // The query moved onto the uncorrected grid.
+        const DateTime a = addToDate(da, -static_cast<std::int64_t>(corr), correctionUnit);
+        cur = nextDate;
+
+        // A grid point not after the query. Stepping back is bounded: after the
+        // alignment it takes a step or two at most.
+        auto alignAndStepBack = [&] {
+            cur = alignToGrid(cur, a, amount, unit);
+            for (int guard = 0; a < cur && guard < kStepLimit; ++guard)
+                cur = addToDate(cur, -amount, unit);
+        };
+        if (!byDates) {
+            alignAndStepBack();
+        } else if (startDate < a && a < endDate) {
+            alignAndStepBack();
+        } else if (startDate < a) {
+            cur = a;
+        } else {
+            cur = alignToGrid(cur, startDate, amount, unit);
+        }
+        cur = addToDate(cur, -amount, unit);
+
+        int rounds = 0;
+        bool again;
+        do {
+            ++rounds;
+            cur = addToDate(cur, amount, unit);
+            again = cur <= a;
+            // Where a month or year correction clamps the day, the corrected
+            // moment can fall on or before the query although the grid point
+            // does not: such a point does not count either.
+            if (!again && corr != 0 && addToDate(cur, corr, correctionUnit) <= da) again = true;
+            if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
+            if (byExpression && !expressionHolds(cur)) again = true;
+            if (byDates) {
+                if (cur < startDate) again = true;
+                if (endDate < cur) again = false;
+            }
+            if (rounds > kStepLimit) again = false;
+        } while (again);
+
+        found = true;
+        if (rounds > kStepLimit) {
+            cur = kGivenUp;
+            givenUp = true;
+        }
+        if (byDates && (cur > endDate || cur < startDate)) found = false;
+        cur = addToDate(cur, corr, correctionUnit);
+    }
+
+    // A pending snooze wins when it comes first or when nothing else is due.
+    if (snoozing && da < nextSnoozeAlarmDate) {
+        if (!found || nextSnoozeAlarmDate < cur) {
+            cur = nextSnoozeAlarmDate;
+            givenUp = false;
+        }
+        found = true;
+    }
+    // The answer always lies strictly after the query.
+    if (found && cur <= da) found = false;
+    next = cur;
+    return found;
+}
+
+// ---- Display ----------------------------------------------------------------------
+
+namespace {
+
+std::string colourText(std::int32_t c) { return std::to_string(c); }
+
+std::string unitName(ModelContext& ctx, int unit) {
+    return ctx.translation.getString(unit + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) const {
+    const std::string& fmt = ctx.settings.df.ot;
+    auto date = [&](DateTime d) { return formatDate(d, fmt, ctx.dateNames); };
+    std::string text;
+    std::string colour = colourText(kWindowTextColour);
+    if (momentKind == kOnce) {
+        text = texts::fill(ctx.translation.getText(texts::kAlarm, 21), {date(onceDate)});
+        colour = colourText(ctx.colours.getColour(23, kWindowTextColour));
+    } else if (momentKind == kPeriodic) {
+        text = texts::fill(ctx.translation.getText(texts::kAlarm, 22),
+                           {std::to_string(everyAmount), unitName(ctx, everyUnit), date(nextDate)});
+        if (activePeriod & kRestrictDates)
+            text += texts::fill(ctx.translation.getText(texts::kAlarm, 31),
+                                {date(startDate), date(endDate)});
+        if (activePeriod & kRestrictWeekdays) {
+            std::string days;
+            for (int d = 0; d < 7; ++d)
+                if ((weekDays >> d) & 1) days += " " + ctx.translation.getString(11 + d);
+            text += texts::fill(ctx.translation.getText(texts::kAlarm, 32), {days});
+        }
+        if (activePeriod & kRestrictExpression)
+            text += texts::fill(ctx.translation.getText(texts::kAlarm, 33), {activeAdvanced});
+        const DateTime now = ctx.clock.now();
+        colour = ctx.colours.gradientColour(now, addToDate(now, everyAmount, everyUnit), 24, 25,
+                                            kWindowTextColour);
+    }
+    if (correctionAmount != 0) {
+        const std::string amount =
+            (correctionAmount >= 0 ? "+" : "") + std::to_string(correctionAmount);
+        text += texts::fill(ctx.translation.getText(texts::kAlarm, 34),
+                            {amount, unitName(ctx, correctionUnit)});
+    }
+    return {text, colour};
+}
+
+std::vector<std::string> Alarm::getActionDescriptionItems(ModelContext& ctx) const {
+    std::string text;
+    for (const ActionPtr& action : actions) text += action->getDescription(ctx) + "; ";
+    std::string colour = "0";
+    if (actions.numberOfElements() > 0) colour = actions.elementAt(0)->getActionColorString(ctx);
+    return {text, colour};
+}
+
+std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
+    const std::int32_t wt = kWindowTextColour;
+    const DateTime now = ctx.clock.now();
+    std::vector<std::string> items(14);
+
+    items[0] = name;
+    items[1] = ctx.translation.getText(texts::kAlarm, Active ? 1 : 2);
+
+    bool has = false;
+    try {
+        has = hasNextAlarmDateAfter(now, false);
+    } catch (const AdvancedDateError& e) {
+        if (ctx.log) ctx.log("alarm \"" + name + "\": " + e.what());
+    }
+    const DateTime next = getNextAlarmDateAfter();
+    std::int32_t nextColour;
+    if (!has) {
+        items[2] = ctx.translation.getText(texts::kAlarm, 11);
+        nextColour = ctx.colours.getColour(20, wt);
+    } else if (next == kGivenUp) {
+        items[2] = ctx.translation.getText(texts::kAlarm, 12);
+        nextColour = ctx.colours.getColour(17, wt);
+    } else if (next == kDecember1st9999) {
+        items[2] = ctx.translation.getText(texts::kAlarm, 13);
+        nextColour = ctx.colours.getColour(18, wt);
+    } else if (next == kDecember2nd9999) {
+        items[2] = ctx.translation.getText(texts::kAlarm, 14);
+        nextColour = ctx.colours.getColour(19, wt);
+    } else {
+        items[2] = formatDate(next, ctx.settings.df.al, ctx.dateNames);
+        nextColour = 0;
+    }
+
+    const auto when = getDateTimeDescriptionItems(ctx);
+    const auto what = getActionDescriptionItems(ctx);
+    items[3] = when[0];
+    items[4] = what[0];
+    items[5] = std::to_string(durationAmount) + " " + unitName(ctx, durationUnit);
+    items[6] = ctx.translation.getText(texts::kAlarm, 63 - importance);
+
+    const auto group = parentGroup();
+    items[7] = colourText(ctx.colours.schemeActive() && group ? group->Color : wt);
+    items[8] = colourText(ctx.colours.getColour(Active ? 15 : 16, wt));
+    items[9] = has && next != kGivenUp && next != kDecember1st9999 && next != kDecember2nd9999
+                   ? ctx.colours.gradientColour(now, next, 21, 22, wt)
+                   : colourText(nextColour);
+    items[10] = when[1];
+    items[11] = what[1];
+    items[12] = colourText(wt);
+    items[13] = colourText(wt);
+    return items;
+}
+
+std::string Alarm::getToolTip(ModelContext& ctx) {
+    const auto items = getStringItems(ctx);
+    std::string tip;
+    for (int i = 0; i < 7; ++i)
+        tip += ctx.translation.getText(texts::kAlarm, texts::kAlarmToolTipCaptions + i) + ": " +
+               items[static_cast<std::size_t>(i)] + "\r\n";
+    return tip;
+}
+
+}  // namespace qv

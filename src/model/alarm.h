@@ -1,0 +1,121 @@
+#pragma once
+// One alarm: when it sounds, what it does then, and its bookkeeping.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+#include "model/ports.h"
+#include "xml/vector.h"
+#include "xml/xmlnode.h"
+
+namespace qv {
+
+class AlarmGroup;
+class clsAction;
+class AdvancedDateProgram;
+
+class Alarm : public std::enable_shared_from_this<Alarm> {
+public:
+    // Moment kinds.
+    static constexpr std::int16_t kOnce = 0;
+    static constexpr std::int16_t kPeriodic = 1;
+    // Restriction bits of activePeriod.
+    static constexpr std::int16_t kRestrictDates = 2;
+    static constexpr std::int16_t kRestrictWeekdays = 4;
+    static constexpr std::int16_t kRestrictExpression = 8;
+    // Rounds of the forward search before it gives up.
+    static constexpr int kStepLimit = 1000;
+
+    std::string name;
+    std::int16_t momentKind = 0;
+    std::int32_t everyAmount = 0;
+    std::int16_t everyUnit = 0;
+    DateTime onceDate;
+    DateTime nextDate;
+    std::int16_t activePeriod = 0;
+    DateTime startDate;
+    DateTime endDate;
+    std::int16_t weekDays = 0;
+    std::string activeAdvanced;
+    std::int32_t correctionAmount = 0;
+    std::int16_t correctionUnit = 0;
+    Vector<clsAction> actions;
+    bool Active = false;
+    bool soundAfterInactive = false;
+    std::int16_t importance = 0;
+    std::int32_t durationAmount = 0;
+    std::int16_t durationUnit = 0;
+    bool snoozing = false;
+    DateTime nextSnoozeAlarmDate;
+    bool lastSnoozeSet = false;
+    std::int16_t lastSnoozeAmount = 0;
+    std::int16_t lastSnoozeUnit = 0;
+    std::int16_t lastSnoozeAddTo = 0;
+    bool changed = false;
+    // The owning group; does not keep it alive.
+    std::weak_ptr<AlarmGroup> parent;
+    bool hidden = false;
+    bool readOnly = false;
+    bool selected = false;
+
+    // Constructors. Each returns a new alarm with cleared caches and a fresh,
+    // empty action list.
+    static std::shared_ptr<Alarm> createAlarm(const std::shared_ptr<AlarmGroup>& par);
+    static std::shared_ptr<Alarm> createDefaultAlarm(ModelContext& ctx);
+    static std::shared_ptr<Alarm> createDefaultHiddenAlarm(const std::shared_ptr<AlarmGroup>& par,
+                                                           const std::string& name);
+    static std::shared_ptr<Alarm> createFromXML(const XMLNode& node,
+                                                const std::shared_ptr<AlarmGroup>& par);
+
+    XMLNodePtr toXML(const std::string& elementName) const;
+
+    // Whether the alarm has a moment strictly after `da`; remembers it for
+    // getNextAlarmDateAfter. `calendarDate` asks for the nominal moment without
+    // the correction. Throws AdvancedDateError when the alarm's advanced
+    // expression is malformed (the cache is then left cleared).
+    bool hasNextAlarmDateAfter(DateTime da, bool calendarDate);
+    // The moment found by the last query; never when it answered false.
+    DateTime getNextAlarmDateAfter() const { return cacheNext_; }
+
+    void setChanged();
+    void invalidateCaches();
+    void snooze(DateTime snoozeDate);
+
+    // Counts a real sounding and carries out every action in order.
+    void soundAlarm(ModelContext& ctx, DateTime soundingDate, bool real);
+    bool showsMessage() const;
+
+    // Seven texts followed by their seven colours (decimal colour values):
+    // name, state, next date, date-time description, action description,
+    // duration, importance.
+    std::vector<std::string> getStringItems(ModelContext& ctx);
+    // Description and colour.
+    std::vector<std::string> getDateTimeDescriptionItems(ModelContext& ctx) const;
+    std::vector<std::string> getActionDescriptionItems(ModelContext& ctx) const;
+    std::string getToolTip(ModelContext& ctx);
+
+    std::shared_ptr<AlarmGroup> parentGroup() const { return parent.lock(); }
+
+private:
+    void initialize();
+    bool computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp);
+    bool expressionHolds(DateTime d);
+
+    DateTime cacheAfter_ = kNever;
+    DateTime cacheNext_ = kNever;
+    bool cacheCalendar_ = false;
+    bool cacheGivenUp_ = false;
+    // The compiled advanced expression, kept while activeAdvanced is unchanged.
+    std::shared_ptr<const AdvancedDateProgram> program_;
+};
+
+using AlarmPtr = std::shared_ptr<Alarm>;
+
+// align of the period grid: the grid point through `base` (period `amount`
+// `unit`s) nearest to `target`, halves to the even multiple.
+DateTime alignToGrid(DateTime base, DateTime target, std::int32_t amount, int unit);
+
+}  // namespace qv

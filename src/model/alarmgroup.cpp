@@ -1,0 +1,317 @@
+#include "model/alarmgroup.h"
+
+#include "base/colors.h"
+#include "base/files.h"
+#include "base/settingsvalues.h"
+#include "base/translation.h"
+#include "model/clsadvanceddate.h"
+#include "model/texts.h"
+
+namespace qv {
+namespace {
+
+constexpr std::string_view kAgPath = "agPath";
+
+// The text from the last "." of the file name; empty when it has none.
+std::string extensionOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot);
+}
+
+// The first "algr" element of a plug-in answer (or the answer itself).
+XMLNodePtr findGroupElement(const XMLNodePtr& answer) {
+    if (answer->name == "algr") return answer;
+    const std::int32_t at = answer->getNodeIndex("algr", 0);
+    return at >= 0 ? answer->getNodeAt(at) : nullptr;
+}
+
+std::string pathParameter(const std::string& path) {
+    return "<path>" + XMLNode::stringToXMLString(path) + "</path>";
+}
+
+}  // namespace
+
+void AlarmGroup::initialize() {
+    alarms.clear();
+    synchSettings = XMLNode::Create("syst");
+}
+
+AlarmGroupPtr AlarmGroup::createDefaultAlarmGroup(ModelContext& ctx) {
+    auto g = std::make_shared<AlarmGroup>();
+    g->initialize();
+    g->name = ctx.translation.getText(texts::kAlarmGroup, 101);
+    g->Active = true;
+    g->changedSinceImport = true;
+    g->Color = ctx.colours.getColour(1, kWindowTextColour);
+    return g;
+}
+
+void AlarmGroup::addAlarm(const AlarmPtr& alarm) {
+    alarm->parent = weak_from_this();
+    alarms.addElement(alarm);
+}
+
+void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
+    name = root.getString("name", 0, ctx.translation.getText(texts::kAlarmGroup, 101));
+    Active = root.getBoolean("stat", 0, true);
+    changedSinceImport = root.getBoolean("chsi", 0, true);
+    Color = root.getLong("colr", 0, ctx.colours.getColour(1, kWindowTextColour));
+    synchPlugin = root.getString("sync", 0, "");
+    const std::int32_t syst = root.getNodeIndex("syst", 0);
+    synchSettings = syst >= 0 ? root.getNodeAt(syst) : XMLNode::Create("syst");
+
+    template_.clear();
+    // The older layout kept the template alarm as "al" inside the
+    // synchronisation settings. It is renamed "tmpl" so that it survives the
+    // next save and load in the current layout.
+    if (root.getInteger("type", 0, -1) >= 0) {
+        const std::int32_t al = synchSettings->getNodeIndex("al", 0);
+        if (al >= 0) {
+            const XMLNodePtr old = synchSettings->getNodeAt(al);
+            if (old->getNumberOfNodes() > 0) {
+                auto copy = old->getCopy();
+                copy->name = "tmpl";
+                template_ = copy->toString();
+            }
+        }
+    }
+    const std::int32_t tmpl = root.getNodeIndex("tmpl", 0);
+    if (tmpl >= 0 && root.getNodeAt(tmpl)->getNumberOfNodes() > 0)
+        template_ = root.getNodeAt(tmpl)->toString();
+
+    alarms.clear();
+    const auto self = shared_from_this();
+    for (const XMLNodePtr& child : root.children())
+        if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
+}
+
+AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root) {
+    auto g = std::make_shared<AlarmGroup>();
+    g->initialize();
+    g->readFrom(ctx, root);
+    if (!g->synchPlugin.empty()) g->synchronize(ctx);
+    return g;
+}
+
+AlarmGroupPtr AlarmGroup::createFromXML(ModelContext& ctx, const std::string& xml) {
+    const auto root = XMLNode::createFromXML(xml);
+    return createFromNode(ctx, *root);
+}
+
+AlarmGroupPtr AlarmGroup::createAlarmGroupFromFile(ModelContext& ctx, const std::string& path) {
+    const std::string ext = extensionOf(path);
+    if (ext.empty()) return nullptr;
+    if (ext == ".agx") {
+        const auto content = tryReadFile(path);
+        if (!content) return nullptr;
+        // A file that is not well formed is not loaded: an empty group saved
+        // over it later would lose the alarms it still holds.
+        auto root = XMLNode::Create();
+        if (root->initializeFromXML(*content)) return nullptr;
+        auto g = createFromNode(ctx, *root);
+        std::string folder = ctx.alarmGroupFolder;
+        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+        // Only a file inside the folder itself counts, not one in "<folder>2/".
+        if (!folder.empty() && path.size() > folder.size() + 1 &&
+            path.compare(0, folder.size(), folder) == 0 &&
+            (path[folder.size()] == '/' || path[folder.size()] == '\\')) {
+            g->path = std::string(kAgPath) + path.substr(folder.size());
+        } else {
+            g->path = path;
+        }
+        return g;
+    }
+
+    const std::string plugin = ctx.plugIns.fileImportPlugInFor(ext);
+    if (plugin.empty()) return nullptr;
+    const std::string answer = ctx.plugIns.methodCall(
+        plugin, "GetAlarmgroupFromFile", ctx.plugIns.lang() + pathParameter(path), false);
+    if (answer.empty()) return nullptr;
+    const XMLNodePtr element = findGroupElement(XMLNode::createFromXML(answer));
+    if (!element) return nullptr;
+    auto g = createFromNode(ctx, *element);
+    g->setChanged();
+    return g;
+}
+
+AlarmGroupPtr AlarmGroup::createAlarmGroupFromImportedFile(ModelContext& ctx,
+                                                           const std::string& path) {
+    auto g = createAlarmGroupFromFile(ctx, path);
+    if (g) {
+        g->changedSinceImport = false;
+        g->changed = true;
+        g->path.clear();
+    }
+    return g;
+}
+
+std::vector<AlarmGroupPtr> AlarmGroup::createAlarmGroupsFromCollection(ModelContext& ctx,
+                                                                      const std::string& path) {
+    std::vector<AlarmGroupPtr> groups;
+    const auto content = tryReadFile(path);
+    if (!content) return groups;
+    auto root = XMLNode::Create();
+    if (root->initializeFromXML(*content)) return groups;
+    for (const XMLNodePtr& child : root->children()) groups.push_back(createFromNode(ctx, *child));
+    return groups;
+}
+
+bool AlarmGroup::saveCollection(const std::vector<AlarmGroupPtr>& groups, const std::string& path) {
+    auto root = XMLNode::Create("alarmgroupcollection");
+    for (const auto& g : groups) root->addNode(g->toXML());
+    return !root->toXMLFile(path);
+}
+
+std::string AlarmGroup::newFilePath(const std::string& folder) {
+    for (long n = 0;; ++n) {
+        const std::string file = "usg_" + std::to_string(n) + ".agx";
+        if (!fileExists(folder + "/" + file)) return std::string(kAgPath) + "/" + file;
+    }
+}
+
+std::string AlarmGroup::resolvePath(const std::string& storedPath, const std::string& folder) {
+    std::string p = storedPath;
+    if (p.compare(0, kAgPath.size(), kAgPath) == 0) p = folder + p.substr(kAgPath.size());
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+XMLNodePtr AlarmGroup::toXML() const {
+    auto n = XMLNode::Create("algr");
+    n->addString("name", name);
+    n->addBoolean("stat", Active);
+    n->addBoolean("chsi", getChangedSinceImport());
+    n->addLong("colr", Color);
+    if (!template_.empty()) n->addXMLString(template_);
+    n->addString("sync", synchPlugin);
+    n->addNode(synchSettings ? synchSettings : XMLNode::Create("syst"));
+    for (const AlarmPtr& alarm : alarms) n->addNode(alarm->toXML("alrm"));
+    return n;
+}
+
+bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
+    const std::string ext = extensionOf(path);
+    if (ext.empty()) return false;
+    bool ok;
+    if (ext == ".agx") {
+        ok = !toXML()->toXMLFile(resolvePath(path, ctx.alarmGroupFolder));
+    } else {
+        const std::string plugin = ctx.plugIns.fileExportPlugInFor(ext);
+        if (plugin.empty()) return false;
+        const std::string answer = ctx.plugIns.methodCall(
+            plugin, "SaveAlarmgroupToFile",
+            ctx.plugIns.lang() + pathParameter(path) + toXML()->toString(), false);
+        auto reply = XMLNode::Create();
+        ok = !reply->initializeFromXML(answer) && reply->getNodeIndex("success", 0) >= 0;
+    }
+    if (!ok) return false;
+    if (manual) {
+        changedSinceImport = false;
+    } else {
+        // The file now holds the group and every alarm as they are.
+        changed = false;
+        for (const AlarmPtr& alarm : alarms) alarm->changed = false;
+    }
+    return true;
+}
+
+bool AlarmGroup::synchronize(ModelContext& ctx) {
+    if (synchPlugin.empty()) return false;
+    const std::string params =
+        ctx.plugIns.lang() + synchSettings->toString() + toXML()->toString();
+    const std::string answer = ctx.plugIns.methodCall(synchPlugin, "Synchronize", params, false);
+    if (answer.empty()) return false;
+    auto reply = XMLNode::Create();
+    if (reply->initializeFromXML(answer)) return false;
+    const XMLNodePtr g = findGroupElement(reply);
+    if (!g) return true;
+
+    name = g->getString("name", 0, name);
+    Active = g->getBoolean("stat", 0, Active);
+    changedSinceImport = g->getBoolean("chsi", 0, changedSinceImport);
+    Color = g->getLong("colr", 0, Color);
+    synchPlugin = g->getString("sync", 0, synchPlugin);
+    const std::int32_t tmpl = g->getNodeIndex("tmpl", 0);
+    if (tmpl >= 0 && g->getNodeAt(tmpl)->getNumberOfNodes() > 0)
+        template_ = g->getNodeAt(tmpl)->toString();
+    const std::int32_t syst = g->getNodeIndex("syst", 0);
+    if (syst >= 0) synchSettings = g->getNodeAt(syst);
+    alarms.clear();
+    const auto self = shared_from_this();
+    for (const XMLNodePtr& child : g->children())
+        if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
+    setChanged();
+    return true;
+}
+
+bool AlarmGroup::getChanged() const {
+    if (changed) return true;
+    for (const AlarmPtr& alarm : alarms)
+        if (alarm->changed) return true;
+    return false;
+}
+
+AlarmPtr AlarmGroup::getTemplateAlarm(ModelContext& ctx) {
+    const auto self = shared_from_this();
+    const std::string& text = !template_.empty() ? template_ : ctx.settings.tmpl;
+    AlarmPtr a;
+    if (!text.empty()) {
+        const auto node = XMLNode::createFromXML(text);
+        a = Alarm::createFromXML(*node, self);
+    } else {
+        a = Alarm::createDefaultAlarm(ctx);
+    }
+    a->parent = self;
+    return a;
+}
+
+std::vector<std::string> AlarmGroup::getStringItems(ModelContext& ctx) const {
+    const std::int32_t wt = kWindowTextColour;
+    std::vector<std::string> items;
+    items.push_back(name);
+    items.push_back(std::to_string(ctx.colours.schemeActive() ? Color : wt));
+    items.push_back(ctx.translation.getText(texts::kAlarmGroup, Active ? 1 : 2));
+    items.push_back(std::to_string(ctx.colours.getColour(Active ? 11 : 12, wt)));
+    if (!synchPlugin.empty()) {
+        items.push_back(ctx.plugIns.synchDescription(synchPlugin));
+        items.push_back(std::to_string(ctx.colours.getColour(14, wt)));
+    } else {
+        items.push_back(ctx.translation.getText(texts::kAlarmGroup, 11));
+        items.push_back(std::to_string(ctx.colours.getColour(13, wt)));
+    }
+    return items;
+}
+
+EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime from,
+                                      bool onlyAfterInactive,
+                                      const ExpressionErrorHandler& onError, bool calendarDate) {
+    EarliestAlarms result;
+    for (const AlarmGroupPtr& group : groups) {
+        if (!group->Active) continue;
+        for (const AlarmPtr& alarm : group->alarms) {
+            if (!alarm->Active || (onlyAfterInactive && !alarm->soundAfterInactive)) continue;
+            bool has;
+            try {
+                has = alarm->hasNextAlarmDateAfter(from, calendarDate);
+            } catch (const AdvancedDateError& e) {
+                if (onError) onError(*group, *alarm, e.what());
+                continue;
+            }
+            if (!has) continue;
+            const DateTime d = alarm->getNextAlarmDateAfter();
+            if (result.alarms.empty() || d < result.date) {
+                result.alarms.clear();
+                result.alarms.push_back(alarm);
+                result.date = d;
+            } else if (d == result.date) {
+                result.alarms.push_back(alarm);
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace qv

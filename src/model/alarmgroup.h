@@ -1,0 +1,103 @@
+#pragma once
+// A named, coloured list of alarms, stored as one alarm-group file (.agx);
+// several groups can be written together as a collection (.agc).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/alarm.h"
+#include "model/ports.h"
+#include "xml/vector.h"
+#include "xml/xmlnode.h"
+
+namespace qv {
+
+class AlarmGroup : public std::enable_shared_from_this<AlarmGroup> {
+public:
+    std::string name;
+    bool Active = true;
+    bool changedSinceImport = true;
+    Vector<Alarm> alarms;
+    std::int32_t Color = 0;
+    // XML text of the template alarm element (normally named "tmpl"); empty
+    // means the program-wide default. ("template" itself is a C++ keyword.)
+    std::string template_;
+    std::string synchPlugin;
+    XMLNodePtr synchSettings;
+    // The group's file; "agPath/..." stands for the alarm-group folder.
+    std::string path;
+    bool changed = false;
+    bool selected = false;
+    bool hidden = false;
+
+    static std::shared_ptr<AlarmGroup> createDefaultAlarmGroup(ModelContext& ctx);
+    // Builds a group from the root element of `xml` (malformed text gives what
+    // could be read; unreadable text a group with the defaults). A synchronised
+    // group is synchronised at once.
+    static std::shared_ptr<AlarmGroup> createFromXML(ModelContext& ctx, const std::string& xml);
+    static std::shared_ptr<AlarmGroup> createFromNode(ModelContext& ctx, const XMLNode& root);
+    // ".agx" (exact): read and parsed; a file that cannot be read or is not
+    // well formed gives no group, so the caller leaves it alone. Any other
+    // extension: imported through the file-import plug-ins. No extension: no group.
+    static std::shared_ptr<AlarmGroup> createAlarmGroupFromFile(ModelContext& ctx,
+                                                                const std::string& path);
+    static std::shared_ptr<AlarmGroup> createAlarmGroupFromImportedFile(ModelContext& ctx,
+                                                                        const std::string& path);
+    // Every group of an ".agc" collection, in order; empty when the file cannot
+    // be read or is not well formed.
+    static std::vector<std::shared_ptr<AlarmGroup>> createAlarmGroupsFromCollection(
+        ModelContext& ctx, const std::string& path);
+    [[nodiscard]] static bool saveCollection(const std::vector<std::shared_ptr<AlarmGroup>>& groups,
+                                             const std::string& path);
+
+    // "agPath/usg_<n>.agx" with the smallest n whose file does not exist in `folder`.
+    static std::string newFilePath(const std::string& folder);
+    // A stored path with "agPath" resolved against `folder` ("\" read as "/").
+    static std::string resolvePath(const std::string& storedPath, const std::string& folder);
+
+    XMLNodePtr toXML() const;
+
+    // ".agx" (exact): writes the file, atomically; any other extension: exports
+    // through the file-export plug-ins. True on success.
+    [[nodiscard]] bool save(ModelContext& ctx, const std::string& path, bool manual);
+    // Refreshes the group from its synchronisation plug-in; true on success.
+    bool synchronize(ModelContext& ctx);
+
+    std::int32_t numberOfAlarms() const { return alarms.numberOfElements(); }
+    AlarmPtr elementAt(std::int32_t index) const { return alarms.elementAt(index); }
+    // Appends an alarm and makes this group its parent.
+    void addAlarm(const AlarmPtr& alarm);
+
+    bool getChanged() const;
+    bool getChangedSinceImport() const { return changedSinceImport || getChanged(); }
+    void setChanged() { changed = true; }
+
+    AlarmPtr getTemplateAlarm(ModelContext& ctx);
+    // Name, state and synchronisation texts, each followed by its colour.
+    std::vector<std::string> getStringItems(ModelContext& ctx) const;
+
+private:
+    void initialize();
+    void readFrom(ModelContext& ctx, const XMLNode& root);
+};
+
+using AlarmGroupPtr = std::shared_ptr<AlarmGroup>;
+
+// The alarms whose next moment after `from` is the earliest, over the active
+// alarms of the active groups (group order, then alarm order), with that
+// moment. An alarm whose expression cannot be evaluated is skipped and
+// reported through `onError` (group, alarm, message).
+struct EarliestAlarms {
+    std::vector<AlarmPtr> alarms;
+    DateTime date = kNever;
+};
+using ExpressionErrorHandler =
+    std::function<void(const AlarmGroup&, const Alarm&, const std::string& message)>;
+EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime from,
+                                      bool onlyAfterInactive,
+                                      const ExpressionErrorHandler& onError = {},
+                                      bool calendarDate = false);
+
+}  // namespace qv
