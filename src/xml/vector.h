@@ -197,7 +197,10 @@ public:
     void addDate(DateTime value) { items_.push_back(value); }
     void addDateAt(DateTime value, std::int32_t position) {
         detail::checkVectorPosition(position, items_.size(), true);
-        items_.insert(items_.begin() + position, value);
+        // Appended and rotated into place: vector::insert of this type trips a
+        // false -Wstringop-overflow in GCC 12.
+        items_.push_back(value);
+        std::rotate(items_.begin() + position, items_.end() - 1, items_.end());
     }
     void removeDateAt(std::int32_t position) {
         detail::checkVectorPosition(position, items_.size(), false);

@@ -24,8 +24,12 @@ std::string_view trimBlanks(std::string_view text) {
 // dropped. Only plain decimal numbers pass (no "inf", "nan" or hex).
 bool prepareNumber(std::string_view& text) {
     text = trimBlanks(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    std::size_t k = (!text.empty() && text.front() == '-') ? 1 : 0;
+    std::size_t k = 0;
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);  // from_chars knows no plus sign
+    } else if (!text.empty() && text.front() == '-') {
+        k = 1;
+    }
     if (k >= text.size()) return false;
     const char c = text[k];
     return (c >= '0' && c <= '9') || c == '.';
