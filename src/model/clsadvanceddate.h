@@ -24,12 +24,12 @@ namespace qv {
 // Raised for a malformed expression; the alarm timing catches it (such an alarm
 // has no next moment).
 class AdvancedDateError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class clsAdvancedDate {
-public:
+  public:
     // True when the expression holds for the date-time; throws AdvancedDateError
     // when the expression is malformed (or a number in it does not fit 16 bits
     // for this date). The empty expression is false.
@@ -40,29 +40,32 @@ public:
 // same answers as clsAdvancedDate::getDateEval and raising exactly when it
 // raises (for the same date).
 class AdvancedDateProgram {
-public:
+  public:
     // Never throws: a malformed expression is remembered and raised by evaluate().
     explicit AdvancedDateProgram(std::string_view expression);
 
     bool evaluate(DateTime date) const;
     const std::string& expression() const { return expression_; }
 
-private:
+  private:
     // One maximal run of digits after rewriting: literal digit groups and
     // keyword values glued together, e.g. "DAYOFMONTH7" is {day, "7"}.
     struct Part {
-        std::int8_t keyword;   // index into the keyword table, or -1 for literal digits
-        std::int32_t value;    // literal digits' value, saturated above 16 bits
-        std::int32_t length;   // literal digits' count (leading zeros included)
+        std::int8_t keyword;  // index into the keyword table, or -1 for literal digits
+        std::int32_t value;   // literal digits' value, saturated above 16 bits
+        std::int32_t length;  // literal digits' count (leading zeros included)
     };
     struct Run {
         std::uint32_t firstPart;
         std::uint32_t partCount;
     };
     enum class Op : std::uint8_t { kEq, kNe, kLe, kGe, kNever };
+    // An operand is a run of runs_ when it depends on the date, else its value.
     struct Comparison {
-        std::uint32_t left;  // run indices
-        std::uint32_t right;
+        std::int64_t left;
+        std::int64_t right;
+        bool leftDynamic;
+        bool rightDynamic;
         Op op;
     };
     enum class Code : std::uint8_t { kFalse, kTrue, kLeaf, kAnd, kOr };
