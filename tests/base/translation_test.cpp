@@ -84,18 +84,6 @@ TEST(Translation, RandomVariantsAreChosenEvenly) {
     EXPECT_EQ(t.getRandomText("Strings", 9), "String [Strings] s9 not found");
 }
 
-TEST(Translation, SameSeedSameChoices) {
-    TempFolder tmp;
-    tmp.write("English.lng", kEnglish);
-    const Folders folders = Folders::forFolder(tmp.path());
-    RandomSource a(42), b(42);
-    modTranslation ta(folders, a), tb(folders, b);
-    ta.setLanguage("English");
-    tb.setLanguage("English");
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(ta.getRandomText("Strings", 7), tb.getRandomText("Strings", 7));
-}
-
 TEST(Translation, LanguageFilesFromBothFolders) {
     TempFolder tmp;
     tmp.write("share/English.lng", kEnglish);
