@@ -27,7 +27,7 @@ inline void checkVectorPosition(std::int32_t position, std::size_t count, bool a
 
 template <class T>
 class Vector {
-public:
+  public:
     using Element = std::shared_ptr<T>;
     using Ptr = std::shared_ptr<Vector>;
     using iterator = typename std::vector<Element>::iterator;
@@ -114,12 +114,12 @@ public:
     const_iterator begin() const { return items_.begin(); }
     const_iterator end() const { return items_.end(); }
 
-private:
+  private:
     std::vector<Element> items_;
 };
 
 class StringVector {
-public:
+  public:
     using const_iterator = std::vector<std::string>::const_iterator;
 
     void clear() { std::vector<std::string>().swap(items_); }
@@ -148,12 +148,12 @@ public:
     const_iterator begin() const { return items_.begin(); }
     const_iterator end() const { return items_.end(); }
 
-private:
+  private:
     std::vector<std::string> items_;
 };
 
 class BooleanVector {
-public:
+  public:
     void clear() { std::vector<bool>().swap(items_); }
     std::int32_t numberOfElements() const { return static_cast<std::int32_t>(items_.size()); }
 
@@ -179,12 +179,12 @@ public:
     std::vector<bool>::const_iterator begin() const { return items_.begin(); }
     std::vector<bool>::const_iterator end() const { return items_.end(); }
 
-private:
+  private:
     std::vector<bool> items_;
 };
 
 class DateVector {
-public:
+  public:
     using const_iterator = std::vector<DateTime>::const_iterator;
 
     void clear() { std::vector<DateTime>().swap(items_); }
@@ -210,7 +210,7 @@ public:
     const_iterator begin() const { return items_.begin(); }
     const_iterator end() const { return items_.end(); }
 
-private:
+  private:
     std::vector<DateTime> items_;
 };
 

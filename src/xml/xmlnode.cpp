@@ -49,8 +49,8 @@ bool parseFloating(std::string_view text, F& out) {
 template <class F>
 std::string floatingToText(F value, int digits) {
     char buf[64];
-    const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general,
-                                       digits);
+    const auto [p, ec] =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
     if (ec != std::errc()) return "0";
     return std::string(buf, p);
 }
@@ -357,8 +357,7 @@ bool XMLNode::removeBoolean(std::string_view nodeName, std::int32_t Index, bool 
     removeNode(nodeName, Index);
     return v;
 }
-DateTime XMLNode::removeDate(std::string_view nodeName, std::int32_t Index,
-                             DateTime defaultValue) {
+DateTime XMLNode::removeDate(std::string_view nodeName, std::int32_t Index, DateTime defaultValue) {
     const auto v = getDate(nodeName, Index, defaultValue);
     removeNode(nodeName, Index);
     return v;
@@ -368,8 +367,7 @@ float XMLNode::removeSingle(std::string_view nodeName, std::int32_t Index, float
     removeNode(nodeName, Index);
     return v;
 }
-double XMLNode::removeDouble(std::string_view nodeName, std::int32_t Index,
-                             double defaultValue) {
+double XMLNode::removeDouble(std::string_view nodeName, std::int32_t Index, double defaultValue) {
     const auto v = getDouble(nodeName, Index, defaultValue);
     removeNode(nodeName, Index);
     return v;
@@ -382,12 +380,23 @@ void XMLNode::appendXMLString(std::string& out, std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char* entity;
         switch (text[i]) {
-            case '&': entity = "&amp;"; break;
-            case '<': entity = "&lt;"; break;
-            case '>': entity = "&gt;"; break;
-            case '"': entity = "&quot;"; break;
-            case '\'': entity = "&apos;"; break;
-            default: continue;
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '"':
+                entity = "&quot;";
+                break;
+            case '\'':
+                entity = "&apos;";
+                break;
+            default:
+                continue;
         }
         out.append(text.data() + start, i - start);
         out += entity;

@@ -18,7 +18,7 @@ class XMLNode;
 using XMLNodePtr = std::shared_ptr<XMLNode>;
 
 class XMLNode {
-public:
+  public:
     std::string name;
     std::string Value;
 
@@ -88,12 +88,10 @@ public:
                             std::int16_t defaultValue = 0) const;
     std::int32_t getLong(std::string_view name, std::int32_t Index = 0,
                          std::int32_t defaultValue = 0) const;
-    bool getBoolean(std::string_view name, std::int32_t Index = 0,
-                    bool defaultValue = false) const;
+    bool getBoolean(std::string_view name, std::int32_t Index = 0, bool defaultValue = false) const;
     DateTime getDate(std::string_view name, std::int32_t Index = 0,
                      DateTime defaultValue = DateTime()) const;
-    float getSingle(std::string_view name, std::int32_t Index = 0,
-                    float defaultValue = 0.0f) const;
+    float getSingle(std::string_view name, std::int32_t Index = 0, float defaultValue = 0.0f) const;
     double getDouble(std::string_view name, std::int32_t Index = 0,
                      double defaultValue = 0.0) const;
 
@@ -133,8 +131,7 @@ public:
     DateTime removeDate(std::string_view name, std::int32_t Index = 0,
                         DateTime defaultValue = DateTime());
     float removeSingle(std::string_view name, std::int32_t Index = 0, float defaultValue = 0.0f);
-    double removeDouble(std::string_view name, std::int32_t Index = 0,
-                        double defaultValue = 0.0);
+    double removeDouble(std::string_view name, std::int32_t Index = 0, double defaultValue = 0.0);
 
     // ---- Text and file helpers ------------------------------------------------
 
@@ -162,7 +159,7 @@ public:
     static bool textToSingle(std::string_view text, float& out);
     static bool textToDouble(std::string_view text, double& out);
 
-private:
+  private:
     // The Index-th child of that name, or nullptr.
     XMLNode* findChild(std::string_view name, std::int32_t Index) const;
     void checkPosition(std::int32_t position, bool allowEnd) const;

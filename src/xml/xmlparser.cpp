@@ -31,9 +31,9 @@ enum class State : std::uint8_t {
 
 // Character classes, looked up by byte.
 enum : std::uint8_t {
-    kTagSpace = 1,   // codes 9-13 and 28-32 end a tag name or separate attributes
-    kNameStop = 2,   // a character the tag-name state must look at itself
-    kValueSpace = 4, // whitespace that becomes a space inside attribute values
+    kTagSpace = 1,    // codes 9-13 and 28-32 end a tag name or separate attributes
+    kNameStop = 2,    // a character the tag-name state must look at itself
+    kValueSpace = 4,  // whitespace that becomes a space inside attribute values
 };
 
 constexpr std::array<std::uint8_t, 256> makeClasses() {

@@ -11,7 +11,7 @@
 namespace qv {
 
 class XMLParser {
-public:
+  public:
     // The document element's name goes to `root`, its text is appended to
     // root.Value and its children to root's children. Nodes built before a
     // failure stay in the tree. True on failure. Works without recursion, so any

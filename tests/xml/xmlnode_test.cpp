@@ -22,8 +22,8 @@ XMLNodePtr withChild(const std::string& name, const std::string& text) {
 }
 
 std::string tempPath(const std::string& leaf) {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("qv_xmlnode_test_" + std::to_string(::getpid()));
+    auto dir =
+        std::filesystem::temp_directory_path() / ("qv_xmlnode_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return (dir / leaf).string();
 }

@@ -144,15 +144,33 @@ TEST(XMLParser, MalformedTextFailsKeepingWhatWasBuilt) {
     ASSERT_EQ(p.node->getNumberOfNodes(), 1);
     EXPECT_EQ(p.node->getNodeAt(0)->name, "b");
 
-    EXPECT_TRUE(parse("<a k=v></a>").failed);     // unquoted attribute value
-    EXPECT_TRUE(parse("<a k v='1'></a>").failed); // attribute without "="
-    EXPECT_TRUE(parse("<a b></a>").failed);       // attribute name runs to the end
+    EXPECT_TRUE(parse("<a k=v></a>").failed);      // unquoted attribute value
+    EXPECT_TRUE(parse("<a k v='1'></a>").failed);  // attribute without "="
+    EXPECT_TRUE(parse("<a b></a>").failed);        // attribute name runs to the end
 
     // Running out of text in every state but Done fails.
-    for (const char* text :
-         {"", "   ", "text only", "<", "<a", "<a>", "<a>text", "<a>&amp", "<a><", "<a></a",
-          "<a k", "<a k=", "<a k='v", "<a k='&amp", "<a/", "<!-- x", "<!-- x --", "<a><!-- x",
-          "<a><![CDATA[x]]", "<?pi", "<!DOCTYPE a", "<a><b/>"}) {
+    for (const char* text : {"",
+                             "   ",
+                             "text only",
+                             "<",
+                             "<a",
+                             "<a>",
+                             "<a>text",
+                             "<a>&amp",
+                             "<a><",
+                             "<a></a",
+                             "<a k",
+                             "<a k=",
+                             "<a k='v",
+                             "<a k='&amp",
+                             "<a/",
+                             "<!-- x",
+                             "<!-- x --",
+                             "<a><!-- x",
+                             "<a><![CDATA[x]]",
+                             "<?pi",
+                             "<!DOCTYPE a",
+                             "<a><b/>"}) {
         EXPECT_TRUE(parse(text).failed) << text;
     }
 }

@@ -1,0 +1,157 @@
+// Reading and writing a large alarm-group file: our parser against libxml2's
+// tree parser and pugixml, on the same ~1 MB text held in memory.
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <map>
+#include <pugixml.hpp>
+#include <string>
+
+#include "base/datetime.h"
+#include "xml/xmlnode.h"
+#include "xml/xmlparser.h"
+
+namespace {
+
+using qv::DateTime;
+using qv::XMLNode;
+using qv::XMLNodePtr;
+
+std::string makeGroupFile() {
+    auto group = XMLNode::Create("algr");
+    group->addString("name", "Work & home <main>");
+    group->addBoolean("stat", true);
+    group->addString("chsi", "");
+    group->addLong("colr", 16777215);
+    group->addBoolean("sync", false);
+    group->addNode(XMLNode::Create("syst"));
+    const DateTime base = DateTime::fromParts(2024, 1, 1, 7, 30, 0);
+    for (int i = 0; i < 2000; ++i) {
+        auto alarm = XMLNode::Create("alrm");
+        alarm->addString("name", "Call #" + std::to_string(i) + ": Smith & Jones <4>");
+        alarm->addDate("datk", qv::addToDate(base, i, qv::kHours));
+        alarm->addInteger("perl", static_cast<std::int16_t>(1 + i % 7));
+        alarm->addInteger("peru", static_cast<std::int16_t>(i % 7));
+        alarm->addDouble("oncd", 0.5 + i % 3);
+        alarm->addDate("nexd", qv::addToDate(base, i + 24, qv::kHours));
+        alarm->addInteger("actp", static_cast<std::int16_t>(i % 3));
+        alarm->addDate("stad", base);
+        alarm->addDate("endd", qv::kNever);
+        alarm->addString("wkds", "0111110");
+        alarm->addString("adva", i % 5 == 0 ? "weekday(date) <> 1 & day(date) > 3" : "");
+        alarm->addInteger("adda", 0);
+        alarm->addInteger("addu", 3);
+        for (int a = 0; a < 2; ++a) {
+            auto action = XMLNode::Create("acti");
+            action->addInteger("acid", static_cast<std::int16_t>(a + 1));
+            action->addString("plug", i % 10 == 0 && a == 1 ? "QuorvaneSpeech*Speak" : "");
+            auto settings = XMLNode::Create("sett");
+            settings->addString("s", "Smith & Jones");
+            settings->addInteger("i", static_cast<std::int16_t>(i % 100));
+            action->addNode(settings);
+            alarm->addNode(action);
+        }
+        alarm->addBoolean("saia", i % 2 == 0);
+        alarm->addBoolean("stat", true);
+        alarm->addInteger("snoz", 5);
+        alarm->addDate("snod", qv::kNever);
+        alarm->addBoolean("rdon", false);
+        group->addNode(alarm);
+    }
+    return group->toString();
+}
+
+const std::string& groupFile() {
+    static const std::string text = makeGroupFile();
+    return text;
+}
+
+void parseQuorvane(benchmark::State& state) {
+    const std::string& text = groupFile();
+    for (auto _ : state) {
+        XMLNode root;
+        const bool failed = qv::XMLParser::parse(text, root);
+        benchmark::DoNotOptimize(failed);
+        if (failed) state.SkipWithError("parse failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void parseLibxml2(benchmark::State& state) {
+    const std::string& text = groupFile();
+    for (auto _ : state) {
+        xmlDocPtr doc =
+            xmlReadMemory(text.data(), static_cast<int>(text.size()), "group.agx", nullptr, 0);
+        if (!doc) state.SkipWithError("parse failed");
+        xmlFreeDoc(doc);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void parsePugixml(benchmark::State& state) {
+    const std::string& text = groupFile();
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        const auto result = doc.load_buffer(text.data(), text.size());
+        if (!result) state.SkipWithError("parse failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void writeQuorvane(benchmark::State& state) {
+    const std::string& text = groupFile();
+    XMLNode root;
+    if (qv::XMLParser::parse(text, root)) state.SkipWithError("parse failed");
+    for (auto _ : state) {
+        std::string out = root.toString();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// Keeps the console output and remembers each benchmark's time per iteration.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    xmlInitParser();
+    std::printf("alarm-group file: %zu bytes\n", groupFile().size());
+    benchmark::RegisterBenchmark("BM_ParseGroupFile/quorvane", parseQuorvane)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_ParseGroupFile/libxml2", parseLibxml2)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_ParseGroupFile/pugixml", parsePugixml)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_WriteGroupFile/quorvane", writeQuorvane)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    auto ratio = [&](const char* other) {
+        const auto ours = reporter.times.find("BM_ParseGroupFile/quorvane");
+        const auto theirs = reporter.times.find(std::string("BM_ParseGroupFile/") + other);
+        if (ours == reporter.times.end() || theirs == reporter.times.end()) return;
+        std::printf("CPU time ratio quorvane/%s: %.2f (below 1: quorvane is faster)\n", other,
+                    ours->second / theirs->second);
+    };
+    ratio("libxml2");
+    ratio("pugixml");
+    xmlCleanupParser();
+    return 0;
+}
