@@ -203,10 +203,10 @@ bool Alarm::hasNextAlarmDateAfter(DateTime da, bool calendarDate) {
     return found;
 }
 
-bool Alarm::expressionHolds(DateTime d) {
+const AdvancedDateProgram& Alarm::currentProgram() {
     if (!program_ || program_->expression() != activeAdvanced)
         program_ = std::make_shared<const AdvancedDateProgram>(activeAdvanced);
-    return program_->evaluate(d);
+    return *program_;
 }
 
 bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp) {
@@ -231,6 +231,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         // The query moved onto the uncorrected grid.
         const DateTime a = addToDate(da, -static_cast<std::int64_t>(corr), correctionUnit);
         cur = nextDate;
+        const AdvancedDateProgram* program = byExpression ? &currentProgram() : nullptr;
 
         // A grid point not after the query. Stepping back is bounded: after the
         // alignment it takes a step or two at most.
@@ -261,7 +262,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
             // does not: such a point does not count either.
             if (!again && corr != 0 && addToDate(cur, corr, correctionUnit) <= da) again = true;
             if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
-            if (byExpression && !expressionHolds(cur)) again = true;
+            if (program && !program->evaluate(cur)) again = true;
             if (byDates) {
                 if (cur < startDate) again = true;
                 if (endDate < cur) again = false;

@@ -102,7 +102,7 @@ public:
 private:
     void initialize();
     bool computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp);
-    bool expressionHolds(DateTime d);
+    const AdvancedDateProgram& currentProgram();
 
     DateTime cacheAfter_ = kNever;
     DateTime cacheNext_ = kNever;

@@ -211,7 +211,10 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
     if (manual) {
         changedSinceImport = false;
     } else {
-        // The file now holds the group and every alarm as they are.
+        // The file now holds the group and every alarm as they are. Whether the
+        // group differs from its last import was decided by the alarms' marks
+        // too; keep that before the marks go.
+        changedSinceImport = getChangedSinceImport();
         changed = false;
         for (const AlarmPtr& alarm : alarms) alarm->changed = false;
     }

@@ -1,0 +1,268 @@
+#include <filesystem>
+
+#include "base/files.h"
+#include "modelfixture.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+std::vector<std::string> childNames(const XMLNode& n) {
+    std::vector<std::string> names;
+    for (const auto& c : n.children()) names.push_back(c->name);
+    return names;
+}
+
+const char* kTwoAlarms =
+    "<algr><name>Home</name><stat>-1</stat><chsi>0</chsi><colr>255</colr><sync></sync>"
+    "<syst></syst><alrm><name>a</name><datk>0</datk><oncd>2025/04/01 08:00:00</oncd></alrm>"
+    "<alrm><name>b</name><datk>1</datk><nexd>2025/01/01 09:00:00</nexd></alrm></algr>";
+
+}  // namespace
+
+TEST(AlarmGroup, RootWithOnlyANameLoadsAsAnEmptyActiveGroup) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, "<algr><name>A</name></algr>");
+    EXPECT_EQ(g->name, "A");
+    EXPECT_TRUE(g->Active);
+    EXPECT_TRUE(g->changedSinceImport);
+    EXPECT_EQ(g->Color, kWindowTextColour);
+    EXPECT_EQ(g->numberOfAlarms(), 0);
+    EXPECT_EQ(g->synchSettings->name, "syst");
+    auto unnamed = AlarmGroup::createFromXML(f.ctx, "<algr></algr>");
+    EXPECT_EQ(unnamed->name, "New group");
+}
+
+TEST(AlarmGroup, TemplateIsWrittenBetweenColourAndSync) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    EXPECT_EQ(childNames(*g->toXML()),
+              (std::vector<std::string>{"name", "stat", "chsi", "colr", "sync", "syst", "alrm", "alrm"}));
+    g->template_ = "<tmpl><name>x</name></tmpl>";
+    auto x = g->toXML();
+    EXPECT_EQ(childNames(*x),
+              (std::vector<std::string>{"name", "stat", "chsi", "colr", "tmpl", "sync", "syst", "alrm",
+                                        "alrm"}));
+    auto again = AlarmGroup::createFromXML(f.ctx, x->toString());
+    EXPECT_EQ(again->template_, "<tmpl><name>x</name></tmpl>");
+    auto t = again->getTemplateAlarm(f.ctx);
+    EXPECT_EQ(t->name, "x");
+    EXPECT_EQ(t->parentGroup(), again);
+}
+
+TEST(AlarmGroup, TemplateAlarmFallsBackToTheSettingThenTheDefault) {
+    ModelFixture f;
+    auto g = AlarmGroup::createDefaultAlarmGroup(f.ctx);
+    EXPECT_EQ(g->getTemplateAlarm(f.ctx)->name, "New alarm");
+    f.settings.tmpl = "<tmpl><name>from settings</name><datk>1</datk></tmpl>";
+    auto t = g->getTemplateAlarm(f.ctx);
+    EXPECT_EQ(t->name, "from settings");
+    EXPECT_EQ(t->momentKind, 1);
+    EXPECT_EQ(t->parentGroup(), g);
+}
+
+TEST(AlarmGroup, OlderLayoutTemplateSurvivesASaveAndLoad) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(
+        f.ctx, "<algr><name>old</name><type>0</type><syst><al><name>tpl</name></al></syst></algr>");
+    ASSERT_FALSE(g->template_.empty());
+    EXPECT_EQ(g->getTemplateAlarm(f.ctx)->name, "tpl");
+    auto reloaded = AlarmGroup::createFromXML(f.ctx, g->toXML()->toString());
+    EXPECT_EQ(reloaded->getTemplateAlarm(f.ctx)->name, "tpl");
+    // A "tmpl" with children wins over the old place; a negative type is the new layout.
+    auto both = AlarmGroup::createFromXML(
+        f.ctx, "<algr><type>1</type><syst><al><name>old</name></al></syst><tmpl><name>new</name></tmpl></algr>");
+    EXPECT_EQ(both->getTemplateAlarm(f.ctx)->name, "new");
+    auto modern = AlarmGroup::createFromXML(
+        f.ctx, "<algr><type>-1</type><syst><al><name>old</name></al></syst></algr>");
+    EXPECT_TRUE(modern->template_.empty());
+}
+
+TEST(AlarmGroup, FilesInTheGroupFolderGetAnAgPath) {
+    ModelFixture f;
+    const std::string inside = f.ctx.alarmGroupFolder + "/usg_3.agx";
+    ASSERT_TRUE(writeFile(inside, kTwoAlarms));
+    auto g = AlarmGroup::createAlarmGroupFromFile(f.ctx, inside);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->path, "agPath/usg_3.agx");
+    EXPECT_EQ(AlarmGroup::resolvePath(g->path, f.ctx.alarmGroupFolder), inside);
+    EXPECT_EQ(AlarmGroup::resolvePath("agPath\\usg_3.agx", f.ctx.alarmGroupFolder), inside);
+    EXPECT_EQ(g->numberOfAlarms(), 2);
+    EXPECT_FALSE(g->getChanged());
+
+    std::filesystem::create_directory(f.ctx.alarmGroupFolder + "2");
+    const std::string beside = f.ctx.alarmGroupFolder + "2/usg_1.agx";
+    ASSERT_TRUE(writeFile(beside, kTwoAlarms));
+    EXPECT_EQ(AlarmGroup::createAlarmGroupFromFile(f.ctx, beside)->path, beside);
+}
+
+TEST(AlarmGroup, ForeignOrBrokenFilesGiveNoGroupAndStayUntouched) {
+    ModelFixture f;
+    const std::string upper = f.folder.file("x.AGX");
+    ASSERT_TRUE(writeFile(upper, kTwoAlarms));
+    EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, upper));  // no import plug-in for it
+    EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, f.folder.file("noextension")));
+    EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, f.folder.file("missing.agx")));
+
+    const std::string broken = f.folder.file("broken.agx");
+    const std::string text = "<algr><name>half</name><alrm><name>lost?</name>";
+    ASSERT_TRUE(writeFile(broken, text));
+    EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, broken));
+    EXPECT_EQ(readFile(broken), text);
+}
+
+TEST(AlarmGroup, SaveWritesTheFileAndClearsTheFlags) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    g->elementAt(0)->setChanged();
+    EXPECT_TRUE(g->getChanged());
+    const std::string path = AlarmGroup::newFilePath(f.ctx.alarmGroupFolder);
+    EXPECT_EQ(path, "agPath/usg_0.agx");
+    ASSERT_TRUE(g->save(f.ctx, path, false));
+    EXPECT_FALSE(g->getChanged());
+    EXPECT_EQ(AlarmGroup::newFilePath(f.ctx.alarmGroupFolder), "agPath/usg_1.agx");
+    auto back = AlarmGroup::createAlarmGroupFromFile(f.ctx, f.ctx.alarmGroupFolder + "/usg_0.agx");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->toXML()->toString(), g->toXML()->toString());
+
+    // A manual save (an export) clears only the changed-since-import mark.
+    g->changedSinceImport = true;
+    g->setChanged();
+    ASSERT_TRUE(g->save(f.ctx, f.folder.file("copy.agx"), true));
+    EXPECT_FALSE(g->changedSinceImport);
+    EXPECT_TRUE(g->changed);
+
+    // Failures keep every flag.
+    EXPECT_FALSE(g->save(f.ctx, f.folder.file("no/such/folder/x.agx"), false));
+    EXPECT_FALSE(g->save(f.ctx, f.folder.file("x.ics"), false));
+    EXPECT_FALSE(g->save(f.ctx, f.folder.file("noextension"), false));
+    EXPECT_TRUE(g->changed);
+}
+
+TEST(AlarmGroup, ChangedSinceImportFollowsAnyChangedAlarm) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    EXPECT_FALSE(g->getChangedSinceImport());
+    g->elementAt(1)->setChanged();
+    EXPECT_TRUE(g->getChangedSinceImport());
+    EXPECT_EQ(g->toXML()->getString("chsi"), "-1");
+}
+
+TEST(AlarmGroup, ImportsAndExportsThroughFilePlugIns) {
+    ModelFixture f;
+    f.plugIns.importers[".ics"] = "QuorvaneCal*Importer";
+    f.plugIns.exporters[".ics"] = "QuorvaneCal*Exporter";
+    f.plugIns.answers["GetAlarmgroupFromFile"] =
+        "<xml><algr><name>Imported</name><alrm><name>x</name></alrm></algr></xml>";
+    auto g = AlarmGroup::createAlarmGroupFromImportedFile(f.ctx, "/tmp/a & b.ics");
+    ASSERT_TRUE(g);
+    ASSERT_EQ(f.plugIns.calls.size(), 1u);
+    EXPECT_EQ(f.plugIns.calls[0].identifier, "QuorvaneCal*Importer");
+    EXPECT_EQ(f.plugIns.calls[0].parameters,
+              "<language>English</language><path>/tmp/a &amp; b.ics</path>");
+    EXPECT_EQ(g->name, "Imported");
+    EXPECT_FALSE(g->changedSinceImport);
+    EXPECT_TRUE(g->changed);
+    EXPECT_TRUE(g->path.empty());
+
+    f.plugIns.answers["SaveAlarmgroupToFile"] = "<xml><error>disk full</error></xml>";
+    EXPECT_FALSE(g->save(f.ctx, "/tmp/out.ics", true));
+    f.plugIns.answers["SaveAlarmgroupToFile"] = "<xml><success></success></xml>";
+    EXPECT_TRUE(g->save(f.ctx, "/tmp/out.ics", true));
+    EXPECT_EQ(f.plugIns.calls.back().parameters.rfind("<language>English</language><path>/tmp/out.ics</path><algr>", 0), 0u);
+
+    f.plugIns.answers["GetAlarmgroupFromFile"] = "<xml><nothing></nothing></xml>";
+    EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, "/tmp/b.ics"));
+}
+
+TEST(AlarmGroup, SynchronisationReplacesTheContentOrLeavesItAlone) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    g->synchPlugin = "QuorvaneCal*Calendar";
+    const std::string before = g->toXML()->toString();
+
+    EXPECT_FALSE(g->synchronize(f.ctx));  // no answer
+    f.plugIns.answers["Synchronize"] = "<xml><nothing></nothing></xml>";
+    EXPECT_TRUE(g->synchronize(f.ctx));
+    EXPECT_EQ(g->toXML()->toString(), before);
+    EXPECT_FALSE(g->changed);
+
+    f.plugIns.answers["Synchronize"] =
+        "<xml><algr><name>Calendar</name><syst><file>a.ics</file></syst>"
+        "<alrm><name>meeting</name></alrm></algr></xml>";
+    EXPECT_TRUE(g->synchronize(f.ctx));
+    EXPECT_EQ(g->name, "Calendar");
+    EXPECT_EQ(g->Color, 255);  // kept
+    EXPECT_EQ(g->synchSettings->getString("file"), "a.ics");
+    ASSERT_EQ(g->numberOfAlarms(), 1);
+    EXPECT_EQ(g->elementAt(0)->name, "meeting");
+    EXPECT_EQ(g->elementAt(0)->parentGroup(), g);
+    EXPECT_TRUE(g->changed);
+
+    // Loading a synchronised group synchronises it at once.
+    f.plugIns.calls.clear();
+    auto loaded = AlarmGroup::createFromXML(f.ctx, g->toXML()->toString());
+    EXPECT_EQ(f.plugIns.calls.size(), 1u);
+    EXPECT_EQ(loaded->getStringItems(f.ctx)[4], "Calendar file");
+}
+
+TEST(AlarmGroup, CollectionsHoldSeveralGroups) {
+    ModelFixture f;
+    auto a = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    auto b = AlarmGroup::createFromXML(f.ctx, "<algr><name>B</name></algr>");
+    const std::string path = f.folder.file("all.agc");
+    ASSERT_TRUE(AlarmGroup::saveCollection({a, b}, path));
+    auto groups = AlarmGroup::createAlarmGroupsFromCollection(f.ctx, path);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0]->numberOfAlarms(), 2);
+    EXPECT_EQ(groups[1]->name, "B");
+    ASSERT_TRUE(writeFile(path, "<alarmgroupcollection><algr>"));
+    EXPECT_TRUE(AlarmGroup::createAlarmGroupsFromCollection(f.ctx, path).empty());
+}
+
+TEST(AlarmGroup, EarliestAlarmsKeepGroupThenAlarmOrder) {
+    ModelFixture f;
+    Vector<AlarmGroup> groups;
+    auto g1 = AlarmGroup::createDefaultAlarmGroup(f.ctx);
+    auto g2 = AlarmGroup::createDefaultAlarmGroup(f.ctx);
+    auto off = AlarmGroup::createDefaultAlarmGroup(f.ctx);
+    off->Active = false;
+    for (auto& g : {g1, g2, off}) groups.addElement(g);
+    auto at = [](DateTime d, const char* name) {
+        auto a = ModelFixture::once(d);
+        a->name = name;
+        a->soundAfterInactive = true;
+        return a;
+    };
+    g1->addAlarm(at(dt(2025, 4, 1, 8), "later"));
+    g2->addAlarm(at(dt(2025, 3, 30, 8), "first"));
+    g1->addAlarm(at(dt(2025, 3, 30, 8), "tie"));
+    auto inactive = at(dt(2025, 3, 29, 18), "inactive");
+    inactive->Active = false;
+    g1->addAlarm(inactive);
+    off->addAlarm(at(dt(2025, 3, 29, 13), "group off"));
+    auto quiet = at(dt(2025, 3, 29, 20), "not after inactivity");
+    quiet->soundAfterInactive = false;
+    g2->addAlarm(quiet);
+    auto broken = ModelFixture::periodic(dt(2025, 1, 1), 1, kDays);
+    broken->activePeriod = Alarm::kRestrictExpression;
+    broken->activeAdvanced = "NONSENSE";
+    broken->soundAfterInactive = true;
+    g2->addAlarm(broken);
+
+    int errors = 0;
+    auto onError = [&](const AlarmGroup&, const Alarm&, const std::string&) { ++errors; };
+    auto r = getEarliestAlarmsAfter(groups, dt(2025, 3, 29, 12), false, onError);
+    ASSERT_EQ(r.alarms.size(), 1u);
+    EXPECT_EQ(r.alarms[0]->name, "not after inactivity");
+    r = getEarliestAlarmsAfter(groups, dt(2025, 3, 29, 12), true, onError);
+    ASSERT_EQ(r.alarms.size(), 2u);
+    EXPECT_EQ(r.alarms[0]->name, "tie");  // group order first
+    EXPECT_EQ(r.alarms[1]->name, "first");
+    EXPECT_EQ(r.date, dt(2025, 3, 30, 8));
+    EXPECT_EQ(errors, 2);
+    r = getEarliestAlarmsAfter(groups, dt(2025, 5, 1), false);
+    EXPECT_TRUE(r.alarms.empty());
+    EXPECT_EQ(r.date, kNever);
+}
