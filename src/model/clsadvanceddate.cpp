@@ -29,41 +29,64 @@ constexpr std::array<std::string_view, 10> kKeywords = {
     "DAYSINMONTH", "DAYOFYEAR", "MONTH", "YEAR"};
 constexpr std::array<std::string_view, 7> kWeekdays = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
                                                        "THURSDAY", "FRIDAY", "SATURDAY"};
-constexpr int kYearKeyword = 9;
 constexpr std::int64_t kMax16 = 32767;
-
-std::int64_t keywordValue(DateTime date, int keyword) {
-    switch (keyword) {
-        case 0:
-            return date.second();
-        case 1:
-            return date.minute();
-        case 2:
-            return date.hour();
-        case 3:
-            return date.weekday();
-        case 4:
-            return date.day();
-        case 5:
-            return daysInMonth(date.year(), date.month()) - date.day() + 1;
-        case 6:
-            return daysInMonth(date.year(), date.month());
-        case 7:
-            return date.dayOfYear();
-        case 8:
-            return date.month();
-        default:
-            return date.year();
-    }
-}
 
 [[noreturn]] void raise(const char* what) { throw AdvancedDateError(what); }
 
-std::int64_t checkedKeywordValue(DateTime date, int keyword) {
-    const std::int64_t v = keywordValue(date, keyword);
-    if (v < 0) raise("a date value in the expression is negative");
-    return v;
-}
+// The keyword values of one date-time; year, month and day are worked out once.
+class DateValues {
+  public:
+    explicit DateValues(DateTime date) : date_(date) {}
+
+    // Raises for a negative value (a year before 0): the language has no sign.
+    std::int64_t get(int keyword) {
+        const std::int64_t v = value(keyword);
+        if (v < 0) raise("a date value in the expression is negative");
+        return v;
+    }
+
+  private:
+    std::int64_t value(int keyword) {
+        switch (keyword) {
+            case 0:
+                return date_.second();
+            case 1:
+                return date_.minute();
+            case 2:
+                return date_.hour();
+            case 3:
+                return date_.weekday();
+            case 7:
+                return date_.dayOfYear();
+            default:
+                break;
+        }
+        if (!haveCivil_) {
+            year_ = date_.year();
+            month_ = date_.month();
+            day_ = date_.day();
+            haveCivil_ = true;
+        }
+        switch (keyword) {
+            case 4:
+                return day_;
+            case 5:
+                return daysInMonth(year_, month_) - day_ + 1;
+            case 6:
+                return daysInMonth(year_, month_);
+            case 8:
+                return month_;
+            default:
+                return year_;
+        }
+    }
+
+    DateTime date_;
+    bool haveCivil_ = false;
+    int year_ = 0;
+    int month_ = 0;
+    int day_ = 0;
+};
 
 // Spaces go, letters become upper case (ASCII only; other bytes stay as they are).
 std::string normalise(std::string_view expression) {
@@ -232,9 +255,10 @@ bool foldBoolean(const std::string& text) {
 bool clsAdvancedDate::getDateEval(DateTime date, std::string_view expression) {
     std::string text = normalise(expression);
     if (text.empty()) return false;
+    DateValues values(date);
     for (std::size_t k = 0; k < kKeywords.size(); ++k) {
         if (text.find(kKeywords[k]) == std::string::npos) continue;
-        const std::string value = std::to_string(checkedKeywordValue(date, static_cast<int>(k)));
+        const std::string value = std::to_string(values.get(static_cast<int>(k)));
         text = replaceAll(text, kKeywords[k], value);
     }
     for (std::size_t w = 0; w < kWeekdays.size(); ++w) {
@@ -503,11 +527,12 @@ bool AdvancedDateProgram::evaluate(DateTime date) const {
     if (!error_.empty()) throw AdvancedDateError(error_);
     if (empty_) return false;
 
+    DateValues dateValues(date);
     std::array<std::int64_t, kKeywords.size()> values{};
     std::array<std::int32_t, kKeywords.size()> lengths{};
     for (std::size_t k = 0; k < kKeywords.size(); ++k) {
         if (!(keywordsUsed_ & (1u << k))) continue;
-        const std::int64_t v = checkedKeywordValue(date, static_cast<int>(k));
+        const std::int64_t v = dateValues.get(static_cast<int>(k));
         values[k] = v;
         std::int32_t len = 1;
         for (std::int64_t x = v; x >= 10; x /= 10) ++len;
