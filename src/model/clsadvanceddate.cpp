@@ -277,6 +277,12 @@ bool clsAdvancedDate::getDateEval(DateTime date, std::string_view expression) {
 class AdvancedDateCompiler {
   public:
     using Program = AdvancedDateProgram;
+    // Comparisons store the relation as the program's own enumeration.
+    static_assert(static_cast<int>(Program::Op::kEq) == static_cast<int>(Relation::kEq) &&
+                  static_cast<int>(Program::Op::kNe) == static_cast<int>(Relation::kNe) &&
+                  static_cast<int>(Program::Op::kLe) == static_cast<int>(Relation::kLe) &&
+                  static_cast<int>(Program::Op::kGe) == static_cast<int>(Relation::kGe) &&
+                  static_cast<int>(Program::Op::kNever) == static_cast<int>(Relation::kNever));
 
     static void compile(Program& p, std::string_view expression) {
         try {
@@ -373,8 +379,6 @@ class AdvancedDateCompiler {
     }
 
   private:
-    enum class Token { kTrue, kFalse, kLeaf, kAnd, kOr, kOpen, kClose };
-
     struct Level {
         bool haveTerm = false;
         bool pending = false;
