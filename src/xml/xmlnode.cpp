@@ -1,5 +1,6 @@
 #include "xml/xmlnode.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -125,13 +126,22 @@ XMLNodePtr XMLNode::getCopy() const {
 }
 
 std::string XMLNode::toString() const {
-    std::string out;
-    out.reserve(256);
     struct Frame {
         const XMLNode* node;
         std::size_t next;
     };
     std::vector<Frame> stack;
+    // A first walk sizes the text (escapes aside), so the output grows at most once.
+    std::size_t size = 0;
+    std::vector<const XMLNode*> walk{this};
+    while (!walk.empty()) {
+        const XMLNode* node = walk.back();
+        walk.pop_back();
+        size += 2 * node->name.size() + 5 + node->Value.size();
+        for (const auto& child : node->children_) walk.push_back(child.get());
+    }
+    std::string out;
+    out.reserve(size + size / 16);
     auto open = [&](const XMLNode* node) {
         out += '<';
         out += node->name;
@@ -376,33 +386,37 @@ double XMLNode::removeDouble(std::string_view nodeName, std::int32_t Index, doub
 // ---- Text and file helpers ---------------------------------------------------
 
 void XMLNode::appendXMLString(std::string& out, std::string_view text) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* entity;
-        switch (text[i]) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> t{};
+        for (unsigned char c : {'&', '<', '>', '"', '\''}) t[c] = true;
+        return t;
+    }();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && !kSpecial[static_cast<unsigned char>(*q)]) ++q;
+        out.append(p, q);
+        if (q == end) break;
+        switch (*q) {
             case '&':
-                entity = "&amp;";
+                out += "&amp;";
                 break;
             case '<':
-                entity = "&lt;";
+                out += "&lt;";
                 break;
             case '>':
-                entity = "&gt;";
+                out += "&gt;";
                 break;
             case '"':
-                entity = "&quot;";
-                break;
-            case '\'':
-                entity = "&apos;";
+                out += "&quot;";
                 break;
             default:
-                continue;
+                out += "&apos;";
+                break;
         }
-        out.append(text.data() + start, i - start);
-        out += entity;
-        start = i + 1;
+        p = q + 1;
     }
-    out.append(text.data() + start, text.size() - start);
 }
 
 std::string XMLNode::stringToXMLString(std::string_view text) {

@@ -111,10 +111,17 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     State state = State::Prolog;
     std::vector<State> returns;
     returns.reserve(8);
-    // The open elements below the document element; the document element is root.
+    // The open elements, innermost last; the document element is root. The
+    // children of open elements wait in one shared list and move into their
+    // parent, in one exact allocation, when it closes (or the parse ends).
     std::vector<XMLNode*> open;
+    std::vector<std::size_t> firstChild;
+    std::vector<XMLNodePtr> children;
     open.reserve(64);
+    firstChild.reserve(64);
+    children.reserve(256);
     open.push_back(&root);
+    firstChild.push_back(0);
     std::int64_t openCount = 0;
 
     std::string buffer;
@@ -138,16 +145,31 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
         }
         auto node = std::make_shared<XMLNode>();
         node->name = elementName;
-        XMLNode* raw = node.get();
-        open.back()->children_.push_back(std::move(node));
-        open.push_back(raw);
+        open.push_back(node.get());
+        children.push_back(std::move(node));
+        firstChild.push_back(children.size());
+    };
+    auto closeInnermost = [&]() {
+        XMLNode* node = open.back();
+        const std::size_t first = firstChild.back();
+        auto& own = node->children_;
+        own.reserve(own.size() + (children.size() - first));
+        for (std::size_t k = first; k < children.size(); ++k) own.push_back(std::move(children[k]));
+        children.resize(first);
+        open.pop_back();
+        firstChild.pop_back();
     };
     // False when there is no open element to end.
     auto endElement = [&]() {
         if (openCount <= 0) return false;
         --openCount;
-        if (openCount > 0) open.pop_back();
+        if (openCount > 0) closeInnermost();
         return true;
+    };
+    // Every exit hands the waiting children to their parents, root last.
+    auto finish = [&](bool result) {
+        while (!open.empty()) closeInnermost();
+        return result;
     };
     auto appendText = [&](std::string_view text) {
         if (openCount > 0) open.back()->Value.append(text);  // text outside is dropped
@@ -196,7 +218,7 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 } else if (c == '>') {
                     // "<>" is no tag; reading it as a name starting with ">" would
                     // give a tree whose end tag cannot be read back.
-                    return true;
+                    return finish(true);
                 } else {
                     push(back);
                     tagName.clear();
@@ -260,7 +282,7 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 if (c == '=') {
                     state = State::BeforeAttributeValue;
                 } else if (!is(c, kTagSpace)) {
-                    return true;
+                    return finish(true);
                 }
                 break;
             case State::BeforeAttributeValue:
@@ -268,7 +290,7 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                     quote = c;
                     state = State::AttributeValue;
                 } else if (!is(c, kTagSpace)) {
-                    return true;
+                    return finish(true);
                 }
                 break;
             case State::AttributeValue:
@@ -319,16 +341,16 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 i = static_cast<std::size_t>(static_cast<const char*>(gt) - s);
                 state = pop();
                 buffer.clear();
-                if (!endElement()) return true;
+                if (!endElement()) return finish(true);
                 if (openCount == 0) state = State::Done;
                 break;
             }
             case State::EmptyTagEnd:
                 if (tagName.empty()) tagName = buffer;
-                if (c != '>') return true;  // "<a/x": a malformed tag is a failure
+                if (c != '>') return finish(true);  // "<a/x": a malformed tag is a failure
                 startElement(tagName);
                 endElement();
-                if (openCount == 0) return failed;
+                if (openCount == 0) return finish(failed);
                 buffer.clear();
                 tagName.clear();
                 state = pop();
@@ -375,10 +397,10 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 break;
             }
             case State::Done:
-                return failed;
+                return finish(failed);
         }
     }
-    return failed || state != State::Done;
+    return finish(failed || state != State::Done);
 }
 
 }  // namespace qv

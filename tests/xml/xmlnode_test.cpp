@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdint>
 #include <filesystem>
+#include <locale>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +21,10 @@ XMLNodePtr withChild(const std::string& name, const std::string& text) {
     node->addString(name, text);
     return node;
 }
+
+struct CommaDecimals : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
 
 std::string tempPath(const std::string& leaf) {
     auto dir =
@@ -144,12 +149,7 @@ TEST(XMLNode, FloatingValuesUseAPointWhateverTheLocale) {
     EXPECT_EQ(withChild("v", "x")->getSingle("v", 0, 2.0f), 2.0f);
     EXPECT_EQ(withChild("v", " -2.5e1 ")->getDouble("v"), -25.0);
 
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    const char* comma = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"}) {
-        if ((comma = std::setlocale(LC_ALL, name)) != nullptr) break;
-    }
-    if (comma) {
+    auto checkPointDecimals = [] {
         auto m = XMLNode::Create("m");
         m->setDouble("d", 0.5);
         m->setSingle("s", 1.25f);
@@ -157,9 +157,23 @@ TEST(XMLNode, FloatingValuesUseAPointWhateverTheLocale) {
         EXPECT_EQ(m->getString("s"), "1.25");
         EXPECT_EQ(m->getDouble("d"), 0.5);
         EXPECT_EQ(m->getSingle("s"), 1.25f);
+    };
+
+    // A C++ global locale with a decimal comma (always available).
+    const std::locale previousGlobal =
+        std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
+    checkPointDecimals();
+    std::locale::global(previousGlobal);
+
+    // A C locale with a decimal comma, when one is installed.
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"}) {
+        if ((comma = std::setlocale(LC_ALL, name)) != nullptr) break;
     }
+    if (comma) checkPointDecimals();
     std::setlocale(LC_ALL, previous.c_str());
-    if (!comma) GTEST_SKIP() << "no comma-decimal locale installed";
+    if (!comma) GTEST_SKIP() << "no comma-decimal C locale installed";
 }
 
 TEST(XMLNode, DatesReadByFixedPositions) {
