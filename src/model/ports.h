@@ -75,6 +75,8 @@ public:
     // A time-teller command: keyword, blank, quoted format[, blank, quoted date].
     virtual void tellTime(const std::string& command) = 0;
     virtual void soundAlarmClock() = 0;
+    // Lets the speech output drop finished utterances (called on every tick).
+    virtual void releaseFinishedSpeech() {}
 };
 
 // Command lines and session commands.

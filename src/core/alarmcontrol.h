@@ -1,0 +1,85 @@
+#pragma once
+// The alarm supervision: finds the due alarms on each tick and sounds them in
+// time order, catches up after inactivity, keeps the see-alarms lists and the
+// pending saves, and times the next tick to the millisecond.
+
+#include <cstdint>
+#include <vector>
+
+#include "base/datetime.h"
+#include "model/alarm.h"
+#include "model/alarmgroup.h"
+
+namespace qv {
+
+class Program;
+
+// Kinds of change reported by alarmsChanged and alarmGroupsChanged.
+namespace change {
+inline constexpr int kLoaded = 1;
+inline constexpr int kEdited = 4;
+inline constexpr int kDeleted = 8;
+inline constexpr int kSwitched = 16;
+inline constexpr int kSnoozed = 32;
+inline constexpr int kMessageStored = 64;
+inline constexpr int kSounded = 128;
+}  // namespace change
+
+// One occurrence of an alarm: from its moment to the moment plus its duration.
+struct Occurrence {
+    AlarmPtr alarm;
+    DateTime start;
+    DateTime end;
+};
+
+class alarmControl {
+public:
+    explicit alarmControl(Program& program);
+
+    // Empty lists, far-future dates, the random version-check minute and the
+    // current minute for synchronisation.
+    void initSupervision();
+
+    void onTimerTick();
+    DateTime getSupervisionNow(bool ignoreInactivity);
+    EarliestAlarms getEarliestAlarmsAfter(DateTime from, bool onlyAfterInactive);
+    void checkAlarms();
+    void checkNow();
+    void soundAlarms(const std::vector<AlarmPtr>& alarms, const std::vector<DateTime>& dates,
+                     bool respectBlocked);
+    void soundPendingAttentionAlarm();
+    void catchUpAfterInactivity();
+    void setBlocked(bool value);
+    void rebuildSeeAlarms(int list);
+    void refreshSeeAlarms(int list);
+    void synchronizeAll();
+    void pollActivePlugIns();
+
+    void alarmGroupsChanged(const std::vector<AlarmGroupPtr>& groups, int kinds);
+    void alarmsChanged(const std::vector<AlarmPtr>& alarms, int kinds);
+
+    // The occurrences of the active alarms of the active groups whose importance
+    // is at least `minImportance`, starting in [from, to], in order of their
+    // start; `ignoreCorrection` gives the nominal moments.
+    std::vector<Occurrence> listOccurrences(DateTime from, DateTime to, bool ignoreCorrection,
+                                            int minImportance);
+    // The other alarms that come within the overlap distance ("ola" "olu") of
+    // `alarm` over the coming year ("olp" and "igc" apply).
+    std::vector<AlarmPtr> overlappingAlarms(const AlarmPtr& alarm);
+
+    // Stops the timer, does the per-tick housekeeping and starts it again with
+    // the length of the next tick.
+    void scheduleNextTick();
+
+private:
+    void collectDue(DateTime to, bool onlyAfterInactive, std::vector<AlarmPtr>& due,
+                    std::vector<DateTime>& dates, EarliestAlarms& last);
+    void computeNextChange(int list, DateTime now);
+    void addOccurrencesToSeeAlarms(int list, const std::vector<AlarmPtr>& alarms);
+    void removeFromSeeAlarms(const std::vector<AlarmPtr>& alarms);
+    void soundOne(const AlarmPtr& alarm, DateTime date, bool real);
+
+    Program& p_;
+};
+
+}  // namespace qv
