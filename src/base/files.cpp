@@ -78,6 +78,13 @@ bool writeFile(const std::string& path, const std::string& text) {
     return ok;
 }
 
+bool appendToFile(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = writeAll(fd, text);
+    return (::close(fd) == 0) && ok;
+}
+
 bool deleteFile(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec)) &&

@@ -17,6 +17,9 @@ std::string readFile(const std::string& path);
 // content survives any failure. True on success.
 [[nodiscard]] bool writeFile(const std::string& path, const std::string& text);
 
+// Appends `text` to the file (created when missing). True on success.
+[[nodiscard]] bool appendToFile(const std::string& path, const std::string& text);
+
 // True when the file was deleted.
 [[nodiscard]] bool deleteFile(const std::string& path);
 

@@ -4,6 +4,9 @@
 // pending saves, and times the next tick to the millisecond.
 
 #include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base/datetime.h"
@@ -64,22 +67,33 @@ public:
     std::vector<Occurrence> listOccurrences(DateTime from, DateTime to, bool ignoreCorrection,
                                             int minImportance);
     // The other alarms that come within the overlap distance ("ola" "olu") of
-    // `alarm` over the coming year ("olp" and "igc" apply).
-    std::vector<AlarmPtr> overlappingAlarms(const AlarmPtr& alarm);
+    // `alarm` over the coming year ("olp" and "igc" apply). `original` is the
+    // alarm that `alarm` is an edited copy of; it does not count as another.
+    std::vector<AlarmPtr> overlappingAlarms(const AlarmPtr& alarm, const AlarmPtr& original = nullptr);
 
     // Stops the timer, does the per-tick housekeeping and starts it again with
     // the length of the next tick.
     void scheduleNextTick();
 
 private:
-    void collectDue(DateTime to, bool onlyAfterInactive, std::vector<AlarmPtr>& due,
+    // The present moment less the timer correction, without the inactivity test.
+    DateTime correctedNow() const;
+    // The due alarms after `from` up to `to`, in time order; `last` gets the
+    // first alarms after `to`.
+    void collectDue(DateTime from, DateTime to, bool onlyAfterInactive, std::vector<AlarmPtr>& due,
                     std::vector<DateTime>& dates, EarliestAlarms& last);
+    void checkAlarmsWithoutScheduling();
+    std::pair<DateTime, DateTime> seeAlarmsWindow(int list, DateTime now) const;
+    void appendFrom(int list, DateTime from, DateTime end);
     void computeNextChange(int list, DateTime now);
-    void addOccurrencesToSeeAlarms(int list, const std::vector<AlarmPtr>& alarms);
-    void removeFromSeeAlarms(const std::vector<AlarmPtr>& alarms);
-    void soundOne(const AlarmPtr& alarm, DateTime date, bool real);
+    void addOccurrencesToSeeAlarms(const std::vector<AlarmPtr>& alarms);
+    void removeFromSeeAlarms(const std::set<const Alarm*>& alarms);
+    void appendOccurrences(const AlarmPtr& alarm, DateTime from, DateTime to, bool ignoreCorrection,
+                           std::vector<Occurrence>& out);
+    void reportExpressionError(const AlarmGroup& g, const Alarm& a, const std::string& message);
 
     Program& p_;
+    std::set<std::string> reportedErrors_;
 };
 
 }  // namespace qv

@@ -1,9 +1,225 @@
 #include "core/modmain.h"
 
+#include "base/files.h"
+#include "base/folders.h"
 #include "core/program.h"
 
 namespace qv {
+namespace {
+
+// Where a user finds help when the program cannot be loaded.
+constexpr const char* kWebSite = "https://quorvane.org";
+constexpr const char* kSupportMail = "support@quorvane.org";
+
+constexpr const char* kShortRunQuestion =
+    "Quorvane ran very short the last time, which may be caused by a wrongly set alarm. Do you want "
+    "to start Quorvane in safe mode? (this will block the alarms and plug-ins and requires "
+    "restarting Quorvane after you fix the problem)";
+constexpr const char* kCrashQuestion =
+    "Quorvane has not properly exited last time, which may indicate a system crash. If this is "
+    "caused by the program, you may not want to start it again. Do you want to continue starting "
+    "Quorvane?";
+constexpr const char* kSafeModeQuestion =
+    "Quorvane is being started. Do you want to start Quorvane in safe mode? (this will block the "
+    "alarms and plug-ins and requires restarting Quorvane after you fix the problem)";
+
+bool endsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
 
 modMain::modMain(Program& program) : p_(program) {}
+
+// ---- Messages ------------------------------------------------------------------------
+
+int modMain::showMessageBox(const std::string& text, int buttons) {
+    const bool wasOpen = p_.modalOpen;
+    p_.modalOpen = true;
+    if (p_.speakMessages) p_.ports.performer.speak(text);
+    const std::string title = p_.translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane");
+    const int answer = p_.ports.ui.messageBox(text, buttons, title);
+    p_.modalOpen = wasOpen;
+    return answer;
+}
+
+void modMain::showErrorBox(const std::string& text) { showMessageBox(text, mb::kCritical); }
+
+// ---- Run state -------------------------------------------------------------------------
+
+std::string modMain::readRunState() const { return readFile(p_.programFile("state")); }
+
+bool modMain::writeRunState(const std::string& state) const {
+    return writeFile(p_.programFile("state"), state);
+}
+
+// ---- Start-up ------------------------------------------------------------------------
+
+bool modMain::start(const WindowLoader& loadWindows) {
+    if (!p_.ports.instance.acquire()) return false;
+
+    const std::string previous = readRunState();
+    p_.runState = "2";
+    bool safeMode = false;
+    if (previous == "1") {
+        safeMode = showMessageBox(kShortRunQuestion, 308) == mb::kAnswerYes;
+    } else if (previous == "2") {
+        if (showMessageBox(kCrashQuestion, 52) != mb::kAnswerYes) return false;
+        safeMode = showMessageBox(kSafeModeQuestion, 308) == mb::kAnswerYes;
+    } else if (previous == "3") {
+        p_.runState = "3";
+    }
+    if (!writeRunState(p_.runState) && p_.ctx.log)
+        p_.ctx.log("the run-state file cannot be written: " + p_.programFile("state"));
+
+    p_.safeMode = safeMode;
+    p_.ctx.safeMode = safeMode;
+    p_.ports.plugIns.loadPlugins();
+    p_.colours.resetColours();
+    p_.control.initSupervision();
+
+    int errorNumber = 0;
+    std::string description;
+    if (loadWindows && !loadWindows(errorNumber, description)) {
+        const std::string number =
+            (errorNumber >= 0 ? " " : "") + std::to_string(errorNumber);
+        showMessageBox(std::string("Quorvane cannot be loaded. This is probably because one or more "
+                                   "files are not available. Please go to ") +
+                           kWebSite +
+                           " to download the complete installation version. Please mail to " +
+                           kSupportMail + " if this doesn't help. The error message is: error" +
+                           number + ": " + description,
+                       mb::kExclamation);
+        return false;
+    }
+    return startProgram(safeMode);
+}
+
+bool modMain::startProgram(bool safeMode) {
+    resetAll(true);
+    if (!p_.settingsStore.loadSettings(safeMode)) {
+        p_.ports.ui.quit();
+        return false;
+    }
+    p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
+    loadAllAlarmGroups();
+    loadToDoText();
+    p_.started = true;
+    p_.ports.ui.showNextAlarm();
+    return true;
+}
+
+void modMain::loadAllAlarmGroups() {
+    UserInterface& ui = p_.ports.ui;
+    ui.setBusy(true);
+    const bool wasLoading = p_.loading;
+    p_.loading = true;
+    const std::string folder = p_.alarmGroupFolder();
+    p_.ctx.alarmGroupFolder = folder;
+    if (!folderExists(folder)) {
+        showMessageBox(p_.translation.getMainText(102), mb::kExclamation);
+        p_.loading = wasLoading;
+        ui.setBusy(false);
+        return;
+    }
+    std::vector<AlarmGroupPtr> loaded;
+    for (const std::string& file : listMatchingFiles(folder + "/usg_*.*")) {
+        AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, file);
+        if (!g) {
+            // Left where it is: a file we cannot read may still be mended by hand.
+            if (p_.ctx.log) p_.ctx.log("alarm group file not loaded: " + file);
+            continue;
+        }
+        if (!endsWith(file, ".agx")) {
+            // A file in another format was imported. It is only removed once the
+            // group is safe in a file of its own, so nothing is lost.
+            const std::string path = AlarmGroup::newFilePath(folder);
+            if (g->save(p_.ctx, path, false)) {
+                g->path = path;
+                if (!deleteFile(file) && p_.ctx.log) p_.ctx.log("cannot delete " + file);
+            } else if (p_.ctx.log) {
+                p_.ctx.log("imported alarm group not saved; " + file + " is kept");
+            }
+        }
+        loaded.push_back(g);
+    }
+    for (const AlarmGroupPtr& g : loaded) p_.alarmGroups.addElement(g);
+    const std::vector<AlarmGroupPtr> all(p_.alarmGroups.begin(), p_.alarmGroups.end());
+    p_.control.alarmGroupsChanged(all, change::kLoaded);
+    p_.loading = wasLoading;
+    ui.setBusy(false);
+}
+
+void modMain::loadToDoText() {
+    UserInterface& ui = p_.ports.ui;
+    ui.setBusy(true);
+    ui.setToDoText("");
+    const std::string path = p_.alarmGroupFolder() + "/todo.txt";
+    if (const auto text = tryReadFile(path)) {
+        ui.setToDoText(*text);
+        p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
+    }
+    ui.setBusy(false);
+}
+
+void modMain::resetAll(bool resetClipboard) {
+    p_.ports.ui.resetLists(resetClipboard);
+    p_.alarmGroups.clear();
+}
+
+// ---- Saving and the exit path ----------------------------------------------------------
+
+bool modMain::saveChangedAlarmGroups() {
+    const std::string folder = p_.alarmGroupFolder();
+    p_.ctx.alarmGroupFolder = folder;
+    bool all = true;
+    for (const AlarmGroupPtr& g : p_.alarmGroups) {
+        if (!g->getChanged()) continue;
+        const bool isNew = g->path.empty();
+        const std::string path = isNew ? AlarmGroup::newFilePath(folder) : g->path;
+        if (g->save(p_.ctx, path, false)) {
+            if (isNew) g->path = path;
+        } else {
+            all = false;
+            if (p_.ctx.log) p_.ctx.log("alarm group \"" + g->name + "\" not saved to " + path);
+        }
+    }
+    return all;
+}
+
+bool modMain::saveToDoText() {
+    const std::string path = p_.alarmGroupFolder() + "/todo.txt";
+    if (writeFile(path, p_.ports.ui.toDoText())) return true;
+    return showMessageBox(p_.translation.getMainText(106), 52) == mb::kAnswerYes;
+}
+
+bool modMain::saveBeforeExit() {
+    bool ok = p_.settingsStore.saveSettings();
+    if (p_.settings.as) {
+        // Changed alarm groups that cannot be written would be lost: ask first.
+        if (!saveChangedAlarmGroups())
+            ok = showMessageBox(p_.translation.getMainText(104), 52) == mb::kAnswerYes && ok;
+        ok = saveToDoText() && ok;
+    }
+    return ok;
+}
+
+bool modMain::exitProgram(bool endProcess) {
+    if (!saveBeforeExit()) return false;
+    p_.exiting = true;
+    std::string state = "3";
+    if (p_.runState != "3") {
+        const DateTime now = p_.now();
+        if (dateDiff(p_.startTime, now, kDays) > 1 || dateDiff(p_.startTime, now, kSeconds) > 30)
+            state = "0";
+        else
+            state = "1";
+    }
+    if (!writeRunState(state) && p_.ctx.log) p_.ctx.log("the run-state file cannot be written");
+    p_.ports.ui.unloadAllWindows();
+    p_.ports.plugIns.releaseAll();
+    if (endProcess) p_.ports.ui.quit();
+    return true;
+}
 
 }  // namespace qv

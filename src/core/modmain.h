@@ -19,7 +19,8 @@ public:
     // cannot be loaded. False when the program is to end at once.
     using WindowLoader = std::function<bool(int& errorNumber, std::string& description)>;
     bool start(const WindowLoader& loadWindows);
-    void startProgram(bool safeMode);
+    // False when the settings could not be read (the program ends).
+    bool startProgram(bool safeMode);
     void loadAllAlarmGroups();
     void loadToDoText();
     void resetAll(bool resetClipboard);

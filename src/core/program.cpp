@@ -1,5 +1,9 @@
 #include "core/program.h"
 
+#include <filesystem>
+
+#include "base/files.h"
+
 namespace qv {
 
 Program::Program(const Folders& f, const CorePorts& p)
@@ -19,6 +23,17 @@ Program::Program(const Folders& f, const CorePorts& p)
       secretary(*this) {
     translation.setLanguage(settings.lng);
     colours.setSchemeName(settings.cls);
+    ctx.log = [this](const std::string& line) { writeLog(line); };
+}
+
+void Program::writeLog(const std::string& line) {
+    // Failures nobody needs to see at once go to "quorvane.log" in the program
+    // folder; it is started afresh once it passes a megabyte.
+    const std::string path = programFile("quorvane.log");
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > (1u << 20) && !ec)
+        std::filesystem::rename(path, path + ".old", ec);
+    (void)appendToFile(path, toStoredText(now()) + " " + line + "\n");
 }
 
 std::string Program::alarmGroupFolder() const {

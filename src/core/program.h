@@ -116,6 +116,8 @@ public:
     // The program folder plus a file name.
     std::string programFile(const std::string& name) const;
     DateTime now() const { return ports.clock.now(); }
+    // Appends a line to the program's log file.
+    void writeLog(const std::string& line);
 };
 
 }  // namespace qv
