@@ -18,13 +18,13 @@ constexpr const char* kLayoutNames[] = {"ag", "al", "sa0", "sa1"};
 
 // Keeps the busy pointer up while the object lives, whatever way the scope is left.
 class BusyPointer {
-public:
+  public:
     explicit BusyPointer(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
     ~BusyPointer() { ui_.setBusy(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 
-private:
+  private:
     UserInterface& ui_;
 };
 
@@ -82,7 +82,8 @@ XMLNodePtr SettingsStore::builtInColumnLayouts() {
     auto lst = XMLNode::Create("lst");
     lst->addXMLString("<ag><clm><i>0</i><w>107</w></clm><clm><i>1</i><w>43</w></clm></ag>");
     lst->addXMLString(
-        "<al><clm><i>0</i><w>122</w></clm><clm><i>1</i><w>43</w></clm><clm><i>2</i><w>134</w></clm></al>");
+        "<al><clm><i>0</i><w>122</w></clm><clm><i>1</i><w>43</w></clm><clm><i>2</i><w>134</w></"
+        "clm></al>");
     lst->addXMLString("<sa0><clm><i>0</i><w>99</w></clm><clm><i>1</i><w>131</w></clm></sa0>");
     lst->addXMLString("<sa1><clm><i>0</i><w>99</w></clm><clm><i>1</i><w>131</w></clm></sa1>");
     return lst;
@@ -467,8 +468,8 @@ bool SettingsStore::saveSettings() {
         }
     }
     if (!failed) return true;
-    const int answer = p_.main.showMessageBox(p_.translation.getMainText(103),
-                                              mb::kYesNo | mb::kExclamation);
+    const int answer =
+        p_.main.showMessageBox(p_.translation.getMainText(103), mb::kYesNo | mb::kExclamation);
     return answer == mb::kAnswerYes;
 }
 
