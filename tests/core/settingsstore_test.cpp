@@ -288,12 +288,6 @@ TEST_F(SettingsStoreTest, MissingLayoutsKeepTheBuiltInOnes) {
     EXPECT_EQ(lst->getNodeAt(3)->toString(), builtIn->getNode("sa1")->toString());
 }
 
-TEST_F(SettingsStoreTest, SettingsChangedMarksTheSaveAsPending) {
-    p().supervision.pendingWork = pending::kSaveGroups;
-    store().settingsChanged();
-    EXPECT_EQ(p().supervision.pendingWork, pending::kSaveGroups | pending::kSaveSettings);
-}
-
 TEST_F(SettingsStoreTest, DamagedFilesLoadWithoutHarm) {
     ASSERT_TRUE(writeFile(folder.file("Settings.lng"), kTestLanguage));
     const std::string text =
