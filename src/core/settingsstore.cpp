@@ -104,7 +104,13 @@ bool SettingsStore::loadSettings(bool safeMode) {
 
         // A missing or unreadable file is an empty tree: every setting keeps its default.
         XMLNodePtr root = XMLNode::Create("settings");
-        if (fileExists(settingsFilePath())) (void)root->initializeFromFile(settingsFilePath());
+        if (fileExists(settingsFilePath()) && root->initializeFromFile(settingsFilePath())) {
+            // What could be read is used; the damaged file is kept beside it
+            // before the next save replaces it, so nothing the user set is lost.
+            const std::string keep = settingsFilePath() + ".damaged";
+            if (writeFile(keep, readFile(settingsFilePath())))
+                p_.writeLog("usr.cfx is damaged; a copy was kept as " + keep);
+        }
         if (root->getNumberOfNodes() == 0) ui.runFirstTimeSettings(p_.settings);
 
         applyXML(*root, safeMode);

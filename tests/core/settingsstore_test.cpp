@@ -299,6 +299,19 @@ TEST_F(SettingsStoreTest, DamagedFilesLoadWithoutHarm) {
     }
 }
 
+TEST_F(SettingsStoreTest, DamagedFileIsKeptBeforeItIsReplaced) {
+    const std::string damaged = "<settings><wl>3</wl><lng>English</lng><agp>/my/alarms";
+    writeSettings(damaged);
+    ASSERT_TRUE(store().loadSettings(false));
+    EXPECT_EQ(p().settings.wl, 3);
+    EXPECT_TRUE(store().saveSettings());
+    EXPECT_EQ(readFile(usr() + ".damaged"), damaged);
+    // A sound file leaves no copy behind.
+    ASSERT_TRUE(deleteFile(usr() + ".damaged"));
+    ASSERT_TRUE(store().loadSettings(false));
+    EXPECT_FALSE(fileExists(usr() + ".damaged"));
+}
+
 // A window that fails while the calendar view's settings are handed over.
 class FailingUI : public FakeUI {
   public:
