@@ -95,10 +95,11 @@ void modSecretary::tellBlock(DateTime now, int block) {
     const DateTime longest = addToDate(now, kLongestLookAheadYears, kYears);
     if (until > longest) until = longest;
 
-    const int count = static_cast<int>(
-        p_.control
-            .listOccurrences(now, until, p_.settings.igc, getAssistantNumber(block + kMinImportance))
-            .size());
+    const int count =
+        static_cast<int>(p_.control
+                             .listOccurrences(now, until, p_.settings.igc,
+                                              getAssistantNumber(block + kMinImportance))
+                             .size());
     const int manyFrom = getAssistantNumber(block + kManyFrom);
     int sentence = kSeveral;
     if (count == 0)
@@ -108,7 +109,7 @@ void modSecretary::tellBlock(DateTime now, int block) {
     else if (manyFrom > 0 && count >= manyFrom)
         sentence = kMany;
     say(p_.ports.performer, fillIn(getAssistantText(block + sentence), std::to_string(count),
-                 p_.translation.getString(kFirstUnitName + unit)));
+                                   p_.translation.getString(kFirstUnitName + unit)));
 }
 
 }  // namespace qv

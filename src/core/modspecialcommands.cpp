@@ -34,7 +34,8 @@ std::array<std::string, 3> modSpecialCommands::splitCommandLine(const std::strin
     std::size_t from = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::size_t bar = commandLine.find('|', from);
-        fields[i] = commandLine.substr(from, bar == std::string::npos ? std::string::npos : bar - from);
+        fields[i] =
+            commandLine.substr(from, bar == std::string::npos ? std::string::npos : bar - from);
         if (bar == std::string::npos) break;
         from = bar + 1;
     }

@@ -11,7 +11,8 @@ Statistics::Statistics(Program& program) : p_(program) {}
 
 std::int64_t Statistics::totalRunSeconds() const {
     // A clock set back during the run must not take time off the earlier runs.
-    const std::int64_t thisRun = std::max<std::int64_t>(0, p_.now().seconds() - p_.startTime.seconds());
+    const std::int64_t thisRun =
+        std::max<std::int64_t>(0, p_.now().seconds() - p_.startTime.seconds());
     return static_cast<std::int64_t>(p_.settings.staS1) + thisRun;
 }
 
