@@ -62,8 +62,8 @@ public:
     void alarmsChanged(const std::vector<AlarmPtr>& alarms, int kinds);
 
     // The occurrences of the active alarms of the active groups whose importance
-    // is at least `minImportance`, starting in [from, to], in order of their
-    // start; `ignoreCorrection` gives the nominal moments.
+    // is at least `minImportance`, starting after `from` and not after `to`, in
+    // order of their start; `ignoreCorrection` gives the nominal moments.
     std::vector<Occurrence> listOccurrences(DateTime from, DateTime to, bool ignoreCorrection,
                                             int minImportance);
     // The other alarms that come within the overlap distance ("ola" "olu") of
