@@ -15,7 +15,7 @@
 namespace qv::test {
 
 // The warning question's text, so a box can be told apart from a missing key.
-inline constexpr const char* kTooManyText = " alarms are due at once. Sound them all?";
+inline constexpr const char* kTooManyText = "alarms are due at once. Sound them all?";
 
 struct Sounding {
     std::string name;
@@ -28,6 +28,8 @@ struct SupervisionHarness : CoreFixture {
     std::int64_t ticks = 0;
     bool timerLeftIdle = false;  // some tick returned without re-arming the timer
     std::size_t seen = 0;        // performer calls already turned into soundings
+    int earlyMs = 0;             // how much sooner than asked longer intervals run out
+    int lateMs = 0;              // how much later than asked every interval runs out
 
     SupervisionHarness() {
         const std::string lng =
@@ -42,10 +44,14 @@ struct SupervisionHarness : CoreFixture {
         clock.set(DateTime(ms / 1000), static_cast<int>(ms % 1000));
     }
 
-    // The supervision as start-up leaves it, with the clock at `now`.
+    // The supervision as start-up leaves it, with the clock at `now`. The
+    // groups added so far stand for the ones loaded afterwards (initialising
+    // the supervision starts with no groups).
     void start(DateTime now, DateTime lastSupervised, int millis = 0) {
         clock.set(now, millis);
+        const auto groups = p().alarmGroups.getCopy();
         p().control.initSupervision();
+        for (const auto& g : *groups) p().alarmGroups.addElement(g);
         p().supervision.lastSupervised = lastSupervised;
     }
 
@@ -62,7 +68,10 @@ struct SupervisionHarness : CoreFixture {
     void fire() {
         // The desktop's timer never fires sooner than 1 ms; keep the loop moving
         // even if the supervision asked for less.
-        const int interval = timer.interval() < 1 ? 1 : timer.interval();
+        int interval = timer.interval() < 1 ? 1 : timer.interval();
+        // A coarse desktop timer fires a little early or late.
+        if (interval > 100) interval -= earlyMs;
+        interval += lateMs;
         setClockMs(clockMs() + interval);
         tick();
     }
@@ -70,8 +79,7 @@ struct SupervisionHarness : CoreFixture {
     // Ticks until the clock reaches `end`. Bounded by a tick count so a
     // supervision stuck on tiny intervals fails instead of spinning.
     void runUntil(DateTime end) {
-        const std::int64_t budget =
-            (end.seconds() - clock.current.seconds()) * 4 + 10000 + ticks;
+        const std::int64_t budget = (end.seconds() - clock.current.seconds()) * 4 + 10000 + ticks;
         while (clock.current < end) {
             if (ticks > budget) {
                 ADD_FAILURE() << "the supervision ticks far too often; stopped at "
@@ -86,7 +94,8 @@ struct SupervisionHarness : CoreFixture {
     void collect() {
         for (; seen < performer.calls.size(); ++seen) {
             const auto& c = performer.calls[seen];
-            if (c.what == "window" && c.alarm) soundings.push_back({c.alarm->name, c.due, clockMs()});
+            if (c.what == "window" && c.alarm)
+                soundings.push_back({c.alarm->name, c.due, clockMs()});
         }
     }
 
