@@ -8,12 +8,6 @@ using namespace qv::test;
 
 namespace {
 
-std::vector<std::string> childNames(const XMLNode& n) {
-    std::vector<std::string> names;
-    for (const auto& c : n.children()) names.push_back(c->name);
-    return names;
-}
-
 const char* kTwoAlarms =
     "<algr><name>Home</name><stat>-1</stat><chsi>0</chsi><colr>255</colr><sync></sync>"
     "<syst></syst><alrm><name>a</name><datk>0</datk><oncd>2025/04/01 08:00:00</oncd></alrm>"

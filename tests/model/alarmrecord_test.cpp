@@ -3,16 +3,6 @@
 using namespace qv;
 using namespace qv::test;
 
-namespace {
-
-std::vector<std::string> childNames(const XMLNode& n) {
-    std::vector<std::string> names;
-    for (const auto& c : n.children()) names.push_back(c->name);
-    return names;
-}
-
-}  // namespace
-
 TEST(AlarmRecord, ElementWithOnlyANameLoadsWithDefaults) {
     auto a = Alarm::createFromXML(*XMLNode::createFromXML("<alrm><name>Tea</name></alrm>"), nullptr);
     EXPECT_EQ(a->name, "Tea");

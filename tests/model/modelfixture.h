@@ -234,6 +234,13 @@ struct ModelFixture {
     }
 };
 
+// The names of a node's children, in order.
+inline std::vector<std::string> childNames(const XMLNode& n) {
+    std::vector<std::string> names;
+    for (const auto& c : n.children()) names.push_back(c->name);
+    return names;
+}
+
 // The moment of the next alarm after `da`, or nothing.
 inline std::optional<DateTime> nextAfter(Alarm& a, DateTime da, bool calendar = false) {
     if (!a.hasNextAlarmDateAfter(da, calendar)) return std::nullopt;
