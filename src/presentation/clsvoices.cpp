@@ -1,0 +1,224 @@
+#include "presentation/clsvoices.h"
+
+#include <QElapsedTimer>
+#include <QTextToSpeech>
+#include <QTimer>
+#include <QVoice>
+#include <deque>
+
+namespace qv {
+namespace {
+
+// QTextToSpeech with a queue (say() of Qt 6.4 cuts off what is being spoken)
+// and a watchdog, so an engine that never reports the end of its speech
+// cannot keep the program's speech busy forever.
+class QtSpeechEngine : public SpeechEngine {
+public:
+    explicit QtSpeechEngine(const QString& engine) {
+        if (!QTextToSpeech::availableEngines().contains(engine)) return;
+        tts_ = new QTextToSpeech(engine);
+        if (tts_->state() == QTextToSpeech::Error) return;
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, tts_, [this] {
+            // Given up on: silence it and go on with the queue.
+            tts_->stop();
+            utteranceEnded();
+        });
+        QObject::connect(tts_, &QTextToSpeech::stateChanged, tts_,
+                         [this](QTextToSpeech::State s) { stateChanged(s); });
+    }
+    ~QtSpeechEngine() override {
+        watchdog_.stop();
+        if (tts_) {
+            QObject::disconnect(tts_, nullptr, nullptr, nullptr);
+            if (tts_->state() == QTextToSpeech::Speaking) tts_->stop();
+            delete tts_;
+        }
+    }
+
+    bool available() const override { return tts_ && tts_->state() != QTextToSpeech::Error; }
+
+    QStringList voices() const override {
+        if (!available()) return {};
+        if (!listed_) listVoices();
+        QStringList names;
+        for (const auto& v : voiceList_) names << v.voice.name();
+        return names;
+    }
+
+    bool speak(const Utterance& u) override {
+        if (!available()) return false;
+        queue_.push_back(u);
+        if (!active_) startNext();
+        return true;
+    }
+
+    bool finished() const override {
+        if (!active_) return queue_.empty();
+        // The timer needs the event loop; this check does not.
+        return started_.isValid() && started_.elapsed() > limitMs_ + 1000;
+    }
+
+    void stop() override {
+        queue_.clear();
+        watchdog_.stop();
+        active_ = false;
+        if (tts_) tts_->stop();
+    }
+
+private:
+    struct Entry {
+        QLocale locale;
+        QVoice voice;
+    };
+
+    // Qt lists the voices of the current locale only: go through them all.
+    void listVoices() const {
+        listed_ = true;
+        const QLocale current = tts_->locale();
+        const QVoice currentVoice = tts_->voice();
+        for (const QLocale& l : tts_->availableLocales()) {
+            tts_->setLocale(l);
+            for (const QVoice& v : tts_->availableVoices()) {
+                bool known = false;
+                for (const auto& e : voiceList_) known = known || e.voice.name() == v.name();
+                if (!known) voiceList_.push_back({l, v});
+            }
+        }
+        tts_->setLocale(current);
+        tts_->setVoice(currentVoice);
+    }
+
+    void startNext() {
+        while (!queue_.empty()) {
+            const Utterance u = queue_.front();
+            queue_.pop_front();
+            if (u.text.trimmed().isEmpty()) continue;
+            if (!u.voice.isEmpty()) {
+                if (!listed_) listVoices();
+                for (const auto& e : voiceList_) {
+                    if (e.voice.name() != u.voice) continue;
+                    if (tts_->locale() != e.locale) tts_->setLocale(e.locale);
+                    tts_->setVoice(e.voice);
+                    break;
+                }
+            }
+            if (u.volume) tts_->setVolume(*u.volume);
+            if (u.rate) tts_->setRate(*u.rate);
+            active_ = true;
+            sawSpeaking_ = false;
+            // Generous: a slow voice speaks some 8 characters a second.
+            limitMs_ = 20000 + 150 * static_cast<int>(std::min<qsizetype>(u.text.size(), 20000));
+            started_.start();
+            watchdog_.start(limitMs_);
+            tts_->say(u.text);
+            return;
+        }
+    }
+
+    void stateChanged(QTextToSpeech::State s) {
+        if (!active_) return;
+        if (s == QTextToSpeech::Speaking) {
+            sawSpeaking_ = true;
+        } else if ((s == QTextToSpeech::Ready && sawSpeaking_) || s == QTextToSpeech::Error) {
+            utteranceEnded();
+        }
+    }
+
+    void utteranceEnded() {
+        watchdog_.stop();
+        active_ = false;
+        started_.invalidate();
+        if (tts_ && tts_->state() != QTextToSpeech::Error) startNext();
+    }
+
+    QTextToSpeech* tts_ = nullptr;
+    mutable bool listed_ = false;
+    mutable std::vector<Entry> voiceList_;
+    std::deque<Utterance> queue_;
+    bool active_ = false;
+    bool sawSpeaking_ = false;
+    int limitMs_ = 0;
+    QElapsedTimer started_;
+    QTimer watchdog_;
+};
+
+}  // namespace
+
+const QStringList& clsVoices::engineOrder() {
+    static const QStringList order{QStringLiteral("speechd"), QStringLiteral("flite")};
+    return order;
+}
+
+std::unique_ptr<SpeechEngine> clsVoices::createQtEngine(const QString& engine) {
+    return std::make_unique<QtSpeechEngine>(engine);
+}
+
+clsVoices::clsVoices(SpeechEngineFactory factory)
+    : factory_(std::move(factory)), engines_(engineOrder().size()) {}
+
+clsVoices::~clsVoices() = default;
+
+SpeechEngine* clsVoices::engine(int index) {
+    auto& slot = engines_[static_cast<std::size_t>(index)];
+    if (!slot) slot = factory_(engineOrder().at(index));
+    return slot.get();
+}
+
+QStringList clsVoices::getVoices() {
+    QStringList names;
+    for (int i = 0; i < engineOrder().size(); ++i) {
+        SpeechEngine* e = engine(i);
+        if (e && e->available()) names << e->voices();
+    }
+    return names;
+}
+
+bool clsVoices::speak(const QString& text, const QString& voiceName, bool volumeSwitch,
+                      int volume, bool speedSwitch, int speed) {
+    for (int i = 0; i < engineOrder().size(); ++i) {
+        SpeechEngine* e = engine(i);
+        if (!e || !e->available()) continue;
+        const QStringList names = e->voices();
+        Utterance u;
+        if (voiceName.isEmpty()) {
+            if (names.isEmpty()) continue;
+            u.voice = names.first();
+        } else if (names.contains(voiceName)) {
+            u.voice = voiceName;
+        } else {
+            continue;
+        }
+        // Out of range leaves the engine as it is.
+        if (volumeSwitch && volume >= 0 && volume <= 100) u.volume = volume / 100.0;
+        if (speedSwitch && speed >= -10 && speed <= 10) u.rate = speed / 10.0;
+        u.text = text;
+        return e->speak(u);
+    }
+    return false;
+}
+
+bool clsVoices::releaseFinished() {
+    bool busy = false;
+    for (auto& e : engines_) {
+        if (!e) continue;
+        if (e->finished()) e.reset();
+        else busy = true;
+    }
+    return busy;
+}
+
+void clsVoices::stopAll() {
+    for (auto& e : engines_) {
+        if (e) e->stop();
+        e.reset();
+    }
+}
+
+bool clsVoices::speaking() const {
+    for (const auto& e : engines_)
+        if (e && !e->finished()) return true;
+    return false;
+}
+
+}  // namespace qv
