@@ -1,0 +1,185 @@
+#include "presentation/qtactionperformer.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <algorithm>
+
+#include "core/program.h"
+#include "presentation/frmalarm.h"
+#include "presentation/frmalarmclock.h"
+#include "presentation/qtstrings.h"
+#include "presentation/speech.h"
+
+namespace qv {
+
+namespace {
+// The shipped sound an empty default-sound setting stands for.
+constexpr const char* kShippedDefaultSound = "sounds/alarm.wav";
+}  // namespace
+
+QtActionPerformer::QtActionPerformer() {
+    sound_.makeOutput = [] { return QtSoundOutput::create(); };
+    sound_.beep = [] { QApplication::beep(); };
+    deleteAlarm = [this](const AlarmPtr& alarm) {
+        if (!p_ || !alarm) return;
+        if (const auto group = alarm->parentGroup()) group->alarms.remove(alarm);
+        p_->control.alarmsChanged({alarm}, change::kDeleted);
+    };
+}
+
+QtActionPerformer::~QtActionPerformer() {
+    // Whatever is still open goes without reporting to a program that may be gone.
+    const auto players = std::move(players_);
+    const auto windows = std::move(windows_);
+    players_.clear();
+    windows_.clear();
+    for (const auto& s : players)
+        if (s) delete s.data();
+    for (const auto& w : windows)
+        if (w) delete w.data();
+    if (clock_) delete clock_.data();
+}
+
+void QtActionPerformer::attach(Program& program) {
+    p_ = &program;
+    setMixerOpener([] { return openAlsaMixer(); });
+}
+
+void QtActionPerformer::setMixerOpener(AlarmVolume::Opener open) {
+    if (!p_) return;
+    Program* p = p_;
+    volume_ = std::make_unique<AlarmVolume>(std::move(open), [p](const QString& text) {
+        p->main.showMessageBox(ss(text), mb::kExclamation);
+    });
+    sound_.volume = volume_.get();
+}
+
+Speech& QtActionPerformer::speech() {
+    // Made on first use: the speech engines are slow to start and often not needed.
+    if (!speech_) speech_ = std::make_unique<Speech>(*p_);
+    return *speech_;
+}
+
+std::string QtActionPerformer::defaultSoundPattern() const {
+    if (!p_) return {};
+    if (!p_->settings.ds.empty()) return p_->settings.ds;
+    return p_->folders.shippedFile(kShippedDefaultSound);
+}
+
+std::shared_ptr<clsAction> QtActionPerformer::resolveAction(const AlarmPtr& alarm,
+                                                            const clsAction& action) const {
+    if (alarm) {
+        for (std::int32_t i = 0; i < alarm->actions.numberOfElements(); ++i) {
+            auto a = alarm->actions.elementAt(i);
+            if (a.get() == &action) return a;
+        }
+    }
+    // Not the alarm's own (a trial run): a copy sharing the settings element.
+    auto copy = std::make_shared<clsAction>(action);
+    if (!copy->settings) copy->settings = XMLNode::Create("sett");
+    return copy;
+}
+
+frmAlarm* QtActionPerformer::findWindow(const AlarmPtr& alarm, const clsAction* action) const {
+    if (!p_ || !p_->settings.uoaw) return nullptr;
+    for (const auto& w : windows_)
+        if (w && !w->closing() && w->alrt == alarm && w->action.get() == action) return w;
+    return nullptr;
+}
+
+void QtActionPerformer::showAlarmWindow(const AlarmPtr& alarm, const clsAction& action,
+                                        DateTime dueDate, bool timed, const std::string& message) {
+    if (!p_ || !alarm) return;
+    const auto act = resolveAction(alarm, action);
+    if (frmAlarm* w = findWindow(alarm, act.get())) {
+        w->showAlarm(alarm, act, dueDate, timed, message);
+        return;
+    }
+    auto* w = new frmAlarm(*p_, *this);
+    w->showAlarm(alarm, act, dueDate, timed, message);
+    w->showWindow();
+}
+
+void QtActionPerformer::playAlarmSound(const AlarmPtr& alarm, const clsAction& action,
+                                       DateTime dueDate, bool timed, bool useOwnOptions) {
+    if (!p_ || !alarm) return;
+    const auto act = resolveAction(alarm, action);
+    const SettingsValues& s = p_->settings;
+    // The port brings no options of its own: the settings apply either way.
+    (void)useOwnOptions;
+    if (frmAlarm* w = findWindow(alarm, act.get())) {
+        w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
+        return;
+    }
+    QPointer<frmAlarm> w = new frmAlarm(*p_, *this);
+    w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
+    // A player that is done at once has closed the window already.
+    if (w && !w->closing() && act->settings->getInteger("i", 0, 1) == 1) {
+        w->showWindow();
+        w->cmdOk->setFocus();
+    }
+}
+
+void QtActionPerformer::speak(const std::string& text) {
+    if (p_) speech().speakText(qs(text));
+}
+
+void QtActionPerformer::tellTime(const std::string& command) {
+    if (p_) speech().tellTime(qs(command));
+}
+
+void QtActionPerformer::soundAlarmClock() {
+    if (frmAlarmClock* c = alarmClock(true)) c->soundAlarmClock();
+}
+
+void QtActionPerformer::releaseFinishedSpeech() {
+    if (speech_) speech_->releaseFinishedSpeech();
+}
+
+frmAlarmClock* QtActionPerformer::alarmClock(bool create) {
+    if (!clock_ && create && p_) clock_ = new frmAlarmClock(*p_);
+    return clock_;
+}
+
+void QtActionPerformer::stopAllSounds() {
+    // Last to first; each player closes its window, which may drop others.
+    while (true) {
+        const auto players = soundPlayers();
+        if (players.empty()) break;
+        players.back()->closePlayer();
+    }
+    if (clock_) clock_->stopSounding();
+    if (speech_) speech_->stopAll();
+}
+
+std::vector<frmAlarm*> QtActionPerformer::alarmWindows() const {
+    std::vector<frmAlarm*> out;
+    for (const auto& w : windows_)
+        if (w) out.push_back(w);
+    return out;
+}
+
+std::vector<frmSound*> QtActionPerformer::soundPlayers() const {
+    std::vector<frmSound*> out;
+    for (const auto& s : players_)
+        if (s && !s->closed()) out.push_back(s);
+    return out;
+}
+
+void QtActionPerformer::addWindow(frmAlarm* w) { windows_.emplace_back(w); }
+
+void QtActionPerformer::removeWindow(frmAlarm* w) {
+    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                  [w](const QPointer<frmAlarm>& p) { return !p || p == w; }),
+                   windows_.end());
+}
+
+void QtActionPerformer::addPlayer(frmSound* s) { players_.emplace_back(s); }
+
+void QtActionPerformer::removePlayer(frmSound* s) {
+    players_.erase(std::remove_if(players_.begin(), players_.end(),
+                                  [s](const QPointer<frmSound>& p) { return !p || p == s; }),
+                   players_.end());
+}
+
+}  // namespace qv
