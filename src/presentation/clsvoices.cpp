@@ -59,6 +59,8 @@ public:
         return started_.isValid() && started_.elapsed() > limitMs_ + 1000;
     }
 
+    int completed() const override { return completed_; }
+
     void stop() override {
         queue_.clear();
         watchdog_.stop();
@@ -121,6 +123,7 @@ private:
         if (s == QTextToSpeech::Speaking) {
             sawSpeaking_ = true;
         } else if ((s == QTextToSpeech::Ready && sawSpeaking_) || s == QTextToSpeech::Error) {
+            if (s == QTextToSpeech::Ready) ++completed_;
             utteranceEnded();
         }
     }
@@ -138,6 +141,7 @@ private:
     std::deque<Utterance> queue_;
     bool active_ = false;
     bool sawSpeaking_ = false;
+    int completed_ = 0;
     int limitMs_ = 0;
     QElapsedTimer started_;
     QTimer watchdog_;

@@ -35,6 +35,8 @@ public:
     // True once everything given has been spoken (or failed, or overran its watchdog).
     virtual bool finished() const = 0;
     virtual void stop() = 0;
+    // Texts whose end the engine itself reported (not the watchdog).
+    virtual int completed() const { return 0; }
 };
 
 // Creates the engine of that name ("speechd", "flite"); never null.

@@ -70,6 +70,7 @@ void ResourceRingSound::stop() {
 
 frmAlarmClock::frmAlarmClock(Program& p, QWidget* parent)
     : QWidget(parent, Qt::Window), p_(p), sound_(std::make_unique<ResourceRingSound>()) {
+    initAlarmClockResources();
     setObjectName(QStringLiteral("frmAlarmClock"));
     setWindowTitle(QStringLiteral("Alarm Clock"));
     setWindowIcon(QApplication::windowIcon());
