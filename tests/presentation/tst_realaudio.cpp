@@ -1,0 +1,101 @@
+// The real sound, speech and mixer, once each. Runs under run_with_pulse.sh,
+// which starts a PulseAudio null sink (and speech-dispatcher's own spawn).
+#include <QtTest>
+
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include "presentation/clsmixer.h"
+#include "presentation/clsvoices.h"
+#include "presentation/frmalarmclock.h"
+
+using namespace qv;
+
+namespace {
+
+QString pactl(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    p.waitForFinished(-1);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The null sink's volume in percent (first channel); -1 when unreadable.
+int sinkPercent() {
+    const QString out = pactl({"get-sink-volume", "null"});
+    const auto m = QRegularExpression(QStringLiteral("/\\s*(\\d+)%")).match(out);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+bool sinkMuted() { return pactl({"get-sink-mute", "null"}).contains(QStringLiteral("yes")); }
+
+}  // namespace
+
+class TstRealAudio : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // On its own it would change the volume of the desktop it runs on.
+        if (qEnvironmentVariableIsEmpty("QUORVANE_PULSE_TEST"))
+            QSKIP("runs through tests/presentation/run_with_pulse.sh");
+        QVERIFY2(!QMediaDevices::audioOutputs().isEmpty(), "no sound server");
+    }
+
+    void ringResourcePlaysAndLoops() {
+        ResourceRingSound ring;
+        ring.start();
+        // Each end of the one-second ring starts it again.
+        QTRY_VERIFY_WITH_TIMEOUT(ring.loops() >= 2, 60000);
+        QVERIFY(ring.playing());
+        ring.stop();
+    }
+
+    void speechDispatcherReachesFinished() {
+        auto engine = clsVoices::createQtEngine(QStringLiteral("speechd"));
+        QVERIFY(engine->available());
+        QVERIFY(!engine->voices().isEmpty());
+        Utterance u;
+        u.text = QStringLiteral("It is seven o'clock.");
+        u.volume = 0.8;
+        QVERIFY(engine->speak(u));
+        QVERIFY(!engine->finished());
+        QTRY_VERIFY_WITH_TIMEOUT(engine->finished(), 120000);
+        // Ended by the engine's own report, not by the watchdog.
+        QCOMPARE(engine->completed(), 1);
+
+        // The same through the program's voice list, with a named voice.
+        clsVoices voices;
+        const QStringList names = voices.getVoices();
+        QVERIFY(!names.isEmpty());
+        QVERIFY(voices.speak(QStringLiteral("Wake up."), names.first(), true, 60, true, 2));
+        QTRY_VERIFY_WITH_TIMEOUT(!voices.releaseFinished(), 120000);
+    }
+
+    void alsaMixerRaisesAndRestores() {
+        pactl({"set-sink-volume", "null", "30%"});
+        pactl({"set-sink-mute", "null", "1"});
+        QCOMPARE(sinkPercent(), 30);
+        QVERIFY(sinkMuted());
+
+        clsMixer probe(openAlsaMixer());
+        QVERIFY2(probe.opened(), "ALSA's default device has no mixer");
+        QVERIFY(probe.volumeFound() & mixerLineBit(MixerLine::kWave));
+
+        QStringList messages;
+        AlarmVolume volume(&openAlsaMixer, [&](const QString& s) { messages << s; });
+        volume.set(50);
+        QCOMPARE(sinkPercent(), 100);
+        QVERIFY(!sinkMuted());
+        volume.restore();
+        QCOMPARE(sinkPercent(), 30);
+        QVERIFY(sinkMuted());
+        QVERIFY(messages.isEmpty());
+        pactl({"set-sink-mute", "null", "0"});
+    }
+};
+
+QTEST_MAIN(TstRealAudio)
+#include "tst_realaudio.moc"
