@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -196,11 +197,14 @@ struct AlarmWindowFixture : CoreFixture {
         auto w = actions.alarmWindows();
         return w.empty() ? nullptr : w.back();
     }
+    // The window it opened; null when it reused one or closed at once.
     frmAlarm* play(const AlarmPtr& a, DateTime due) {
-        const auto before = actions.alarmWindows().size();
+        const auto before = actions.alarmWindows();
         actions.playAlarmSound(a, actionOf(a), due, true, false);
         auto w = actions.alarmWindows();
-        return w.size() > before ? w.back() : nullptr;
+        if (w.empty() || std::find(before.begin(), before.end(), w.back()) != before.end())
+            return nullptr;
+        return w.back();
     }
     // Lets time pass on the program's clock.
     void wait(int seconds, int millis = 0) {
