@@ -1,0 +1,211 @@
+#include "ui/frmabout.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+#include "core/program.h"
+#include "core/statistics.h"
+#include "presentation/qtstrings.h"
+#include "presentation/translateform.h"
+#include "ui/frmquorvanemain.h"
+#include "ui/qtuserinterface.h"
+
+namespace qv {
+namespace {
+
+QAction* namedAction(QMenu* menu, const char* name, const char* text) {
+    QAction* a = menu->addAction(QString::fromLatin1(text));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+}  // namespace
+
+frmAbout::frmAbout(Program& program, QtUserInterface& ui, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), p_(program), ui_(ui) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Quorvane"));
+    icons_ = ProgramIcons::load(p_.folders);
+    setWindowIcon(icons_.window);
+
+    auto* layout = new QVBoxLayout(this);
+    lblProgram_ = new QLabel(QStringLiteral("Quorvane"), this);
+    lblProgram_->setObjectName(QStringLiteral("lblProgram"));
+    QFont big = lblProgram_->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    lblProgram_->setFont(big);
+    lblVersion_ = new QLabel(this);
+    // The version number is not a caption: it must not be translated away.
+    lblVersion_->setObjectName(QString());
+    auto* lblDescription = new QLabel(QStringLiteral("An alarm clock for your desktop."), this);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    layout->addWidget(lblProgram_);
+    layout->addWidget(lblVersion_);
+    layout->addWidget(lblDescription);
+
+    buildTrayMenu();
+    addTrayIcon();
+    translate();
+}
+
+frmAbout::~frmAbout() { removeTrayIcon(); }
+
+bool frmAbout::trayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void frmAbout::buildTrayMenu() {
+    mnuTray_ = new QMenu(this);
+    mnuTray_->setObjectName(QStringLiteral("mnuTray"));
+    mnuTrayToggleWindow_ = namedAction(mnuTray_, "mnuTrayToggleWindow", "Show or hide Quorvane");
+    mnuTrayAddAlarm_ = namedAction(mnuTray_, "mnuTrayAddAlarm", "Add an alarm");
+    mnuTrayShowCalendar_ = namedAction(mnuTray_, "mnuTrayShowCalendar", "Calendar");
+    mnuTrayShowCalendar_->setEnabled(false);  // the date picker comes later
+    mnuTray_->addSeparator();
+    mnuTrayBlocked_ = namedAction(mnuTray_, "mnuTrayBlocked", "Alarms blocked");
+    mnuTrayBlocked_->setCheckable(true);
+    mnuTrayStopSounds_ = namedAction(mnuTray_, "mnuTrayStopSounds", "Stop all sounds");
+    mnuTray_->addSeparator();
+    mnuTrayExit_ = namedAction(mnuTray_, "mnuTrayExit", "Exit");
+
+    connect(mnuTrayToggleWindow_, &QAction::triggered, this, [this] {
+        if (auto* m = ui_.mainWindow()) m->toggleWindowVisibility();
+    });
+    connect(mnuTrayAddAlarm_, &QAction::triggered, this, [this] {
+        if (auto* m = ui_.mainWindow()) m->addNewAlarm();
+    });
+    connect(mnuTrayBlocked_, &QAction::triggered, this,
+            [this] { p_.control.setBlocked(!p_.supervision.blocked); });
+    connect(mnuTrayStopSounds_, &QAction::triggered, this, [this] {
+        if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
+    });
+    connect(mnuTrayExit_, &QAction::triggered, this, &frmAbout::exitFromTray);
+    connect(mnuTray_, &QMenu::aboutToShow, this, &frmAbout::updateTrayMenu);
+    updateTrayMenu();
+}
+
+void frmAbout::updateTrayMenu() {
+    mnuTrayBlocked_->setChecked(p_.supervision.blocked);
+    mnuTrayStopSounds_->setEnabled(static_cast<bool>(ui_.hooks.stopAllSounds));
+}
+
+void frmAbout::exitFromTray() {
+    if (p_.main.showMessageBox(p_.translation.getMainText(220), mb::kYesNo | mb::kQuestion) !=
+        mb::kAnswerYes)
+        return;
+    p_.main.exitProgram(true);
+}
+
+void frmAbout::translate() {
+    translateForm(this, p_.translation);
+    lblVersion_->setText(QStringLiteral("%1.%2.%3")
+                             .arg(kVersionMajor)
+                             .arg(kVersionMinor)
+                             .arg(kVersionRevision));
+    updateTrayMenu();
+}
+
+void frmAbout::addTrayIcon() {
+    if (!trayAvailable()) return;
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(this);
+        tray_->setContextMenu(mnuTray_);
+        tray_->setToolTip(QStringLiteral("Quorvane"));
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger ||
+                        reason == QSystemTrayIcon::DoubleClick) {
+                        if (auto* m = ui_.mainWindow()) m->toggleWindowVisibility();
+                    }
+                });
+    }
+    showTrayIcon(iconState_);
+    tray_->show();
+}
+
+void frmAbout::removeTrayIcon() {
+    if (!tray_) return;
+    tray_->hide();
+    delete tray_;
+    tray_ = nullptr;
+}
+
+bool frmAbout::trayIconShown() const { return tray_ && tray_->isVisible(); }
+
+void frmAbout::showTrayIcon(int iconState) {
+    iconState_ = iconState;
+    mnuTrayBlocked_->setChecked(iconState == 1);
+    if (tray_) tray_->setIcon(iconState == 1 ? icons_.blocked : icons_.tray);
+}
+
+void frmAbout::setToolTip(const QString& text) {
+    // The notification area's tool tip held 63 characters; keep within that.
+    if (tray_) tray_->setToolTip(text.left(63));
+}
+
+int frmAbout::say(const QString& text) { return p_.main.showMessageBox(ss(text), mb::kInformation); }
+
+QString frmAbout::windowListText() const {
+    QStringList lines;
+    for (QWidget* w : ui_.loadedWindows())
+        lines << w->objectName() + QStringLiteral("; ") + w->windowTitle();
+    return lines.join(QLatin1Char('\n'));
+}
+
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Escape) {
+        hide();
+        return;
+    }
+    if ((mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier)) {
+        switch (event->key()) {
+            case Qt::Key_P:
+                say(qs(p_.statistics.statisticsText()));
+                return;
+            case Qt::Key_Q:
+                p_.statistics.writeDebugLog();
+                return;
+            case Qt::Key_A:
+                addTrayIcon();
+                return;
+            case Qt::Key_D:
+                removeTrayIcon();
+                return;
+            case Qt::Key_S:
+                p_.speakMessages = !p_.speakMessages;
+                return;
+            case Qt::Key_L:
+                say(qs(p_.folders.programFolder));
+                return;
+            case Qt::Key_T:
+                say(QString::number(static_cast<long long>(::gettid())));
+                return;
+            case Qt::Key_W:
+                say(windowListText());
+                return;
+            default:
+                break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmAbout::closeEvent(QCloseEvent* event) {
+    // The close box only hides it: this window lives as long as the program.
+    if (!p_.exiting) {
+        event->ignore();
+        hide();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+}  // namespace qv

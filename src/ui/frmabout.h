@@ -1,0 +1,68 @@
+#pragma once
+// The About window: stays hidden, shows the program's name and version when
+// asked, owns the notification-area icon and its menu, and answers the
+// diagnostic keys (Ctrl+Shift with P, Q, A, D, S, L, T, W).
+
+#include <QWidget>
+
+#include "ui/programicons.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace qv {
+
+class Program;
+class QtUserInterface;
+
+class frmAbout : public QWidget {
+    Q_OBJECT
+public:
+    frmAbout(Program& program, QtUserInterface& ui, QWidget* parent = nullptr);
+    ~frmAbout() override;
+
+    void translate();
+    // 1 shows the blocked icon, anything else the normal one.
+    void showTrayIcon(int iconState);
+    void setToolTip(const QString& text);
+    // Adds the icon to the notification area (when there is one) or takes it away.
+    void addTrayIcon();
+    void removeTrayIcon();
+    bool trayIconShown() const;
+    // The notification-area menu (also reachable without a tray, for tests).
+    QMenu* trayMenu() const { return mnuTray_; }
+    // Whether this desktop has a notification area at all.
+    static bool trayAvailable();
+
+    // The text the P key shows, and the window list of the W key.
+    QString windowListText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTrayMenu();
+    void updateTrayMenu();
+    void exitFromTray();
+    int say(const QString& text);
+
+    Program& p_;
+    QtUserInterface& ui_;
+    ProgramIcons icons_;
+    int iconState_ = 0;
+    QLabel* lblProgram_ = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* mnuTray_ = nullptr;
+    QAction* mnuTrayToggleWindow_ = nullptr;
+    QAction* mnuTrayAddAlarm_ = nullptr;
+    QAction* mnuTrayShowCalendar_ = nullptr;
+    QAction* mnuTrayBlocked_ = nullptr;
+    QAction* mnuTrayStopSounds_ = nullptr;
+    QAction* mnuTrayExit_ = nullptr;
+};
+
+}  // namespace qv

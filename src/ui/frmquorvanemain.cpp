@@ -1,0 +1,1363 @@
+#include "ui/frmquorvanemain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "base/colors.h"
+#include "base/dateformat.h"
+#include "base/files.h"
+#include "core/program.h"
+#include "model/clsadvanceddate.h"
+#include "model/texts.h"
+#include "presentation/qtstrings.h"
+#include "presentation/translateform.h"
+#include "ui/frmabout.h"
+#include "ui/qtuserinterface.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kSection = "frmQuorvaneMain";
+constexpr const char* kWebSite = "https://quorvane.org";
+
+// Layout node names and the number of fields of each list.
+constexpr std::array<const char*, 4> kLayoutNames{"ag", "al", "sa0", "sa1"};
+constexpr std::array<int, 4> kFieldCount{3, 7, 3, 3};
+// First numbered text of each list's column captions (field 0).
+constexpr std::array<int, 4> kCaptionBase{1, 11, 21, 21};
+
+// Numbered texts of this window beyond the column captions.
+enum Text {
+    kAskUnload = 31,
+    kAskReload = 32,
+    kAskDelete = 33,
+    kAskDeleteSounded = 34,
+    kNoVersionChecker = 35,
+    kImportFailed = 36,
+    kExportFailed = 37,
+    kCollectionName = 38,
+    kHelpMissing = 39,
+};
+
+QString mainText(const Program& p, int number) { return qs(p.translation.getMainText(number)); }
+
+QAction* namedAction(QMenu* menu, const char* name, const char* text, bool enabled = true) {
+    QAction* a = menu->addAction(QString::fromLatin1(text));
+    a->setObjectName(QString::fromLatin1(name));
+    a->setEnabled(enabled);
+    return a;
+}
+
+QMenu* namedMenu(QWidget* parent, const char* name, const char* title) {
+    auto* m = new QMenu(QString::fromLatin1(title), parent);
+    m->setObjectName(QString::fromLatin1(name));
+    return m;
+}
+
+bool hasNextAfter(const AlarmPtr& a, DateTime d) {
+    try {
+        return a->hasNextAlarmDateAfter(d, false);
+    } catch (const std::exception&) {
+        // An alarm whose moment cannot be worked out is not taken for an old one.
+        return true;
+    }
+}
+
+int compareText(const std::string& a, const std::string& b) {
+    return QString::localeAwareCompare(qs(a).toCaseFolded(), qs(b).toCaseFolded());
+}
+
+bool endsWithCI(const QString& s, const char* suffix) {
+    return s.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+frmQuorvaneMain::frmQuorvaneMain(Program& program, QtUserInterface& ui, QWidget* parent)
+    : QMainWindow(parent), p_(program), ui_(ui) {
+    setObjectName(QStringLiteral("frmQuorvaneMain"));
+    setWindowTitle(QStringLiteral("Quorvane"));
+    ClipboardAlarms = XMLNode::Create("cb");
+    buildWidgets();
+    buildMenus();
+    initializeLists();
+    fillSeeAlarmsControls();
+    resize(759, 563);
+    normalRect_ = appliedRect_ = QRect(40, 27, 759, 563);
+}
+
+frmQuorvaneMain::~frmQuorvaneMain() = default;
+
+// ---- Building -----------------------------------------------------------------------
+
+void frmQuorvaneMain::buildWidgets() {
+    auto makeList = [this](int id, const char* name) {
+        auto* t = new QTreeWidget(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setRootIsDecorated(false);
+        t->setUniformRowHeights(true);
+        t->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        t->setSortingEnabled(false);
+        t->setContextMenuPolicy(Qt::CustomContextMenu);
+        t->header()->setSectionsMovable(true);
+        t->header()->setSectionsClickable(true);
+        t->header()->setStretchLastSection(false);
+        t->installEventFilter(this);
+        lists_[static_cast<std::size_t>(id)] = t;
+        return t;
+    };
+    makeList(kGroups, "lstAlarmGroups");
+    makeList(kAlarms, "lstAlarms");
+    makeList(kSeeAlarms0, "lstSeeAlarms(0)");
+    makeList(kSeeAlarms1, "lstSeeAlarms(1)");
+
+    lblAlarmGroups_ = new QLabel(QStringLiteral("Alarm groups"), this);
+    lblAlarmGroups_->setObjectName(QStringLiteral("lblAlarmGroups"));
+    lblAlarms_ = new QLabel(QStringLiteral("Alarms"), this);
+    lblAlarms_->setObjectName(QStringLiteral("lblAlarms"));
+    lblNextAlarm_ = new QLabel(this);
+    lblNextAlarm_->setObjectName(QStringLiteral("lblNextAlarm"));
+    txtToDo_ = new QPlainTextEdit(this);
+    txtToDo_->setObjectName(QStringLiteral("txtToDo"));
+    connect(txtToDo_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!settingToDo_) p_.supervision.pendingWork |= pending::kSaveToDo;
+    });
+
+    // The see-alarms lists, each with its switch, amount and unit above it.
+    std::array<QWidget*, 2> seeAlarmsPanes{};
+    for (int k = 0; k < 2; ++k) {
+        const auto ku = static_cast<std::size_t>(k);
+        auto* pane = new QWidget(this);
+        auto* chk = new QCheckBox(k == 0 ? QStringLiteral("Recent alarms, last")
+                                         : QStringLiteral("Coming alarms, next"),
+                                  pane);
+        chk->setObjectName(QStringLiteral("chkSeeAlarms(%1)").arg(k));
+        auto* txt = new QLineEdit(pane);
+        txt->setObjectName(QStringLiteral("txtSeeAlarms(%1)").arg(k));
+        txt->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), txt));
+        txt->setMaximumWidth(60);
+        auto* cmb = new QComboBox(pane);
+        cmb->setObjectName(QStringLiteral("cmbSeeAlarms(%1)").arg(k));
+        chkSeeAlarms_[ku] = chk;
+        txtSeeAlarms_[ku] = txt;
+        cmbSeeAlarms_[ku] = cmb;
+        auto* controls = new QHBoxLayout;
+        controls->setContentsMargins(0, 0, 0, 0);
+        controls->addWidget(chk);
+        controls->addWidget(txt);
+        controls->addWidget(cmb);
+        controls->addStretch(1);
+        auto* v = new QVBoxLayout(pane);
+        v->setContentsMargins(0, 0, 0, 0);
+        v->addLayout(controls);
+        v->addWidget(lists_[static_cast<std::size_t>(kSeeAlarms0 + k)]);
+        seeAlarmsPanes[ku] = pane;
+
+        connect(chk, &QCheckBox::toggled, this, [this, k](bool on) {
+            p_.settings.sa[k].shown = on ? 1 : 0;
+            seeAlarmsChanged(k);
+        });
+        connect(cmb, &QComboBox::activated, this, [this, k](int index) {
+            if (index < 0 || index > 6 || index == p_.settings.sa[k].unit) return;
+            p_.settings.sa[k].unit = static_cast<std::int16_t>(index);
+            seeAlarmsChanged(k);
+        });
+        connect(txt, &QLineEdit::editingFinished, this, [this, k] { seeAlarmsAmountEdited(k); });
+    }
+
+    auto* groupsPane = new QWidget(this);
+    auto* gv = new QVBoxLayout(groupsPane);
+    gv->setContentsMargins(0, 0, 0, 0);
+    gv->addWidget(lblAlarmGroups_);
+    gv->addWidget(lists_[kGroups]);
+    auto* alarmsPane = new QWidget(this);
+    auto* av = new QVBoxLayout(alarmsPane);
+    av->setContentsMargins(0, 0, 0, 0);
+    av->addWidget(lblAlarms_);
+    av->addWidget(lists_[kAlarms]);
+
+    // Four dividers: dv1 the height of the upper lists, dv2 the width of the
+    // group list, dv3 the width of see-alarms list 0, dv4 the width of both
+    // see-alarms lists beside the to-do text.
+    auto makeSplitter = [this](int n, const char* name, Qt::Orientation o) {
+        auto* s = new QSplitter(o, this);
+        s->setObjectName(QString::fromLatin1(name));
+        s->setChildrenCollapsible(false);
+        dividers_[static_cast<std::size_t>(n - 1)] = s;
+        connect(s, &QSplitter::splitterMoved, this, [this] {
+            rememberDividers();
+            p_.settingsStore.settingsChanged();
+        });
+        return s;
+    };
+    QSplitter* dv1 = makeSplitter(1, "lblHorDiv", Qt::Vertical);
+    QSplitter* dv2 = makeSplitter(2, "lblVerDiv1", Qt::Horizontal);
+    QSplitter* dv3 = makeSplitter(3, "lblHorDiv2", Qt::Horizontal);
+    QSplitter* dv4 = makeSplitter(4, "lblVerDiv2", Qt::Horizontal);
+    dv2->addWidget(groupsPane);
+    dv2->addWidget(alarmsPane);
+    dv3->addWidget(seeAlarmsPanes[0]);
+    dv3->addWidget(seeAlarmsPanes[1]);
+    dv4->addWidget(dv3);
+    dv4->addWidget(txtToDo_);
+    dv1->addWidget(dv2);
+    dv1->addWidget(dv4);
+    for (QSplitter* s : dividers_) {
+        s->setStretchFactor(0, 0);
+        s->setStretchFactor(1, 1);
+    }
+
+    auto* central = new QWidget(this);
+    auto* cv = new QVBoxLayout(central);
+    cv->addWidget(dv1, 1);
+    cv->addWidget(lblNextAlarm_);
+    setCentralWidget(central);
+
+    connect(lists_[kGroups], &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (filling_) return;
+        updateSelectedAlarmGroups();
+        showAlarms();
+    });
+    connect(lists_[kAlarms], &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!filling_) updateSelectedAlarms();
+    });
+    for (int id = 0; id < 4; ++id) {
+        QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+        connect(t->header(), &QHeaderView::sectionClicked, this, [this, id](int logical) {
+            const auto& f = fields_[static_cast<std::size_t>(id)];
+            if (logical >= 0 && logical < static_cast<int>(f.size()))
+                sortBy(id, f[static_cast<std::size_t>(logical)]);
+        });
+        connect(t, &QTreeWidget::customContextMenuRequested, this, [this, id, t](const QPoint& at) {
+            updateMenus();
+            QMenu* m = id == kGroups ? mnuAg_ : id == kAlarms ? mnuAl_ : mnuSA_;
+            contextSeeAlarms_ = id == kSeeAlarms1 ? 1 : 0;
+            m->popup(t->viewport()->mapToGlobal(at));
+        });
+    }
+}
+
+void frmQuorvaneMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    mnuAg_ = namedMenu(this, "mnuAg", "&Alarm groups");
+    connect(namedAction(mnuAg_, "mnuAgAddNew", "New alarm group"), &QAction::triggered, this,
+            [this] { addNewAlarmGroup(); });
+    namedAction(mnuAg_, "mnuAgProperties", "Properties...", false);
+    mnuAg_->addSeparator();
+    connect(namedAction(mnuAg_, "mnuAgToggleOnOff", "Switch on or off"), &QAction::triggered, this,
+            [this] { switchGroups(0); });
+    connect(namedAction(mnuAg_, "mnuAgTurnOn", "Switch on"), &QAction::triggered, this,
+            [this] { switchGroups(1); });
+    connect(namedAction(mnuAg_, "mnuAgTurnOff", "Switch off"), &QAction::triggered, this,
+            [this] { switchGroups(2); });
+    mnuAg_->addSeparator();
+    connect(namedAction(mnuAg_, "mnuAgUnload", "Unload"), &QAction::triggered, this,
+            [this] { unloadAlarmGroups(); });
+    connect(namedAction(mnuAg_, "mnuAgReloadAll", "Reload all"), &QAction::triggered, this,
+            [this] { reloadAllAlarmGroups(); });
+    connect(namedAction(mnuAg_, "mnuAgSaveAll", "Save all"), &QAction::triggered, this,
+            [this] { saveAll(); });
+    connect(namedAction(mnuAg_, "mnuAgSynchronize", "Synchronise"), &QAction::triggered, this,
+            [this] { p_.control.synchronizeAll(); });
+    mnuAg_->addSeparator();
+    connect(namedAction(mnuAg_, "mnuAgImportFile", "Import from file..."), &QAction::triggered,
+            this, [this] {
+                const QStringList files = QFileDialog::getOpenFileNames(
+                    this, QString(), qs(p_.folders.programFolder), filters({3, 1, 2, 4}));
+                importFiles(files);
+            });
+    namedAction(mnuAg_, "mnuAgImportPlugin", "Import through a plug-in...", false);
+    connect(namedAction(mnuAg_, "mnuAgExportFile", "Export to file..."), &QAction::triggered,
+            this, [this] {
+                for (const AlarmGroupPtr& g : selectedGroups()) {
+                    const QString path = QFileDialog::getSaveFileName(
+                        this, QString(), qs(p_.folders.programFolder + "/" + g->name + ".agx"),
+                        filters({1, 4}));
+                    if (!path.isEmpty()) exportGroupToFile(g, path);
+                }
+            });
+    auto exportAs = [this](bool all) {
+        std::vector<AlarmGroupPtr> groups =
+            all ? std::vector<AlarmGroupPtr>(p_.alarmGroups.begin(), p_.alarmGroups.end())
+                : selectedGroups();
+        if (groups.empty()) return;
+        const QString path = QFileDialog::getSaveFileName(
+            this, QString(), qs(p_.folders.programFolder) + "/" + suggestedCollectionName(),
+            filters({2, 4}));
+        if (!path.isEmpty()) exportCollection(groups, path);
+    };
+    connect(namedAction(mnuAg_, "mnuAgExportSel", "Export selection as collection..."),
+            &QAction::triggered, this, [exportAs] { exportAs(false); });
+    connect(namedAction(mnuAg_, "mnuAgExportCol", "Export all as collection..."),
+            &QAction::triggered, this, [exportAs] { exportAs(true); });
+    namedAction(mnuAg_, "mnuAgExportPlugIn", "Export through a plug-in...", false);
+    bar->addMenu(mnuAg_);
+
+    mnuAl_ = namedMenu(this, "mnuAl", "A&larms");
+    connect(namedAction(mnuAl_, "mnuAlAddNew", "New alarm"), &QAction::triggered, this,
+            [this] { addNewAlarm(); });
+    namedAction(mnuAl_, "mnuAlProperties", "Properties...", false);
+    connect(namedAction(mnuAl_, "mnuAlDelete", "Delete"), &QAction::triggered, this,
+            [this] { deleteAlarms(false); });
+    connect(namedAction(mnuAl_, "mnuAlDeleteSounded", "Delete sounded"), &QAction::triggered, this,
+            [this] { deleteAlarms(true); });
+    mnuAl_->addSeparator();
+    mnuAlTest_ = namedAction(mnuAl_, "mnuAlTest", "Test");
+    connect(mnuAlTest_, &QAction::triggered, this, [this] { testAlarms(); });
+    connect(namedAction(mnuAl_, "mnuAlToggleActive", "Switch on or off"), &QAction::triggered,
+            this, [this] { switchAlarms(0); });
+    connect(namedAction(mnuAl_, "mnuAlTurnOn", "Switch on"), &QAction::triggered, this,
+            [this] { switchAlarms(1); });
+    connect(namedAction(mnuAl_, "mnuAlTurnOff", "Switch off"), &QAction::triggered, this,
+            [this] { switchAlarms(2); });
+    connect(namedAction(mnuAl_, "mnuAlTurnOffSnoozing", "Stop snoozing"), &QAction::triggered,
+            this, [this] { stopSnoozing(); });
+    mnuAl_->addSeparator();
+    connect(namedAction(mnuAl_, "mnuAlCut", "Cut"), &QAction::triggered, this,
+            [this] { cutAlarms(); });
+    connect(namedAction(mnuAl_, "mnuAlCopy", "Copy"), &QAction::triggered, this,
+            [this] { copyAlarms(); });
+    mnuAlPaste_ = namedAction(mnuAl_, "mnuAlPaste", "Paste");
+    connect(mnuAlPaste_, &QAction::triggered, this, [this] { pasteAlarms(); });
+    bar->addMenu(mnuAl_);
+
+    mnuGeneral_ = namedMenu(this, "mnuGeneral", "&General");
+    mnuGeneralBlocked_ = namedAction(mnuGeneral_, "mnuGeneralBlocked", "Alarms blocked");
+    mnuGeneralBlocked_->setCheckable(true);
+    connect(mnuGeneralBlocked_, &QAction::triggered, this,
+            [this] { p_.control.setBlocked(!p_.supervision.blocked); });
+    mnuGeneralStopSounds_ = namedAction(mnuGeneral_, "mnuGeneralStopSounds", "Stop all sounds");
+    connect(mnuGeneralStopSounds_, &QAction::triggered, this, [this] {
+        if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
+    });
+    mnuGeneral_->addSeparator();
+    namedAction(mnuGeneral_, "mnuGeneralFind", "Find...", false);
+    namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings...", false);
+    namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
+    namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
+    namedAction(mnuGeneral_, "mnuGeneralGPP", "General-purpose plug-ins", false);
+    bar->addMenu(mnuGeneral_);
+
+    mnuWindow_ = namedMenu(this, "mnuWindow", "&Window");
+    QMenu* view = namedMenu(this, "mnuWindowView", "View");
+    QAction* listView = namedAction(view, "mnuWindowViewB(0)", "Alarm list");
+    listView->setCheckable(true);
+    listView->setChecked(true);
+    connect(listView, &QAction::triggered, this, [this, listView] {
+        listView->setChecked(true);
+        if (view_ != 0) {
+            view_ = 0;
+            p_.settingsStore.settingsChanged();
+        }
+    });
+    mnuWindow_->addMenu(view);
+    connect(namedAction(mnuWindow_, "mnuWindowDefault", "Default layout"), &QAction::triggered,
+            this, [this] {
+                const MainWindowSettings def;
+                MainWindowSettings mw = placement();
+                mw.dv1 = def.dv1;
+                mw.dv2 = def.dv2;
+                mw.dv3 = def.dv3;
+                mw.dv4 = def.dv4;
+                mw.w = def.w;
+                mw.h = def.h;
+                mw.state = 0;
+                applyPlacement(mw);
+                p_.settingsStore.settingsChanged();
+            });
+    mnuWindowShowAC_ = namedAction(mnuWindow_, "mnuWindowShowAC", "Show the alarm clock");
+    connect(mnuWindowShowAC_, &QAction::triggered, this, [this] {
+        if (ui_.hooks.showAlarmClock) ui_.hooks.showAlarmClock();
+    });
+    mnuWindow_->addSeparator();
+    connect(namedAction(mnuWindow_, "mnuWindowClose", "Close"), &QAction::triggered, this,
+            [this] { hide(); });
+    bar->addMenu(mnuWindow_);
+
+    mnuHelp_ = namedMenu(this, "mnuHelp", "&Help");
+    connect(namedAction(mnuHelp_, "mnuHelpHelp", "Help"), &QAction::triggered, this,
+            [this] { runHelp(); });
+    connect(namedAction(mnuHelp_, "mnuHelpAbout", "About Quorvane"), &QAction::triggered, this,
+            [this] {
+                if (frmAbout* a = ui_.about()) {
+                    a->show();
+                    a->raise();
+                    a->activateWindow();
+                }
+            });
+    mnuHelp_->addSeparator();
+    connect(namedAction(mnuHelp_, "mnuHelpCheckVersion", "Check for a new version now"),
+            &QAction::triggered, this, [this] { p_.ports.ui.runVersionCheck(true); });
+    mnuHelpAutoCheckVersion_ =
+        namedAction(mnuHelp_, "mnuHelpAutoCheckVersion", "Check for new versions automatically");
+    mnuHelpAutoCheckVersion_->setCheckable(true);
+    connect(mnuHelpAutoCheckVersion_, &QAction::triggered, this, [this] {
+        p_.settings.acv = !p_.settings.acv;
+        p_.settingsStore.settingsChanged();
+        updateMenus();
+    });
+    connect(namedAction(mnuHelp_, "mnuHelpVisitWebsite", "Visit the web site"),
+            &QAction::triggered, this, [this] { openWebSite(); });
+    bar->addMenu(mnuHelp_);
+
+    // The see-alarms lists' own menu (right mouse button only).
+    mnuSA_ = namedMenu(this, "mnuSA", "See alarms");
+    namedAction(mnuSA_, "mnuSAProperties", "Properties...", false);
+    connect(namedAction(mnuSA_, "mnuSADelete", "Delete"), &QAction::triggered, this,
+            [this] { deleteAlarms(false, true); });
+    connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered,
+            this, [this] { deleteAlarms(true, true); });
+    mnuSATest_ = namedAction(mnuSA_, "mnuSATest", "Test");
+    connect(mnuSATest_, &QAction::triggered, this, [this] { testAlarms(true); });
+    connect(namedAction(mnuSA_, "mnuSATurnOff", "Switch off"), &QAction::triggered, this,
+            [this] { switchAlarms(2, true); });
+    connect(namedAction(mnuSA_, "mnuSAStopSnoozing", "Stop snoozing"), &QAction::triggered, this,
+            [this] { stopSnoozing(true); });
+
+    for (QMenu* m : {mnuAg_, mnuAl_, mnuGeneral_, mnuWindow_, mnuHelp_})
+        connect(m, &QMenu::aboutToShow, this, &frmQuorvaneMain::updateMenus);
+    updateMenus();
+}
+
+void frmQuorvaneMain::updateMenus() {
+    mnuGeneralBlocked_->setChecked(p_.supervision.blocked);
+    mnuGeneralStopSounds_->setEnabled(static_cast<bool>(ui_.hooks.stopAllSounds));
+    mnuWindowShowAC_->setEnabled(static_cast<bool>(ui_.hooks.showAlarmClock));
+    mnuHelpAutoCheckVersion_->setChecked(p_.settings.acv);
+    mnuAlPaste_->setEnabled(ClipboardAlarms && ClipboardAlarms->getNumberOfNodes() > 0);
+}
+
+QString frmQuorvaneMain::filters(std::initializer_list<int> numbers) const {
+    // Each filter reads "description|pattern;pattern" in the language file.
+    QStringList out;
+    for (int n : numbers) {
+        const QString text = qs(p_.translation.getText("Filters", n));
+        const int bar = text.indexOf(QLatin1Char('|'));
+        if (bar < 0) continue;
+        QString patterns = text.mid(bar + 1).trimmed();
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString description = text.left(bar).trimmed();
+        // The description may name its patterns itself, as "Alarm groups (*.agx)".
+        out << (description.endsWith(QLatin1Char(')'))
+                    ? description
+                    : description + QStringLiteral(" (") + patterns + QStringLiteral(")"));
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+// ---- Translation --------------------------------------------------------------------
+
+void frmQuorvaneMain::translate() {
+    translateForm(this, p_.translation);
+    for (int k = 0; k < 2; ++k) {
+        QComboBox* cmb = cmbSeeAlarms_[static_cast<std::size_t>(k)];
+        const QSignalBlocker block(cmb);
+        cmb->clear();
+        for (int unit = 0; unit < 7; ++unit) cmb->addItem(qs(p_.translation.getString(unit + 1)));
+    }
+    fillSeeAlarmsControls();
+    for (int id = 0; id < 4; ++id) {
+        QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+        const auto& f = fields_[static_cast<std::size_t>(id)];
+        for (std::size_t c = 0; c < f.size(); ++c)
+            t->headerItem()->setText(static_cast<int>(c), columnCaption(id, f[c]));
+    }
+    lastNextAlarmText_.clear();
+    showNextAlarm();
+    updateMenus();
+}
+
+QString frmQuorvaneMain::columnCaption(int list, int field) const {
+    return qs(p_.translation.getMainText(kCaptionBase[static_cast<std::size_t>(list)] + field));
+}
+
+// ---- Lists --------------------------------------------------------------------------
+
+void frmQuorvaneMain::buildColumns(int id) {
+    const auto idu = static_cast<std::size_t>(id);
+    QTreeWidget* t = lists_[idu];
+    if (!p_.columnLayouts) p_.columnLayouts = SettingsStore::builtInColumnLayouts();
+    const char* name = kLayoutNames[idu];
+    auto readLayout = [&](const XMLNode& layout, std::vector<int>& fields, std::vector<int>& widths) {
+        for (const XMLNodePtr& clm : layout.children()) {
+            if (clm->name != "clm") continue;
+            const int field = clm->getInteger("i", 0, -1);
+            // A field this list does not have, or one shown twice, is left out.
+            if (field < 0 || field >= kFieldCount[idu] ||
+                std::find(fields.begin(), fields.end(), field) != fields.end())
+                continue;
+            fields.push_back(field);
+            widths.push_back(std::clamp<int>(clm->getInteger("w", 0, 100), 0, 4000));
+        }
+    };
+    std::vector<int> fields, widths;
+    if (p_.columnLayouts->getNodeIndex(name) >= 0)
+        readLayout(*p_.columnLayouts->getNode(name), fields, widths);
+    if (fields.empty())
+        readLayout(*SettingsStore::builtInColumnLayouts()->getNode(name), fields, widths);
+
+    fields_[idu] = fields;
+    t->clear();
+    // A fresh header, so columns the user dragged around start in the layout's order.
+    t->setHeaderItem(new QTreeWidgetItem);
+    t->setColumnCount(static_cast<int>(fields.size()));
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        t->headerItem()->setText(static_cast<int>(c), columnCaption(id, fields[c]));
+        t->setColumnWidth(static_cast<int>(c), widths[c]);
+    }
+}
+
+std::vector<int> frmQuorvaneMain::columnFields(int id) const {
+    const auto idu = static_cast<std::size_t>(id);
+    const QHeaderView* h = lists_[idu]->header();
+    std::vector<int> out;
+    for (int v = 0; v < h->count(); ++v) {
+        const int logical = h->logicalIndex(v);
+        if (logical >= 0 && logical < static_cast<int>(fields_[idu].size()))
+            out.push_back(fields_[idu][static_cast<std::size_t>(logical)]);
+    }
+    return out;
+}
+
+void frmQuorvaneMain::updateColumnsToReal(XMLNode& layouts) {
+    for (int id = 0; id < 4; ++id) {
+        const auto idu = static_cast<std::size_t>(id);
+        const QHeaderView* h = lists_[idu]->header();
+        if (fields_[idu].empty() || h->count() == 0) continue;
+        XMLNodePtr node;
+        if (layouts.getNodeIndex(kLayoutNames[idu]) >= 0) {
+            node = layouts.getNode(kLayoutNames[idu]);
+            node->clear();
+        } else {
+            node = XMLNode::Create(kLayoutNames[idu]);
+            layouts.addNode(node);
+        }
+        for (int v = 0; v < h->count(); ++v) {
+            const int logical = h->logicalIndex(v);
+            if (logical < 0 || logical >= static_cast<int>(fields_[idu].size())) continue;
+            auto clm = XMLNode::Create("clm");
+            clm->addInteger("i", static_cast<std::int16_t>(fields_[idu][static_cast<std::size_t>(logical)]));
+            clm->addInteger("w", static_cast<std::int16_t>(std::min(h->sectionSize(logical), 32767)));
+            node->addNode(clm);
+        }
+    }
+}
+
+void frmQuorvaneMain::initializeLists() {
+    for (int id = 0; id < 4; ++id) buildColumns(id);
+    showAlarmGroups();
+    showSeeAlarms(0);
+    showSeeAlarms(1);
+}
+
+void frmQuorvaneMain::clearLists() {
+    filling_ = true;
+    for (QTreeWidget* t : lists_) t->clear();
+    shownGroups_.clear();
+    shownAlarms_.clear();
+    filling_ = false;
+}
+
+void frmQuorvaneMain::fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
+                              const std::vector<std::string>& colours, int id) {
+    const auto& f = fields_[static_cast<std::size_t>(id)];
+    for (std::size_t c = 0; c < f.size(); ++c) {
+        const auto field = static_cast<std::size_t>(f[c]);
+        if (field < texts.size()) item->setText(static_cast<int>(c), qs(texts[field]));
+        if (field < colours.size() && !colours[field].empty()) {
+            const std::int32_t rgb =
+                resolveColour(modColors::parseColour(colours[field]), p_.ports.systemColours);
+            item->setForeground(static_cast<int>(c),
+                                QColor(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff));
+        }
+    }
+}
+
+void frmQuorvaneMain::sortBy(int id, int field) {
+    SortSettings& so = p_.settings.so;
+    if (id == kGroups) {
+        const int code = groupSortCode(field);
+        if (code == 0) return;
+        if (so.ag == code)
+            so.agd = !so.agd;
+        else {
+            so.ag = static_cast<std::int16_t>(code);
+            so.agd = false;
+        }
+    } else if (id == kAlarms) {
+        const int code = alarmSortCode(field);
+        if (code == 0) return;
+        if (so.al == code)
+            so.ald = !so.ald;
+        else {
+            so.al = static_cast<std::int16_t>(code);
+            so.ald = false;
+        }
+    } else {
+        return;  // the see-alarms lists are always in date order
+    }
+    p_.settingsStore.settingsChanged();
+    showAlarmGroups();
+}
+
+int frmQuorvaneMain::groupSortCode(int field) {
+    static constexpr int kCodes[] = {1, 3, 4};
+    return field >= 0 && field < 3 ? kCodes[field] : 0;
+}
+
+int frmQuorvaneMain::alarmSortCode(int field) {
+    static constexpr int kCodes[] = {1, 3, 2, 5, 6};
+    return field >= 0 && field < 5 ? kCodes[field] : 0;
+}
+
+std::vector<AlarmGroupPtr> frmQuorvaneMain::sortedGroups() const {
+    std::vector<AlarmGroupPtr> groups(p_.alarmGroups.begin(), p_.alarmGroups.end());
+    const int code = p_.settings.so.ag;
+    const int field = code == 1 ? 0 : code == 3 ? 1 : code == 4 ? 2 : -1;
+    if (field < 0) return groups;
+    std::vector<std::pair<std::string, AlarmGroupPtr>> keyed;
+    for (const AlarmGroupPtr& g : groups) {
+        const auto items = g->getStringItems(p_.ctx);
+        const auto at = static_cast<std::size_t>(field * 2);
+        keyed.emplace_back(at < items.size() ? items[at] : std::string(), g);
+    }
+    const bool desc = p_.settings.so.agd;
+    std::stable_sort(keyed.begin(), keyed.end(), [desc](const auto& a, const auto& b) {
+        const int c = compareText(a.first, b.first);
+        return desc ? c > 0 : c < 0;
+    });
+    groups.clear();
+    for (auto& k : keyed) groups.push_back(k.second);
+    return groups;
+}
+
+void frmQuorvaneMain::showAlarmGroups() {
+    // The group list's sort order is the groups' own order: sorting rearranges
+    // them, and Ctrl+Up/Down go on from there.
+    if (p_.settings.so.ag != 0) {
+        const std::vector<AlarmGroupPtr> sorted = sortedGroups();
+        p_.alarmGroups.clear();
+        for (const AlarmGroupPtr& g : sorted) p_.alarmGroups.addElement(g);
+    }
+    QTreeWidget* t = lists_[kGroups];
+    filling_ = true;
+    {
+        const QSignalBlocker block(t);
+        t->clear();
+        shownGroups_.clear();
+        for (const AlarmGroupPtr& g : p_.alarmGroups) {
+            if (g->hidden) continue;
+            const auto items = g->getStringItems(p_.ctx);
+            std::vector<std::string> texts, colours;
+            for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
+                texts.push_back(items[i]);
+                colours.push_back(items[i + 1]);
+            }
+            auto* item = new QTreeWidgetItem(t);
+            fillRow(item, texts, colours, kGroups);
+            shownGroups_.push_back(g);
+            if (g->selected) item->setSelected(true);
+        }
+    }
+    filling_ = false;
+    showAlarms();
+}
+
+std::vector<AlarmPtr> frmQuorvaneMain::sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const {
+    std::vector<AlarmPtr> out;
+    for (const AlarmGroupPtr& g : groups)
+        for (const AlarmPtr& a : g->alarms)
+            if (!a->hidden) out.push_back(a);
+    return out;
+}
+
+void frmQuorvaneMain::showAlarms() {
+    std::vector<AlarmGroupPtr> groups;
+    for (const AlarmGroupPtr& g : shownGroups_)
+        if (g->selected) groups.push_back(g);
+    struct Row {
+        AlarmPtr alarm;
+        std::vector<std::string> items;
+        DateTime next;
+    };
+    std::vector<Row> rows;
+    for (const AlarmPtr& a : sortedAlarms(groups)) {
+        Row r{a, a->getStringItems(p_.ctx), kNever};
+        r.next = a->getNextAlarmDateAfter();
+        rows.push_back(std::move(r));
+    }
+    const int code = p_.settings.so.al;
+    const bool desc = p_.settings.so.ald;
+    if (code == 2) {
+        std::stable_sort(rows.begin(), rows.end(), [desc](const Row& a, const Row& b) {
+            return desc ? b.next < a.next : a.next < b.next;
+        });
+    } else if (code == 1 || code == 3 || code == 5 || code == 6) {
+        const std::size_t field = code == 1 ? 0 : code == 3 ? 1 : code == 5 ? 3 : 4;
+        std::stable_sort(rows.begin(), rows.end(), [desc, field](const Row& a, const Row& b) {
+            const int c = compareText(a.items[field], b.items[field]);
+            return desc ? c > 0 : c < 0;
+        });
+    }
+
+    QTreeWidget* t = lists_[kAlarms];
+    filling_ = true;
+    {
+        const QSignalBlocker block(t);
+        t->clear();
+        shownAlarms_.clear();
+        for (const Row& r : rows) {
+            std::vector<std::string> texts(r.items.begin(), r.items.begin() + 7);
+            std::vector<std::string> colours(r.items.begin() + 7, r.items.end());
+            auto* item = new QTreeWidgetItem(t);
+            fillRow(item, texts, colours, kAlarms);
+            shownAlarms_.push_back(r.alarm);
+            if (r.alarm->selected) item->setSelected(true);
+        }
+    }
+    filling_ = false;
+}
+
+void frmQuorvaneMain::showSeeAlarms(int list) {
+    if (list < 0 || list > 1) return;
+    const int id = kSeeAlarms0 + list;
+    QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+    const SeeAlarmsList& l = p_.supervision.seeAlarms[static_cast<std::size_t>(list)];
+    // The selection survives a refresh: it is remembered by alarm and date.
+    std::set<std::pair<const Alarm*, std::int64_t>> selected;
+    for (QTreeWidgetItem* item : t->selectedItems()) {
+        const int row = item->data(0, Qt::UserRole).toInt();
+        if (row >= 0 && row < l.alarms.numberOfElements())
+            selected.insert({item->data(0, Qt::UserRole + 1).value<quintptr>() != 0
+                                 ? reinterpret_cast<const Alarm*>(
+                                       item->data(0, Qt::UserRole + 1).value<quintptr>())
+                                 : nullptr,
+                             item->data(0, Qt::UserRole + 2).toLongLong()});
+    }
+    filling_ = true;
+    {
+        const QSignalBlocker block(t);
+        t->clear();
+        const std::int32_t n = std::min(l.alarms.numberOfElements(), l.dates.numberOfElements());
+        for (std::int32_t i = 0; i < n; ++i) {
+            const AlarmPtr a = l.alarms.elementAt(i);
+            const DateTime d = l.dates.dateAt(i);
+            const AlarmGroupPtr g = a->parentGroup();
+            const std::vector<std::string> texts{
+                a->name, formatDate(d, p_.settings.df.sa, p_.ports.dateNames), g ? g->name : ""};
+            auto* item = new QTreeWidgetItem(t);
+            fillRow(item, texts, {}, id);
+            item->setData(0, Qt::UserRole, i);
+            item->setData(0, Qt::UserRole + 1, QVariant::fromValue(reinterpret_cast<quintptr>(a.get())));
+            item->setData(0, Qt::UserRole + 2, static_cast<qlonglong>(d.seconds()));
+            if (selected.count({a.get(), d.seconds()})) item->setSelected(true);
+        }
+    }
+    filling_ = false;
+}
+
+void frmQuorvaneMain::updateSelected() {
+    updateSelectedAlarmGroups();
+    updateSelectedAlarms();
+}
+
+void frmQuorvaneMain::updateSelectedAlarmGroups() {
+    QTreeWidget* t = lists_[kGroups];
+    for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownGroups_.size()); ++i)
+        shownGroups_[static_cast<std::size_t>(i)]->selected = t->topLevelItem(i)->isSelected();
+}
+
+void frmQuorvaneMain::updateSelectedAlarms() {
+    QTreeWidget* t = lists_[kAlarms];
+    for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownAlarms_.size()); ++i)
+        shownAlarms_[static_cast<std::size_t>(i)]->selected = t->topLevelItem(i)->isSelected();
+}
+
+std::vector<AlarmGroupPtr> frmQuorvaneMain::selectedGroups() const {
+    std::vector<AlarmGroupPtr> out;
+    QTreeWidget* t = lists_[kGroups];
+    for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownGroups_.size()); ++i)
+        if (t->topLevelItem(i)->isSelected()) out.push_back(shownGroups_[static_cast<std::size_t>(i)]);
+    return out;
+}
+
+std::vector<AlarmPtr> frmQuorvaneMain::selectedAlarms() const {
+    std::vector<AlarmPtr> out;
+    QTreeWidget* t = lists_[kAlarms];
+    for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownAlarms_.size()); ++i)
+        if (t->topLevelItem(i)->isSelected()) out.push_back(shownAlarms_[static_cast<std::size_t>(i)]);
+    return out;
+}
+
+std::vector<AlarmPtr> frmQuorvaneMain::selectedSeeAlarms(int list) const {
+    std::vector<AlarmPtr> out;
+    if (list < 0 || list > 1) return out;
+    const SeeAlarmsList& l = p_.supervision.seeAlarms[static_cast<std::size_t>(list)];
+    for (QTreeWidgetItem* item : lists_[static_cast<std::size_t>(kSeeAlarms0 + list)]->selectedItems()) {
+        const int row = item->data(0, Qt::UserRole).toInt();
+        if (row < 0 || row >= l.alarms.numberOfElements()) continue;
+        const AlarmPtr a = l.alarms.elementAt(row);
+        // One alarm may be listed at several dates; commands act on it once.
+        if (std::find(out.begin(), out.end(), a) == out.end()) out.push_back(a);
+    }
+    return out;
+}
+
+// ---- Next alarm, blocked, font ---------------------------------------------------------
+
+void frmQuorvaneMain::showNextAlarm() {
+    QString text;
+    const SupervisionState& s = p_.supervision;
+    if (!p_.started) {
+        text = mainText(p_, 217);
+    } else if (s.nextAlarms.numberOfElements() == 0 || s.nextAlarmDate == kNever) {
+        text = mainText(p_, 209) + QLatin1Char(' ') + mainText(p_, 210);
+    } else {
+        QStringList names;
+        for (const AlarmPtr& a : s.nextAlarms) names << qs(a->name);
+        text = mainText(p_, 209) + QLatin1Char(' ') +
+               qs(formatDate(s.nextAlarmDate, p_.settings.df.na, p_.ports.dateNames)) +
+               QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    lblNextAlarm_->setText(text);
+    if (text != lastNextAlarmText_) {
+        const bool first = lastNextAlarmText_.isEmpty();
+        lastNextAlarmText_ = text;
+        if (!first && p_.speakMessages) p_.ports.performer.speak(ss(text));
+    }
+}
+
+void frmQuorvaneMain::showBlocked(bool blocked) { mnuGeneralBlocked_->setChecked(blocked); }
+
+void frmQuorvaneMain::showFont(const QFont& font) {
+    for (QTreeWidget* t : lists_) t->setFont(font);
+}
+
+// ---- See-alarms controls -----------------------------------------------------------
+
+void frmQuorvaneMain::fillSeeAlarmsControls() {
+    for (int k = 0; k < 2; ++k) {
+        const auto ku = static_cast<std::size_t>(k);
+        const SeeAlarmsSettings& sa = p_.settings.sa[k];
+        const QSignalBlocker b1(chkSeeAlarms_[ku]);
+        const QSignalBlocker b2(txtSeeAlarms_[ku]);
+        const QSignalBlocker b3(cmbSeeAlarms_[ku]);
+        chkSeeAlarms_[ku]->setChecked(sa.shown == 1);
+        txtSeeAlarms_[ku]->setText(QString::number(std::max<int>(sa.amount, 0)));
+        if (sa.unit >= 0 && sa.unit < cmbSeeAlarms_[ku]->count())
+            cmbSeeAlarms_[ku]->setCurrentIndex(sa.unit);
+    }
+}
+
+void frmQuorvaneMain::seeAlarmsAmountEdited(int k) {
+    QLineEdit* txt = txtSeeAlarms_[static_cast<std::size_t>(k)];
+    bool ok = false;
+    const int value = txt->text().toInt(&ok);
+    if (!ok || value < 0 || value > 32767) {
+        // Nothing usable typed: show the amount in force again.
+        txt->setText(QString::number(p_.settings.sa[k].amount));
+        return;
+    }
+    if (value == p_.settings.sa[k].amount) return;
+    p_.settings.sa[k].amount = static_cast<std::int16_t>(value);
+    seeAlarmsChanged(k);
+}
+
+void frmQuorvaneMain::seeAlarmsChanged(int k) {
+    p_.settingsStore.settingsChanged();
+    p_.control.rebuildSeeAlarms(k);
+}
+
+// ---- To-do text ---------------------------------------------------------------------
+
+QString frmQuorvaneMain::toDoText() const { return txtToDo_->toPlainText(); }
+
+void frmQuorvaneMain::setToDoText(const QString& text) {
+    settingToDo_ = true;
+    txtToDo_->setPlainText(text);
+    settingToDo_ = false;
+}
+
+// ---- Keyboard -----------------------------------------------------------------------
+
+bool frmQuorvaneMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        for (int id = 0; id < 4; ++id)
+            if (watched == lists_[static_cast<std::size_t>(id)])
+                return handleListKey(id, static_cast<QKeyEvent*>(event)) ||
+                       QMainWindow::eventFilter(watched, event);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmQuorvaneMain::handleListKey(int id, QKeyEvent* event) {
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const int key = event->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    const bool seeAlarms = id == kSeeAlarms0 || id == kSeeAlarms1;
+    contextSeeAlarms_ = id == kSeeAlarms1 ? 1 : 0;
+    QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+
+    if (ctrl && key == Qt::Key_A) {
+        t->selectAll();
+        return true;
+    }
+    if (enter && !ctrl) return true;  // properties: their dialogs come later
+    if (key == Qt::Key_Delete && !ctrl) {
+        if (id == kGroups)
+            unloadAlarmGroups();
+        else
+            deleteAlarms(false, seeAlarms);
+        return true;
+    }
+    if (id == kGroups) {
+        if (ctrl && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+            moveGroup(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+        return false;
+    }
+    if (ctrl && enter) {
+        testAlarms(seeAlarms);
+        return true;
+    }
+    if (id != kAlarms) return false;
+    if (ctrl && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        moveAlarm(key == Qt::Key_Up ? -1 : 1);
+        return true;
+    }
+    if (ctrl && key == Qt::Key_X) {
+        cutAlarms();
+        return true;
+    }
+    if (ctrl && key == Qt::Key_C) {
+        copyAlarms();
+        return true;
+    }
+    if (ctrl && key == Qt::Key_V) {
+        pasteAlarms();
+        return true;
+    }
+    return false;
+}
+
+// ---- Group commands ---------------------------------------------------------------
+
+AlarmGroupPtr frmQuorvaneMain::addNewAlarmGroup() {
+    AlarmGroupPtr g = AlarmGroup::createDefaultAlarmGroup(p_.ctx);
+    p_.alarmGroups.addElement(g);
+    for (const AlarmGroupPtr& other : p_.alarmGroups) other->selected = other == g;
+    // Saved at once, so the new group has its file even without auto-save.
+    const std::string folder = p_.alarmGroupFolder();
+    p_.ctx.alarmGroupFolder = folder;
+    const std::string path = AlarmGroup::newFilePath(folder);
+    if (g->save(p_.ctx, path, false)) g->path = path;
+    p_.control.alarmGroupsChanged({g}, g->path.empty() ? change::kEdited : 0);
+    return g;
+}
+
+void frmQuorvaneMain::switchGroups(int how) {
+    std::vector<AlarmGroupPtr> groups = selectedGroups();
+    if (groups.empty()) return;
+    for (const AlarmGroupPtr& g : groups) g->Active = how == 0 ? !g->Active : how == 1;
+    p_.control.alarmGroupsChanged(groups, change::kSwitched);
+}
+
+void frmQuorvaneMain::unloadAlarmGroups() {
+    std::vector<AlarmGroupPtr> removed;
+    const std::string folder = p_.alarmGroupFolder();
+    for (const AlarmGroupPtr& g : selectedGroups()) {
+        if (g->getChangedSinceImport()) {
+            const std::string q = texts::fill(p_.translation.getMainText(kAskUnload), {g->name});
+            if (p_.main.showMessageBox(q, mb::kYesNo | mb::kQuestion) != mb::kAnswerYes) continue;
+        }
+        p_.alarmGroups.remove(g);
+        if (!g->path.empty()) {
+            const std::string file = AlarmGroup::resolvePath(g->path, folder);
+            if (fileExists(file) && !deleteFile(file)) p_.writeLog("cannot delete " + file);
+        }
+        removed.push_back(g);
+    }
+    if (!removed.empty()) p_.control.alarmGroupsChanged(removed, change::kDeleted);
+}
+
+void frmQuorvaneMain::reloadAllAlarmGroups() {
+    if (p_.main.showMessageBox(p_.translation.getMainText(kAskReload), mb::kYesNo | mb::kQuestion) !=
+        mb::kAnswerYes)
+        return;
+    p_.main.resetAll(false);
+    p_.main.loadAllAlarmGroups();
+}
+
+void frmQuorvaneMain::saveAll() {
+    if (p_.main.saveChangedAlarmGroups())
+        p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveGroups);
+    if (p_.settingsStore.saveSettings())
+        p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveSettings);
+    if (p_.main.saveToDoText())
+        p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
+}
+
+int frmQuorvaneMain::importFiles(const QStringList& files) {
+    p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
+    std::vector<AlarmGroupPtr> added;
+    for (const QString& file : files) {
+        std::vector<AlarmGroupPtr> groups;
+        if (endsWithCI(file, ".agc")) {
+            groups = AlarmGroup::createAlarmGroupsFromCollection(p_.ctx, ss(file));
+        } else if (AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, ss(file))) {
+            groups.push_back(g);
+        }
+        if (groups.empty()) {
+            p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kImportFailed), {ss(file)}),
+                                   mb::kExclamation);
+            continue;
+        }
+        for (const AlarmGroupPtr& g : groups) {
+            // The imported group gets a file of its own in the alarm-group folder.
+            g->path.clear();
+            g->setChanged();
+            p_.alarmGroups.addElement(g);
+            added.push_back(g);
+        }
+    }
+    if (!added.empty()) p_.control.alarmGroupsChanged(added, change::kEdited);
+    return static_cast<int>(added.size());
+}
+
+bool frmQuorvaneMain::exportGroupToFile(const AlarmGroupPtr& group, const QString& path) {
+    p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
+    if (group->save(p_.ctx, ss(path), true)) return true;
+    p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kExportFailed), {ss(path)}),
+                           mb::kExclamation);
+    return false;
+}
+
+bool frmQuorvaneMain::exportCollection(const std::vector<AlarmGroupPtr>& groups, const QString& path) {
+    if (AlarmGroup::saveCollection(groups, ss(path))) return true;
+    p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kExportFailed), {ss(path)}),
+                           mb::kExclamation);
+    return false;
+}
+
+QString frmQuorvaneMain::suggestedCollectionName() const {
+    return mainText(p_, kCollectionName) + QLatin1Char(' ') +
+           qs(formatDate(p_.now(), "yyyy-mm-dd", p_.ports.dateNames)) + QStringLiteral(".agc");
+}
+
+void frmQuorvaneMain::moveGroup(int delta) {
+    const std::vector<AlarmGroupPtr> sel = selectedGroups();
+    if (sel.empty()) return;
+    const AlarmGroupPtr g = sel.front();
+    Vector<AlarmGroup>& v = p_.alarmGroups;
+    const std::int32_t at = v.indexOf(g);
+    std::int32_t to = at + delta;
+    while (to >= 0 && to < v.numberOfElements() && v.elementAt(to)->hidden) to += delta;
+    if (at < 0 || to < 0 || to >= v.numberOfElements()) return;
+    v.swap(at, to);
+    // The groups are in a hand-made order from now on.
+    if (p_.settings.so.ag != 0) {
+        p_.settings.so.ag = 0;
+        p_.settingsStore.settingsChanged();
+    }
+    for (const AlarmGroupPtr& other : v) other->selected = other == g;
+    p_.control.alarmGroupsChanged({}, 0);
+}
+
+// ---- Alarm commands ---------------------------------------------------------------
+
+AlarmGroupPtr frmQuorvaneMain::targetGroup() const {
+    const std::vector<AlarmGroupPtr> sel = selectedGroups();
+    if (!sel.empty()) return sel.front();
+    if (!shownGroups_.empty()) return shownGroups_.front();
+    return nullptr;
+}
+
+std::vector<AlarmPtr> frmQuorvaneMain::commandAlarms(bool fromSeeAlarms) const {
+    return fromSeeAlarms ? selectedSeeAlarms(contextSeeAlarms_) : selectedAlarms();
+}
+
+AlarmPtr frmQuorvaneMain::addNewAlarm() {
+    AlarmGroupPtr g = targetGroup();
+    if (!g) g = addNewAlarmGroup();
+    if (!g) return nullptr;
+    const AlarmPtr a = g->getTemplateAlarm(p_.ctx);
+    g->addAlarm(a);
+    g->selected = true;
+    for (const AlarmGroupPtr& other : p_.alarmGroups)
+        for (const AlarmPtr& x : other->alarms) x->selected = x == a;
+    p_.control.alarmsChanged({a}, change::kEdited);
+    return a;
+}
+
+void frmQuorvaneMain::deleteAlarms(bool onlySounded, bool fromSeeAlarms) {
+    std::vector<AlarmPtr> alarms = commandAlarms(fromSeeAlarms);
+    if (onlySounded) {
+        const DateTime now = p_.now();
+        std::erase_if(alarms, [now](const AlarmPtr& a) { return hasNextAfter(a, now); });
+    }
+    if (alarms.empty()) return;
+    const std::string q = texts::fill(
+        p_.translation.getMainText(onlySounded ? kAskDeleteSounded : kAskDelete),
+        {std::to_string(alarms.size())});
+    if (p_.main.showMessageBox(q, mb::kYesNo | mb::kQuestion) != mb::kAnswerYes) return;
+    for (const AlarmPtr& a : alarms) {
+        if (const AlarmGroupPtr g = a->parentGroup()) {
+            g->alarms.remove(a);
+            g->setChanged();
+        }
+    }
+    p_.control.alarmsChanged(alarms, change::kDeleted);
+}
+
+void frmQuorvaneMain::testAlarms(bool fromSeeAlarms) {
+    for (const AlarmPtr& a : commandAlarms(fromSeeAlarms)) {
+        if (ui_.hooks.testAlarm)
+            ui_.hooks.testAlarm(a);
+        else
+            a->soundAlarm(p_.ctx, p_.now(), false);
+    }
+}
+
+void frmQuorvaneMain::switchAlarms(int how, bool fromSeeAlarms) {
+    const std::vector<AlarmPtr> alarms = commandAlarms(fromSeeAlarms);
+    if (alarms.empty()) return;
+    for (const AlarmPtr& a : alarms) a->Active = how == 0 ? !a->Active : how == 1;
+    p_.control.alarmsChanged(alarms, change::kSwitched);
+}
+
+void frmQuorvaneMain::stopSnoozing(bool fromSeeAlarms) {
+    std::vector<AlarmPtr> alarms = commandAlarms(fromSeeAlarms);
+    std::erase_if(alarms, [](const AlarmPtr& a) { return !a->snoozing; });
+    if (alarms.empty()) return;
+    for (const AlarmPtr& a : alarms) {
+        a->snoozing = false;
+        a->nextSnoozeAlarmDate = kNever;
+        a->invalidateCaches();
+    }
+    p_.control.alarmsChanged(alarms, change::kSnoozed);
+}
+
+void frmQuorvaneMain::moveAlarm(int delta) {
+    // Only the hand-made order can be changed by hand.
+    if (p_.settings.so.al != 0) return;
+    const std::vector<AlarmPtr> sel = selectedAlarms();
+    if (sel.empty()) return;
+    const AlarmPtr a = sel.front();
+    const AlarmGroupPtr g = a->parentGroup();
+    if (!g) return;
+    Vector<Alarm>& v = g->alarms;
+    const std::int32_t at = v.indexOf(a);
+    std::int32_t to = at + delta;
+    while (to >= 0 && to < v.numberOfElements() && v.elementAt(to)->hidden) to += delta;
+    if (at < 0 || to < 0 || to >= v.numberOfElements()) return;
+    v.swap(at, to);
+    g->setChanged();
+    p_.control.alarmsChanged({a}, change::kEdited);
+}
+
+void frmQuorvaneMain::copyAlarms() {
+    const std::vector<AlarmPtr> alarms = selectedAlarms();
+    if (alarms.empty()) return;
+    ClipboardAlarms = XMLNode::Create("cb");
+    for (const AlarmPtr& a : alarms) ClipboardAlarms->addNode(a->toXML("alrm"));
+    ClipboardParentAg = nullptr;
+    updateMenus();
+}
+
+void frmQuorvaneMain::cutAlarms() {
+    const std::vector<AlarmPtr> alarms = selectedAlarms();
+    if (alarms.empty()) return;
+    copyAlarms();
+    ClipboardParentAg = alarms.front()->parentGroup();
+    for (const AlarmPtr& a : alarms) {
+        if (const AlarmGroupPtr g = a->parentGroup()) {
+            g->alarms.remove(a);
+            g->setChanged();
+        }
+    }
+    p_.control.alarmsChanged(alarms, change::kDeleted);
+}
+
+void frmQuorvaneMain::pasteAlarms() {
+    if (!ClipboardAlarms || ClipboardAlarms->getNumberOfNodes() == 0) return;
+    AlarmGroupPtr g = targetGroup();
+    if (!g) g = addNewAlarmGroup();
+    if (!g) return;
+    std::vector<AlarmPtr> pasted;
+    for (const XMLNodePtr& node : ClipboardAlarms->children()) {
+        const AlarmPtr a = Alarm::createFromXML(*node, g);
+        g->addAlarm(a);
+        pasted.push_back(a);
+    }
+    for (const AlarmGroupPtr& other : p_.alarmGroups)
+        for (const AlarmPtr& x : other->alarms)
+            x->selected = std::find(pasted.begin(), pasted.end(), x) != pasted.end();
+    g->selected = true;
+    g->setChanged();
+    p_.control.alarmsChanged(pasted, change::kEdited);
+}
+
+// ---- Help ---------------------------------------------------------------------------
+
+void frmQuorvaneMain::runHelp() {
+    const std::string file = p_.folders.shippedFile("help/index.html");
+    if (fileExists(file) && p_.commands.shellOpen(file, "", "")) return;
+    p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kHelpMissing), {file}),
+                           mb::kExclamation);
+}
+
+void frmQuorvaneMain::openWebSite() { p_.commands.shellOpen(kWebSite, "", ""); }
+
+// ---- Window -------------------------------------------------------------------------
+
+void frmQuorvaneMain::toggleWindowVisibility() {
+    if (isVisible() && !isMinimized()) {
+        hide();
+    } else {
+        if (isMinimized()) showNormal();
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void frmQuorvaneMain::closeEvent(QCloseEvent* event) {
+    if (p_.exiting) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Closing only puts the window away; the program goes on. Without a
+    // notification area the window must stay reachable, so it is minimised.
+    event->ignore();
+    if (frmAbout::trayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+double frmQuorvaneMain::dpi() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double d = s ? s->logicalDotsPerInch() : 96.0;
+    return d > 0 ? d : 96.0;
+}
+
+void frmQuorvaneMain::rememberNormalGeometry() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    normalRect_ = QRect(pos(), size());
+}
+
+void frmQuorvaneMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    rememberNormalGeometry();
+}
+
+void frmQuorvaneMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    rememberNormalGeometry();
+}
+
+void frmQuorvaneMain::rememberDividers() {
+    for (std::size_t n = 0; n < dividers_.size(); ++n) {
+        const QList<int> sizes = dividers_[n]->sizes();
+        if (sizes.size() >= 2 && sizes[0] + sizes[1] > 0) dv_[n] = sizes[0];
+    }
+}
+
+void frmQuorvaneMain::applyDividers() {
+    for (std::size_t n = 0; n < dividers_.size(); ++n) {
+        QSplitter* s = dividers_[n];
+        const QList<int> sizes = s->sizes();
+        int total = 0;
+        for (int v : sizes) total += v;
+        if (total <= dv_[n]) total = dv_[n] + 200;
+        s->setSizes({dv_[n], total - dv_[n]});
+    }
+}
+
+MainWindowSettings frmQuorvaneMain::placement() const {
+    MainWindowSettings mw;
+    mw.view = view_;
+    mw.visible = isVisible();
+    mw.state = static_cast<std::int16_t>(isMinimized() ? 1 : isMaximized() ? 2 : 0);
+    if (normalRect_ == appliedRect_) {
+        mw.x = appliedTwips_[0];
+        mw.y = appliedTwips_[1];
+        mw.w = appliedTwips_[2];
+        mw.h = appliedTwips_[3];
+    } else {
+        const double k = 1440.0 / dpi();
+        mw.x = static_cast<float>(std::round(normalRect_.x() * k));
+        mw.y = static_cast<float>(std::round(normalRect_.y() * k));
+        mw.w = static_cast<float>(std::round(normalRect_.width() * k));
+        mw.h = static_cast<float>(std::round(normalRect_.height() * k));
+    }
+    mw.dv1 = static_cast<std::int16_t>(dv_[0]);
+    mw.dv2 = static_cast<std::int16_t>(dv_[1]);
+    mw.dv3 = static_cast<std::int16_t>(dv_[2]);
+    mw.dv4 = static_cast<std::int16_t>(dv_[3]);
+    return mw;
+}
+
+void frmQuorvaneMain::applyPlacement(const MainWindowSettings& mw) {
+    view_ = 0;  // the list view is the only one there is yet
+    const double k = dpi() / 1440.0;
+    auto px = [k](float twips, int lo, int hi) {
+        const double v = std::isfinite(twips) ? std::round(twips * k) : 0.0;
+        return static_cast<int>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+    };
+    // Values from the file are trusted only within sensible bounds.
+    const QRect r(px(mw.x, -20000, 20000), px(mw.y, -20000, 20000), px(mw.w, 200, 20000),
+                  px(mw.h, 150, 20000));
+    const MainWindowSettings def;
+    const std::array<std::int16_t, 4> dv{mw.dv1, mw.dv2, mw.dv3, mw.dv4};
+    const std::array<std::int16_t, 4> dvDefault{def.dv1, def.dv2, def.dv3, def.dv4};
+    for (std::size_t n = 0; n < 4; ++n) dv_[n] = dv[n] >= 0 ? dv[n] : dvDefault[n];
+
+    if (isMaximized() || isMinimized()) showNormal();
+    resize(r.size());
+    move(r.topLeft());
+    normalRect_ = appliedRect_ = r;
+    appliedTwips_ = {mw.x, mw.y, mw.w, mw.h};
+    if (r.x() != px(mw.x, -1000000, 1000000) || r.y() != px(mw.y, -1000000, 1000000) ||
+        r.width() != px(mw.w, 0, 1000000) || r.height() != px(mw.h, 0, 1000000)) {
+        // Clamped: what is shown is what gets stored.
+        appliedRect_ = QRect();
+    }
+    applyDividers();
+
+    if (!mw.visible || mw.state == 1) {
+        hide();
+    } else if (mw.state == 2) {
+        showMaximized();
+    } else {
+        show();
+    }
+    applyDividers();
+    fillSeeAlarmsControls();
+}
+
+}  // namespace qv

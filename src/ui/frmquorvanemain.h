@@ -1,0 +1,182 @@
+#pragma once
+// The main window: the alarm groups, the alarms of the selected groups, the
+// two see-alarms lists, the next alarm, the to-do text, and every command of
+// the program in its menus.
+
+#include <QMainWindow>
+#include <QRect>
+#include <array>
+#include <vector>
+
+#include "base/settingsvalues.h"
+#include "model/alarm.h"
+#include "model/alarmgroup.h"
+#include "xml/xmlnode.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace qv {
+
+class Program;
+class QtUserInterface;
+
+class frmQuorvaneMain : public QMainWindow {
+    Q_OBJECT
+public:
+    frmQuorvaneMain(Program& program, QtUserInterface& ui, QWidget* parent = nullptr);
+    ~frmQuorvaneMain() override;
+
+    // Cut or copied alarms ("cb") and the group they were cut from.
+    XMLNodePtr ClipboardAlarms;
+    AlarmGroupPtr ClipboardParentAg;
+
+    // The lists: 0 groups, 1 alarms, 2 and 3 see-alarms lists 0 and 1.
+    enum ListId { kGroups = 0, kAlarms = 1, kSeeAlarms0 = 2, kSeeAlarms1 = 3 };
+
+    void translate();
+    void initializeLists();
+    void showAlarmGroups();
+    void showAlarms();
+    void showSeeAlarms(int list);
+    void showNextAlarm();
+    void showBlocked(bool blocked);
+    void showFont(const QFont& font);
+    void clearLists();
+    void updateSelected();
+    void updateSelectedAlarmGroups();
+    void updateSelectedAlarms();
+    void updateColumnsToReal(XMLNode& layouts);
+    void fillSeeAlarmsControls();
+    void toggleWindowVisibility();
+
+    // Placement in twips, the window state and visibility, the dividers.
+    MainWindowSettings placement() const;
+    void applyPlacement(const MainWindowSettings& mw);
+
+    QString toDoText() const;
+    void setToDoText(const QString& text);
+
+    // ---- Commands (the menus call these) ----
+    AlarmGroupPtr addNewAlarmGroup();
+    void unloadAlarmGroups();
+    void reloadAllAlarmGroups();
+    void saveAll();
+    // Groups from group files (".agx") or collections (".agc"); the number added.
+    int importFiles(const QStringList& files);
+    bool exportGroupToFile(const AlarmGroupPtr& group, const QString& path);
+    bool exportCollection(const std::vector<AlarmGroupPtr>& groups, const QString& path);
+    // The file name offered for a collection: "<name> yyyy-mm-dd.agc".
+    QString suggestedCollectionName() const;
+    void switchGroups(int how);  // 0 toggle, 1 on, 2 off
+    void moveGroup(int delta);
+    AlarmPtr addNewAlarm();
+    void deleteAlarms(bool onlySounded, bool fromSeeAlarms = false);
+    void testAlarms(bool fromSeeAlarms = false);
+    void switchAlarms(int how, bool fromSeeAlarms = false);  // 0 toggle, 1 on, 2 off
+    void stopSnoozing(bool fromSeeAlarms = false);
+    void moveAlarm(int delta);
+    void cutAlarms();
+    void copyAlarms();
+    void pasteAlarms();
+    void sortBy(int list, int field);
+
+    // ---- What is shown (for the lists' own code and for tests) ----
+    std::vector<AlarmGroupPtr> shownGroups() const { return shownGroups_; }
+    std::vector<AlarmPtr> shownAlarms() const { return shownAlarms_; }
+    std::vector<AlarmGroupPtr> selectedGroups() const;
+    std::vector<AlarmPtr> selectedAlarms() const;
+    std::vector<AlarmPtr> selectedSeeAlarms(int list) const;
+    // The field shown in each column, in display order.
+    std::vector<int> columnFields(int list) const;
+    QTreeWidget* list(int id) const { return lists_[static_cast<std::size_t>(id)]; }
+    QLabel* nextAlarmLabel() const { return lblNextAlarm_; }
+    QPlainTextEdit* toDoBox() const { return txtToDo_; }
+    QLineEdit* seeAlarmsAmount(int k) const { return txtSeeAlarms_[static_cast<std::size_t>(k)]; }
+    QComboBox* seeAlarmsUnit(int k) const { return cmbSeeAlarms_[static_cast<std::size_t>(k)]; }
+    QCheckBox* seeAlarmsShown(int k) const { return chkSeeAlarms_[static_cast<std::size_t>(k)]; }
+    QSplitter* divider(int n) const { return dividers_[static_cast<std::size_t>(n - 1)]; }
+
+    // Sort codes of the clicked column's field; 0 when the field does not sort.
+    static int groupSortCode(int field);
+    static int alarmSortCode(int field);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void updateMenus();
+    void buildColumns(int list);
+    QString columnCaption(int list, int field) const;
+    void fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
+                 const std::vector<std::string>& colours, int list);
+    std::vector<AlarmGroupPtr> sortedGroups() const;
+    std::vector<AlarmPtr> sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const;
+    bool handleListKey(int list, QKeyEvent* event);
+    void seeAlarmsAmountEdited(int k);
+    void seeAlarmsChanged(int k);
+    void rememberNormalGeometry();
+    void rememberDividers();
+    void applyDividers();
+    double dpi() const;
+    AlarmGroupPtr targetGroup() const;
+    std::vector<AlarmPtr> commandAlarms(bool fromSeeAlarms) const;
+    QString filters(std::initializer_list<int> numbers) const;
+    void runHelp();
+    void openWebSite();
+
+    Program& p_;
+    QtUserInterface& ui_;
+    std::array<QTreeWidget*, 4> lists_{};
+    std::array<QCheckBox*, 2> chkSeeAlarms_{};
+    std::array<QLineEdit*, 2> txtSeeAlarms_{};
+    std::array<QComboBox*, 2> cmbSeeAlarms_{};
+    std::array<QSplitter*, 4> dividers_{};
+    QLabel* lblAlarmGroups_ = nullptr;
+    QLabel* lblAlarms_ = nullptr;
+    QLabel* lblNextAlarm_ = nullptr;
+    QPlainTextEdit* txtToDo_ = nullptr;
+    std::array<std::vector<int>, 4> fields_;  // per list: the field of each logical column
+    std::vector<AlarmGroupPtr> shownGroups_;
+    std::vector<AlarmPtr> shownAlarms_;
+    bool filling_ = false;
+    bool settingToDo_ = false;
+    QString lastNextAlarmText_;
+    std::array<int, 4> dv_{337, 206, 155, 463};
+    // The normal window's geometry and the twips it came from, so unchanged
+    // values go back to the file exactly as they were read.
+    QRect normalRect_;
+    QRect appliedRect_;
+    std::array<float, 4> appliedTwips_{600, 400, 11385, 8445};
+    std::int16_t view_ = 0;
+
+    QMenu* mnuAg_ = nullptr;
+    QMenu* mnuAl_ = nullptr;
+    QMenu* mnuGeneral_ = nullptr;
+    QMenu* mnuWindow_ = nullptr;
+    QMenu* mnuHelp_ = nullptr;
+    QMenu* mnuSA_ = nullptr;
+    QAction* mnuGeneralBlocked_ = nullptr;
+    QAction* mnuGeneralStopSounds_ = nullptr;
+    QAction* mnuWindowShowAC_ = nullptr;
+    QAction* mnuHelpAutoCheckVersion_ = nullptr;
+    QAction* mnuAlTest_ = nullptr;
+    QAction* mnuSATest_ = nullptr;
+    QAction* mnuAlPaste_ = nullptr;
+    int contextSeeAlarms_ = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,231 @@
+#include "ui/qtuserinterface.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <algorithm>
+#include <exception>
+
+#include "base/files.h"
+#include "core/program.h"
+#include "core/statistics.h"
+#include "presentation/qtstrings.h"
+#include "ui/frmabout.h"
+#include "ui/frmfirsttimesettings.h"
+#include "ui/frmquorvanemain.h"
+#include "ui/messagebox.h"
+
+namespace qv {
+
+QtUserInterface::QtUserInterface()
+    : calview_(XMLNode::Create("calview")), acpl_(XMLNode::Create("acpl")) {}
+
+QtUserInterface::~QtUserInterface() {
+    // Windows still loaded (a test, or an end without the exit path) go with us.
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) delete it->data();
+    windows_.clear();
+    while (busyDepth_ > 0) {
+        --busyDepth_;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtUserInterface::attach(Program& program) { p_ = &program; }
+
+bool QtUserInterface::createWindows() {
+    if (!p_) return false;
+    try {
+        about_ = new frmAbout(*p_, *this);
+        registerWindow(about_);
+        main_ = new frmQuorvaneMain(*p_, *this);
+        registerWindow(main_);
+        if (!pendingToDo_.empty()) main_->setToDoText(qs(pendingToDo_));
+        main_->showFont(main_->font());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void QtUserInterface::registerWindow(QWidget* window) {
+    if (window) windows_.emplace_back(window);
+}
+
+std::vector<QWidget*> QtUserInterface::loadedWindows() const {
+    std::vector<QWidget*> out;
+    for (const auto& w : windows_)
+        if (w) out.push_back(w.data());
+    return out;
+}
+
+int QtUserInterface::messageBox(const std::string& text, int buttons, const std::string& title) {
+    if (answerMessageBox) return answerMessageBox(qs(text), buttons);
+    QWidget* parent = main_ && main_->isVisible() ? main_.data() : nullptr;
+    return showQtMessageBox(parent, qs(text), buttons, qs(title));
+}
+
+void QtUserInterface::setBusy(bool busy) {
+    if (busy) {
+        ++busyDepth_;
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    } else if (busyDepth_ > 0) {
+        --busyDepth_;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtUserInterface::showBlocked(bool blocked) {
+    if (main_) main_->showBlocked(blocked);
+    if (about_) about_->showTrayIcon(blocked ? 1 : 0);
+}
+
+void QtUserInterface::updateLists() {
+    if (main_) main_->showAlarmGroups();
+}
+
+void QtUserInterface::showSeeAlarms(int list) {
+    if (main_) main_->showSeeAlarms(list);
+}
+
+void QtUserInterface::showNextAlarm() {
+    if (main_) main_->showNextAlarm();
+}
+
+bool QtUserInterface::runFirstTimeSettings(SettingsValues& settings) {
+    if (!p_) return false;
+    frmFirstTimeSettings dialog(*p_, main_ && main_->isVisible() ? main_.data() : nullptr);
+    const bool wasOpen = p_->modalOpen;
+    p_->modalOpen = true;
+    dialog.exec();
+    p_->modalOpen = wasOpen;
+    if (!dialog.hasLanguages()) return false;
+    dialog.applyTo(settings);
+    return true;
+}
+
+std::string QtUserInterface::toDoText() const {
+    return main_ ? ss(main_->toDoText()) : pendingToDo_;
+}
+
+void QtUserInterface::setToDoText(const std::string& text) {
+    pendingToDo_ = text;
+    if (main_) main_->setToDoText(qs(text));
+}
+
+XMLNodePtr QtUserInterface::versionCheckArgs(bool silent) const {
+    auto args = XMLNode::Create("args");
+    args->addBoolean("silent", silent);
+    args->addDate("reldat", DateTime::fromParts(2005, 5, 18, 0, 0, 0));
+    args->addString("version", std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+                                   "." + std::to_string(kVersionRevision));
+    args->addString("lanfil", p_ ? p_->settings.lng : std::string());
+    return args;
+}
+
+void QtUserInterface::runVersionCheck(bool userAsked) {
+    if (!p_) return;
+    const std::string checker = p_->folders.shippedFile("qvc");
+    if (fileExists(checker)) {
+        // One parameter: quoted, and the XML text itself holds no quote (it is escaped).
+        p_->commands.shellOpen(checker, "\"" + versionCheckArgs(!userAsked)->toString() + "\"",
+                               p_->folders.shippedFolder);
+        return;
+    }
+    if (userAsked)
+        p_->main.showMessageBox(p_->translation.getMainText(35), mb::kInformation);
+}
+
+MainWindowSettings QtUserInterface::mainWindowPlacement() const {
+    return main_ ? main_->placement() : MainWindowSettings{};
+}
+
+void QtUserInterface::applyMainWindowPlacement(const MainWindowSettings& placement) {
+    if (main_) main_->applyPlacement(placement);
+}
+
+FontSettings QtUserInterface::listFont() const {
+    if (!main_) return font_;
+    const QFont f = main_->list(frmQuorvaneMain::kGroups)->font();
+    FontSettings s;
+    s.nm = ss(f.family());
+    s.sz = static_cast<float>(f.pointSizeF() > 0 ? f.pointSizeF() : f.pointSize());
+    s.bd = f.bold();
+    s.it = f.italic();
+    s.st = f.strikeOut();
+    s.ul = f.underline();
+    return s;
+}
+
+void QtUserInterface::applyListFont(const FontSettings& font) {
+    font_ = font;
+    if (!main_) return;
+    QFont f = QApplication::font();
+    if (!font.nm.empty()) f.setFamily(qs(font.nm));
+    // A size from the file is used only when it is one a font can have.
+    if (font.sz >= 1 && font.sz <= 200) f.setPointSizeF(font.sz);
+    f.setBold(font.bd);
+    f.setItalic(font.it);
+    f.setStrikeOut(font.st);
+    f.setUnderline(font.ul);
+    main_->showFont(f);
+}
+
+XMLNodePtr QtUserInterface::calendarViewSettings() const { return calview_; }
+
+void QtUserInterface::applyCalendarViewSettings(const XMLNodePtr& node) {
+    calview_ = node ? node->getCopy() : XMLNode::Create("calview");
+}
+
+XMLNodePtr QtUserInterface::activePlugInsSettings() const { return acpl_; }
+
+void QtUserInterface::applyActivePlugInsSettings(const XMLNodePtr& node) {
+    acpl_ = node ? node->getCopy() : XMLNode::Create("acpl");
+}
+
+void QtUserInterface::updateColumnsToReal(XMLNode& layouts) {
+    if (main_) main_->updateColumnsToReal(layouts);
+}
+
+void QtUserInterface::translateAll() {
+    for (const auto& w : windows_) {
+        if (!w) continue;
+        if (auto* m = qobject_cast<frmQuorvaneMain*>(w.data()))
+            m->translate();
+        else if (auto* a = qobject_cast<frmAbout*>(w.data()))
+            a->translate();
+        else
+            QMetaObject::invokeMethod(w.data(), "translate");
+    }
+}
+
+void QtUserInterface::resetLists(bool resetClipboard) {
+    if (!main_) return;
+    main_->clearLists();
+    if (resetClipboard) {
+        main_->ClipboardAlarms = XMLNode::Create("cb");
+        main_->ClipboardParentAg = nullptr;
+    }
+}
+
+void QtUserInterface::unloadAllWindows() {
+    // Most recently loaded first. The windows may be on the call stack (the
+    // notification-area menu ends the program), so they go once control is
+    // back in the event loop; the icon goes at once.
+    if (about_) about_->removeTrayIcon();
+    while (!windows_.empty()) {
+        QPointer<QWidget> w = windows_.back();
+        windows_.pop_back();
+        if (!w) continue;
+        w->hide();
+        w->deleteLater();
+    }
+    about_ = nullptr;
+    main_ = nullptr;
+}
+
+void QtUserInterface::quit() { QCoreApplication::quit(); }
+
+}  // namespace qv

@@ -1,0 +1,90 @@
+#pragma once
+// The core's user-interface port on top of the program's windows: the main
+// window, the hidden About window with the notification-area icon, and the
+// first-time settings dialog.
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "core/coreports.h"
+#include "model/alarm.h"
+
+class QWidget;
+
+namespace qv {
+
+class Program;
+class frmAbout;
+class frmQuorvaneMain;
+
+// What the main window asks of the alarm presentation; main() fills these in.
+// A menu item whose hook is empty is shown disabled.
+struct MainWindowHooks {
+    std::function<void()> stopAllSounds;
+    std::function<void()> showAlarmClock;
+    std::function<void(const AlarmPtr&)> testAlarm;
+};
+
+class QtUserInterface : public UserInterface {
+public:
+    QtUserInterface();
+    ~QtUserInterface() override;
+
+    void attach(Program& program);
+    Program* program() const { return p_; }
+    // Loads the About window and the main window; false when that fails.
+    bool createWindows();
+    frmQuorvaneMain* mainWindow() const { return main_; }
+    frmAbout* about() const { return about_; }
+    // Every loaded window, in the order they were loaded.
+    std::vector<QWidget*> loadedWindows() const;
+    // Adds a window to the loaded ones (translated and unloaded with them).
+    void registerWindow(QWidget* window);
+
+    MainWindowHooks hooks;
+    // Answers message boxes instead of showing them (tests, scripted runs).
+    std::function<int(const QString& text, int buttons)> answerMessageBox;
+
+    // ---- UserInterface ----
+    int messageBox(const std::string& text, int buttons, const std::string& title) override;
+    void setBusy(bool busy) override;
+    void showBlocked(bool blocked) override;
+    void updateLists() override;
+    void showSeeAlarms(int list) override;
+    void showNextAlarm() override;
+    bool runFirstTimeSettings(SettingsValues& settings) override;
+    std::string toDoText() const override;
+    void setToDoText(const std::string& text) override;
+    void runVersionCheck(bool userAsked) override;
+    MainWindowSettings mainWindowPlacement() const override;
+    void applyMainWindowPlacement(const MainWindowSettings& placement) override;
+    FontSettings listFont() const override;
+    void applyListFont(const FontSettings& font) override;
+    XMLNodePtr calendarViewSettings() const override;
+    void applyCalendarViewSettings(const XMLNodePtr& node) override;
+    XMLNodePtr activePlugInsSettings() const override;
+    void applyActivePlugInsSettings(const XMLNodePtr& node) override;
+    void updateColumnsToReal(XMLNode& layouts) override;
+    void translateAll() override;
+    void resetLists(bool resetClipboard) override;
+    void unloadAllWindows() override;
+    void quit() override;
+
+    // The "args" element handed to the version checker.
+    XMLNodePtr versionCheckArgs(bool silent) const;
+
+private:
+    Program* p_ = nullptr;
+    QPointer<frmAbout> about_;
+    QPointer<frmQuorvaneMain> main_;
+    std::vector<QPointer<QWidget>> windows_;
+    int busyDepth_ = 0;
+    std::string pendingToDo_;
+    FontSettings font_;
+    XMLNodePtr calview_;
+    XMLNodePtr acpl_;
+};
+
+}  // namespace qv

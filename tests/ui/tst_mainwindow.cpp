@@ -1,0 +1,561 @@
+// The main window and the About window on a real program state: lists and
+// column layouts, sorting, the hand-made order, the keyboard, the alarm
+// clipboard, unloading, the see-alarms controls, the next-alarm text, both
+// languages, the placement in twips, and the About window's keys.
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
+#include <cmath>
+
+#include "base/dateformat.h"
+#include "ui/uifixture.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+QStringList column(QTreeWidget* t, int c) {
+    QStringList out;
+    for (int i = 0; i < t->topLevelItemCount(); ++i) out << t->topLevelItem(i)->text(c);
+    return out;
+}
+
+// What a click on a column header reports (real clicks in quick succession
+// would be taken for double clicks).
+void clickHeader(QTreeWidget* t, int logical) { emit t->header()->sectionClicked(logical); }
+
+QAction* action(QWidget* w, const char* name) {
+    QAction* a = w->findChild<QAction*>(QString::fromLatin1(name));
+    if (!a) qFatal("no action %s", name);
+    return a;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void columnLayoutsShowTheirFieldsInOrder();
+    void groupSortingFlipsOnTheSecondClickAndCodeZeroKeepsTheOrder();
+    void alarmSortingByNextDateLeavesTheGroupAlone();
+    void ctrlUpAndDownMoveInTheHandMadeOrderOnly();
+    void keyboardTable();
+    void cutCopyAndPasteAcrossGroups();
+    void unloadingAGroupDeletesItsFileAfterTheQuestion();
+    void newAlarmWithoutGroupsMakesAndSavesAGroup();
+    void seeAlarmsControlsRefuseLettersAndRebuildTheList();
+    void toDoEditsMarkTheTextForSaving();
+    void nextAlarmText();
+    void everyWindowTranslatesIntoBothLanguages();
+    void placementRoundTripInTwips();
+    void blockedStateShowsInMenus();
+    void versionCheck();
+    void aboutWindowKeys();
+    void trayExitAsksFirst();
+};
+
+void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
+    UiFixture f;
+    f.p().columnLayouts->removeNode("ag");
+    f.p().columnLayouts->addXMLString(
+        "<ag><clm><i>1</i><w>60</w></clm><clm><i>0</i><w>90</w></clm><clm><i>7</i><w>5</w></clm>"
+        "<clm><i>1</i><w>5</w></clm></ag>");
+    f.addGroup("Work");
+    f.main().initializeLists();
+    QTreeWidget* t = f.main().list(frmQuorvaneMain::kGroups);
+    // The second field (the state) first; an unknown field and a repeated one are left out.
+    QCOMPARE(t->columnCount(), 2);
+    QCOMPARE(t->topLevelItem(0)->text(0), QStringLiteral("active"));
+    QCOMPARE(t->topLevelItem(0)->text(1), QStringLiteral("Work"));
+    QCOMPARE(t->columnWidth(0), 60);
+    QCOMPARE(t->headerItem()->text(1),
+             QString::fromStdString(f.p().translation.getMainText(1)));
+
+    // The user drags the name column to the front and widens it: the layout follows.
+    t->header()->moveSection(1, 0);
+    t->header()->resizeSection(1, 140);
+    f.ui.updateColumnsToReal(*f.p().columnLayouts);
+    const XMLNodePtr ag = f.p().columnLayouts->getNode("ag");
+    QCOMPARE(QString::fromStdString(ag->toString()),
+             QStringLiteral("<ag><clm><i>0</i><w>140</w></clm><clm><i>1</i><w>60</w></clm></ag>"));
+    // The others stay as they were built.
+    QCOMPARE(f.p().columnLayouts->getNode("al")->getNumberOfNodes(), 3);
+
+    // A layout with nothing usable falls back to the built-in one.
+    f.p().columnLayouts->removeNode("sa0");
+    f.p().columnLayouts->addXMLString("<sa0><clm><i>x</i></clm></sa0>");
+    f.main().initializeLists();
+    QCOMPARE(f.main().columnFields(frmQuorvaneMain::kSeeAlarms0), (std::vector<int>{0, 1}));
+}
+
+void TestMainWindow::groupSortingFlipsOnTheSecondClickAndCodeZeroKeepsTheOrder() {
+    UiFixture f;
+    f.addGroup("beta");
+    f.addGroup("Alpha");
+    f.addGroup("gamma");
+    f.main().show();
+    f.main().showAlarmGroups();
+    QTreeWidget* t = f.main().list(frmQuorvaneMain::kGroups);
+    // A stored code 0 shows the groups as they are.
+    QCOMPARE(column(t, 0), (QStringList{"beta", "Alpha", "gamma"}));
+
+    clickHeader(t, 0);
+    QCOMPARE(f.p().settings.so.ag, std::int16_t(1));
+    QVERIFY(!f.p().settings.so.agd);
+    QCOMPARE(column(t, 0), (QStringList{"Alpha", "beta", "gamma"}));
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveSettings);
+
+    clickHeader(t, 0);
+    QVERIFY(f.p().settings.so.agd);
+    QCOMPARE(column(t, 0), (QStringList{"gamma", "beta", "Alpha"}));
+
+    // The state column sorts by code 3; inactive ("inactive") after active.
+    f.p().alarmGroups.elementAt(1)->Active = false;  // beta
+    clickHeader(t, 1);
+    QCOMPARE(f.p().settings.so.ag, std::int16_t(3));
+    QCOMPARE(column(t, 1), (QStringList{"active", "active", "inactive"}));
+}
+
+void TestMainWindow::alarmSortingByNextDateLeavesTheGroupAlone() {
+    UiFixture f;
+    auto g = f.addGroup("G", {{"late", dt(2025, 4, 3, 9, 0, 0)},
+                              {"soon", dt(2025, 3, 30, 9, 0, 0)},
+                              {"mid", dt(2025, 4, 1, 9, 0, 0)}});
+    f.main().show();
+    f.selectGroups({g});
+    QTreeWidget* t = f.main().list(frmQuorvaneMain::kAlarms);
+    QCOMPARE(column(t, 0), (QStringList{"late", "soon", "mid"}));
+    // The built-in alarm layout shows name, state, next date: field 2 sorts by code 2.
+    clickHeader(t, 2);
+    QCOMPARE(f.p().settings.so.al, std::int16_t(2));
+    QCOMPARE(column(t, 0), (QStringList{"soon", "mid", "late"}));
+    clickHeader(t, 2);
+    QCOMPARE(column(t, 0), (QStringList{"late", "mid", "soon"}));
+    // Only the display is sorted; the group keeps its own order.
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
+             (std::vector<std::string>{"late", "soon", "mid"}));
+}
+
+void TestMainWindow::ctrlUpAndDownMoveInTheHandMadeOrderOnly() {
+    UiFixture f;
+    auto g1 = f.addGroup("one", {{"a", dt(2025, 4, 1)}, {"b", dt(2025, 4, 2)}});
+    f.addGroup("two");
+    f.addGroup("three");
+    f.main().show();
+    f.selectGroups({g1});
+    QTreeWidget* groups = f.main().list(frmQuorvaneMain::kGroups);
+
+    QTest::keyClick(groups, Qt::Key_Up, Qt::ControlModifier);  // already first: nothing
+    QCOMPARE(f.groupOrder(), (std::vector<std::string>{"one", "two", "three"}));
+    QTest::keyClick(groups, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(f.groupOrder(), (std::vector<std::string>{"two", "one", "three"}));
+    QCOMPARE(f.names(f.main().selectedGroups()), (std::vector<std::string>{"one"}));
+    QCOMPARE(column(groups, 0), (QStringList{"two", "one", "three"}));
+
+    // After sorting, a move goes on from the sorted order, which becomes the hand-made one.
+    f.main().sortBy(frmQuorvaneMain::kGroups, 0);  // one, three, two
+    QTest::keyClick(groups, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(f.groupOrder(), (std::vector<std::string>{"three", "one", "two"}));
+    QCOMPARE(f.p().settings.so.ag, std::int16_t(0));
+
+    QTreeWidget* alarms = f.main().list(frmQuorvaneMain::kAlarms);
+    f.selectAlarms({g1->alarms.elementAt(1)});
+    QTest::keyClick(alarms, Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g1->alarms.begin(), g1->alarms.end())),
+             (std::vector<std::string>{"b", "a"}));
+    QVERIFY(g1->getChanged());
+    // A sorted alarm list is not the hand-made order: nothing moves.
+    f.p().settings.so.al = 1;
+    QTest::keyClick(alarms, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g1->alarms.begin(), g1->alarms.end())),
+             (std::vector<std::string>{"b", "a"}));
+}
+
+void TestMainWindow::keyboardTable() {
+    UiFixture f;
+    auto g1 = f.addGroup("one", {{"a", dt(2025, 4, 1)}, {"b", dt(2025, 4, 2)}, {"c", dt(2025, 4, 3)}});
+    auto g2 = f.addGroup("two");
+    f.main().show();
+    std::vector<std::string> tested;
+    f.ui.hooks.testAlarm = [&](const AlarmPtr& a) { tested.push_back(a->name); };
+    f.main().showAlarmGroups();
+
+    QTreeWidget* groups = f.main().list(frmQuorvaneMain::kGroups);
+    QTreeWidget* alarms = f.main().list(frmQuorvaneMain::kAlarms);
+    QTest::keyClick(groups, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(f.main().selectedGroups().size(), std::size_t(2));
+    // Selecting groups shows their alarms.
+    QCOMPARE(alarms->topLevelItemCount(), 3);
+
+    QTest::keyClick(alarms, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(f.main().selectedAlarms().size(), std::size_t(3));
+    QTest::keyClick(alarms, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(tested, (std::vector<std::string>{"a", "b", "c"}));
+    QTest::keyClick(alarms, Qt::Key_Return);  // properties: nothing yet, and no harm
+    QCOMPARE(g1->numberOfAlarms(), 3);
+
+    f.selectAlarms({g1->alarms.elementAt(0)});
+    f.answers = {mb::kAnswerNo};
+    QTest::keyClick(alarms, Qt::Key_Delete);
+    QCOMPARE(g1->numberOfAlarms(), 3);
+    QCOMPARE(f.boxes.back().buttons, mb::kYesNo | mb::kQuestion);
+    QTest::keyClick(alarms, Qt::Key_Delete);  // Yes
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g1->alarms.begin(), g1->alarms.end())),
+             (std::vector<std::string>{"b", "c"}));
+    QVERIFY(g1->getChanged());
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveGroups);
+
+    // Delete in the group list unloads the selected groups.
+    f.selectGroups({g2});
+    QTest::keyClick(groups, Qt::Key_Delete);
+    QCOMPARE(f.groupOrder(), (std::vector<std::string>{"one"}));
+}
+
+void TestMainWindow::cutCopyAndPasteAcrossGroups() {
+    UiFixture f;
+    auto g1 = f.addGroup("one", {{"a", dt(2025, 4, 1)}, {"b", dt(2025, 4, 2)}});
+    auto g2 = f.addGroup("two");
+    f.main().show();
+    QTreeWidget* alarms = f.main().list(frmQuorvaneMain::kAlarms);
+
+    f.selectGroups({g1});
+    const AlarmPtr a = g1->alarms.elementAt(0);
+    f.selectAlarms({a});
+    QTest::keyClick(alarms, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(g1->numberOfAlarms(), 1);
+    QCOMPARE(f.main().ClipboardParentAg, g1);
+    QCOMPARE(f.main().ClipboardAlarms->name, std::string("cb"));
+    QCOMPARE(f.main().ClipboardAlarms->getNumberOfNodes(), 1);
+
+    f.selectGroups({g2});
+    QTest::keyClick(alarms, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(g2->numberOfAlarms(), 1);
+    const AlarmPtr pasted = g2->alarms.elementAt(0);
+    QVERIFY(pasted != a);
+    QCOMPARE(pasted->name, std::string("a"));
+    QCOMPARE(pasted->onceDate, a->onceDate);
+    QCOMPARE(pasted->parentGroup(), g2);
+    QVERIFY(g2->getChanged());
+    QCOMPARE(column(alarms, 0), (QStringList{"a"}));
+    QCOMPARE(f.names(f.main().selectedAlarms()), (std::vector<std::string>{"a"}));
+
+    // Copy leaves the original; pasting twice gives two copies.
+    f.selectGroups({g1});
+    f.selectAlarms({g1->alarms.elementAt(0)});
+    QTest::keyClick(alarms, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(g1->numberOfAlarms(), 1);
+    QVERIFY(!f.main().ClipboardParentAg);
+    f.selectGroups({g2});
+    QTest::keyClick(alarms, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(alarms, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g2->alarms.begin(), g2->alarms.end())),
+             (std::vector<std::string>{"a", "b", "b"}));
+}
+
+void TestMainWindow::unloadingAGroupDeletesItsFileAfterTheQuestion() {
+    UiFixture f;
+    auto g = f.addGroup("keep me", {{"a", dt(2025, 4, 1)}});
+    const std::string path = AlarmGroup::newFilePath(f.p().alarmGroupFolder());
+    QVERIFY(g->save(f.p().ctx, path, false));
+    g->path = path;
+    const std::string file = AlarmGroup::resolvePath(path, f.p().alarmGroupFolder());
+    QVERIFY(fileExists(file));
+    f.selectGroups({g});
+
+    f.answers = {mb::kAnswerNo};
+    action(&f.main(), "mnuAgUnload")->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QVERIFY(f.boxes[0].text.contains(QStringLiteral("keep me")));
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 1);
+    QVERIFY(fileExists(file));
+
+    action(&f.main(), "mnuAgUnload")->trigger();
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
+    QVERIFY(!fileExists(file));
+    QCOMPARE(f.main().list(frmQuorvaneMain::kGroups)->topLevelItemCount(), 0);
+    QCOMPARE(f.main().list(frmQuorvaneMain::kAlarms)->topLevelItemCount(), 0);
+
+    // A group unchanged since its import goes without a question.
+    auto quiet = f.addGroup("imported");
+    quiet->changedSinceImport = false;
+    f.selectGroups({quiet});
+    const std::size_t asked = f.boxes.size();
+    action(&f.main(), "mnuAgUnload")->trigger();
+    QCOMPARE(f.boxes.size(), asked);
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
+}
+
+void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
+    UiFixture f;
+    action(&f.main(), "mnuAlAddNew")->trigger();
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 1);
+    const AlarmGroupPtr g = f.p().alarmGroups.elementAt(0);
+    QCOMPARE(g->numberOfAlarms(), 1);
+    QVERIFY(!g->path.empty());
+    QVERIFY(fileExists(AlarmGroup::resolvePath(g->path, f.p().alarmGroupFolder())));
+    // The new alarm is shown and selected.
+    QCOMPARE(f.main().selectedAlarms().size(), std::size_t(1));
+    QCOMPARE(f.main().selectedAlarms()[0], g->alarms.elementAt(0));
+}
+
+void TestMainWindow::seeAlarmsControlsRefuseLettersAndRebuildTheList() {
+    UiFixture f;
+    f.addGroup("G", {{"tomorrow", dt(2025, 3, 30, 9, 0, 0)}, {"in two days", dt(2025, 3, 31, 15)}});
+    f.p().control.rebuildSeeAlarms(1);
+    f.main().show();
+    QTreeWidget* coming = f.main().list(frmQuorvaneMain::kSeeAlarms1);
+    QCOMPARE(column(coming, 0), (QStringList{"tomorrow"}));
+    // The built-in layout's second column is the date in the "sa" format.
+    QCOMPARE(coming->topLevelItem(0)->text(1),
+             QString::fromStdString(formatDate(dt(2025, 3, 30, 9, 0, 0), f.p().settings.df.sa,
+                                               f.core.names)));
+
+    QLineEdit* amount = f.main().seeAlarmsAmount(1);
+    amount->setFocus();
+    amount->selectAll();
+    QTest::keyClicks(amount, "x3b");
+    QCOMPARE(amount->text(), QStringLiteral("3"));
+    f.p().supervision.pendingWork = 0;
+    QTest::keyClick(amount, Qt::Key_Return);
+    QCOMPARE(f.p().settings.sa[1].amount, std::int16_t(3));
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveSettings);
+    QCOMPARE(column(coming, 0), (QStringList{"tomorrow", "in two days"}));
+
+    // The unit: hours, 3 of them, leave nothing in the window.
+    QComboBox* unit = f.main().seeAlarmsUnit(1);
+    QCOMPARE(unit->count(), 7);
+    QCOMPARE(unit->itemText(kHours), QString::fromStdString(f.p().translation.getString(3)));
+    f.p().supervision.pendingWork = 0;
+    unit->activated(kHours);
+    QCOMPARE(f.p().settings.sa[1].unit, std::int16_t(kHours));
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveSettings);
+    QCOMPARE(coming->topLevelItemCount(), 0);
+
+    // Switching a list off empties it and is stored.
+    unit->activated(kDays);
+    QCOMPARE(coming->topLevelItemCount(), 2);
+    f.main().seeAlarmsShown(1)->setChecked(false);
+    QCOMPARE(f.p().settings.sa[1].shown, std::int16_t(0));
+    QCOMPARE(coming->topLevelItemCount(), 0);
+}
+
+void TestMainWindow::toDoEditsMarkTheTextForSaving() {
+    UiFixture f;
+    f.ui.setToDoText("buy milk");
+    QCOMPARE(f.p().supervision.pendingWork & pending::kSaveToDo, 0);
+    QTest::keyClicks(f.main().toDoBox(), "!");
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveToDo);
+    QCOMPARE(f.ui.toDoText(), std::string("!buy milk"));
+}
+
+void TestMainWindow::nextAlarmText() {
+    UiFixture f;
+    QLabel* label = f.main().nextAlarmLabel();
+    f.main().showNextAlarm();
+    QCOMPARE(label->text(), QStringLiteral("Quorvane is starting..."));
+    f.p().started = true;
+    f.p().control.checkAlarms();
+    QCOMPARE(label->text(), QStringLiteral("Next alarm: none"));
+
+    f.addGroup("G", {{"Tea", dt(2025, 3, 30, 8, 5, 0)}, {"Dentist", dt(2025, 3, 31, 8, 0, 0)}});
+    f.addGroup("H", {{"Walk", dt(2025, 3, 30, 8, 5, 0)}});
+    f.core.performer.calls.clear();
+    f.p().speakMessages = true;
+    f.p().control.checkAlarms();
+    QCOMPARE(label->text(), QStringLiteral("Next alarm: Sunday 2025/3/30 8:05:00 (Tea, Walk)"));
+    // A changed text is spoken while message speaking is on.
+    bool spoken = false;
+    for (const auto& c : f.core.performer.calls) spoken = spoken || c.what == "speak";
+    QVERIFY(spoken);
+}
+
+void TestMainWindow::everyWindowTranslatesIntoBothLanguages() {
+    UiFixture f;
+    f.addGroup("G", {{"a", dt(2025, 3, 30, 9)}});
+    f.p().control.rebuildSeeAlarms(1);
+    f.selectGroups({f.p().alarmGroups.elementAt(0)});
+    QString englishCaption;
+    for (const char* lng : {"English", "Deutsch"}) {
+        f.p().translation.setLanguage(lng);
+        f.ui.translateAll();
+        for (QWidget* w : f.ui.loadedWindows()) {
+            const std::string section = w->objectName().toStdString();
+            QStringList shown{w->windowTitle()};
+            QStringList named;
+            for (auto* b : w->findChildren<QAbstractButton*>()) {
+                shown << b->text();
+                named << b->objectName();
+            }
+            for (auto* l : w->findChildren<QLabel*>()) {
+                shown << l->text();
+                if (l->objectName() != QLatin1String("lblNextAlarm")) named << l->objectName();
+            }
+            for (auto* m : w->findChildren<QMenu*>()) {
+                shown << m->title();
+                named << m->objectName();
+            }
+            for (auto* a : w->findChildren<QAction*>()) {
+                if (a->menu() || a->isSeparator()) continue;
+                shown << a->text();
+                named << a->objectName();
+            }
+            for (auto* t : w->findChildren<QTreeWidget*>()) {
+                for (int c = 0; c < t->columnCount(); ++c) shown << t->headerItem()->text(c);
+                for (int i = 0; i < t->topLevelItemCount(); ++i)
+                    for (int c = 0; c < t->columnCount(); ++c) shown << t->topLevelItem(i)->text(c);
+            }
+            for (auto* c : w->findChildren<QComboBox*>())
+                for (int i = 0; i < c->count(); ++i) shown << c->itemText(i);
+            for (const QString& s : shown)
+                QVERIFY2(!s.contains(QLatin1String("not found")), qPrintable(s));
+            // Every captioned control has its own key, so no caption stays in English.
+            for (const QString& name : named) {
+                if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
+                QVERIFY2(f.p().translation.readKey(section, name.toStdString(), "\x01") != "\x01",
+                         qPrintable(QStringLiteral("%1 [%2] %3").arg(lng, w->objectName(), name)));
+            }
+        }
+        const QString caption = action(&f.main(), "mnuAgAddNew")->text();
+        if (englishCaption.isEmpty())
+            englishCaption = caption;
+        else
+            QVERIFY(caption != englishCaption);
+    }
+}
+
+void TestMainWindow::placementRoundTripInTwips() {
+    UiFixture f;
+    MainWindowSettings mw;
+    mw.x = 1507;  // not a whole number of pixels: kept exactly while unchanged
+    mw.y = 900;
+    mw.w = 12000;
+    mw.h = 8100;
+    mw.dv1 = 300;
+    mw.dv2 = 180;
+    mw.dv3 = 120;
+    mw.dv4 = 400;
+    f.ui.applyMainWindowPlacement(mw);
+    QVERIFY(f.main().isVisible());
+    MainWindowSettings back = f.ui.mainWindowPlacement();
+    QCOMPARE(back.x, mw.x);
+    QCOMPARE(back.y, mw.y);
+    QCOMPARE(back.w, mw.w);
+    QCOMPARE(back.h, mw.h);
+    QCOMPARE(back.dv1, mw.dv1);
+    QCOMPARE(back.dv4, mw.dv4);
+    QCOMPARE(back.state, std::int16_t(0));
+    QVERIFY(back.visible);
+
+    const double dpi = f.main().screen()->logicalDotsPerInch();
+    QCOMPARE(f.main().width(), static_cast<int>(std::round(12000 * dpi / 1440)));
+    f.main().resize(640, 480);
+    back = f.ui.mainWindowPlacement();
+    QCOMPARE(back.w, static_cast<float>(std::round(640 * 1440 / dpi)));
+    QCOMPARE(back.h, static_cast<float>(std::round(480 * 1440 / dpi)));
+
+    // Hidden, as a stored minimised window starts.
+    mw.visible = false;
+    f.ui.applyMainWindowPlacement(mw);
+    QVERIFY(!f.main().isVisible());
+    QVERIFY(!f.ui.mainWindowPlacement().visible);
+    // Nonsense sizes from a damaged file give a usable window.
+    mw.visible = true;
+    mw.w = -5;
+    mw.h = 1e9f;
+    f.ui.applyMainWindowPlacement(mw);
+    QVERIFY(f.main().width() >= 100);
+    QVERIFY(f.main().height() <= 20000);
+}
+
+void TestMainWindow::blockedStateShowsInMenus() {
+    UiFixture f;
+    QAction* general = action(&f.main(), "mnuGeneralBlocked");
+    QAction* tray = action(f.ui.about(), "mnuTrayBlocked");
+    general->trigger();
+    QVERIFY(f.p().supervision.blocked);
+    QVERIFY(general->isChecked());
+    QVERIFY(tray->isChecked());
+    tray->trigger();
+    QVERIFY(!f.p().supervision.blocked);
+    QVERIFY(!general->isChecked());
+    // Items whose windows come later are there but disabled; those of empty hooks too.
+    QVERIFY(!action(&f.main(), "mnuAlProperties")->isEnabled());
+    QVERIFY(!action(&f.main(), "mnuGeneralSettings")->isEnabled());
+    QVERIFY(!action(&f.main(), "mnuGeneralStopSounds")->isEnabled());
+    f.ui.hooks.stopAllSounds = [] {};
+    f.main().translate();
+    QVERIFY(action(&f.main(), "mnuGeneralStopSounds")->isEnabled());
+}
+
+void TestMainWindow::versionCheck() {
+    UiFixture f;
+    action(&f.main(), "mnuHelpCheckVersion")->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QCOMPARE(f.boxes[0].text, QString::fromStdString(f.p().translation.getMainText(35)));
+    // The automatic check says nothing when there is no checker.
+    f.ui.runVersionCheck(false);
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+
+    QVERIFY(writeFile(f.core.folder.file("qvc"), "#!/bin/sh\n"));
+    f.p().settings.lng = "Deutsch";
+    f.ui.runVersionCheck(false);
+    QCOMPARE(f.core.shell.opened.size(), std::size_t(1));
+    QCOMPARE(f.core.shell.opened[0].file, f.core.folder.file("qvc"));
+    QCOMPARE(f.core.shell.opened[0].parameters,
+             std::string("\"<args><silent>-1</silent><reldat>2005/05/18 00:00:00</reldat><version>") +
+                 std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+                 std::to_string(kVersionRevision) + "</version><lanfil>Deutsch</lanfil></args>\"");
+}
+
+void TestMainWindow::aboutWindowKeys() {
+    UiFixture f;
+    frmAbout* about = f.ui.about();
+    QVERIFY(about && !about->isVisible());
+    QTest::keyClick(about, Qt::Key_P);  // without Ctrl and Shift: nothing
+    QVERIFY(f.boxes.empty());
+    QTest::keyClick(about, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QVERIFY(f.boxes[0].text.startsWith(QStringLiteral("Stats since v2.0.0. Starting: ")));
+    QTest::keyClick(about, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(f.p().speakMessages);
+    QTest::keyClick(about, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(f.boxes.back().text.contains(QStringLiteral("frmAbout; ")));
+    QVERIFY(f.boxes.back().text.contains(QStringLiteral("frmQuorvaneMain; Quorvane")));
+    QTest::keyClick(about, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(f.boxes.back().text, QString::fromStdString(f.core.folder.path()));
+    QTest::keyClick(about, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!listMatchingFiles(f.core.folder.path() + "/*debug.log").empty());
+}
+
+void TestMainWindow::trayExitAsksFirst() {
+    UiFixture f;
+    f.answers = {mb::kAnswerNo};
+    action(f.ui.about(), "mnuTrayExit")->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QCOMPARE(f.boxes[0].buttons, 36);
+    QCOMPARE(f.boxes[0].text, QString::fromStdString(f.p().translation.getMainText(220)));
+    QVERIFY(!f.p().exiting);
+
+    action(f.ui.about(), "mnuTrayExit")->trigger();
+    QVERIFY(f.p().exiting);
+    QVERIFY(fileExists(f.core.folder.file("usr.cfx")));
+    QCOMPARE(readFile(f.core.folder.file("state")), std::string("1"));
+    // The windows are gone once the event loop has had its turn.
+    QVERIFY(!f.ui.mainWindow());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(f.ui.loadedWindows().empty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

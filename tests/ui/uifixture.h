@@ -1,0 +1,110 @@
+#pragma once
+// A program state in a temporary folder whose user-interface port is the real
+// QtUserInterface with its windows; clock, timer, plug-ins, performer,
+// session and shell are the core fixture's fakes. The shipped language files
+// are copied in, so the windows show their real captions.
+
+#include <QString>
+#include <deque>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/files.h"
+#include "core/corefixture.h"
+#include "core/program.h"
+#include "ui/frmabout.h"
+#include "ui/frmquorvanemain.h"
+#include "ui/qtuserinterface.h"
+
+namespace qv::test {
+
+struct UiFixture {
+    CoreFixture core;
+    QtUserInterface ui;
+    std::unique_ptr<Program> program;
+    struct Box {
+        QString text;
+        int buttons;
+    };
+    std::vector<Box> boxes;
+    std::deque<int> answers;  // answers to the next boxes; Yes (or OK) when empty
+
+    UiFixture() {
+        for (const char* lng : {"English", "Deutsch"})
+            (void)writeFile(core.folder.file(std::string(lng) + ".lng"),
+                            readFile(std::string(QUORVANE_SOURCE_DIR) + "/data/" + lng + ".lng"));
+        program = std::make_unique<Program>(
+            Folders::forFolder(core.folder.path()),
+            CorePorts{core.clock, core.timer, ui, core.plugIns, core.performer, core.session,
+                      core.shell, core.instance, core.systemColours, core.names});
+        ui.attach(*program);
+        ui.answerMessageBox = [this](const QString& text, int buttons) {
+            boxes.push_back({text, buttons});
+            if (answers.empty()) return (buttons & 7) == 0 ? 1 : 6;
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        };
+        p().translation.setLanguage("English");
+        p().startTime = core.clock.now();
+        p().supervision.lastSupervised = core.clock.now();
+        p().control.initSupervision();
+        p().ctx.alarmGroupFolder = p().alarmGroupFolder();
+        ui.createWindows();
+        ui.translateAll();
+    }
+    ~UiFixture() {
+        // The windows go before the program they show.
+        delete ui.mainWindow();
+        delete ui.about();
+    }
+
+    Program& p() { return *program; }
+    frmQuorvaneMain& main() { return *ui.mainWindow(); }
+
+    // A group in the program's list, with one-off alarms at the given moments.
+    AlarmGroupPtr addGroup(const std::string& name,
+                           std::vector<std::pair<std::string, DateTime>> alarms = {}) {
+        auto g = AlarmGroup::createDefaultAlarmGroup(p().ctx);
+        g->name = name;
+        for (const auto& [alarmName, when] : alarms) {
+            auto a = ModelFixture::once(when);
+            a->name = alarmName;
+            a->Active = true;
+            a->changed = false;
+            g->addAlarm(a);
+        }
+        g->changed = false;
+        p().alarmGroups.addElement(g);
+        return g;
+    }
+    // Shows the groups with `selected` chosen, as a click in the list would.
+    void selectGroups(const std::vector<AlarmGroupPtr>& selected) {
+        for (const AlarmGroupPtr& g : p().alarmGroups)
+            g->selected = std::find(selected.begin(), selected.end(), g) != selected.end();
+        main().showAlarmGroups();
+    }
+    void selectAlarms(const std::vector<AlarmPtr>& selected) {
+        for (const AlarmGroupPtr& g : p().alarmGroups)
+            for (const AlarmPtr& a : g->alarms)
+                a->selected = std::find(selected.begin(), selected.end(), a) != selected.end();
+        main().showAlarms();
+    }
+    std::vector<std::string> names(const std::vector<AlarmGroupPtr>& groups) const {
+        std::vector<std::string> out;
+        for (const auto& g : groups) out.push_back(g->name);
+        return out;
+    }
+    std::vector<std::string> names(const std::vector<AlarmPtr>& alarms) const {
+        std::vector<std::string> out;
+        for (const auto& a : alarms) out.push_back(a->name);
+        return out;
+    }
+    std::vector<std::string> groupOrder() {
+        return names(std::vector<AlarmGroupPtr>(p().alarmGroups.begin(), p().alarmGroups.end()));
+    }
+};
+
+}  // namespace qv::test
