@@ -117,7 +117,7 @@ namespace {
 void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 class AlsaMixerDevice : public MixerDevice {
-public:
+  public:
     AlsaMixerDevice(snd_mixer_t* handle) : handle_(handle) {
         // Candidates per line, first found wins.
         static const std::array<std::vector<const char*>, kMixerLineCount> kNames = {{
@@ -180,7 +180,7 @@ public:
                            : snd_mixer_selem_set_capture_switch_all(x.elem, on)) >= 0;
     }
 
-private:
+  private:
     struct Line {
         snd_mixer_elem_t* elem = nullptr;
         bool playback = true;

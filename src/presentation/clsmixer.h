@@ -21,7 +21,7 @@ constexpr int mixerLineBit(MixerLine line) { return 1 << static_cast<int>(line);
 // One mixer device with its controls in their raw ranges. The ALSA one is
 // openAlsaMixer(); tests fake it.
 class MixerDevice {
-public:
+  public:
     virtual ~MixerDevice() = default;
     virtual bool hasVolume(MixerLine line) const = 0;
     virtual bool hasMute(MixerLine line) const = 0;
@@ -40,7 +40,7 @@ public:
 std::unique_ptr<MixerDevice> openAlsaMixer();
 
 class clsMixer {
-public:
+  public:
     // A null device is a mixer without lines: reads give 0, writes do nothing.
     explicit clsMixer(std::unique_ptr<MixerDevice> device);
 
@@ -101,7 +101,7 @@ public:
     std::int64_t MinMidVolume() const { return minVolume(MixerLine::kMIDI); }
     std::int64_t MaxMidVolume() const { return maxVolume(MixerLine::kMIDI); }
 
-private:
+  private:
     std::unique_ptr<MixerDevice> device_;
     int volumeFound_ = 0;
     int muteFound_ = 0;
@@ -110,7 +110,7 @@ private:
 // The alarm volume routine. One per program: its saved state lives from the
 // first set until the next restore.
 class AlarmVolume {
-public:
+  public:
     using Opener = std::function<std::unique_ptr<MixerDevice>()>;
     static constexpr const char* kNoMixer = "No mixer found!";
 
@@ -129,7 +129,7 @@ public:
     // rounded half to even.
     static std::int64_t target(int percent, std::int64_t min, std::int64_t max);
 
-private:
+  private:
     Opener open_;
     std::function<void(const QString&)> notify_;
     bool saved_ = false;

@@ -17,14 +17,14 @@ std::string LocaleDateNames::dayName(int weekday, bool abbreviated) const {
     if (weekday < 1 || weekday > 7) return {};
     // Qt counts Monday 1 .. Sunday 7.
     const int qtDay = weekday == 1 ? 7 : weekday - 1;
-    return ss(QLocale::system().dayName(qtDay, abbreviated ? QLocale::ShortFormat
-                                                            : QLocale::LongFormat));
+    return ss(
+        QLocale::system().dayName(qtDay, abbreviated ? QLocale::ShortFormat : QLocale::LongFormat));
 }
 
 std::string LocaleDateNames::monthName(int month, bool abbreviated) const {
     if (month < 1 || month > 12) return {};
-    return ss(QLocale::system().monthName(month, abbreviated ? QLocale::ShortFormat
-                                                              : QLocale::LongFormat));
+    return ss(QLocale::system().monthName(
+        month, abbreviated ? QLocale::ShortFormat : QLocale::LongFormat));
 }
 
 namespace {
@@ -124,8 +124,10 @@ QString clsTimeTeller::buildSentence(const QString& command, DateTime now, const
             date = reference;
         } else {
             difference_ = true;
-            if (keyword == QLatin1String("unt")) to = reference;
-            else from = reference;
+            if (keyword == QLatin1String("unt"))
+                to = reference;
+            else
+                from = reference;
         }
     } else {
         return kCannotSpeak;

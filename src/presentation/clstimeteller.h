@@ -17,14 +17,14 @@ struct SettingsValues;
 // Weekday and month names of the desktop's locale, the way date formats are
 // spoken.
 class LocaleDateNames : public DateNames {
-public:
+  public:
     std::string dayName(int weekday, bool abbreviated) const override;
     std::string monthName(int month, bool abbreviated) const override;
 };
 
 class clsTimeTeller {
-public:
-    static const QString kCannotSpeak;     // "The date and time cannot be spoken."
+  public:
+    static const QString kCannotSpeak;      // "The date and time cannot be spoken."
     static const QString kDefaultTemplate;  // with its double quotes
 
     clsTimeTeller(clsVoices& voices, const SettingsValues& settings, const DateNames& names);
@@ -41,7 +41,7 @@ public:
     // True when speech started.
     bool speakDateString(const QString& command, const QString& voiceName, DateTime now);
 
-private:
+  private:
     clsVoices& voices_;
     const SettingsValues& settings_;
     const DateNames& names_;

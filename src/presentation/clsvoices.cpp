@@ -1,10 +1,12 @@
 #include "presentation/clsvoices.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTextToSpeech>
 #include <QTimer>
 #include <QVoice>
 #include <deque>
+#include <map>
 
 namespace qv {
 namespace {
@@ -13,14 +15,17 @@ namespace {
 // and a watchdog, so an engine that never reports the end of its speech
 // cannot keep the program's speech busy forever.
 class QtSpeechEngine : public SpeechEngine {
-public:
-    explicit QtSpeechEngine(const QString& engine) {
+  public:
+    explicit QtSpeechEngine(const QString& engine) : name_(engine) {
         if (!QTextToSpeech::availableEngines().contains(engine)) return;
         tts_ = new QTextToSpeech(engine);
         if (tts_->state() == QTextToSpeech::Error) return;
         watchdog_.setSingleShot(true);
         QObject::connect(&watchdog_, &QTimer::timeout, tts_, [this] {
-            // Given up on: silence it and go on with the queue.
+            // Given up on: silence it and go on with the queue. Not active
+            // first, so the state change that stop() may report is not taken
+            // for the end of the next text.
+            active_ = false;
             tts_->stop();
             utteranceEnded();
         });
@@ -40,9 +45,8 @@ public:
 
     QStringList voices() const override {
         if (!available()) return {};
-        if (!listed_) listVoices();
         QStringList names;
-        for (const auto& v : voiceList_) names << v.voice.name();
+        for (const auto& v : voiceList()) names << v.voice.name();
         return names;
     }
 
@@ -68,27 +72,35 @@ public:
         if (tts_) tts_->stop();
     }
 
-private:
+  private:
     struct Entry {
         QLocale locale;
         QVoice voice;
     };
 
-    // Qt lists the voices of the current locale only: go through them all.
-    void listVoices() const {
-        listed_ = true;
+    // Qt lists the voices of the current locale only, so listing them all
+    // means going through every locale: seconds with speech-dispatcher's
+    // thousands of voice variants. Done once per run and engine; the voices
+    // do not change while the program runs.
+    const std::vector<Entry>& voiceList() const {
+        static std::map<QString, std::vector<Entry>> cache;
+        auto found = cache.find(name_);
+        if (found != cache.end()) return found->second;
+        std::vector<Entry>& list = cache[name_];
+        QSet<QString> seen;
         const QLocale current = tts_->locale();
         const QVoice currentVoice = tts_->voice();
         for (const QLocale& l : tts_->availableLocales()) {
             tts_->setLocale(l);
             for (const QVoice& v : tts_->availableVoices()) {
-                bool known = false;
-                for (const auto& e : voiceList_) known = known || e.voice.name() == v.name();
-                if (!known) voiceList_.push_back({l, v});
+                if (seen.contains(v.name())) continue;
+                seen.insert(v.name());
+                list.push_back({l, v});
             }
         }
         tts_->setLocale(current);
         tts_->setVoice(currentVoice);
+        return list;
     }
 
     void startNext() {
@@ -96,9 +108,9 @@ private:
             const Utterance u = queue_.front();
             queue_.pop_front();
             if (u.text.trimmed().isEmpty()) continue;
+            // No voice named: the engine's own default voice.
             if (!u.voice.isEmpty()) {
-                if (!listed_) listVoices();
-                for (const auto& e : voiceList_) {
+                for (const auto& e : voiceList()) {
                     if (e.voice.name() != u.voice) continue;
                     if (tts_->locale() != e.locale) tts_->setLocale(e.locale);
                     tts_->setVoice(e.voice);
@@ -135,9 +147,8 @@ private:
         if (tts_ && tts_->state() != QTextToSpeech::Error) startNext();
     }
 
+    QString name_;
     QTextToSpeech* tts_ = nullptr;
-    mutable bool listed_ = false;
-    mutable std::vector<Entry> voiceList_;
     std::deque<Utterance> queue_;
     bool active_ = false;
     bool sawSpeaking_ = false;
@@ -178,20 +189,16 @@ QStringList clsVoices::getVoices() {
     return names;
 }
 
-bool clsVoices::speak(const QString& text, const QString& voiceName, bool volumeSwitch,
-                      int volume, bool speedSwitch, int speed) {
+bool clsVoices::speak(const QString& text, const QString& voiceName, bool volumeSwitch, int volume,
+                      bool speedSwitch, int speed) {
     for (int i = 0; i < engineOrder().size(); ++i) {
         SpeechEngine* e = engine(i);
         if (!e || !e->available()) continue;
-        const QStringList names = e->voices();
         Utterance u;
-        if (voiceName.isEmpty()) {
-            if (names.isEmpty()) continue;
-            u.voice = names.first();
-        } else if (names.contains(voiceName)) {
+        // No name: the first engine's default voice, without listing them all.
+        if (!voiceName.isEmpty()) {
+            if (!e->voices().contains(voiceName)) continue;
             u.voice = voiceName;
-        } else {
-            continue;
         }
         // Out of range leaves the engine as it is.
         if (volumeSwitch && volume >= 0 && volume <= 100) u.volume = volume / 100.0;
@@ -206,8 +213,10 @@ bool clsVoices::releaseFinished() {
     bool busy = false;
     for (auto& e : engines_) {
         if (!e) continue;
-        if (e->finished()) e.reset();
-        else busy = true;
+        if (e->finished())
+            e.reset();
+        else
+            busy = true;
     }
     return busy;
 }

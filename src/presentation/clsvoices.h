@@ -14,7 +14,8 @@
 
 namespace qv {
 
-// One text to speak with its voice and, where asked, volume (0..1) and rate (-1..1).
+// One text to speak with its voice (empty: the engine's default voice) and,
+// where asked, volume (0..1) and rate (-1..1).
 struct Utterance {
     QString voice;
     std::optional<double> volume;
@@ -24,7 +25,7 @@ struct Utterance {
 
 // One speech engine. The Qt one wraps QTextToSpeech; tests fake it.
 class SpeechEngine {
-public:
+  public:
     virtual ~SpeechEngine() = default;
     // False when the engine could not be started (no plug-in, no service).
     virtual bool available() const = 0;
@@ -43,7 +44,7 @@ public:
 using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>(const QString& engine)>;
 
 class clsVoices {
-public:
+  public:
     // The engines in the order they are tried.
     static const QStringList& engineOrder();
     // The QTextToSpeech engines.
@@ -52,9 +53,12 @@ public:
     explicit clsVoices(SpeechEngineFactory factory = &clsVoices::createQtEngine);
     ~clsVoices();
 
-    // All voices of all engines, engine by engine.
+    // All voices of all engines, engine by engine. The first listing of an
+    // engine takes seconds (speech-dispatcher has thousands of variants);
+    // later ones come from a cache.
     QStringList getVoices();
-    // Speaks with the first voice named `voiceName` (any voice when empty).
+    // Speaks with the first voice named `voiceName`; an empty name speaks with
+    // the first available engine's default voice.
     // Volume 0..100 and speed -10..10 are applied only when their switch is on
     // and they are in range; otherwise the engine keeps its own. False when
     // nothing was started.
@@ -66,7 +70,7 @@ public:
     void stopAll();
     bool speaking() const;
 
-private:
+  private:
     SpeechEngine* engine(int index);
 
     SpeechEngineFactory factory_;

@@ -21,7 +21,7 @@ class Program;
 
 // The looping ring. The real one plays the compiled-in WAV; tests fake it.
 class RingSound {
-public:
+  public:
     virtual ~RingSound() = default;
     virtual void start() = 0;
     virtual void stop() = 0;
@@ -29,7 +29,7 @@ public:
 
 // Plays ":/sounds/ring.wav" with QMediaPlayer, starting it again at each end.
 class ResourceRingSound : public RingSound {
-public:
+  public:
     ResourceRingSound();
     ~ResourceRingSound() override;
     void start() override;
@@ -38,7 +38,7 @@ public:
     // Ends of the sound reached so far (each one restarts it).
     int loops() const { return loops_; }
 
-private:
+  private:
     void ensurePlayer();
     std::unique_ptr<QMediaPlayer> player_;
     std::unique_ptr<QAudioOutput> output_;
@@ -48,7 +48,7 @@ private:
 
 class frmAlarmClock : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum State { kIdle = 0, kRinging = 1, kSnoozing = 2 };
     // The drawing's own coordinates: the clock centre and the size of a face.
     static constexpr int kCentreX = 320;
@@ -94,7 +94,7 @@ public:
     static QImage faceImage(int index);
     static QImage handImage(int index);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -102,7 +102,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     QSize sizeHint() const override;
 
-private:
+  private:
     void bringToFront();
 
     Program& p_;

@@ -13,7 +13,7 @@ class Program;
 
 class Speech : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Speech(Program& p, QObject* parent = nullptr);
     Speech(Program& p, SpeechEngineFactory factory, QObject* parent = nullptr);
 
@@ -27,7 +27,7 @@ public:
     void stopAll();
     clsVoices& voices() { return voices_; }
 
-private:
+  private:
     Program& p_;
     clsVoices voices_;
 };

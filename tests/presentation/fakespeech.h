@@ -31,7 +31,7 @@ struct FakeSpeechWorld {
     }
 
     class Fake : public SpeechEngine {
-    public:
+      public:
         explicit Fake(Engine& e) : e_(e) {}
         bool available() const override { return e_.available; }
         QStringList voices() const override { return e_.voices; }
@@ -46,7 +46,7 @@ struct FakeSpeechWorld {
             e_.busy = false;
         }
 
-    private:
+      private:
         Engine& e_;
     };
 };

@@ -1,9 +1,8 @@
 // The alarm-clock window: states, clicks, ring and snooze times, the hands.
-#include <QtTest>
-
 #include <QFile>
 #include <QLabel>
 #include <QTimer>
+#include <QtTest>
 #include <cmath>
 #include <numbers>
 
@@ -44,7 +43,7 @@ class TstAlarmClock : public QObject {
     DateTime now() { return f->clock.now(); }
     void advanceMinutes(int m) { f->clock.advance(m * 60); }
 
-private slots:
+  private slots:
     void init() {
         f = std::make_unique<test::CoreFixture>();
         f->clock.set(DateTime::fromParts(2025, 3, 29, 6, 30, 0));

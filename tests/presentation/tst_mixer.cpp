@@ -1,6 +1,5 @@
 // The mixer lines over a fake device, and the alarm volume routine.
 #include <QtTest>
-
 #include <array>
 #include <map>
 
@@ -31,7 +30,7 @@ struct FakeCard {
     }
 
     class Device : public MixerDevice {
-    public:
+      public:
         explicit Device(FakeCard& c) : c_(c) {}
         bool hasVolume(MixerLine l) const override { return c_[l].present; }
         bool hasMute(MixerLine l) const override { return c_[l].present && c_[l].hasMute; }
@@ -39,7 +38,8 @@ struct FakeCard {
         std::int64_t maxVolume(MixerLine l) const override { return c_[l].max; }
         std::optional<std::int64_t> volume(MixerLine l) const override { return c_[l].value; }
         bool setVolume(MixerLine l, std::int64_t v) override {
-            if (v < c_[l].min || v > c_[l].max) return false;  // the card takes no out-of-range value
+            if (v < c_[l].min || v > c_[l].max)
+                return false;  // the card takes no out-of-range value
             c_[l].value = v;
             return true;
         }
@@ -49,7 +49,7 @@ struct FakeCard {
             return true;
         }
 
-    private:
+      private:
         FakeCard& c_;
     };
 };
@@ -67,7 +67,7 @@ FakeCard typicalCard() {
 class TstMixer : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void linesFoundAndClamped() {
         FakeCard card;
         card[MixerLine::kWave] = {true, true, -10, 90, 5, false};
@@ -96,8 +96,8 @@ private slots:
 
     void targetRoundsHalfToEven() {
         QCOMPARE(AlarmVolume::target(50, 0, 65535), std::int64_t(32768));  // 32767.5
-        QCOMPARE(AlarmVolume::target(50, 0, 1), std::int64_t(0));           // 0.5
-        QCOMPARE(AlarmVolume::target(50, 0, 3), std::int64_t(2));           // 1.5
+        QCOMPARE(AlarmVolume::target(50, 0, 1), std::int64_t(0));          // 0.5
+        QCOMPARE(AlarmVolume::target(50, 0, 3), std::int64_t(2));          // 1.5
         QCOMPARE(AlarmVolume::target(50, -100, 100), std::int64_t(0));
         QCOMPARE(AlarmVolume::target(150, 0, 65535), std::int64_t(65535));
         QCOMPARE(AlarmVolume::target(-5, 10, 20), std::int64_t(10));

@@ -1,11 +1,10 @@
 // The real sound, speech and mixer, once each. Runs under run_with_pulse.sh,
 // which starts a PulseAudio null sink (and speech-dispatcher's own spawn).
-#include <QtTest>
-
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QtTest>
 
 #include "presentation/clsmixer.h"
 #include "presentation/clsvoices.h"
@@ -36,7 +35,7 @@ bool sinkMuted() { return pactl({"get-sink-mute", "null"}).contains(QStringLiter
 class TstRealAudio : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() {
         // On its own it would change the volume of the desktop it runs on.
         if (qEnvironmentVariableIsEmpty("QUORVANE_PULSE_TEST"))
@@ -65,10 +64,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(engine->finished(), 120000);
         // Ended by the engine's own report, not by the watchdog.
         QCOMPARE(engine->completed(), 1);
+        // A second text while one is spoken waits for it instead of cutting it off.
+        u.text = QStringLiteral("First.");
+        QVERIFY(engine->speak(u));
+        u.text = QStringLiteral("Second.");
+        QVERIFY(engine->speak(u));
+        QTRY_VERIFY_WITH_TIMEOUT(engine->finished(), 120000);
+        QCOMPARE(engine->completed(), 3);
 
         // The same through the program's voice list, with a named voice.
         clsVoices voices;
+        QElapsedTimer listing;
+        listing.start();
         const QStringList names = voices.getVoices();
+        qInfo("%lld voices listed in %lld ms", qint64(names.size()), listing.elapsed());
         QVERIFY(!names.isEmpty());
         QVERIFY(voices.speak(QStringLiteral("Wake up."), names.first(), true, 60, true, 2));
         QTRY_VERIFY_WITH_TIMEOUT(!voices.releaseFinished(), 120000);

@@ -24,24 +24,31 @@ class TstTimeTeller : public QObject {
     QString sentence(const QString& command, DateTime when, bool* okOut = nullptr) {
         bool ok = false;
         const QString s = clsTimeTeller::buildSentence(command, when, names, ok);
-        if (okOut) *okOut = ok;
-        else if (!ok) return QStringLiteral("<nothing>");
+        if (okOut)
+            *okOut = ok;
+        else if (!ok)
+            return QStringLiteral("<nothing>");
         return s;
     }
 
-private slots:
+  private slots:
     void nowFillsDatePatterns_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("time") << "now \"<h:mm am/pm>\"" << "3:05 pm";
-        QTest::newRow("24-hour and seconds") << "now \"<hh:nn:ss>\"" << "15:05:09";
+        QTest::newRow("time") << "now \"<h:mm am/pm>\""
+                              << "3:05 pm";
+        QTest::newRow("24-hour and seconds") << "now \"<hh:nn:ss>\""
+                                             << "15:05:09";
         QTest::newRow("names") << "now \"Today is <dddd>, <d> <mmmm>.\""
                                << "Today is Saturday, 29 March.";
         QTest::newRow("several, literal text kept") << "now \"<yyyy>-<mm>-<dd> and <ddd>\""
                                                     << "2025-03-29 and Sat";
-        QTest::newRow("no placeholders") << "now \"Good afternoon\"" << "Good afternoon";
-        QTest::newRow("open without close") << "now \"<d> days <left\"" << "29 days <left";
-        QTest::newRow("keyword case") << "NOW \"<yyyy>\"" << "2025";
+        QTest::newRow("no placeholders") << "now \"Good afternoon\""
+                                         << "Good afternoon";
+        QTest::newRow("open without close") << "now \"<d> days <left\""
+                                            << "29 days <left";
+        QTest::newRow("keyword case") << "NOW \"<yyyy>\""
+                                      << "2025";
     }
     void nowFillsDatePatterns() {
         QFETCH(QString, command);
@@ -63,19 +70,24 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("expected");
         QTest::newRow("days, late today to early in two days")
-            << "unt \"<d> days\" \"2025/03/31 00:00:01\"" << "2 days";
-        QTest::newRow("days, to late in two days")
-            << "unt \"<d> days\" \"2025/03/31 23:59:59\"" << "2 days";
+            << "unt \"<d> days\" \"2025/03/31 00:00:01\""
+            << "2 days";
+        QTest::newRow("days, to late in two days") << "unt \"<d> days\" \"2025/03/31 23:59:59\""
+                                                   << "2 days";
         QTest::newRow("days, earlier reference is negative")
-            << "unt \"<d>\" \"2025/03/27 23:00:00\"" << "-2";
+            << "unt \"<d>\" \"2025/03/27 23:00:00\""
+            << "-2";
         QTest::newRow("since, day-first form of the dialog")
-            << "sin \"<yyyy> <m> <q> <d>\" \"31/12/2024 23:59:59\"" << "1 3 1 88";
+            << "sin \"<yyyy> <m> <q> <d>\" \"31/12/2024 23:59:59\""
+            << "1 3 1 88";
         QTest::newRow("since, picker form") << "sin \"<h> <n> <s>\" \"29-03-2025 14:59:59\""
                                             << "1 6 310";
         QTest::newRow("weeks: calendar and whole")
             // Saturday to the Sunday after next: two Sundays crossed, one whole week.
-            << "unt \"<ww> <w>\" \"2025/04/06 08:00:00\"" << "2 1";
-        QTest::newRow("day of year counts days") << "unt \"<y>\" \"2025/04/01\"" << "3";
+            << "unt \"<ww> <w>\" \"2025/04/06 08:00:00\""
+            << "2 1";
+        QTest::newRow("day of year counts days") << "unt \"<y>\" \"2025/04/01\""
+                                                 << "3";
         QTest::newRow("iso reference") << "unt \"<n> minutes\" \"2025-03-29T15:30:00\""
                                        << "25 minutes";
     }
@@ -86,8 +98,9 @@ private slots:
     }
 
     void customDate() {
-        QCOMPARE(sentence("cus \"<dddd>, <mmmm> <d>, <yyyy> at <h:nn>\" \"2000/01/01 07:30:00\"", now),
-                 QStringLiteral("Saturday, January 1, 2000 at 7:30"));
+        QCOMPARE(
+            sentence("cus \"<dddd>, <mmmm> <d>, <yyyy> at <h:nn>\" \"2000/01/01 07:30:00\"", now),
+            QStringLiteral("Saturday, January 1, 2000 at 7:30"));
     }
 
     void failures() {
@@ -95,9 +108,9 @@ private slots:
         QCOMPARE(sentence("xyz \"<d>\"", now, &ok), clsTimeTeller::kCannotSpeak);
         QVERIFY(ok);
         // Nothing to speak: a reference that is no date, a wrong unit code.
-        for (const char* bad : {"unt \"<d>\" \"next week\"", "sin \"<d>\"",
-                                "unt \"<d>\" \"2025/02/30 10:00:00\"",
-                                "unt \"<x> units\" \"2025/03/30\"", "cus \"<d>\" \"\""}) {
+        for (const char* bad :
+             {"unt \"<d>\" \"next week\"", "sin \"<d>\"", "unt \"<d>\" \"2025/02/30 10:00:00\"",
+              "unt \"<x> units\" \"2025/03/30\"", "cus \"<d>\" \"\""}) {
             sentence(bad, now, &ok);
             QVERIFY2(!ok, bad);
         }
