@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 
 #include "presentation/qtstrings.h"
 
@@ -30,7 +31,11 @@ QtSupervisionTimer::QtSupervisionTimer(QObject* parent) : QObject(parent) {
     });
 }
 
-void QtSupervisionTimer::setInterval(int milliseconds) { timer_.setInterval(milliseconds); }
+// A late computation may come out negative; Qt would refuse to start then,
+// and the supervision would stop for good.
+void QtSupervisionTimer::setInterval(int milliseconds) {
+    timer_.setInterval(std::max(0, milliseconds));
+}
 int QtSupervisionTimer::interval() const { return timer_.interval(); }
 void QtSupervisionTimer::start() { timer_.start(); }
 void QtSupervisionTimer::stop() { timer_.stop(); }
@@ -54,6 +59,14 @@ bool isWebAddress(const QString& text) {
     return url.isValid() && url.scheme().size() > 1 && url.scheme() != QLatin1String("file");
 }
 
+// The desktop's opener; where the platform plug-in has none (offscreen,
+// minimal, some kiosks) the freedesktop opener directly.
+bool openWithDesktop(const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) return true;
+    const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {target});
+}
+
 bool startProgram(const QString& program, const std::string& parameters, const QString& folder) {
     const QString workDir = folder.isEmpty() ? QString() : folder;
     return QProcess::startDetached(program, QProcess::splitCommand(qs(parameters)), workDir);
@@ -71,7 +84,7 @@ bool QtShell::open(const std::string& fileText, const std::string& parameters,
         file = QUrl(file).toLocalFile();
         if (file.isEmpty()) return false;
     } else if (isWebAddress(file)) {
-        return QDesktopServices::openUrl(QUrl::fromUserInput(file));
+        return openWithDesktop(QUrl::fromUserInput(file));
     }
 
     // Relative names are looked up in the working folder first.
@@ -84,7 +97,7 @@ bool QtShell::open(const std::string& fileText, const std::string& parameters,
         if (info.isFile() && info.isExecutable() && startProgram(path, parameters, folder)) {
             return true;
         }
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        return openWithDesktop(QUrl::fromLocalFile(path));
     }
     if (!file.contains(QLatin1Char('/'))) {
         const QString found = QStandardPaths::findExecutable(file);

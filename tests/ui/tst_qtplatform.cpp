@@ -61,6 +61,7 @@ class TestQtPlatform : public QObject {
     void languageNumbers_data();
     void languageNumbers();
     void shellStartsProgramsWithParametersAndFolder();
+    void shellOpensDocumentsAndWebAddresses();
     void shellRefusesWhatIsNotThere();
     void secondInstanceKnocksAndGivesWay();
     void staleLockOfADeadProcessIsTakenOver();
@@ -86,6 +87,11 @@ void TestQtPlatform::timerFiresOnceAfterItsInterval() {
     QCOMPARE(ticks, 1);
     timer.start();
     QTRY_COMPARE_WITH_TIMEOUT(ticks, 2, 20000);
+    // An interval computed too late still ticks (at once).
+    timer.setInterval(-40);
+    timer.start();
+    QVERIFY(timer.isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 3, 20000);
 }
 
 void TestQtPlatform::stoppedTimerDoesNotFire() {
@@ -250,6 +256,50 @@ void TestQtPlatform::shellStartsProgramsWithParametersAndFolder() {
     QVERIFY(started);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 20000);
     QCOMPARE(readMarker(marker), (QStringList{work, QStringLiteral("x")}));
+}
+
+void TestQtPlatform::shellOpensDocumentsAndWebAddresses() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = QDir(dir.path()).canonicalPath();
+    const QString marker = folder + QStringLiteral("/marker");
+    // The desktop's opener, as the desktop services call it.
+    QVERIFY(QDir(folder).mkpath(QStringLiteral("bin")));
+    writeScript(folder + QStringLiteral("/bin/xdg-open"), markerScript(marker));
+    const QString document = folder + QStringLiteral("/read me.txt");
+    {
+        QFile f(document);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    if (QTest::currentTestFailed()) return;
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", (folder + QStringLiteral("/bin:")).toUtf8() + savedPath);
+    auto opened = [&](const std::string& file, const std::string& folderText) -> QStringList {
+        QFile::remove(marker);
+        if (!QtShell().open(file, "", folderText)) return {QStringLiteral("not started")};
+        if (!QTest::qWaitFor([&] { return QFile::exists(marker); }, 20000)) return {};
+        return readMarker(marker).mid(1);
+    };
+    const QStringList byRelativeName = opened("read me.txt", ss(folder));
+    const QStringList byStoredPath = opened(ss(folder + QStringLiteral("\\read me.txt")), "");
+    const QStringList webAddress = opened("https://example.org/a?b=c", "");
+    const QStringList folderItself = opened(ss(folder), "");
+    // On FAT and NTFS mounts every file looks executable; a document still opens.
+    QVERIFY(QFile::setPermissions(document, QFile::permissions(document) | QFileDevice::ExeOwner));
+    const QStringList executableLooking = opened(ss(document), "");
+    qputenv("PATH", savedPath);
+    // The opener is given a path or a file URL.
+    auto local = [](const QStringList& args) -> QStringList {
+        if (args.size() == 1 && args[0].startsWith(QLatin1String("file:"))) {
+            return {QUrl(args[0]).toLocalFile()};
+        }
+        return args;
+    };
+    QCOMPARE(local(byRelativeName), QStringList(document));
+    QCOMPARE(local(byStoredPath), QStringList(document));
+    QCOMPARE(local(folderItself), QStringList(folder));
+    QCOMPARE(local(executableLooking), QStringList(document));
+    QCOMPARE(webAddress, QStringList{QStringLiteral("https://example.org/a?b=c")});
 }
 
 void TestQtPlatform::shellRefusesWhatIsNotThere() {
