@@ -1,0 +1,87 @@
+// quorvane: the desktop alarm clock.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <string>
+
+#include "base/colors.h"
+#include "base/folders.h"
+#include "core/program.h"
+#include "presentation/frmalarmclock.h"
+#include "presentation/qtactionperformer.h"
+#include "presentation/qtstrings.h"
+#include "ui/frmabout.h"
+#include "ui/frmquorvanemain.h"
+#include "ui/qtplatform.h"
+#include "ui/qtuserinterface.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quorvane");
+    QApplication::setDesktopFileName("quorvane");
+    // The main window only hides; the program lives on in the notification area.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const qv::Folders folders =
+        qv::Folders::detect(qv::ss(QCoreApplication::applicationFilePath()),
+                            qv::Folders::installedShareDir(), qv::Folders::dataHomeFromEnvironment());
+
+    qv::QtClock clock;
+    qv::QtSupervisionTimer timer;
+    qv::QtUserInterface ui;
+    qv::PlugInHost plugIns;  // no plug-ins are loaded yet: every call answers empty
+    qv::QtActionPerformer performer;
+    qv::QtSession session;
+    qv::QtShell shell;
+    qv::QtSingleInstance instance(qv::qs(folders.programFolder));
+    qv::QtSystemColors systemColours;
+    qv::QtDateNames dateNames;
+    qv::Program program(folders, qv::CorePorts{clock, timer, ui, plugIns, performer, session, shell,
+                                               instance, systemColours, dateNames});
+    session.log = [&program](const std::string& line) { program.writeLog(line); };
+
+    ui.attach(program);
+    performer.attach(program);
+    ui.hooks.stopAllSounds = [&performer] { performer.stopAllSounds(); };
+    ui.hooks.showAlarmClock = [&performer] {
+        qv::frmAlarmClock* clockWindow = performer.alarmClock(true);
+        clockWindow->show();
+        clockWindow->raise();
+    };
+    timer.onTick = [&program] { program.control.onTimerTick(); };
+
+    // The monotonic timer stands still while the computer sleeps, and a wall
+    // clock that is set moves every alarm: look at once in both cases.
+    qv::SystemEvents events;
+    auto tickNow = [&] {
+        if (!program.started || program.exiting) return;
+        timer.stop();
+        program.control.onTimerTick();
+    };
+    QObject::connect(&events, &qv::SystemEvents::resumed, &app, tickNow);
+    QObject::connect(&events, &qv::SystemEvents::clockChanged, &app, tickNow);
+    auto exitPath = [&program] {
+        if (!program.exiting) program.main.exitProgram(true);
+    };
+    QObject::connect(&events, &qv::SystemEvents::terminateRequested, &app, exitPath);
+    QObject::connect(&events, &qv::SystemEvents::sessionEnding, &app, exitPath);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] {
+        if (!program.exiting) program.main.exitProgram(false);
+    });
+    QObject::connect(&instance, &qv::QtSingleInstance::showRequested, &app, [&ui] {
+        if (qv::frmQuorvaneMain* w = ui.mainWindow()) {
+            w->show();
+            w->raise();
+            w->activateWindow();
+        }
+    });
+
+    const bool started = program.main.start([&ui](int& errorNumber, std::string& description) {
+        if (ui.createWindows()) return true;
+        errorNumber = 1;
+        description = "the windows could not be created";
+        return false;
+    });
+    if (!started) return 0;
+    return app.exec();
+}
