@@ -56,6 +56,8 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     setObjectName("frmAlarm");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::Window);
+    // Closing it must not end a program whose main window sits hidden in the tray.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     txtAlarmMessage = new QPlainTextEdit(this);
     txtAlarmMessage->setObjectName("txtAlarmMessage");
@@ -146,7 +148,8 @@ void frmAlarm::translate() {
     const int unit = cmbSnoozeUnit->currentIndex();
     const int addTo = cmbSnoozeAddTo->currentIndex();
     cmbSnoozeUnit->clear();
-    for (int i = 0; i < 7; ++i) cmbSnoozeUnit->addItem(qs(p_.translation.getString(unitCodeOfIndex(i) + 1)));
+    for (int i = 0; i < 7; ++i)
+        cmbSnoozeUnit->addItem(qs(p_.translation.getString(unitCodeOfIndex(i) + 1)));
     cmbSnoozeAddTo->clear();
     cmbSnoozeAddTo->addItem(qs(text(10)));
     cmbSnoozeAddTo->addItem(qs(text(11)));
@@ -209,8 +212,8 @@ void frmAlarm::presetSnoozeRow() {
     cmbSnoozeAddTo->setCurrentIndex(addTo == 1 ? 1 : 0);
 }
 
-void frmAlarm::showAlarm(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& act,
-                         DateTime due, bool isTimed, const std::string& message) {
+void frmAlarm::showAlarm(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& act, DateTime due,
+                         bool isTimed, const std::string& message) {
     if (!alarm || !act) return;
     const bool first = !alrt;
     hasMessage = !message.empty();
@@ -225,9 +228,9 @@ void frmAlarm::showAlarm(const AlarmPtr& alarm, const std::shared_ptr<clsAction>
     if (first) presetSnoozeRow();
 }
 
-void frmAlarm::playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& act,
-                         DateTime due, bool isTimed, bool useOwnOptions, bool volumeSwitch,
-                         int volume, const std::string& defaultSound) {
+void frmAlarm::playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& act, DateTime due,
+                         bool isTimed, bool useOwnOptions, bool volumeSwitch, int volume,
+                         const std::string& defaultSound) {
     if (!alarm || !act) return;
     const bool first = !alrt;
     isSoundWindow = true;
@@ -294,9 +297,9 @@ void frmAlarm::cmdSnooze_Click() {
     if (!guardPasses() || !alrt) return;
     bool yes = true;
     if (alrt->snoozing && alrt->nextSnoozeAlarmDate > p_.now()) {
-        const std::string q = text(2) + " " +
-                              formatDate(alrt->nextSnoozeAlarmDate, p_.settings.df.ot,
-                                         p_.ports.dateNames);
+        const std::string q =
+            text(2) + " " +
+            formatDate(alrt->nextSnoozeAlarmDate, p_.settings.df.ot, p_.ports.dateNames);
         yes = p_.main.showMessageBox(q, mb::kYesNo | mb::kExclamation) == mb::kAnswerYes;
     }
     // The answer may have taken a while: the present moment is read afterwards.
@@ -439,8 +442,8 @@ void frmAlarm::showContextMenu(const QPoint& globalPos) {
 }
 
 bool frmAlarm::handleKey(QKeyEvent* e, QObject* target) {
-    const Qt::KeyboardModifiers mods =
-        e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                         Qt::AltModifier | Qt::MetaModifier);
     const int key = e->key();
     if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
         if (guardPasses()) close();
@@ -453,7 +456,8 @@ bool frmAlarm::handleKey(QKeyEvent* e, QObject* target) {
     }
     if (key == Qt::Key_X && mods == Qt::AltModifier) {
         if (menuAllowed) {
-            const QPoint at = isVisible() ? mapToGlobal(QPoint(width() / 2, height() / 2)) : QCursor::pos();
+            const QPoint at =
+                isVisible() ? mapToGlobal(QPoint(width() / 2, height() / 2)) : QCursor::pos();
             showContextMenu(at);
         }
         return true;

@@ -27,7 +27,7 @@ class frmSound;
 
 class frmAlarm : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmAlarm(Program& program, QtActionPerformer& performer);
     ~frmAlarm() override;
 
@@ -39,8 +39,8 @@ public:
     void showAlarm(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& action,
                    DateTime dueDate, bool timed, const std::string& message);
     void playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& action,
-                   DateTime dueDate, bool timed, bool useOwnOptions, bool volumeSwitch,
-                   int volume, const std::string& defaultSound);
+                   DateTime dueDate, bool timed, bool useOwnOptions, bool volumeSwitch, int volume,
+                   const std::string& defaultSound);
     void translate();
 
     // Shows the window modeless and brings it in front of the others.
@@ -83,7 +83,7 @@ public:
     QAction* mnuStopSnoozing = nullptr;
     QAction* mnuProperties = nullptr;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -91,7 +91,7 @@ protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void fillCommon(const AlarmPtr& alarm, const std::shared_ptr<clsAction>& action,
                     DateTime dueDate, bool timed);
     void setSnoozeRow(bool visible, bool enabled);

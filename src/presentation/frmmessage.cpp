@@ -15,6 +15,8 @@ frmMessage::frmMessage(Program& program, QWidget* parent) : QWidget(parent), p_(
     setObjectName("frmMessage");
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
+    // Closing it must not end a program whose main window sits hidden in the tray.
+    setAttribute(Qt::WA_QuitOnClose, false);
     lblMessage = new QLabel(this);
     lblMessage->setObjectName("lblMessage");
     lblMessage->setWordWrap(true);

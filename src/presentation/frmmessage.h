@@ -13,7 +13,7 @@ class Program;
 
 class frmMessage : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit frmMessage(Program& program, QWidget* parent = nullptr);
 
     // Title: the window's text `titleNumber`, " - " and the program's title.
@@ -24,10 +24,10 @@ public:
     QLabel* lblMessage = nullptr;
     QPushButton* cmdOk = nullptr;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     Program& p_;
 };
 

@@ -1,7 +1,7 @@
 #include "presentation/frmsound.h"
 
-#include <QCloseEvent>
 #include <QAudioDevice>
+#include <QCloseEvent>
 #include <QMediaDevices>
 #include <QPushButton>
 #include <QUrl>
@@ -48,7 +48,8 @@ QtSoundOutput::QtSoundOutput(QObject* parent) : SoundOutput(parent) {
     // Once the length is known the watchdog allows that much and a margin.
     connect(&player_, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
         if (active_ && ms > 0)
-            watchdog_.start(static_cast<int>(std::min<qint64>(ms, 24LL * 3600 * 1000)) + kOverrunMs);
+            watchdog_.start(static_cast<int>(std::min<qint64>(ms, 24LL * 3600 * 1000)) +
+                            kOverrunMs);
     });
     connect(&watchdog_, &QTimer::timeout, this, [this] {
         if (!active_) return;
@@ -112,6 +113,8 @@ frmSound::frmSound(Program& program, QtActionPerformer& performer)
     : p_(program), performer_(performer) {
     setObjectName("frmSound");
     setAttribute(Qt::WA_DeleteOnClose);
+    // Closing it must not end a program whose main window sits hidden in the tray.
+    setAttribute(Qt::WA_QuitOnClose, false);
     cmdStopSound_ = new QPushButton(this);
     cmdStopSound_->setObjectName("cmdStopSound");
     cmdStopSound_->setText("Stop");
@@ -181,8 +184,8 @@ void frmSound::setSoundAction(const AlarmPtr& alarm, const std::shared_ptr<clsAc
     title += timed ? qs(formatDate(dueDate, p_.settings.df.ot, p_.ports.dateNames))
                    : qs(p_.translation.getText(kSection, 21));
     if (alarm->snoozing)
-        title += " " + qs(p_.translation.getText(
-                           kSection, dueDate == alarm->nextSnoozeAlarmDate ? 22 : 23));
+        title += " " + qs(p_.translation.getText(kSection,
+                                                 dueDate == alarm->nextSnoozeAlarmDate ? 22 : 23));
     setWindowTitle(title);
 
     nextPlay();

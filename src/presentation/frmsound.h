@@ -34,14 +34,14 @@ class AlarmVolume;
 // play() runs makes it return false instead of signalling.
 class SoundOutput : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     // Starts `file` from its beginning (stopping whatever played); false when
     // it could not be started.
     virtual bool play(const QString& file) = 0;
     virtual void stop() = 0;
 
-signals:
+  signals:
     void endOfMedia();
     void failed();
 };
@@ -50,7 +50,7 @@ signals:
 // that never reports the end of the stream counts as failed.
 class QtSoundOutput : public SoundOutput {
     Q_OBJECT
-public:
+  public:
     // Time allowed to start a stream whose length is not known yet, and the
     // overrun allowed past a known length.
     static constexpr int kStartLimitMs = 20000;
@@ -64,7 +64,7 @@ public:
     // A new output, or null when the system has no audio output device.
     static std::unique_ptr<SoundOutput> create();
 
-private:
+  private:
     void fail();
 
     QMediaPlayer player_;
@@ -86,7 +86,7 @@ struct SoundServices {
 
 class frmSound : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmSound(Program& program, QtActionPerformer& performer);
     ~frmSound() override;
 
@@ -123,10 +123,10 @@ public:
     const std::string& defaultFile() const { return defaultFile_; }
     QTimer* timer() { return &tmr_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void nextPlay();
     void playOnce(bool withMediaPlayer);
     bool tryMedia(const std::string& file);

@@ -24,7 +24,7 @@ class frmAlarm;
 class frmAlarmClock;
 
 class QtActionPerformer : public ActionPerformer {
-public:
+  public:
     // At most this many sound players at once; the oldest goes for a new one.
     static constexpr int kMaxSoundPlayers = 3;
 
@@ -79,7 +79,7 @@ public:
 
     Program* program() const { return p_; }
 
-private:
+  private:
     // The action object the alarm owns (kept alive while a window uses it),
     // or a copy when the alarm does not own it.
     std::shared_ptr<clsAction> resolveAction(const AlarmPtr& alarm, const clsAction& action) const;

@@ -3,9 +3,9 @@
 // whose end of stream the test triggers, a beep counter and a fake mixer.
 
 #include <QCoreApplication>
-#include <QtTest>
 #include <QPointer>
 #include <QTimer>
+#include <QtTest>
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -58,8 +58,9 @@ s1=Note
 )";
 
 class FakeSoundOutput : public SoundOutput {
-public:
-    explicit FakeSoundOutput(std::vector<QString>& log, bool startOk) : log_(log), startOk_(startOk) {}
+  public:
+    explicit FakeSoundOutput(std::vector<QString>& log, bool startOk)
+        : log_(log), startOk_(startOk) {}
     bool play(const QString& file) override {
         log_.push_back(file);
         playing = startOk_;
@@ -77,7 +78,7 @@ public:
     }
     bool playing = false;
 
-private:
+  private:
     std::vector<QString>& log_;
     bool startOk_;
 };
@@ -113,7 +114,7 @@ struct MixerValues {
 };
 
 class FakeMixer : public MixerDevice {
-public:
+  public:
     explicit FakeMixer(MixerValues& v) : v_(v) {}
     static bool known(MixerLine l) { return l == MixerLine::kWave || l == MixerLine::kWaveIn; }
     bool hasVolume(MixerLine l) const override { return known(l); }
@@ -139,7 +140,7 @@ public:
         return true;
     }
 
-private:
+  private:
     MixerValues& v_;
 };
 
@@ -192,7 +193,8 @@ struct AlarmWindowFixture : CoreFixture {
     const clsAction& actionOf(const AlarmPtr& a) { return *a->actions.elementAt(0); }
 
     // Opens the window of a message alarm due at `due`, as the supervision does.
-    frmAlarm* show(const AlarmPtr& a, DateTime due, bool timed = true, const std::string& message = "") {
+    frmAlarm* show(const AlarmPtr& a, DateTime due, bool timed = true,
+                   const std::string& message = "") {
         actions.showAlarmWindow(a, actionOf(a), due, timed, message);
         auto w = actions.alarmWindows();
         return w.empty() ? nullptr : w.back();

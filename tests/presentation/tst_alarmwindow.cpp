@@ -3,6 +3,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -17,7 +19,7 @@ using namespace qv::test;
 class TestAlarmWindow : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void snoozeAddsToTheChosenBase_data();
     void snoozeAddsToTheChosenBase();
     void snoozeInThePastIsRefused();
@@ -31,6 +33,7 @@ private slots:
     void snoozeRowPresets();
     void closeRoutineAsksToStoreTheEditedMessage();
     void menuCommandsKeepTheWindowOpen();
+    void placementAndForeground();
     void messageWindow();
 };
 
@@ -198,9 +201,9 @@ void TestAlarmWindow::titleSuffixes() {
         QString suffix;
         bool stillSnoozing;
     } cases[] = {
-        {due, " (snooze)", false},                              // its snooze came due
-        {dt(2025, 3, 29, 13, 0, 0), " (snoozing)", true},       // snoozing beyond this sounding
-        {dt(2025, 3, 29, 11, 0, 0), " (snoozing)", false},      // a snooze left behind
+        {due, " (snooze)", false},                          // its snooze came due
+        {dt(2025, 3, 29, 13, 0, 0), " (snoozing)", true},   // snoozing beyond this sounding
+        {dt(2025, 3, 29, 11, 0, 0), " (snoozing)", false},  // a snooze left behind
     };
     for (const Case& c : cases) {
         auto a = f.messageAlarm("Wake");
@@ -253,8 +256,8 @@ void TestAlarmWindow::readOnlyAlarm() {
     QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
 
     w->refreshMenu();
-    for (QAction* m : {w->mnuDelete, w->mnuDeleteNotSounding, w->mnuTurnOn, w->mnuTurnOff,
-                       w->mnuStopSnoozing})
+    for (QAction* m :
+         {w->mnuDelete, w->mnuDeleteNotSounding, w->mnuTurnOn, w->mnuTurnOff, w->mnuStopSnoozing})
         QVERIFY(!m->isEnabled());
     QVERIFY(w->mnuProperties->isEnabled());
     w->mnuTurnOff->trigger();
@@ -335,8 +338,10 @@ void TestAlarmWindow::menuCommandsKeepTheWindowOpen() {
     a->Active = true;
     a->snooze(dt(2025, 3, 29, 13, 0, 0));
     frmAlarm* w = f.show(a, due);
-    w->refreshMenu();
+    QTest::keyClick(w, Qt::Key_X, Qt::AltModifier);
+    QVERIFY(w->mnuAlarm->isVisible());
     QVERIFY(w->mnuTurnOff->isEnabled());
+    w->mnuAlarm->hide();
     w->mnuTurnOff->trigger();
     QVERIFY(!a->Active);
     QVERIFY(a->changed);
@@ -350,6 +355,37 @@ void TestAlarmWindow::menuCommandsKeepTheWindowOpen() {
     w->mnuDelete->trigger();
     QCOMPARE(f.group()->numberOfAlarms(), 0);
     QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
+}
+
+void TestAlarmWindow::placementAndForeground() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    f.p().settings.awW = 12000;
+    f.p().settings.awH = 3000;
+    auto a = f.messageAlarm("Wake");
+    frmAlarm* w = f.show(a, due);
+    const double twipsPerPixel = 1440.0 / w->screen()->logicalDotsPerInch();
+    QCOMPARE(w->width(), qRound(12000 / twipsPerPixel));
+    QVERIFY(!(w->windowFlags() & Qt::WindowStaysOnTopHint));
+
+    // OK remembers the place and the new size (in twips, saved with the settings).
+    w->move(40, 30);
+    w->resize(qRound(9600 / twipsPerPixel), w->height());
+    f.wait(2);
+    w->cmdOk->click();
+    QCOMPARE(f.actions.alarmWindowPosition, QPoint(40, 30));
+    QCOMPARE(f.p().settings.awW, qRound(qRound(9600 / twipsPerPixel) * twipsPerPixel));
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveSettings);
+
+    // A place off the screen is pulled back onto it; "ftf" keeps the window on top.
+    f.actions.alarmWindowPosition = QPoint(100000, -50);
+    f.p().settings.ftf = true;
+    w = f.show(a, due);
+    const QRect screen = w->screen()->availableGeometry();
+    QCOMPARE(w->x() + w->width(), screen.right() + 1);
+    QCOMPARE(w->y(), screen.top());
+    QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
 }
 
 void TestAlarmWindow::messageWindow() {

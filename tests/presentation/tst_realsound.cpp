@@ -15,7 +15,7 @@ using namespace qv::test;
 class TestRealSound : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() {
         // On its own it would sound on the desktop it runs on.
         if (qEnvironmentVariableIsEmpty("QUORVANE_PULSE_TEST"))

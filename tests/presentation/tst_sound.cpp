@@ -15,7 +15,7 @@ using namespace qv::test;
 class TestSound : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void pickFileFromPattern();
     void hourChimeCount();
     void playOnceForTypeSeven();
