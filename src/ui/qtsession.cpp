@@ -57,20 +57,21 @@ QDBusMessage callOnce(const Call& c, int timeoutMs) {
     return bus.call(message, QDBus::Block, timeoutMs);
 }
 
-// Calls each in turn until one is answered, or one fails for another reason
-// than being absent. True when one was answered.
-bool callFirstOffered(const std::vector<Call>& calls, int timeoutMs,
-                      const std::function<void(const std::string&)>& log) {
+enum class Outcome { Answered, Refused, NoneOffered };
+
+// Calls each in turn until one answers, or one that is there fails.
+Outcome callFirstOffered(const std::vector<Call>& calls, int timeoutMs,
+                         const std::function<void(const std::string&)>& log) {
     for (const Call& c : calls) {
         const QDBusMessage reply = callOnce(c, timeoutMs);
-        if (reply.type() == QDBusMessage::ReplyMessage) return true;
+        if (reply.type() == QDBusMessage::ReplyMessage) return Outcome::Answered;
         if (log) {
             log("Session: " + ss(c.service) + " " + ss(c.method) + ": " + ss(reply.errorName()) +
                 " " + ss(reply.errorMessage()));
         }
-        if (!notOffered(reply.errorName())) return false;
+        if (!notOffered(reply.errorName())) return Outcome::Refused;
     }
-    return false;
+    return Outcome::NoneOffered;
 }
 
 Call login1(const QString& method, QVariantList arguments = {}) {
@@ -97,8 +98,16 @@ void QtSession::startScreenSaver() {
     };
     for (const Call& c : calls) {
         const QDBusMessage reply = callOnce(c, callTimeoutMs);
-        if (reply.type() == QDBusMessage::ReplyMessage) return;
-        if (log) log("Session: " + ss(c.service) + " SetActive: " + ss(reply.errorName()));
+        // The common service answers whether it did start the screen saver.
+        const bool declined = reply.type() == QDBusMessage::ReplyMessage &&
+                              !reply.arguments().isEmpty() &&
+                              reply.arguments().first().typeId() == QMetaType::Bool &&
+                              !reply.arguments().first().toBool();
+        if (reply.type() == QDBusMessage::ReplyMessage && !declined) return;
+        if (log) {
+            log("Session: " + ss(c.service) +
+                " SetActive: " + (declined ? std::string("declined") : ss(reply.errorName())));
+        }
     }
     if (!QProcess::startDetached(QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")})) {
         if (log) log("Session: xdg-screensaver cannot be started");
@@ -134,16 +143,9 @@ void QtSession::logOff() {
          QStringLiteral("Logout"),
          {false, false}},
     };
-    for (const Call& c : managers) {
-        const QDBusMessage reply = callOnce(c, callTimeoutMs);
-        if (reply.type() == QDBusMessage::ReplyMessage) return;
-        if (log) {
-            log("Session: " + ss(c.service) + " " + ss(c.method) + ": " + ss(reply.errorName()));
-        }
-        // A session manager that is there but refused (or is still busy
-        // logging out) must not be overtaken by ending the session hard.
-        if (!notOffered(reply.errorName())) return;
-    }
+    // A session manager that is there but refused (or is still busy logging
+    // out) must not be overtaken by ending the session hard.
+    if (callFirstOffered(managers, callTimeoutMs, log) != Outcome::NoneOffered) return;
 
     // No session manager: end the own login session through logind.
     QString id;

@@ -50,6 +50,7 @@ struct Calls {
 };
 Calls calls;
 std::atomic<bool> gnomeSessionRefuses{false};
+std::atomic<bool> commonScreenSaverDeclines{false};
 std::atomic<bool> noSessionForPid{false};
 
 QString yesNo(bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); }
@@ -62,7 +63,7 @@ class FdoScreenSaver : public QObject {
   public slots:
     bool SetActive(bool on) {
         calls.add("org.freedesktop.ScreenSaver.SetActive " + yesNo(on));
-        return true;
+        return !commonScreenSaverDeclines;
     }
 };
 
@@ -251,6 +252,7 @@ void TestQtSession::cleanupTestCase() {
 
 void TestQtSession::init() {
     gnomeSessionRefuses = false;
+    commonScreenSaverDeclines = false;
     noSessionForPid = false;
     calls.take();
 }
@@ -267,6 +269,13 @@ void TestQtSession::screenSaverPrefersTheCommonService() {
     QtSession().startScreenSaver();
     QCOMPARE(calls.take(),
              QStringList{QStringLiteral("org.freedesktop.ScreenSaver.SetActive true")});
+
+    // It may answer that it did not start the screen saver: then the next one.
+    commonScreenSaverDeclines = true;
+    QtSession().startScreenSaver();
+    QCOMPARE(calls.take(),
+             (QStringList{QStringLiteral("org.freedesktop.ScreenSaver.SetActive true"),
+                          QStringLiteral("org.gnome.ScreenSaver.SetActive true")}));
 }
 
 void TestQtSession::screenSaverLastResortIsXdgScreensaver() {
