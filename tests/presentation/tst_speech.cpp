@@ -52,7 +52,6 @@ class TstSpeech : public QObject {
         QTest::newRow("bounds") << true << 0 << true << 10 << 0.0 << 1.0;
         QTest::newRow("volume 150 ignored") << true << 150 << true << 3 << -1.0 << 0.3;
         QTest::newRow("speed -11 ignored") << true << 100 << true << -11 << 1.0 << -9.0;
-        QTest::newRow("negative volume ignored") << true << -1 << false << 0 << -1.0 << -9.0;
         QTest::newRow("switches off") << false << 50 << false << 5 << -1.0 << -9.0;
     }
     void volumeAndSpeedRules() {
