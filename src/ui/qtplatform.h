@@ -55,10 +55,11 @@ class QtSupervisionTimer : public QObject, public SupervisionTimer {
 class SystemEvents : public QObject {
     Q_OBJECT
   public:
-    explicit SystemEvents(QObject* parent = nullptr);
+    // `log` receives the sources that cannot be watched here; may be empty.
+    explicit SystemEvents(QObject* parent = nullptr,
+                          std::function<void(const std::string&)> log = {});
     ~SystemEvents() override;
 
-    // Where failures to set up a source are written; may be empty.
     std::function<void(const std::string&)> log;
 
   signals:

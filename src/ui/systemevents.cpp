@@ -37,7 +37,8 @@ extern "C" void onEndSignal(int) {
 
 }  // namespace
 
-SystemEvents::SystemEvents(QObject* parent) : QObject(parent) {
+SystemEvents::SystemEvents(QObject* parent, std::function<void(const std::string&)> logTo)
+    : QObject(parent), log(std::move(logTo)) {
     setUpSignals();
     setUpClockWatch();
     setUpLogind();
