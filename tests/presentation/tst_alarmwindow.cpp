@@ -4,9 +4,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QtTest>
 
