@@ -162,7 +162,8 @@ alive "$first_pid" || fail "the first program ended when the second one was star
 
 # ---- SIGTERM runs the exit path
 kill -TERM "$first_pid"
-wait_until 60 dead "$first_pid" || fail "the program did not end within 60 s of SIGTERM"
+wait_until 60 dead "$first_pid" || fail "the program did not end within 60 s of SIGTERM" \
+    "(a modal dialog left open, such as the first-time settings when $share/English.lng was not found, keeps it running)"
 first_pid=""
 wait "$first_job"; first_rc=$?
 first_job=""
@@ -193,7 +194,8 @@ lsd=$(leaf "$cfx" settings/lsd)
 [[ "$lsd" > "$alarm_text" || "$lsd" == "$alarm_text" ]] \
     || fail "\"lsd\" ($lsd) did not move past the alarm's moment ($alarm_text)"
 s2=$(leaf "$cfx" settings/sta/s2)
-[ "$s2" = "1" ] || fail "\"sta/s2\" counted '$s2' alarms sounded, expected 1"
+[ "$s2" = "1" ] || fail "\"sta/s2\" counted '$s2' alarms sounded, expected 1" \
+    "(is the installed program reading its shipped files from $share?)"
 
 echo "PASS: installed, sounded one alarm, refused a second instance, ended cleanly on SIGTERM (state $state, lsd $lsd)"
 exit 0
