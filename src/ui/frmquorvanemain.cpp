@@ -160,17 +160,21 @@ void frmQuorvaneMain::buildWidgets() {
         txt->setMaximumWidth(60);
         auto* cmb = new QComboBox(pane);
         cmb->setObjectName(QStringLiteral("cmbSeeAlarms(%1)").arg(k));
+        // The pane may get narrow: the caption gives way before the window does.
+        chk->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        chk->setMinimumWidth(40);
+        cmb->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        cmb->setMinimumContentsLength(5);
         chkSeeAlarms_[ku] = chk;
         txtSeeAlarms_[ku] = txt;
         cmbSeeAlarms_[ku] = cmb;
         auto* controls = new QHBoxLayout;
         controls->setContentsMargins(0, 0, 0, 0);
-        controls->addWidget(chk);
         controls->addWidget(txt);
-        controls->addWidget(cmb);
-        controls->addStretch(1);
+        controls->addWidget(cmb, 1);
         auto* v = new QVBoxLayout(pane);
         v->setContentsMargins(0, 0, 0, 0);
+        v->addWidget(chk);
         v->addLayout(controls);
         v->addWidget(lists_[static_cast<std::size_t>(kSeeAlarms0 + k)]);
         seeAlarmsPanes[ku] = pane;
@@ -587,12 +591,19 @@ void frmQuorvaneMain::fillRow(QTreeWidgetItem* item, const std::vector<std::stri
     for (std::size_t c = 0; c < f.size(); ++c) {
         const auto field = static_cast<std::size_t>(f[c]);
         if (field < texts.size()) item->setText(static_cast<int>(c), qs(texts[field]));
-        if (field < colours.size() && !colours[field].empty()) {
-            const std::int32_t rgb =
-                resolveColour(modColors::parseColour(colours[field]), p_.ports.systemColours);
-            item->setForeground(static_cast<int>(c),
-                                QColor(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff));
-        }
+        if (field >= colours.size()) continue;
+        // The model gives colours as decimal numbers (red in the low byte, or a
+        // system colour). Plain window text is left to the style, so a dark
+        // desktop theme keeps readable lists.
+        bool ok = false;
+        const qlonglong value = qs(colours[field]).trimmed().toLongLong(&ok);
+        if (!ok || value < INT32_MIN || value > UINT32_MAX) continue;
+        const auto colour = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+        if (colour == kWindowTextColour || colour == kNoColour) continue;
+        const std::int32_t rgb = resolveColour(colour, p_.ports.systemColours);
+        if (rgb < 0) continue;
+        item->setForeground(static_cast<int>(c),
+                            QColor(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff));
     }
 }
 
@@ -1278,6 +1289,9 @@ void frmQuorvaneMain::moveEvent(QMoveEvent* event) {
 void frmQuorvaneMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     rememberNormalGeometry();
+    // The lists are laid out anew for the new size; the dividers stay where
+    // the user put them.
+    applyDividers();
 }
 
 void frmQuorvaneMain::rememberDividers() {
@@ -1290,11 +1304,13 @@ void frmQuorvaneMain::rememberDividers() {
 void frmQuorvaneMain::applyDividers() {
     for (std::size_t n = 0; n < dividers_.size(); ++n) {
         QSplitter* s = dividers_[n];
+        if (!s) continue;
         const QList<int> sizes = s->sizes();
         int total = 0;
         for (int v : sizes) total += v;
-        if (total <= dv_[n]) total = dv_[n] + 200;
-        s->setSizes({dv_[n], total - dv_[n]});
+        if (total <= 0) total = dv_[n] + 200;
+        const int first = std::min(dv_[n], std::max(total - 20, 0));
+        s->setSizes({first, total - first});
     }
 }
 
@@ -1323,7 +1339,8 @@ MainWindowSettings frmQuorvaneMain::placement() const {
 }
 
 void frmQuorvaneMain::applyPlacement(const MainWindowSettings& mw) {
-    view_ = 0;  // the list view is the only one there is yet
+    // Only the list view exists yet; a stored other view is kept for later.
+    view_ = mw.view;
     const double k = dpi() / 1440.0;
     auto px = [k](float twips, int lo, int hi) {
         const double v = std::isfinite(twips) ? std::round(twips * k) : 0.0;

@@ -143,7 +143,10 @@ MainWindowSettings QtUserInterface::mainWindowPlacement() const {
 }
 
 void QtUserInterface::applyMainWindowPlacement(const MainWindowSettings& placement) {
-    if (main_) main_->applyPlacement(placement);
+    if (!main_) return;
+    main_->applyPlacement(placement);
+    // The settings are in: the lists get the columns of their stored layouts.
+    main_->initializeLists();
 }
 
 FontSettings QtUserInterface::listFont() const {

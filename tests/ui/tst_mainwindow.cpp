@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSplitter>
 #include <QTest>
 #include <QTreeWidget>
 #include <cmath>
@@ -59,6 +60,7 @@ private slots:
     void nextAlarmText();
     void everyWindowTranslatesIntoBothLanguages();
     void placementRoundTripInTwips();
+    void settingsFileLaysOutTheWindow();
     void blockedStateShowsInMenus();
     void versionCheck();
     void aboutWindowKeys();
@@ -456,6 +458,9 @@ void TestMainWindow::placementRoundTripInTwips() {
     QCOMPARE(back.dv4, mw.dv4);
     QCOMPARE(back.state, std::int16_t(0));
     QVERIFY(back.visible);
+    // The dividers really stand there, and a resize leaves them alone.
+    QCOMPARE(f.main().divider(2)->sizes().value(0), 180);
+    QCOMPARE(f.main().divider(1)->sizes().value(0), 300);
 
     const double dpi = f.main().screen()->logicalDotsPerInch();
     QCOMPARE(f.main().width(), static_cast<int>(std::round(12000 * dpi / 1440)));
@@ -476,6 +481,34 @@ void TestMainWindow::placementRoundTripInTwips() {
     f.ui.applyMainWindowPlacement(mw);
     QVERIFY(f.main().width() >= 100);
     QVERIFY(f.main().height() <= 20000);
+}
+
+void TestMainWindow::settingsFileLaysOutTheWindow() {
+    UiFixture f;
+    QVERIFY(writeFile(f.core.folder.file("usr.cfx"),
+                      "<settings><mw><v>-1</v><s>0</s><x>600</x><y>450</y><w>9000</w><h>7500</h>"
+                      "<dv2>150</dv2></mw><so><ag>1</ag><agd>-1</agd></so><lng>Deutsch</lng>"
+                      "<lst><ag><clm><i>1</i><w>50</w></clm><clm><i>0</i><w>80</w></clm></ag></lst>"
+                      "</settings>"));
+    QVERIFY(f.p().settingsStore.loadSettings(false));
+    QCOMPARE(f.main().columnFields(frmQuorvaneMain::kGroups), (std::vector<int>{1, 0}));
+    QCOMPARE(f.main().list(frmQuorvaneMain::kGroups)->headerItem()->text(1),
+             QStringLiteral("Alarmgruppe"));
+    QVERIFY(f.main().isVisible());
+    QCOMPARE(f.ui.mainWindowPlacement().w, 9000.0f);
+    QCOMPARE(f.ui.mainWindowPlacement().dv2, std::int16_t(150));
+    f.addGroup("a");
+    f.addGroup("b");
+    f.ui.updateLists();
+    QCOMPARE(column(f.main().list(frmQuorvaneMain::kGroups), 1), (QStringList{"b", "a"}));
+
+    // What is saved comes back from the window as it is.
+    f.main().list(frmQuorvaneMain::kGroups)->header()->resizeSection(0, 70);
+    QVERIFY(f.p().settingsStore.saveSettings());
+    const std::string saved = readFile(f.core.folder.file("usr.cfx"));
+    QVERIFY(saved.find("<ag><clm><i>1</i><w>70</w></clm><clm><i>0</i><w>80</w></clm></ag>") !=
+            std::string::npos);
+    QVERIFY(saved.find("<x>600</x><y>450</y><w>9000</w><h>7500</h>") != std::string::npos);
 }
 
 void TestMainWindow::blockedStateShowsInMenus() {
