@@ -56,7 +56,10 @@ frmAbout::frmAbout(Program& program, QtUserInterface& ui, QWidget* parent)
     translate();
 }
 
-frmAbout::~frmAbout() { removeTrayIcon(); }
+frmAbout::~frmAbout() {
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+    removeTrayIcon();
+}
 
 bool frmAbout::trayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
@@ -104,10 +107,8 @@ void frmAbout::exitFromTray() {
 
 void frmAbout::translate() {
     translateForm(this, p_.translation);
-    lblVersion_->setText(QStringLiteral("%1.%2.%3")
-                             .arg(kVersionMajor)
-                             .arg(kVersionMinor)
-                             .arg(kVersionRevision));
+    lblVersion_->setText(
+        QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
     updateTrayMenu();
 }
 
@@ -117,13 +118,13 @@ void frmAbout::addTrayIcon() {
         tray_ = new QSystemTrayIcon(this);
         tray_->setContextMenu(mnuTray_);
         tray_->setToolTip(QStringLiteral("Quorvane"));
-        connect(tray_, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger ||
-                        reason == QSystemTrayIcon::DoubleClick) {
-                        if (auto* m = ui_.mainWindow()) m->toggleWindowVisibility();
-                    }
-                });
+        connect(
+            tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                    if (auto* m = ui_.mainWindow()) m->toggleWindowVisibility();
+                }
+            });
     }
     showTrayIcon(iconState_);
     tray_->show();
@@ -149,7 +150,9 @@ void frmAbout::setToolTip(const QString& text) {
     if (tray_) tray_->setToolTip(text.left(63));
 }
 
-int frmAbout::say(const QString& text) { return p_.main.showMessageBox(ss(text), mb::kInformation); }
+int frmAbout::say(const QString& text) {
+    return p_.main.showMessageBox(ss(text), mb::kInformation);
+}
 
 QString frmAbout::windowListText() const {
     QStringList lines;

@@ -19,7 +19,7 @@ class QtUserInterface;
 
 class frmAbout : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmAbout(Program& program, QtUserInterface& ui, QWidget* parent = nullptr);
     ~frmAbout() override;
 
@@ -39,11 +39,11 @@ public:
     // The text the P key shows, and the window list of the W key.
     QString windowListText() const;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildTrayMenu();
     void updateTrayMenu();
     void exitFromTray();

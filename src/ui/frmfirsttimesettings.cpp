@@ -106,7 +106,8 @@ void frmFirstTimeSettings::translate() {
         const int keep = box->currentIndex();
         const QSignalBlocker block(box);
         box->clear();
-        for (int i = 0; i < count; ++i) box->addItem(qs(p_.translation.getText(kSection, first + i)));
+        for (int i = 0; i < count; ++i)
+            box->addItem(qs(p_.translation.getText(kSection, first + i)));
         box->setCurrentIndex(keep < 0 ? 0 : keep);
     };
     refill(cmbDateFormat_, 1, 4);
@@ -141,7 +142,8 @@ DisplayFormats frmFirstTimeSettings::formatsFor(int dateOrder, int timeFormat) {
 void frmFirstTimeSettings::applyTo(SettingsValues& s) const {
     const std::string lng = chosenLanguage();
     if (!lng.empty()) s.lng = lng;
-    const DisplayFormats f = formatsFor(cmbDateFormat_->currentIndex(), cmbTimeFormat_->currentIndex());
+    const DisplayFormats f =
+        formatsFor(cmbDateFormat_->currentIndex(), cmbTimeFormat_->currentIndex());
     s.df.da = f.da;
     s.df.ti = f.ti;
     s.df.al = f.al;

@@ -18,7 +18,7 @@ class Program;
 
 class frmFirstTimeSettings : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit frmFirstTimeSettings(Program& program, QWidget* parent = nullptr);
 
     void translate();
@@ -37,7 +37,7 @@ public:
     static int preselect(const std::vector<std::string>& names, const std::vector<int>& msids,
                          int systemId);
 
-private:
+  private:
     void languageChosen(int index);
 
     Program& p_;

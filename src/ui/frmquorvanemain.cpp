@@ -107,7 +107,11 @@ frmQuorvaneMain::frmQuorvaneMain(Program& program, QtUserInterface& ui, QWidget*
     normalRect_ = appliedRect_ = QRect(40, 27, 759, 563);
 }
 
-frmQuorvaneMain::~frmQuorvaneMain() = default;
+frmQuorvaneMain::~frmQuorvaneMain() {
+    // The child widgets go after this object's members (and perhaps after the
+    // program state): nothing they signal on the way out may reach us.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+}
 
 // ---- Building -----------------------------------------------------------------------
 
@@ -149,9 +153,9 @@ void frmQuorvaneMain::buildWidgets() {
     for (int k = 0; k < 2; ++k) {
         const auto ku = static_cast<std::size_t>(k);
         auto* pane = new QWidget(this);
-        auto* chk = new QCheckBox(k == 0 ? QStringLiteral("Recent alarms, last")
-                                         : QStringLiteral("Coming alarms, next"),
-                                  pane);
+        auto* chk = new QCheckBox(
+            k == 0 ? QStringLiteral("Recent alarms, last") : QStringLiteral("Coming alarms, next"),
+            pane);
         chk->setObjectName(QStringLiteral("chkSeeAlarms(%1)").arg(k));
         auto* txt = new QLineEdit(pane);
         txt->setObjectName(QStringLiteral("txtSeeAlarms(%1)").arg(k));
@@ -294,8 +298,8 @@ void frmQuorvaneMain::buildMenus() {
                 importFiles(files);
             });
     namedAction(mnuAg_, "mnuAgImportPlugin", "Import through a plug-in...", false);
-    connect(namedAction(mnuAg_, "mnuAgExportFile", "Export to file..."), &QAction::triggered,
-            this, [this] {
+    connect(namedAction(mnuAg_, "mnuAgExportFile", "Export to file..."), &QAction::triggered, this,
+            [this] {
                 for (const AlarmGroupPtr& g : selectedGroups()) {
                     const QString path = QFileDialog::getSaveFileName(
                         this, QString(), qs(p_.folders.programFolder + "/" + g->name + ".agx"),
@@ -331,14 +335,14 @@ void frmQuorvaneMain::buildMenus() {
     mnuAl_->addSeparator();
     mnuAlTest_ = namedAction(mnuAl_, "mnuAlTest", "Test");
     connect(mnuAlTest_, &QAction::triggered, this, [this] { testAlarms(); });
-    connect(namedAction(mnuAl_, "mnuAlToggleActive", "Switch on or off"), &QAction::triggered,
-            this, [this] { switchAlarms(0); });
+    connect(namedAction(mnuAl_, "mnuAlToggleActive", "Switch on or off"), &QAction::triggered, this,
+            [this] { switchAlarms(0); });
     connect(namedAction(mnuAl_, "mnuAlTurnOn", "Switch on"), &QAction::triggered, this,
             [this] { switchAlarms(1); });
     connect(namedAction(mnuAl_, "mnuAlTurnOff", "Switch off"), &QAction::triggered, this,
             [this] { switchAlarms(2); });
-    connect(namedAction(mnuAl_, "mnuAlTurnOffSnoozing", "Stop snoozing"), &QAction::triggered,
-            this, [this] { stopSnoozing(); });
+    connect(namedAction(mnuAl_, "mnuAlTurnOffSnoozing", "Stop snoozing"), &QAction::triggered, this,
+            [this] { stopSnoozing(); });
     mnuAl_->addSeparator();
     connect(namedAction(mnuAl_, "mnuAlCut", "Cut"), &QAction::triggered, this,
             [this] { cutAlarms(); });
@@ -423,8 +427,8 @@ void frmQuorvaneMain::buildMenus() {
         p_.settingsStore.settingsChanged();
         updateMenus();
     });
-    connect(namedAction(mnuHelp_, "mnuHelpVisitWebsite", "Visit the web site"),
-            &QAction::triggered, this, [this] { openWebSite(); });
+    connect(namedAction(mnuHelp_, "mnuHelpVisitWebsite", "Visit the web site"), &QAction::triggered,
+            this, [this] { openWebSite(); });
     bar->addMenu(mnuHelp_);
 
     // The see-alarms lists' own menu (right mouse button only).
@@ -432,8 +436,8 @@ void frmQuorvaneMain::buildMenus() {
     namedAction(mnuSA_, "mnuSAProperties", "Properties...", false);
     connect(namedAction(mnuSA_, "mnuSADelete", "Delete"), &QAction::triggered, this,
             [this] { deleteAlarms(false, true); });
-    connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered,
-            this, [this] { deleteAlarms(true, true); });
+    connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered, this,
+            [this] { deleteAlarms(true, true); });
     mnuSATest_ = namedAction(mnuSA_, "mnuSATest", "Test");
     connect(mnuSATest_, &QAction::triggered, this, [this] { testAlarms(true); });
     connect(namedAction(mnuSA_, "mnuSATurnOff", "Switch off"), &QAction::triggered, this,
@@ -505,7 +509,8 @@ void frmQuorvaneMain::buildColumns(int id) {
     QTreeWidget* t = lists_[idu];
     if (!p_.columnLayouts) p_.columnLayouts = SettingsStore::builtInColumnLayouts();
     const char* name = kLayoutNames[idu];
-    auto readLayout = [&](const XMLNode& layout, std::vector<int>& fields, std::vector<int>& widths) {
+    auto readLayout = [&](const XMLNode& layout, std::vector<int>& fields,
+                          std::vector<int>& widths) {
         for (const XMLNodePtr& clm : layout.children()) {
             if (clm->name != "clm") continue;
             const int field = clm->getInteger("i", 0, -1);
@@ -563,8 +568,10 @@ void frmQuorvaneMain::updateColumnsToReal(XMLNode& layouts) {
             const int logical = h->logicalIndex(v);
             if (logical < 0 || logical >= static_cast<int>(fields_[idu].size())) continue;
             auto clm = XMLNode::Create("clm");
-            clm->addInteger("i", static_cast<std::int16_t>(fields_[idu][static_cast<std::size_t>(logical)]));
-            clm->addInteger("w", static_cast<std::int16_t>(std::min(h->sectionSize(logical), 32767)));
+            clm->addInteger(
+                "i", static_cast<std::int16_t>(fields_[idu][static_cast<std::size_t>(logical)]));
+            clm->addInteger("w",
+                            static_cast<std::int16_t>(std::min(h->sectionSize(logical), 32767)));
             node->addNode(clm);
         }
     }
@@ -697,7 +704,8 @@ void frmQuorvaneMain::showAlarmGroups() {
     showAlarms();
 }
 
-std::vector<AlarmPtr> frmQuorvaneMain::sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const {
+std::vector<AlarmPtr> frmQuorvaneMain::sortedAlarms(
+    const std::vector<AlarmGroupPtr>& groups) const {
     std::vector<AlarmPtr> out;
     for (const AlarmGroupPtr& g : groups)
         for (const AlarmPtr& a : g->alarms)
@@ -782,7 +790,8 @@ void frmQuorvaneMain::showSeeAlarms(int list) {
             auto* item = new QTreeWidgetItem(t);
             fillRow(item, texts, {}, id);
             item->setData(0, Qt::UserRole, i);
-            item->setData(0, Qt::UserRole + 1, QVariant::fromValue(reinterpret_cast<quintptr>(a.get())));
+            item->setData(0, Qt::UserRole + 1,
+                          QVariant::fromValue(reinterpret_cast<quintptr>(a.get())));
             item->setData(0, Qt::UserRole + 2, static_cast<qlonglong>(d.seconds()));
             if (selected.count({a.get(), d.seconds()})) item->setSelected(true);
         }
@@ -811,7 +820,8 @@ std::vector<AlarmGroupPtr> frmQuorvaneMain::selectedGroups() const {
     std::vector<AlarmGroupPtr> out;
     QTreeWidget* t = lists_[kGroups];
     for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownGroups_.size()); ++i)
-        if (t->topLevelItem(i)->isSelected()) out.push_back(shownGroups_[static_cast<std::size_t>(i)]);
+        if (t->topLevelItem(i)->isSelected())
+            out.push_back(shownGroups_[static_cast<std::size_t>(i)]);
     return out;
 }
 
@@ -819,7 +829,8 @@ std::vector<AlarmPtr> frmQuorvaneMain::selectedAlarms() const {
     std::vector<AlarmPtr> out;
     QTreeWidget* t = lists_[kAlarms];
     for (int i = 0; i < t->topLevelItemCount() && i < static_cast<int>(shownAlarms_.size()); ++i)
-        if (t->topLevelItem(i)->isSelected()) out.push_back(shownAlarms_[static_cast<std::size_t>(i)]);
+        if (t->topLevelItem(i)->isSelected())
+            out.push_back(shownAlarms_[static_cast<std::size_t>(i)]);
     return out;
 }
 
@@ -827,7 +838,8 @@ std::vector<AlarmPtr> frmQuorvaneMain::selectedSeeAlarms(int list) const {
     std::vector<AlarmPtr> out;
     if (list < 0 || list > 1) return out;
     const SeeAlarmsList& l = p_.supervision.seeAlarms[static_cast<std::size_t>(list)];
-    for (QTreeWidgetItem* item : lists_[static_cast<std::size_t>(kSeeAlarms0 + list)]->selectedItems()) {
+    for (QTreeWidgetItem* item :
+         lists_[static_cast<std::size_t>(kSeeAlarms0 + list)]->selectedItems()) {
         const int row = item->data(0, Qt::UserRole).toInt();
         if (row < 0 || row >= l.alarms.numberOfElements()) continue;
         const AlarmPtr a = l.alarms.elementAt(row);
@@ -1016,8 +1028,8 @@ void frmQuorvaneMain::unloadAlarmGroups() {
 }
 
 void frmQuorvaneMain::reloadAllAlarmGroups() {
-    if (p_.main.showMessageBox(p_.translation.getMainText(kAskReload), mb::kYesNo | mb::kQuestion) !=
-        mb::kAnswerYes)
+    if (p_.main.showMessageBox(p_.translation.getMainText(kAskReload),
+                               mb::kYesNo | mb::kQuestion) != mb::kAnswerYes)
         return;
     p_.main.resetAll(false);
     p_.main.loadAllAlarmGroups();
@@ -1043,8 +1055,9 @@ int frmQuorvaneMain::importFiles(const QStringList& files) {
             groups.push_back(g);
         }
         if (groups.empty()) {
-            p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kImportFailed), {ss(file)}),
-                                   mb::kExclamation);
+            p_.main.showMessageBox(
+                texts::fill(p_.translation.getMainText(kImportFailed), {ss(file)}),
+                mb::kExclamation);
             continue;
         }
         for (const AlarmGroupPtr& g : groups) {
@@ -1067,7 +1080,8 @@ bool frmQuorvaneMain::exportGroupToFile(const AlarmGroupPtr& group, const QStrin
     return false;
 }
 
-bool frmQuorvaneMain::exportCollection(const std::vector<AlarmGroupPtr>& groups, const QString& path) {
+bool frmQuorvaneMain::exportCollection(const std::vector<AlarmGroupPtr>& groups,
+                                       const QString& path) {
     if (AlarmGroup::saveCollection(groups, ss(path))) return true;
     p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kExportFailed), {ss(path)}),
                            mb::kExclamation);
@@ -1131,9 +1145,9 @@ void frmQuorvaneMain::deleteAlarms(bool onlySounded, bool fromSeeAlarms) {
         std::erase_if(alarms, [now](const AlarmPtr& a) { return hasNextAfter(a, now); });
     }
     if (alarms.empty()) return;
-    const std::string q = texts::fill(
-        p_.translation.getMainText(onlySounded ? kAskDeleteSounded : kAskDelete),
-        {std::to_string(alarms.size())});
+    const std::string q =
+        texts::fill(p_.translation.getMainText(onlySounded ? kAskDeleteSounded : kAskDelete),
+                    {std::to_string(alarms.size())});
     if (p_.main.showMessageBox(q, mb::kYesNo | mb::kQuestion) != mb::kAnswerYes) return;
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {

@@ -31,7 +31,7 @@ class QtUserInterface;
 
 class frmQuorvaneMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     frmQuorvaneMain(Program& program, QtUserInterface& ui, QWidget* parent = nullptr);
     ~frmQuorvaneMain() override;
 
@@ -109,13 +109,13 @@ public:
     static int groupSortCode(int field);
     static int alarmSortCode(int field);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void buildWidgets();
     void buildMenus();
     void updateMenus();

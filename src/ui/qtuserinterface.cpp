@@ -134,8 +134,7 @@ void QtUserInterface::runVersionCheck(bool userAsked) {
                                p_->folders.shippedFolder);
         return;
     }
-    if (userAsked)
-        p_->main.showMessageBox(p_->translation.getMainText(35), mb::kInformation);
+    if (userAsked) p_->main.showMessageBox(p_->translation.getMainText(35), mb::kInformation);
 }
 
 MainWindowSettings QtUserInterface::mainWindowPlacement() const {

@@ -28,7 +28,7 @@ struct MainWindowHooks {
 };
 
 class QtUserInterface : public UserInterface {
-public:
+  public:
     QtUserInterface();
     ~QtUserInterface() override;
 
@@ -75,7 +75,7 @@ public:
     // The "args" element handed to the version checker.
     XMLNodePtr versionCheckArgs(bool silent) const;
 
-private:
+  private:
     Program* p_ = nullptr;
     QPointer<frmAbout> about_;
     QPointer<frmQuorvaneMain> main_;

@@ -15,7 +15,7 @@ using namespace qv::test;
 
 class TestFirstTime : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void formatsOfEveryDateOrder();
     void preselection();
     void okStoresLanguageOrderAndFormats();
@@ -88,7 +88,8 @@ void TestFirstTime::choosingALanguageTranslatesTheDialog() {
         QStringList shown{dialog.windowTitle(), ok->text()};
         for (auto* l : dialog.findChildren<QLabel*>()) shown << l->text();
         for (int i = 0; i < order->count(); ++i) shown << order->itemText(i);
-        for (const QString& s : shown) QVERIFY2(!s.contains(QLatin1String("not found")), qPrintable(s));
+        for (const QString& s : shown)
+            QVERIFY2(!s.contains(QLatin1String("not found")), qPrintable(s));
         for (const char* key : {"frmFirstTimeSettings", "lblExplanation", "lblLanguage",
                                 "lblDateFormat", "lblTimeFormat", "cmdOk"})
             QVERIFY2(f.p().translation.readKey("frmFirstTimeSettings", key, "\x01") != "\x01", key);

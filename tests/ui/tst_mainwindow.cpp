@@ -46,7 +46,7 @@ QAction* action(QWidget* w, const char* name) {
 
 class TestMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void columnLayoutsShowTheirFieldsInOrder();
     void groupSortingFlipsOnTheSecondClickAndCodeZeroKeepsTheOrder();
     void alarmSortingByNextDateLeavesTheGroupAlone();
@@ -65,6 +65,7 @@ private slots:
     void versionCheck();
     void aboutWindowKeys();
     void trayExitAsksFirst();
+    void windowsMayOutliveTheProgram();
 };
 
 void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
@@ -81,8 +82,7 @@ void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
     QCOMPARE(t->topLevelItem(0)->text(0), QStringLiteral("active"));
     QCOMPARE(t->topLevelItem(0)->text(1), QStringLiteral("Work"));
     QCOMPARE(t->columnWidth(0), 60);
-    QCOMPARE(t->headerItem()->text(1),
-             QString::fromStdString(f.p().translation.getMainText(1)));
+    QCOMPARE(t->headerItem()->text(1), QString::fromStdString(f.p().translation.getMainText(1)));
 
     // The user drags the name column to the front and widens it: the layout follows.
     t->header()->moveSection(1, 0);
@@ -186,7 +186,8 @@ void TestMainWindow::ctrlUpAndDownMoveInTheHandMadeOrderOnly() {
 
 void TestMainWindow::keyboardTable() {
     UiFixture f;
-    auto g1 = f.addGroup("one", {{"a", dt(2025, 4, 1)}, {"b", dt(2025, 4, 2)}, {"c", dt(2025, 4, 3)}});
+    auto g1 =
+        f.addGroup("one", {{"a", dt(2025, 4, 1)}, {"b", dt(2025, 4, 2)}, {"c", dt(2025, 4, 3)}});
     auto g2 = f.addGroup("two");
     f.main().show();
     std::vector<std::string> tested;
@@ -320,8 +321,8 @@ void TestMainWindow::seeAlarmsControlsRefuseLettersAndRebuildTheList() {
     QCOMPARE(column(coming, 0), (QStringList{"tomorrow"}));
     // The built-in layout's second column is the date in the "sa" format.
     QCOMPARE(coming->topLevelItem(0)->text(1),
-             QString::fromStdString(formatDate(dt(2025, 3, 30, 9, 0, 0), f.p().settings.df.sa,
-                                               f.core.names)));
+             QString::fromStdString(
+                 formatDate(dt(2025, 3, 30, 9, 0, 0), f.p().settings.df.sa, f.core.names)));
 
     QLineEdit* amount = f.main().seeAlarmsAmount(1);
     amount->setFocus();
@@ -545,10 +546,11 @@ void TestMainWindow::versionCheck() {
     f.ui.runVersionCheck(false);
     QCOMPARE(f.core.shell.opened.size(), std::size_t(1));
     QCOMPARE(f.core.shell.opened[0].file, f.core.folder.file("qvc"));
-    QCOMPARE(f.core.shell.opened[0].parameters,
-             std::string("\"<args><silent>-1</silent><reldat>2005/05/18 00:00:00</reldat><version>") +
-                 std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-                 std::to_string(kVersionRevision) + "</version><lanfil>Deutsch</lanfil></args>\"");
+    QCOMPARE(
+        f.core.shell.opened[0].parameters,
+        std::string("\"<args><silent>-1</silent><reldat>2005/05/18 00:00:00</reldat><version>") +
+            std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+            std::to_string(kVersionRevision) + "</version><lanfil>Deutsch</lanfil></args>\"");
 }
 
 void TestMainWindow::aboutWindowKeys() {
@@ -587,6 +589,21 @@ void TestMainWindow::trayExitAsksFirst() {
     // The windows are gone once the event loop has had its turn.
     QVERIFY(!f.ui.mainWindow());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(f.ui.loadedWindows().empty());
+}
+
+void TestMainWindow::windowsMayOutliveTheProgram() {
+    // main() ends with the program state gone before the windows of a run
+    // that never reached the exit path.
+    UiFixture f;
+    auto g = f.addGroup("G", {{"a", dt(2025, 3, 30)}});
+    f.selectGroups({g});
+    f.selectAlarms({g->alarms.elementAt(0)});
+    f.ui.setToDoText("note");
+    f.main().show();
+    f.program.reset();
+    delete f.ui.mainWindow();
+    delete f.ui.about();
     QVERIFY(f.ui.loadedWindows().empty());
 }
 
