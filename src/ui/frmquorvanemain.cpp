@@ -33,6 +33,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
+#include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
 namespace qv {
@@ -99,6 +100,7 @@ frmQuorvaneMain::frmQuorvaneMain(Program& program, QtUserInterface& ui, QWidget*
     setObjectName(QStringLiteral("frmQuorvaneMain"));
     setWindowTitle(QStringLiteral("Quorvane"));
     ClipboardAlarms = XMLNode::Create("cb");
+    setWindowIcon(ProgramIcons::load(p_.folders).window);
     buildWidgets();
     buildMenus();
     initializeLists();

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "base/dateformat.h"
+#include "ui/programicons.h"
 #include "ui/uifixture.h"
 
 using namespace qv;
@@ -66,6 +67,7 @@ class TestMainWindow : public QObject {
     void aboutWindowKeys();
     void trayExitAsksFirst();
     void windowsMayOutliveTheProgram();
+    void iconFilesOfTheProgramFolderWin();
 };
 
 void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
@@ -605,6 +607,43 @@ void TestMainWindow::windowsMayOutliveTheProgram() {
     delete f.ui.mainWindow();
     delete f.ui.about();
     QVERIFY(f.ui.loadedWindows().empty());
+}
+
+namespace {
+// The colour in the middle of an icon.
+QColor middle(const QIcon& icon) { return icon.pixmap(16, 16).toImage().pixelColor(8, 8); }
+
+void writeIcon(const std::string& path, Qt::GlobalColor colour) {
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    QVERIFY(image.save(QString::fromStdString(path), "ICO"));
+}
+}  // namespace
+
+void TestMainWindow::iconFilesOfTheProgramFolderWin() {
+    TempFolder folder;
+    const Folders folders = Folders::forFolder(folder.path());
+    // Nothing there: never an empty icon.
+    ProgramIcons none = ProgramIcons::load(folders);
+    QVERIFY(!none.window.isNull() && !none.tray.isNull() && !none.blocked.isNull());
+
+    writeIcon(folder.file("trayicon.ico"), Qt::blue);
+    writeIcon(folder.file("blockicon.ico"), Qt::red);
+    ProgramIcons some = ProgramIcons::load(folders);
+    QCOMPARE(middle(some.tray), QColor(Qt::blue));
+    QCOMPARE(middle(some.blocked), QColor(Qt::red));
+    QVERIFY(middle(some.window) != QColor(Qt::blue));
+
+    // "icon.ico" stands for all three.
+    writeIcon(folder.file("icon.ico"), Qt::green);
+    ProgramIcons all = ProgramIcons::load(folders);
+    QCOMPARE(middle(all.window), QColor(Qt::green));
+    QCOMPARE(middle(all.tray), QColor(Qt::green));
+    QCOMPARE(middle(all.blocked), QColor(Qt::green));
+
+    // A damaged file counts as missing.
+    QVERIFY(writeFile(folder.file("icon.ico"), "not an icon"));
+    QCOMPARE(middle(ProgramIcons::load(folders).tray), QColor(Qt::blue));
 }
 
 QTEST_MAIN(TestMainWindow)
