@@ -21,10 +21,14 @@ groups=$tmp/groups
 first_pid=""    # the program itself (inside dbus-run-session)
 first_job=""    # dbus-run-session around it
 second_job=""
+second_pid=""
 
 cleanup() {
-    for p in $first_pid $first_job $second_job; do
-        kill -KILL "$p" 2>/dev/null
+    # The programs first: dbus-run-session then ends by itself and takes its
+    # bus daemon along (killing it first would leave the daemon behind).
+    for p in $first_pid $second_pid; do kill -KILL "$p" 2>/dev/null; done
+    for j in $first_job $second_job; do
+        wait_until 10 dead "$j" || kill -KILL "$j" 2>/dev/null
     done
     wait 2>/dev/null
     rm -rf "$tmp"
@@ -150,11 +154,14 @@ wait_until $((alarm_at - $(date +%s) + 60)) now_passed $((alarm_at + 4)) || true
 alive "$first_pid" || fail "the program ended by itself before SIGTERM"
 
 # ---- a second start while the first runs ends at once and leaves "state" alone
-dbus-run-session -- "$program" > "$tmp/second.out" 2> "$tmp/second.err" &
+dbus-run-session -- sh -c 'echo $$ > "$1"; exec "$0"' "$program" "$tmp/second.pid" \
+    > "$tmp/second.out" 2> "$tmp/second.err" &
 second_job=$!
+wait_until 30 test -s "$tmp/second.pid" && second_pid=$(cat "$tmp/second.pid")
 wait_until 30 dead "$second_job" || fail "a second start did not end while the first one runs"
 wait "$second_job"; second_rc=$?
 second_job=""
+second_pid=""
 [ "$second_rc" -eq 0 ] || fail "the second start ended with status $second_rc"
 state=$(tr -d ' \r\n' < "$data/state")
 [ "$state" = "2" ] || fail "the second start changed the run-state file to '$state'"
