@@ -47,7 +47,7 @@ public:
 int main(int argc, char** argv) {
     std::error_code ec;
     const std::string exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    const qv::Folders folders = qv::Folders::detect(exe, qv::Folders::installedShareDir(),
+    const qv::Folders folders = qv::Folders::detect(exe, qv::Folders::installedShareDir(exe),
                                                     qv::Folders::dataHomeFromEnvironment());
     qv::RandomSource random(1);
     qv::modTranslation translation(folders, random);

@@ -22,9 +22,10 @@ int main(int argc, char** argv) {
     // The main window only hides; the program lives on in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const std::string executable = qv::ss(QCoreApplication::applicationFilePath());
     const qv::Folders folders =
-        qv::Folders::detect(qv::ss(QCoreApplication::applicationFilePath()),
-                            qv::Folders::installedShareDir(), qv::Folders::dataHomeFromEnvironment());
+        qv::Folders::detect(executable, qv::Folders::installedShareDir(executable),
+                            qv::Folders::dataHomeFromEnvironment());
 
     qv::QtClock clock;
     qv::QtSupervisionTimer timer;
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
         description = "the windows could not be created";
         return false;
     });
-    if (!started) return 0;
+    // A SIGTERM or the end of the session while a start-up question was open
+    // has already run the exit path; there is no event loop to leave yet.
+    if (!started || program.exiting) return 0;
     return app.exec();
 }

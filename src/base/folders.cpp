@@ -84,7 +84,19 @@ std::string Folders::dataHomeFromEnvironment() {
     return {};
 }
 
-std::string Folders::installedShareDir() {
+std::string Folders::installedShareDir(const std::string& executablePath) {
+    // An installation may be moved or made with another prefix than the one
+    // configured: the share folder beside the program's own bin folder wins.
+#ifdef QUORVANE_SHARE_REL
+    if (!executablePath.empty()) {
+        std::error_code ec;
+        const std::filesystem::path beside =
+            std::filesystem::path(executablePath).parent_path().parent_path() / QUORVANE_SHARE_REL;
+        if (std::filesystem::is_directory(beside, ec)) return beside.lexically_normal().string();
+    }
+#else
+    (void)executablePath;
+#endif
 #ifdef QUORVANE_SHARE_DIR
     return QUORVANE_SHARE_DIR;
 #else

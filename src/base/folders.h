@@ -32,7 +32,9 @@ struct Folders {
     // neither is known.
     static std::string dataHomeFromEnvironment();
     // The share folder this build was configured for (<prefix>/share/quorvane).
-    static std::string installedShareDir();
+    // The share folder beside the program's bin folder (<prefix>/share/quorvane)
+    // when it exists, else the one this build was configured for.
+    static std::string installedShareDir(const std::string& executablePath = {});
 
     // A file that ships with the program: the program folder's copy when it
     // exists, else the shipped folder's; the program-folder path when neither

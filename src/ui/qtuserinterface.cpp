@@ -228,6 +228,8 @@ void QtUserInterface::unloadAllWindows() {
     main_ = nullptr;
 }
 
-void QtUserInterface::quit() { QCoreApplication::quit(); }
+// exit() rather than quit(): quit() first asks every window to close, and the
+// main window only hides when asked.
+void QtUserInterface::quit() { QCoreApplication::exit(0); }
 
 }  // namespace qv

@@ -10,14 +10,14 @@
 
 #include "core/coreports.h"
 #include "model/alarm.h"
+#include "ui/frmabout.h"
+#include "ui/frmquorvanemain.h"
 
 class QWidget;
 
 namespace qv {
 
 class Program;
-class frmAbout;
-class frmQuorvaneMain;
 
 // What the main window asks of the alarm presentation; main() fills these in.
 // A menu item whose hook is empty is shown disabled.

@@ -17,8 +17,8 @@ struct FakeSpeechWorld {
         int created = 0;
         int stops = 0;
     };
-    Engine speechd{true, {"Alice", "Bob"}};
-    Engine flite{true, {"kal", "slt"}};
+    Engine speechd{true, {"Alice", "Bob"}, {}};
+    Engine flite{true, {"kal", "slt"}, {}};
 
     Engine& byName(const QString& name) { return name == "speechd" ? speechd : flite; }
 
