@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <cstdio>
 #include <vector>
 
@@ -31,9 +32,12 @@ namespace {
 class ShowWatcher : public QObject {
 public:
     std::vector<qint64> delays;
+    std::set<QObject*> seen;
     bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() == QEvent::Show) {
-            if (auto* w = qobject_cast<qv::frmAlarm*>(o)) {
+            auto* w = qobject_cast<qv::frmAlarm*>(o);
+            // The first showing of each window counts.
+            if (w && seen.insert(w).second) {
                 const qint64 due = qv::toQDateTime(w->dueDate).toMSecsSinceEpoch();
                 delays.push_back(QDateTime::currentMSecsSinceEpoch() - due);
             }
