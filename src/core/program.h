@@ -18,7 +18,7 @@
 #include "core/coreports.h"
 #include "core/modmain.h"
 #include "core/modsecretary.h"
-#include "core/modspecialcommands.h"
+#include "core/systemcommands.h"
 #include "core/settingsstore.h"
 #include "core/statistics.h"
 #include "model/alarm.h"

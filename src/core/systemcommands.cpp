@@ -1,4 +1,4 @@
-#include "core/modspecialcommands.h"
+#include "core/systemcommands.h"
 
 #include <cctype>
 
