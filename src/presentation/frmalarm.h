@@ -56,7 +56,7 @@ class frmAlarm : public QWidget {
     // oldest player dropped, program exit).
     void closeWindow();
 
-    // ---- State (the design's fields) ----
+    // ---- State ----
     AlarmPtr alrt;
     std::shared_ptr<clsAction> action;
     QPointer<frmSound> soundWindow;

@@ -90,7 +90,7 @@ class frmSound : public QWidget {
     frmSound(Program& program, QtActionPerformer& performer);
     ~frmSound() override;
 
-    // The window that started the player (the design's `parent`); either side
+    // The window that started the player (`parent`); either side
     // clears it before closing the other.
     QPointer<frmAlarm> parentWindow;
 
