@@ -1,9 +1,11 @@
 #include "xml/xmlnode.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <locale>
@@ -171,9 +173,30 @@ TEST(XMLNode, FloatingValuesUseAPointWhateverTheLocale) {
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"}) {
         if ((comma = std::setlocale(LC_ALL, name)) != nullptr) break;
     }
-    if (comma) checkPointDecimals();
+    // Where none is installed, build one for this test alone (glibc reads LOCPATH).
+    std::string generated;
+    if (!comma) {
+        char dir[] = "/tmp/quorvane-locale-XXXXXX";
+        if (::mkdtemp(dir)) {
+            generated = dir;
+            const std::string cmd = "localedef -i de_DE -f UTF-8 '" + generated +
+                                    "/de_DE.UTF-8' >/dev/null 2>&1";
+            (void)std::system(cmd.c_str());
+            ::setenv("LOCPATH", generated.c_str(), 1);
+            comma = std::setlocale(LC_ALL, "de_DE.UTF-8");
+        }
+    }
+    if (comma) {
+        EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+        checkPointDecimals();
+    }
     std::setlocale(LC_ALL, previous.c_str());
-    if (!comma) GTEST_SKIP() << "no comma-decimal C locale installed";
+    if (!generated.empty()) {
+        ::unsetenv("LOCPATH");
+        std::error_code ec;
+        std::filesystem::remove_all(generated, ec);
+    }
+    if (!comma) GTEST_SKIP() << "no comma-decimal C locale installed or buildable";
 }
 
 TEST(XMLNode, DatesReadByFixedPositions) {
