@@ -13,20 +13,6 @@ const QString clsTimeTeller::kCannotSpeak = QStringLiteral("The date and time ca
 const QString clsTimeTeller::kDefaultTemplate =
     QStringLiteral("\"It's <h:mm am/pm> on <dddd, m/d/yyyy>.\"");
 
-std::string LocaleDateNames::dayName(int weekday, bool abbreviated) const {
-    if (weekday < 1 || weekday > 7) return {};
-    // Qt counts Monday 1 .. Sunday 7.
-    const int qtDay = weekday == 1 ? 7 : weekday - 1;
-    return ss(
-        QLocale::system().dayName(qtDay, abbreviated ? QLocale::ShortFormat : QLocale::LongFormat));
-}
-
-std::string LocaleDateNames::monthName(int month, bool abbreviated) const {
-    if (month < 1 || month > 12) return {};
-    return ss(QLocale::system().monthName(
-        month, abbreviated ? QLocale::ShortFormat : QLocale::LongFormat));
-}
-
 namespace {
 
 // The text between the (2n+1)th and (2n+2)th double quote; without a closing

@@ -14,14 +14,6 @@ namespace qv {
 class clsVoices;
 struct SettingsValues;
 
-// Weekday and month names of the desktop's locale, the way date formats are
-// spoken.
-class LocaleDateNames : public DateNames {
-  public:
-    std::string dayName(int weekday, bool abbreviated) const override;
-    std::string monthName(int month, bool abbreviated) const override;
-};
-
 class clsTimeTeller {
   public:
     static const QString kCannotSpeak;      // "The date and time cannot be spoken."

@@ -17,8 +17,8 @@ void Speech::speakText(const QString& text) {
 }
 
 void Speech::tellTime(const QString& command) {
-    const LocaleDateNames names;
-    clsTimeTeller teller(voices_, p_.settings, names);
+    // The day and month names of the desktop's language, as everywhere else.
+    clsTimeTeller teller(voices_, p_.settings, p_.ports.dateNames);
     teller.speakDateString(command, qs(p_.settings.vd), p_.now());
 }
 
