@@ -1,6 +1,5 @@
 #include "presentation/clstimeteller.h"
 
-#include <QLocale>
 #include <QRegularExpression>
 
 #include "base/settingsvalues.h"
