@@ -18,6 +18,7 @@
 #include "core/program.h"
 #include "model/clsadvanceddate.h"
 #include "model/texts.h"
+#include "presentation/bringtofront.h"
 #include "presentation/frmsound.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
@@ -275,17 +276,7 @@ void frmAlarm::showWindow() {
 
 void frmAlarm::bringToFront(bool keepOnTop) {
     if (!isVisible()) return;
-    // On top and at once not on top: in front of the others without staying there.
-    if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        show();
-    }
-    if (!keepOnTop) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        show();
-    }
-    raise();
-    activateWindow();
+    qv::bringToFront(this, keepOnTop);
 }
 
 void frmAlarm::cmdOk_Click() {

@@ -17,6 +17,7 @@
 #include <numbers>
 
 #include "core/program.h"
+#include "presentation/bringtofront.h"
 #include "presentation/translateform.h"
 
 // The ring lives in the presentation library, a static one: its resource has
@@ -114,15 +115,7 @@ void frmAlarmClock::setRingSound(std::unique_ptr<RingSound> sound) {
 
 void frmAlarmClock::translate() { translateForm(this, p_.translation); }
 
-void frmAlarmClock::bringToFront() {
-    // Topmost for a moment lifts it above everything, then it behaves normally.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    show();
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    show();
-    raise();
-    activateWindow();
-}
+void frmAlarmClock::bringToFront() { qv::bringToFront(this); }
 
 void frmAlarmClock::showAlarmClock(int face) {
     face_ = std::clamp(face, 0, kFaceCount - 1);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/program.h"
+#include "presentation/bringtofront.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 
@@ -36,14 +37,7 @@ void frmMessage::showMessage(const QString& text, int titleNumber) {
     setWindowTitle(qs(p_.translation.getText("frmMessage", titleNumber)) + " - " +
                    qs(p_.translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane")));
     lblMessage->setText(text);
-    show();
-    // On top and at once not on top: in front of the others without staying there.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    show();
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    show();
-    raise();
-    activateWindow();
+    bringToFront(this);
 }
 
 QString frmMessage::getMessage() const { return lblMessage->text(); }
