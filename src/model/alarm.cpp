@@ -199,7 +199,9 @@ bool Alarm::hasNextAlarmDateAfter(DateTime da, bool calendarDate) {
         throw;
     }
     cacheNext_ = found ? next : kNever;
-    cacheGivenUp_ = found && givenUp;
+    // Whatever the date range or a snooze made of a search that gave up, it
+    // is not an answer to keep: the restriction may come within reach later.
+    cacheGivenUp_ = givenUp;
     return found;
 }
 
@@ -281,10 +283,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
 
     // A pending snooze wins when it comes first or when nothing else is due.
     if (snoozing && da < nextSnoozeAlarmDate) {
-        if (!found || nextSnoozeAlarmDate < cur) {
-            cur = nextSnoozeAlarmDate;
-            givenUp = false;
-        }
+        if (!found || nextSnoozeAlarmDate < cur) cur = nextSnoozeAlarmDate;
         found = true;
     }
     // The answer always lies strictly after the query.
@@ -299,9 +298,7 @@ namespace {
 
 std::string colourText(std::int32_t c) { return std::to_string(c); }
 
-std::string unitName(ModelContext& ctx, int unit) {
-    return ctx.translation.getString(unit + 1);
-}
+std::string unitName(ModelContext& ctx, int unit) { return ctx.translation.getString(unit + 1); }
 
 }  // namespace
 

@@ -217,3 +217,28 @@ TEST(AlarmTiming, AgreesWithAPlainWalkOverTheGrid) {
         }
     }
 }
+
+// A search that gives up inside a date range comes out as "no moment"; asked
+// again later, when the restriction is within reach, the moment is found.
+TEST(AlarmTimingCache, AGivenUpSearchIsNeverKeptAsTheAnswer) {
+    for (const bool snoozing : {false, true}) {
+        SCOPED_TRACE(snoozing ? "with a snooze after the range" : "plain");
+        auto a = ModelFixture::periodic(dt(2025, 3, 1), 1, kMinutes);
+        a->activePeriod = Alarm::kRestrictDates | Alarm::kRestrictExpression;
+        a->startDate = dt(2025, 3, 1);
+        a->endDate = dt(2025, 3, 20);
+        a->activeAdvanced = "DAYOFMONTH >= 12";
+        if (snoozing) {
+            a->snoozing = true;
+            a->nextSnoozeAlarmDate = dt(2025, 3, 25);
+        }
+        // 1000 minutes from the 9th do not reach the 12th.
+        const auto early = nextAfter(*a, dt(2025, 3, 9));
+        if (snoozing) {
+            EXPECT_EQ(early, dt(2025, 3, 25));
+        } else {
+            EXPECT_FALSE(early);
+        }
+        EXPECT_EQ(nextAfter(*a, dt(2025, 3, 11, 23, 0)), dt(2025, 3, 12));
+    }
+}
