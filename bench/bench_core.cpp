@@ -22,6 +22,7 @@ public:
     DateTime current = kScanFrom;
     DateTime now() const override { return current; }
     double secondsSinceMidnight() const override { return current.secondsOfDay() + 0.25; }
+    int utcOffsetSeconds() const override { return 0; }
 };
 
 class BenchTimer : public SupervisionTimer {
@@ -45,6 +46,7 @@ public:
     void showSeeAlarms(int) override {}
     void showNextAlarm() override {}
     bool runFirstTimeSettings(SettingsValues&) override { return true; }
+    void showNotice(const std::string&) override {}
     std::string toDoText() const override { return {}; }
     void setToDoText(const std::string&) override {}
     void runVersionCheck(bool) override {}
@@ -75,9 +77,9 @@ public:
 class QuietSession : public Session {
 public:
     void startScreenSaver() override {}
-    void powerOff() override {}
-    void reboot() override {}
-    void logOff() override {}
+    bool powerOff() override { return false; }
+    bool reboot() override { return false; }
+    bool logOff() override { return false; }
 };
 
 class QuietShell : public Shell {

@@ -37,15 +37,19 @@ inline constexpr int kAnswerNo = 7;
 
 // The present moment, and the time of day with its fraction of a second.
 class SupervisionClock : public Clock {
-public:
+  public:
     // Seconds since local midnight, with milliseconds.
     virtual double secondsSinceMidnight() const = 0;
+    // How far local wall-clock time is ahead of UTC now, in seconds (3600 in
+    // Berlin in winter, 7200 in summer). A jump of the wall clock by exactly a
+    // change of this offset is daylight-saving time, not a clock being set.
+    virtual int utcOffsetSeconds() const = 0;
 };
 
 // The supervision's one-shot timer: started with an interval, it calls back
 // once (the program's timer calls alarmControl::onTimerTick).
 class SupervisionTimer {
-public:
+  public:
     virtual ~SupervisionTimer() = default;
     virtual void setInterval(int milliseconds) = 0;
     virtual int interval() const = 0;
@@ -56,7 +60,7 @@ public:
 
 // The windows as the core needs them.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     // A modal message box; buttons and answers as in mb::.
     virtual int messageBox(const std::string& text, int buttons, const std::string& title) = 0;
@@ -70,6 +74,8 @@ public:
     // The first-time settings dialog: fills in the language and the display
     // formats of `settings`. False when there is no language to choose.
     virtual bool runFirstTimeSettings(SettingsValues& settings) = 0;
+    // A note that needs no answer: shown without holding anything up.
+    virtual void showNotice(const std::string& text) = 0;
     virtual std::string toDoText() const = 0;
     virtual void setToDoText(const std::string& text) = 0;
     virtual void runVersionCheck(bool userAsked) = 0;
@@ -100,7 +106,7 @@ public:
 
 // The plug-in host as the core needs it, beyond the calls of the model.
 class PlugInHost : public PlugInCaller {
-public:
+  public:
     virtual void loadPlugins() {}
     virtual void loadDescriptions() {}
     // Identifiers of the kept (running) plug-ins, in the order they were kept.
@@ -114,19 +120,20 @@ public:
     virtual void releaseAll() {}
 };
 
-// The desktop session.
+// The desktop session. The three session commands are true when the system
+// or the session manager took the request (false when refused or not offered).
 class Session {
-public:
+  public:
     virtual ~Session() = default;
     virtual void startScreenSaver() = 0;
-    virtual void powerOff() = 0;
-    virtual void reboot() = 0;
-    virtual void logOff() = 0;
+    virtual bool powerOff() = 0;
+    virtual bool reboot() = 0;
+    virtual bool logOff() = 0;
 };
 
 // Opening programs, documents, folders and web addresses.
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // True when the program or document was started.
     virtual bool open(const std::string& file, const std::string& parameters,
@@ -135,7 +142,7 @@ public:
 
 // Only one instance of the program runs at a time.
 class SingleInstance {
-public:
+  public:
     virtual ~SingleInstance() = default;
     // True when this is the only running instance (and stays so until exit).
     virtual bool acquire() = 0;

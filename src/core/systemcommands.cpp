@@ -65,25 +65,27 @@ void modSpecialCommands::runCommand(const std::string& commandLine) {
 
 void modSpecialCommands::startScreenSaver() { p_.ports.session.startScreenSaver(); }
 
-// The session command follows even when the exit path stopped (a save failed
-// and the user chose not to go on): the computer is going down regardless.
-void modSpecialCommands::shutDown() {
+// The system is asked first: only once it has taken the request does the
+// program end (through the exit path, which the session's own end signal then
+// finds done). A refusal leaves the program running, and says so.
+void modSpecialCommands::endSession(bool (Session::*command)(), int refusedText) {
+    if (!(p_.ports.session.*command)()) {
+        const std::string text = p_.translation.getMainText(refusedText);
+        if (p_.ctx.log) p_.ctx.log(text);
+        p_.ports.ui.showNotice(text);
+        return;
+    }
+    // Going on even when the exit path stopped (a save failed and the user
+    // chose not to go on): the computer is going down regardless.
     (void)p_.main.exitProgram(false);
-    p_.ports.session.powerOff();
     p_.ports.ui.quit();
 }
 
-void modSpecialCommands::reboot() {
-    (void)p_.main.exitProgram(false);
-    p_.ports.session.reboot();
-    p_.ports.ui.quit();
-}
+void modSpecialCommands::shutDown() { endSession(&Session::powerOff, kShutDownRefused); }
 
-void modSpecialCommands::logOff() {
-    (void)p_.main.exitProgram(false);
-    p_.ports.session.logOff();
-    p_.ports.ui.quit();
-}
+void modSpecialCommands::reboot() { endSession(&Session::reboot, kRebootRefused); }
+
+void modSpecialCommands::logOff() { endSession(&Session::logOff, kLogOffRefused); }
 
 StringVector modSpecialCommands::listMatchingFiles(const std::string& pattern) {
     StringVector files;

@@ -23,6 +23,8 @@ double QtClock::secondsSinceMidnight() const {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 
+int QtClock::utcOffsetSeconds() const { return QDateTime::currentDateTime().offsetFromUtc(); }
+
 QtSupervisionTimer::QtSupervisionTimer(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);

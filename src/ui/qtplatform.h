@@ -27,6 +27,7 @@ class QtClock : public SupervisionClock {
   public:
     DateTime now() const override;
     double secondsSinceMidnight() const override;
+    int utcOffsetSeconds() const override;
 };
 
 // The supervision's one-shot timer on Qt's precise timer.
@@ -88,9 +89,9 @@ class SystemEvents : public QObject {
 class QtSession : public Session {
   public:
     void startScreenSaver() override;
-    void powerOff() override;
-    void reboot() override;
-    void logOff() override;
+    bool powerOff() override;
+    bool reboot() override;
+    bool logOff() override;
 
     // Where failures are written; may be empty.
     std::function<void(const std::string&)> log;

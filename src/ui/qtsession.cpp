@@ -114,15 +114,17 @@ void QtSession::startScreenSaver() {
     }
 }
 
-void QtSession::powerOff() {
-    callFirstOffered({login1(QStringLiteral("PowerOff"), {false})}, callTimeoutMs, log);
+bool QtSession::powerOff() {
+    return callFirstOffered({login1(QStringLiteral("PowerOff"), {false})}, callTimeoutMs, log) ==
+           Outcome::Answered;
 }
 
-void QtSession::reboot() {
-    callFirstOffered({login1(QStringLiteral("Reboot"), {false})}, callTimeoutMs, log);
+bool QtSession::reboot() {
+    return callFirstOffered({login1(QStringLiteral("Reboot"), {false})}, callTimeoutMs, log) ==
+           Outcome::Answered;
 }
 
-void QtSession::logOff() {
+bool QtSession::logOff() {
     const std::vector<Call> managers = {
         {false,
          QStringLiteral("org.gnome.SessionManager"),
@@ -145,7 +147,8 @@ void QtSession::logOff() {
     };
     // A session manager that is there but refused (or is still busy logging
     // out) must not be overtaken by ending the session hard.
-    if (callFirstOffered(managers, callTimeoutMs, log) != Outcome::NoneOffered) return;
+    const Outcome byManager = callFirstOffered(managers, callTimeoutMs, log);
+    if (byManager != Outcome::NoneOffered) return byManager == Outcome::Answered;
 
     // No session manager: end the own login session through logind.
     QString id;
@@ -172,9 +175,10 @@ void QtSession::logOff() {
     if (id.isEmpty()) id = qEnvironmentVariable("XDG_SESSION_ID");
     if (id.isEmpty()) {
         if (log) log("Session: no session manager and no login session to end");
-        return;
+        return false;
     }
-    callFirstOffered({login1(QStringLiteral("TerminateSession"), {id})}, callTimeoutMs, log);
+    return callFirstOffered({login1(QStringLiteral("TerminateSession"), {id})}, callTimeoutMs,
+                            log) == Outcome::Answered;
 }
 
 }  // namespace qv

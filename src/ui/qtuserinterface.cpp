@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFont>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <algorithm>
@@ -65,6 +66,17 @@ int QtUserInterface::messageBox(const std::string& text, int buttons, const std:
     if (answerMessageBox) return answerMessageBox(qs(text), buttons);
     QWidget* parent = main_ && main_->isVisible() ? main_.data() : nullptr;
     return showQtMessageBox(parent, qs(text), buttons, qs(title));
+}
+
+void QtUserInterface::showNotice(const std::string& text) {
+    const QString title =
+        p_ ? qs(p_->translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane"))
+           : QStringLiteral("Quorvane");
+    // Not modal: the alarms and the supervision go on while it is open.
+    QMessageBox* box = createMessageBox(nullptr, qs(text), mb::kInformation, title);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void QtUserInterface::setBusy(bool busy) {

@@ -49,6 +49,7 @@ class QtUserInterface : public UserInterface {
 
     // ---- UserInterface ----
     int messageBox(const std::string& text, int buttons, const std::string& title) override;
+    void showNotice(const std::string& text) override;
     void setBusy(bool busy) override;
     void showBlocked(bool blocked) override;
     void updateLists() override;

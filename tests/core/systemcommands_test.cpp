@@ -12,6 +12,7 @@ using namespace qv::test;
 namespace {
 
 struct SpecialCommands : ::testing::Test, CoreFixture {
+    SpecialCommands() { p().started = true; }
     modSpecialCommands& commands() { return p().commands; }
 };
 
@@ -25,7 +26,7 @@ TEST(SplitCommandLine, FieldsAtBars) {
     EXPECT_EQ(modSpecialCommands::splitCommandLine(""), (A{"", "", ""}));
 }
 
-TEST(SessionCommands, KeywordsInAnyCaseRunTheExitPathFirst) {
+TEST(SessionCommands, KeywordsInAnyCaseEndTheProgramOnceTheSessionAgreed) {
     struct Case {
         const char* line;
         const char* session;
@@ -34,6 +35,7 @@ TEST(SessionCommands, KeywordsInAnyCaseRunTheExitPathFirst) {
                           Case{"reBoot", "reboot"}, Case{"LogOff", "logoff"}}) {
         SCOPED_TRACE(c.line);
         CoreFixture f;
+        f.p().started = true;
         f.p().startTime = f.clock.now();
         f.clock.advance(120);
         f.p().commands.runCommand(c.line);
@@ -51,20 +53,31 @@ TEST(SessionCommands, KeywordsInAnyCaseRunTheExitPathFirst) {
 struct OrderSession : FakeSession {
     const Program* program = nullptr;
     std::vector<bool> exitingAtCall;
-    void powerOff() override {
+    bool powerOff() override {
         exitingAtCall.push_back(program->exiting);
-        FakeSession::powerOff();
+        return FakeSession::powerOff();
     }
 };
 
-TEST_F(SpecialCommands, ShutdownComesAfterTheExitPath) {
+TEST_F(SpecialCommands, TheSystemIsAskedFirstAndARefusalKeepsTheProgramRunning) {
     OrderSession ordered;
     Program own(Folders::forFolder(folder.path()),
                 CorePorts{clock, timer, ui, plugIns, performer, ordered, shell, instance,
                           systemColours, names});
+    own.started = true;
     ordered.program = &own;
+    ordered.accepts = false;
     own.commands.runCommand("sHuTdOwN");
-    EXPECT_EQ(ordered.exitingAtCall, std::vector<bool>{true});
+    EXPECT_EQ(ordered.exitingAtCall, std::vector<bool>{false});
+    EXPECT_FALSE(own.exiting);
+    EXPECT_EQ(ui.quits, 0);
+    EXPECT_EQ(ui.unloads, 0);
+    ASSERT_EQ(ui.notices.size(), 1u);
+
+    ordered.accepts = true;
+    own.commands.runCommand("shutdown");
+    EXPECT_EQ(ordered.exitingAtCall, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(own.exiting);
     EXPECT_EQ(ui.quits, 1);
 }
 
