@@ -61,11 +61,11 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&events, &qv::SystemEvents::resumed, &app, tickNow);
     QObject::connect(&events, &qv::SystemEvents::clockChanged, &app, tickNow);
-    auto exitPath = [&program] {
-        if (!program.exiting) program.main.exitProgram(true);
-    };
-    QObject::connect(&events, &qv::SystemEvents::terminateRequested, &app, exitPath);
-    QObject::connect(&events, &qv::SystemEvents::sessionEnding, &app, exitPath);
+    // Before start-up has finished (a question or the first-time settings are
+    // open) this leaves at once and writes nothing.
+    auto endRequested = [&program] { program.main.endRequested(); };
+    QObject::connect(&events, &qv::SystemEvents::terminateRequested, &app, endRequested);
+    QObject::connect(&events, &qv::SystemEvents::sessionEnding, &app, endRequested);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] {
         if (!program.exiting) program.main.exitProgram(false);
     });
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         return false;
     });
     // A SIGTERM or the end of the session while a start-up question was open
-    // has already run the exit path; there is no event loop to leave yet.
+    // broke start-up off; there is no event loop to leave yet.
     if (!started || program.exiting) return 0;
     return app.exec();
 }

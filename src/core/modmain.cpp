@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "base/folders.h"
 #include "core/program.h"
+#include "model/texts.h"
 
 namespace qv {
 namespace {
@@ -12,7 +13,8 @@ constexpr const char* kWebSite = "https://quorvane.org";
 constexpr const char* kSupportMail = "support@quorvane.org";
 
 constexpr const char* kShortRunQuestion =
-    "Quorvane ran very short the last time, which may be caused by a wrongly set alarm. Do you want "
+    "Quorvane ran very short the last time, which may be caused by a wrongly set alarm. Do you "
+    "want "
     "to start Quorvane in safe mode? (this will block the alarms and plug-ins and requires "
     "restarting Quorvane after you fix the problem)";
 constexpr const char* kCrashQuestion =
@@ -24,7 +26,8 @@ constexpr const char* kSafeModeQuestion =
     "alarms and plug-ins and requires restarting Quorvane after you fix the problem)";
 
 bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
@@ -37,7 +40,8 @@ int modMain::showMessageBox(const std::string& text, int buttons) {
     const bool wasOpen = p_.modalOpen;
     p_.modalOpen = true;
     if (p_.speakMessages) p_.ports.performer.speak(text);
-    const std::string title = p_.translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane");
+    const std::string title =
+        p_.translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane");
     const int answer = p_.ports.ui.messageBox(text, buttons, title);
     p_.modalOpen = wasOpen;
     return answer;
@@ -63,9 +67,11 @@ bool modMain::start(const WindowLoader& loadWindows) {
     bool safeMode = false;
     if (previous == "1") {
         safeMode = showMessageBox(kShortRunQuestion, 308) == mb::kAnswerYes;
+        if (abandoned_) return false;
     } else if (previous == "2") {
-        if (showMessageBox(kCrashQuestion, 52) != mb::kAnswerYes) return false;
+        if (showMessageBox(kCrashQuestion, 52) != mb::kAnswerYes || abandoned_) return false;
         safeMode = showMessageBox(kSafeModeQuestion, 308) == mb::kAnswerYes;
+        if (abandoned_) return false;
     } else if (previous == "3") {
         p_.runState = "3";
     }
@@ -80,16 +86,17 @@ bool modMain::start(const WindowLoader& loadWindows) {
 
     int errorNumber = 0;
     std::string description;
-    if (loadWindows && !loadWindows(errorNumber, description)) {
-        const std::string number =
-            (errorNumber >= 0 ? " " : "") + std::to_string(errorNumber);
-        showMessageBox(std::string("Quorvane cannot be loaded. This is probably because one or more "
-                                   "files are not available. Please go to ") +
-                           kWebSite +
-                           " to download the complete installation version. Please mail to " +
-                           kSupportMail + " if this doesn't help. The error message is: error" +
-                           number + ": " + description,
-                       mb::kExclamation);
+    const bool windowsLoaded = !loadWindows || loadWindows(errorNumber, description);
+    if (abandoned_) return false;
+    if (!windowsLoaded) {
+        const std::string number = (errorNumber >= 0 ? " " : "") + std::to_string(errorNumber);
+        showMessageBox(
+            std::string("Quorvane cannot be loaded. This is probably because one or more "
+                        "files are not available. Please go to ") +
+                kWebSite + " to download the complete installation version. Please mail to " +
+                kSupportMail + " if this doesn't help. The error message is: error" + number +
+                ": " + description,
+            mb::kExclamation);
         return false;
     }
     return startProgram(safeMode);
@@ -97,12 +104,16 @@ bool modMain::start(const WindowLoader& loadWindows) {
 
 bool modMain::startProgram(bool safeMode) {
     resetAll(true);
-    if (!p_.settingsStore.loadSettings(safeMode)) {
+    const bool settingsLoaded = p_.settingsStore.loadSettings(safeMode);
+    if (abandoned_) return false;
+    if (!settingsLoaded) {
         p_.ports.ui.quit();
         return false;
     }
     p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
+    unreadableReported_ = false;
     loadAllAlarmGroups();
+    if (abandoned_) return false;
     loadToDoText();
     p_.started = true;
     p_.ports.ui.showNextAlarm();
@@ -116,48 +127,72 @@ void modMain::loadAllAlarmGroups() {
     p_.loading = true;
     const std::string folder = p_.alarmGroupFolder();
     p_.ctx.alarmGroupFolder = folder;
+    std::vector<AlarmGroupPtr> loaded;
+    std::vector<std::string> unreadable;
     if (!folderExists(folder)) {
         showMessageBox(p_.translation.getMainText(102), mb::kExclamation);
-        p_.loading = wasLoading;
-        ui.setBusy(false);
-        return;
-    }
-    std::vector<AlarmGroupPtr> loaded;
-    for (const std::string& file : listMatchingFiles(folder + "/usg_*.*")) {
-        AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, file);
-        if (!g) {
-            // Left where it is: a file we cannot read may still be mended by hand.
-            if (p_.ctx.log) p_.ctx.log("alarm group file not loaded: " + file);
-            continue;
+    } else {
+        for (const std::string& file : listMatchingFiles(folder + "/usg_*.*")) {
+            if (AlarmGroupPtr g = loadGroupFile(file, folder))
+                loaded.push_back(g);
+            else
+                unreadable.push_back(file);
         }
-        if (!endsWith(file, ".agx")) {
-            // A file in another format was imported. It is only removed once the
-            // group is safe in a file of its own, so nothing is lost.
-            const std::string path = AlarmGroup::newFilePath(folder);
-            if (g->save(p_.ctx, path, false)) {
-                g->path = path;
-                if (!deleteFile(file) && p_.ctx.log) p_.ctx.log("cannot delete " + file);
-            } else if (p_.ctx.log) {
-                p_.ctx.log("imported alarm group not saved; " + file + " is kept");
-            }
-        }
-        loaded.push_back(g);
     }
     for (const AlarmGroupPtr& g : loaded) p_.alarmGroups.addElement(g);
+    // Also with no folder: the supervision starts, and nothing of the groups
+    // that were there before a reload stays armed.
     const std::vector<AlarmGroupPtr> all(p_.alarmGroups.begin(), p_.alarmGroups.end());
     p_.control.alarmGroupsChanged(all, change::kLoaded);
     p_.loading = wasLoading;
     ui.setBusy(false);
+    reportUnreadableGroups(unreadable);
+}
+
+AlarmGroupPtr modMain::loadGroupFile(const std::string& file, const std::string& folder) {
+    AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, file);
+    if (!g) {
+        // Left where it is: a file we cannot read may still be mended by hand.
+        if (p_.ctx.log) p_.ctx.log("alarm group file not loaded: " + file);
+        return nullptr;
+    }
+    if (!endsWith(file, ".agx")) {
+        // A file in another format was imported. It is only removed once the
+        // group is safe in a file of its own, so nothing is lost.
+        const std::string path = AlarmGroup::newFilePath(folder);
+        if (g->save(p_.ctx, path, false)) {
+            g->path = path;
+            if (!deleteFile(file) && p_.ctx.log) p_.ctx.log("cannot delete " + file);
+        } else if (p_.ctx.log) {
+            p_.ctx.log("imported alarm group not saved; " + file + " is kept");
+        }
+    }
+    return g;
+}
+
+void modMain::reportUnreadableGroups(const std::vector<std::string>& files) {
+    if (files.empty() || unreadableReported_) return;
+    unreadableReported_ = true;
+    std::string list;
+    for (const std::string& f : files) list += "\n" + f;
+    showMessageBox(texts::fill(p_.translation.getMainText(120), {list}), mb::kExclamation);
 }
 
 void modMain::loadToDoText() {
     UserInterface& ui = p_.ports.ui;
     ui.setBusy(true);
     ui.setToDoText("");
-    const std::string path = p_.alarmGroupFolder() + "/todo.txt";
+    const std::string folder = p_.alarmGroupFolder();
+    const std::string path = folder + "/todo.txt";
+    toDoLoaded_ = false;
     if (const auto text = tryReadFile(path)) {
         ui.setToDoText(*text);
         p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
+        toDoLoaded_ = true;
+    } else {
+        // No file where the folder is: nothing to lose. A missing folder or a
+        // file that cannot be read keeps its text until it is read.
+        toDoLoaded_ = folderExists(folder) && !fileExists(path);
     }
     ui.setBusy(false);
 }
@@ -189,7 +224,16 @@ bool modMain::saveChangedAlarmGroups() {
 
 bool modMain::saveToDoText() {
     const std::string path = p_.alarmGroupFolder() + "/todo.txt";
-    if (writeFile(path, p_.ports.ui.toDoText())) return true;
+    const std::string text = p_.ports.ui.toDoText();
+    if (!toDoLoaded_) {
+        // The file there was never shown: it is not replaced. What was typed
+        // meanwhile is written only where no file is.
+        if (fileExists(path) || text.empty()) return true;
+    }
+    if (writeFile(path, text)) {
+        toDoLoaded_ = true;
+        return true;
+    }
     return showMessageBox(p_.translation.getMainText(106), 52) == mb::kAnswerYes;
 }
 
@@ -204,7 +248,30 @@ bool modMain::saveBeforeExit() {
     return ok;
 }
 
+void modMain::endRequested() {
+    if (p_.exiting) return;
+    if (!p_.started) {
+        abandonStart();
+        return;
+    }
+    exitProgram(true);
+}
+
+void modMain::abandonStart() {
+    // Nothing is written: not the settings (not read yet, or not complete),
+    // not the to-do text, not the run-state file, which keeps telling the
+    // next start how this one ended.
+    if (abandoned_) return;
+    abandoned_ = true;
+    p_.exiting = true;
+    p_.ports.ui.quit();
+}
+
 bool modMain::exitProgram(bool endProcess) {
+    if (!p_.started) {
+        abandonStart();
+        return true;
+    }
     if (!saveBeforeExit()) return false;
     p_.exiting = true;
     std::string state = "3";

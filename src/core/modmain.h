@@ -5,13 +5,16 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "model/alarmgroup.h"
 
 namespace qv {
 
 class Program;
 
 class modMain {
-public:
+  public:
     explicit modMain(Program& program);
 
     // The start-up procedure. `loadWindows` loads the About window and the main
@@ -28,8 +31,15 @@ public:
     // Saves the settings and, with auto-save, the changed groups and the to-do
     // text; false when the exit must not go on.
     bool saveBeforeExit();
-    // The exit path; false when it stopped because saving failed.
+    // The exit path; false when it stopped because saving failed. Before
+    // start-up has finished it saves nothing: what would be saved is not the
+    // user's yet (defaults, an empty to-do text).
     bool exitProgram(bool endProcess);
+    // A signal or the end of the desktop session asks the program to end: the
+    // exit path once running, at once and without writing anything before.
+    void endRequested();
+    // True when start-up was broken off by endRequested.
+    bool startAbandoned() const { return abandoned_; }
     // Every changed group to its file (a new "usg_<n>.agx" when it has none);
     // true when all were saved.
     bool saveChangedAlarmGroups();
@@ -44,8 +54,19 @@ public:
     std::string readRunState() const;
     bool writeRunState(const std::string& state) const;
 
-private:
+  private:
+    void abandonStart();
+    // One group file of the folder; null when it cannot be read.
+    AlarmGroupPtr loadGroupFile(const std::string& file, const std::string& folder);
+    // Names the group files that could not be read, once per start.
+    void reportUnreadableGroups(const std::vector<std::string>& files);
+
     Program& p_;
+    bool abandoned_ = false;
+    // The to-do text shown is the file's (or there was no file to lose): only
+    // then may it replace the file.
+    bool toDoLoaded_ = false;
+    bool unreadableReported_ = false;
 };
 
 }  // namespace qv

@@ -18,13 +18,15 @@
 namespace qv::test {
 
 class FakeClock : public SupervisionClock {
-public:
+  public:
     DateTime current = dt(2025, 3, 29, 12, 0, 0);
     int millis = 0;  // fraction of the current second
+    int offset = 0;  // seconds ahead of UTC
     DateTime now() const override { return current; }
     double secondsSinceMidnight() const override {
         return current.secondsOfDay() + millis / 1000.0;
     }
+    int utcOffsetSeconds() const override { return offset; }
     void set(DateTime d, int ms = 0) {
         current = d;
         millis = ms;
@@ -33,7 +35,7 @@ public:
 };
 
 class FakeTimer : public SupervisionTimer {
-public:
+  public:
     int intervalMs = 0;
     bool active = false;
     int starts = 0;
@@ -48,7 +50,7 @@ public:
 };
 
 class FakeUI : public UserInterface {
-public:
+  public:
     struct Box {
         std::string text;
         int buttons;
@@ -91,11 +93,15 @@ public:
     void updateLists() override { ++listUpdates; }
     void showSeeAlarms(int list) override { ++seeAlarmsShown[list]; }
     void showNextAlarm() override { ++nextAlarmShown; }
+    std::function<void()> onFirstTime;  // runs while the dialog is "open"
     bool runFirstTimeSettings(SettingsValues& s) override {
         ++firstTimeRuns;
+        if (onFirstTime) onFirstTime();
         if (firstTimeResult) s.lng = firstTimeLanguage;
         return firstTimeResult;
     }
+    std::vector<std::string> notices;
+    void showNotice(const std::string& text) override { notices.push_back(text); }
     std::string toDoText() const override { return todo; }
     void setToDoText(const std::string& t) override { todo = t; }
     void runVersionCheck(bool) override { ++versionChecks; }
@@ -118,7 +124,7 @@ public:
 };
 
 class FakePlugInHost : public PlugInHost {
-public:
+  public:
     struct Call {
         std::string identifier, method, parameters;
     };
@@ -129,8 +135,8 @@ public:
     std::vector<std::string> released;
     int loads = 0;
 
-    std::string methodCall(const std::string& id, const std::string& method, const std::string& params,
-                           bool) override {
+    std::string methodCall(const std::string& id, const std::string& method,
+                           const std::string& params, bool) override {
         calls.push_back({id, method, params});
         auto it = answers.find(method);
         return it == answers.end() ? std::string() : it->second;
@@ -154,16 +160,26 @@ public:
 };
 
 class FakeSession : public Session {
-public:
+  public:
     std::vector<std::string> calls;
     void startScreenSaver() override { calls.push_back("screensaver"); }
-    void powerOff() override { calls.push_back("poweroff"); }
-    void reboot() override { calls.push_back("reboot"); }
-    void logOff() override { calls.push_back("logoff"); }
+    bool accepts = true;  // whether the system takes the session commands
+    bool powerOff() override {
+        calls.push_back("poweroff");
+        return accepts;
+    }
+    bool reboot() override {
+        calls.push_back("reboot");
+        return accepts;
+    }
+    bool logOff() override {
+        calls.push_back("logoff");
+        return accepts;
+    }
 };
 
 class FakeShell : public Shell {
-public:
+  public:
     struct Open {
         std::string file, parameters, folder;
     };
@@ -177,7 +193,7 @@ public:
 };
 
 class FakeInstance : public SingleInstance {
-public:
+  public:
     bool first = true;
     bool acquire() override { return first; }
 };
@@ -198,10 +214,9 @@ struct CoreFixture {
 
     CoreFixture() {
         EXPECT_TRUE(writeFile(folder.file("English.lng"), kTestLanguage));
-        program = std::make_unique<Program>(
-            Folders::forFolder(folder.path()),
-            CorePorts{clock, timer, ui, plugIns, performer, session, shell, instance, systemColours,
-                      names});
+        program = std::make_unique<Program>(Folders::forFolder(folder.path()),
+                                            CorePorts{clock, timer, ui, plugIns, performer, session,
+                                                      shell, instance, systemColours, names});
     }
     Program& p() { return *program; }
 
@@ -236,7 +251,8 @@ struct CoreFixture {
     std::vector<std::string> sounded() const {
         std::vector<std::string> out;
         for (const auto& c : performer.calls)
-            if (c.what == "window" && c.alarm) out.push_back(c.alarm->name + "@" + toStoredText(c.due));
+            if (c.what == "window" && c.alarm)
+                out.push_back(c.alarm->name + "@" + toStoredText(c.due));
         return out;
     }
 };

@@ -366,6 +366,7 @@ void TestMainWindow::toDoEditsMarkTheTextForSaving() {
 
 void TestMainWindow::nextAlarmText() {
     UiFixture f;
+    f.p().started = false;
     QLabel* label = f.main().nextAlarmLabel();
     f.main().showNextAlarm();
     QCOMPARE(label->text(), QStringLiteral("Quorvane is starting..."));

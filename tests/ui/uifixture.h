@@ -54,6 +54,7 @@ struct UiFixture {
         p().ctx.alarmGroupFolder = p().alarmGroupFolder();
         ui.createWindows();
         ui.translateAll();
+        p().started = true;
     }
     ~UiFixture() {
         // The windows go before the program they show.
