@@ -10,8 +10,8 @@
 namespace qv {
 namespace {
 
-constexpr double kOrdinaryTickMs = 30000;
-constexpr double kShortTickLimitSeconds = 33;
+constexpr std::int64_t kOrdinaryTickMs = 30000;
+constexpr std::int64_t kShortTickLimitMs = 33000;
 constexpr int kModalRetryMs = 500;
 // Occurrences listed per alarm at most (an alarm every second over a year
 // would otherwise list 31 million).
@@ -26,11 +26,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 // Keeps `flag` set while a scope runs and restores it afterwards, so nested
 // steps do not clear it early.
 class FlagScope {
-public:
+  public:
     explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
     ~FlagScope() { flag_ = old_; }
 
-private:
+  private:
     bool& flag_;
     bool old_;
 };
@@ -57,6 +57,34 @@ void alarmControl::initSupervision() {
     s.synchronizeMinute = p_.now().minute();
 }
 
+// ---- Flows ----------------------------------------------------------------------
+
+class alarmControl::Flow {
+  public:
+    explicit Flow(alarmControl& c) : c_(c) { ++c_.flowDepth_; }
+    ~Flow() {
+        if (--c_.flowDepth_ == 0) c_.persistSupervised();
+    }
+    Flow(const Flow&) = delete;
+    Flow& operator=(const Flow&) = delete;
+
+  private:
+    alarmControl& c_;
+};
+
+void alarmControl::persistSupervised() {
+    // The exit path writes the settings itself.
+    if (!supervisedToSave_ || p_.exiting) return;
+    supervisedToSave_ = false;
+    // Without this, a crash or a power cut would sound again every alarm since
+    // the settings were last written. A write that fails is retried (and
+    // reported) by the tick like any other pending settings.
+    if (p_.settingsStore.writeSettingsFile())
+        p_.supervision.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveSettings);
+    else
+        p_.supervision.pendingWork |= pending::kSaveSettings;
+}
+
 // ---- The tick ---------------------------------------------------------------------
 
 void alarmControl::onTimerTick() {
@@ -65,6 +93,7 @@ void alarmControl::onTimerTick() {
         p_.ports.timer.start();
         return;
     }
+    Flow flow(*this);
     SupervisionState& s = p_.supervision;
 
     getSupervisionNow(false);
@@ -77,12 +106,17 @@ void alarmControl::onTimerTick() {
     if (s.pendingWork & pending::kExactTick) {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kExactTick);
         // A timer that fires a moment early must not sound the alarms before
-        // their second: the check below times a tick again for them.
-        if (correctedNow() >= s.nextAlarmDate && !(s.nextAlarms.numberOfElements() == 0)) {
+        // their second: the check below times a tick again for them. Nor may
+        // it sound what a catch-up in this tick (after sleep, or a message box
+        // open across the alarm) has handled already.
+        if (correctedNow() >= s.nextAlarmDate && !(s.nextAlarms.numberOfElements() == 0) &&
+            s.lastSupervised < s.nextAlarmDate) {
             const std::vector<AlarmPtr> alarms(s.nextAlarms.begin(), s.nextAlarms.end());
             const std::vector<DateTime> dates(alarms.size(), s.nextAlarmDate);
+            const DateTime due = s.nextAlarmDate;
             soundAlarms(alarms, dates, true);
-            if (!s.blocked) s.lastSupervised = std::max(s.lastSupervised, s.nextAlarmDate);
+            if (p_.exiting) return;
+            if (!s.blocked) advanceSupervised(due);
             alarmsChanged(alarms, change::kSounded);
         }
     }
@@ -95,14 +129,18 @@ void alarmControl::onTimerTick() {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kRefreshSeeAlarms1);
         refreshSeeAlarms(1);
     }
-    if ((s.pendingWork & pending::kSaveSettings) && p_.settingsStore.saveSettings())
+    if ((s.pendingWork & pending::kSaveSettings) && p_.settingsStore.saveSettings()) {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveSettings);
-    if ((s.pendingWork & pending::kSaveGroups) && p_.settings.as && p_.main.saveChangedAlarmGroups())
+        supervisedToSave_ = false;
+    }
+    if ((s.pendingWork & pending::kSaveGroups) && p_.settings.as &&
+        p_.main.saveChangedAlarmGroups())
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveGroups);
     if ((s.pendingWork & pending::kSaveToDo) && p_.settings.as && p_.main.saveToDoText())
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
     if (s.pendingWork & pending::kAttention) soundPendingAttentionAlarm();
 
+    if (p_.exiting) return;
     checkAlarms();
 }
 
@@ -111,12 +149,29 @@ DateTime alarmControl::correctedNow() const {
     return DateTime(p_.now().seconds() - floorDiv(p_.settings.tc, 1000));
 }
 
+std::int64_t alarmControl::realGapTo(DateTime now) const {
+    const SupervisionState& s = p_.supervision;
+    // In the repeated hour the clock runs while lastSupervised waits for it.
+    if (s.heldForRepeatedHour && now < s.lastSupervised) return 0;
+    return (now.seconds() - s.lastSupervised.seconds()) -
+           (p_.ports.clock.utcOffsetSeconds() - s.lastSupervisedOffset);
+}
+
+void alarmControl::advanceSupervised(DateTime to) {
+    SupervisionState& s = p_.supervision;
+    if (s.lastSupervised < to) {
+        s.lastSupervised = to;
+        s.heldForRepeatedHour = false;
+    }
+    if (!s.heldForRepeatedHour) s.lastSupervisedOffset = p_.ports.clock.utcOffsetSeconds();
+}
+
 DateTime alarmControl::getSupervisionNow(bool ignoreInactivity) {
     SupervisionState& s = p_.supervision;
     const DateTime now = correctedNow();
     if (!ignoreInactivity && p_.settings.tiia > 0) {
-        const std::int64_t gap = now.seconds() - s.lastSupervised.seconds();
-        if (gap < static_cast<std::int64_t>(p_.settings.tiia) * 60 && !s.inactivityDetected)
+        if (realGapTo(now) < static_cast<std::int64_t>(p_.settings.tiia) * 60 &&
+            !s.inactivityDetected)
             return now;
         // Time stands still until the catch-up has run.
         s.inactivityDetected = true;
@@ -152,6 +207,16 @@ void alarmControl::collectDue(DateTime from, DateTime to, bool onlyAfterInactive
             last = std::move(found);
             return;
         }
+        if (due.size() >= static_cast<std::size_t>(kOccurrenceLimit)) {
+            // An alarm every second over a week away would be hundreds of
+            // thousands: the rest of the stretch is skipped, and said so.
+            if (p_.ctx.log)
+                p_.ctx.log("more than " + std::to_string(kOccurrenceLimit) +
+                           " alarms were due at once; those after " + toStoredText(from) +
+                           " up to " + toStoredText(to) + " are skipped");
+            last = getEarliestAlarmsAfter(to, onlyAfterInactive);
+            return;
+        }
         for (const AlarmPtr& a : found.alarms) {
             due.push_back(a);
             dates.push_back(found.date);
@@ -163,11 +228,20 @@ void alarmControl::collectDue(DateTime from, DateTime to, bool onlyAfterInactive
 void alarmControl::checkAlarmsWithoutScheduling() {
     SupervisionState& s = p_.supervision;
     const DateTime now = getSupervisionNow(false);
-    if (now < s.lastSupervised) {
-        // The clock was set back.
-        s.lastSupervised = now;
-        rebuildSeeAlarms(0);
-        rebuildSeeAlarms(1);
+    if (now < s.lastSupervised && !s.heldForRepeatedHour) {
+        const int offset = p_.ports.clock.utcOffsetSeconds();
+        if (offset < s.lastSupervisedOffset && realGapTo(now) >= 0) {
+            // Daylight-saving time ended: the wall clock went back by exactly
+            // the change of the offset. The repeated hour has sounded already.
+            s.heldForRepeatedHour = true;
+            s.lastSupervisedOffset = offset;
+        } else {
+            // The clock was set back.
+            s.lastSupervised = now;
+            s.lastSupervisedOffset = offset;
+            rebuildSeeAlarms(0);
+            rebuildSeeAlarms(1);
+        }
     }
     s.nextAlarms.clear();
     std::vector<AlarmPtr> due;
@@ -180,23 +254,34 @@ void alarmControl::checkAlarmsWithoutScheduling() {
         collectDue(s.lastSupervised, now, false, due, dates, last);
     }
     if (!due.empty()) soundAlarms(due, dates, true);
+    if (p_.exiting) return;
     for (const AlarmPtr& a : last.alarms) s.nextAlarms.addElement(a);
     s.nextAlarmDate = last.alarms.empty() ? kNever : last.date;
     p_.ports.ui.showNextAlarm();
-    if (!s.blocked) s.lastSupervised = std::max(s.lastSupervised, now);
+    if (!s.blocked) advanceSupervised(now);
 }
 
 void alarmControl::checkAlarms() {
+    if (checksDeferred() || p_.exiting) return;
+    if (housekeeping_) {
+        // Reported from the tick's own housekeeping: the tick goes on and times
+        // the next one itself.
+        checkAlarmsWithoutScheduling();
+        return;
+    }
+    Flow flow(*this);
     checkAlarmsWithoutScheduling();
+    if (p_.exiting) return;
     scheduleNextTick();
 }
 
 void alarmControl::checkNow() {
     SupervisionState& s = p_.supervision;
-    if (s.blocked) return;
+    if (s.blocked || checksDeferred()) return;
+    Flow flow(*this);
     const DateTime now = correctedNow();
     if (now < s.nextAlarmDate) {
-        s.lastSupervised = std::max(s.lastSupervised, now);
+        if (!(now < s.lastSupervised)) advanceSupervised(now);
     } else {
         checkAlarms();
     }
@@ -208,15 +293,25 @@ void alarmControl::soundAlarms(const std::vector<AlarmPtr>& alarms,
                                const std::vector<DateTime>& dates, bool respectBlocked) {
     SupervisionState& s = p_.supervision;
     if (respectBlocked && s.blocked) return;
+    if (alarms.empty()) return;
     if (static_cast<long>(alarms.size()) > p_.settings.wl) {
         const int answer = p_.main.showMessageBox(
             std::to_string(alarms.size()) + p_.translation.getMainText(208), 52);
         if (answer != mb::kAnswerYes) return;
     }
-    for (std::size_t i = 0; i < alarms.size() && i < dates.size(); ++i) {
+    ++soundingDepth_;
+    for (std::size_t i = 0; i < alarms.size() && i < dates.size() && !p_.exiting; ++i) {
         const AlarmPtr& alarm = alarms[i];
         const DateTime date = dates[i];
+        // Handled from the moment its actions start: a shut-down, reboot or
+        // log-off among them ends the program, and the next start must not
+        // sound this alarm again.
+        if (respectBlocked && !s.blocked && s.lastSupervised < date) {
+            s.lastSupervised = date;
+            supervisedToSave_ = true;
+        }
         alarm->soundAlarm(p_.ctx, date, respectBlocked);
+        if (p_.exiting) break;
         const ExtraAlarm& secondary = p_.secondaryAlarm;
         if (secondary.enabled == 1 && secondary.alarm && alarm->importance >= secondary.threshold)
             secondary.alarm->soundAlarm(p_.ctx, date, respectBlocked);
@@ -227,15 +322,21 @@ void alarmControl::soundAlarms(const std::vector<AlarmPtr>& alarms,
             s.pendingWork &= static_cast<std::uint8_t>(~pending::kAttention);
         }
     }
+    --soundingDepth_;
 }
 
 void alarmControl::soundPendingAttentionAlarm() {
     SupervisionState& s = p_.supervision;
     s.pendingWork &= static_cast<std::uint8_t>(~pending::kAttention);
-    if (s.pendingAttentionDate == kNever || getSupervisionNow(false) < s.pendingAttentionDate) return;
+    if (s.pendingAttentionDate == kNever || getSupervisionNow(false) < s.pendingAttentionDate)
+        return;
     s.pendingAttentionDate = kNever;
-    if (p_.attentionAlarm.alarm)
-        soundAlarms({p_.attentionAlarm.alarm}, {p_.now()}, true);
+    // Sounded on its own: it follows an alarm once, and is never itself the
+    // reason for another attention (or a secondary) alarm.
+    if (!p_.attentionAlarm.alarm || s.blocked) return;
+    ++soundingDepth_;
+    p_.attentionAlarm.alarm->soundAlarm(p_.ctx, p_.now(), true);
+    --soundingDepth_;
 }
 
 void alarmControl::catchUpAfterInactivity() {
@@ -247,16 +348,23 @@ void alarmControl::catchUpAfterInactivity() {
         EarliestAlarms last;
         collectDue(s.lastSupervised, now, true, due, dates, last);
         soundAlarms(due, dates, true);
-        s.lastSupervised = std::max(s.lastSupervised, now);
+        if (p_.exiting) return;
+        advanceSupervised(now);
     }
     if (p_.settings.epa) p_.secretary.runAssistant();
 }
 
 void alarmControl::setBlocked(bool value) {
     SupervisionState& s = p_.supervision;
+    const bool changed = s.blocked != value;
     s.blocked = value;
     p_.ports.ui.showBlocked(value);
-    if (p_.loading || value) return;
+    if (p_.loading) return;
+    // Stored at once: after a crash the next start must not come up blocked
+    // (or unblocked) against the user's last choice.
+    if (changed) p_.settingsStore.settingsChanged();
+    if (value) return;
+    Flow flow(*this);
     // Alarms were just unblocked. The whole blocked stretch is handled by the
     // when-unblocked choice; it must not count as inactivity as well (the
     // supervision stands still while blocked, so any block longer than the
@@ -265,7 +373,7 @@ void alarmControl::setBlocked(bool value) {
     const DateTime now = getSupervisionNow(true);
     switch (p_.settings.wu) {
         case 0:
-            s.lastSupervised = std::max(s.lastSupervised, now);
+            advanceSupervised(now);
             break;
         case 1:
             catchUpAfterInactivity();
@@ -276,7 +384,8 @@ void alarmControl::setBlocked(bool value) {
             EarliestAlarms last;
             collectDue(s.lastSupervised, now, false, due, dates, last);
             soundAlarms(due, dates, true);
-            s.lastSupervised = std::max(s.lastSupervised, now);
+            if (p_.exiting) return;
+            advanceSupervised(now);
             break;
         }
     }
@@ -290,35 +399,49 @@ void alarmControl::scheduleNextTick() {
     SupervisionState& s = p_.supervision;
     SupervisionTimer& timer = p_.ports.timer;
     timer.stop();
-    double interval = kOrdinaryTickMs;
+    // Whole milliseconds throughout: comparing the lengths as fractions of a
+    // second lets a list boundary and an alarm in the same millisecond miss.
+    std::int64_t interval = kOrdinaryTickMs;
     p_.ports.performer.releaseFinishedSpeech();
 
     DateTime now = getSupervisionNow(false);
     const double t = p_.ports.clock.secondsSinceMidnight();
-    const double fraction = t - std::floor(t);
+    const std::int64_t fractionMs =
+        std::clamp<std::int64_t>(std::llround((t - std::floor(t)) * 1000), 0, 999);
+    auto remainingMs = [&](DateTime until) {
+        return (until.seconds() - now.seconds()) * 1000 - fractionMs;
+    };
 
-    if (p_.settings.acv && now.minute() == s.versionCheckMinute) {
-        p_.ports.ui.runVersionCheck(false);
-        s.versionCheckMinute = p_.random.below(60);
+    {
+        // What the housekeeping reports as changed is checked here, without
+        // starting another tick from inside this one.
+        FlagScope busy(housekeeping_);
+        if (p_.settings.acv && now.minute() == s.versionCheckMinute) {
+            s.versionCheckMinute = p_.random.below(60);
+            p_.ports.ui.runVersionCheck(false);
+        }
+        if (!p_.ports.plugIns.keptPlugIns().empty()) pollActivePlugIns();
+        if (now.minute() == s.synchronizeMinute) {
+            s.synchronizeMinute = (s.synchronizeMinute + 30) % 60;
+            synchronizeAll();
+        }
     }
-    if (!p_.ports.plugIns.keptPlugIns().empty()) pollActivePlugIns();
-    if (now.minute() == s.synchronizeMinute) {
-        synchronizeAll();
-        s.synchronizeMinute = (s.synchronizeMinute + 30) % 60;
-    }
+    if (p_.exiting) return;
+    now = getSupervisionNow(false);
 
     // The next alarm: a short tick that lands on its second.
     if (!(s.nextAlarms.numberOfElements() == 0)) {
-        double remaining =
-            static_cast<double>(s.nextAlarmDate.seconds() - now.seconds()) - fraction;
+        std::int64_t remaining = remainingMs(s.nextAlarmDate);
         for (int guard = 0; remaining <= 0 && guard < 1000; ++guard) {
             checkAlarmsWithoutScheduling();
+            if (p_.exiting) return;
             now = getSupervisionNow(false);
             if ((s.nextAlarms.numberOfElements() == 0)) break;
-            remaining = static_cast<double>(s.nextAlarmDate.seconds() - now.seconds()) - fraction;
+            remaining = remainingMs(s.nextAlarmDate);
         }
-        if (!(s.nextAlarms.numberOfElements() == 0) && remaining > 0 && remaining < kShortTickLimitSeconds) {
-            interval = std::round(remaining * 1000);
+        if (!(s.nextAlarms.numberOfElements() == 0) && remaining > 0 &&
+            remaining < kShortTickLimitMs) {
+            interval = remaining;
             s.pendingWork |= pending::kExactTick;
         } else {
             s.pendingWork &= static_cast<std::uint8_t>(~pending::kExactTick);
@@ -332,28 +455,26 @@ void alarmControl::scheduleNextTick() {
     const std::uint8_t reasons = pending::kExactTick | pending::kRefreshSeeAlarms0 |
                                  pending::kRefreshSeeAlarms1 | pending::kAttention;
     for (int list = 0; list < 2; ++list) {
-        const DateTime change = s.seeAlarms[static_cast<std::size_t>(list)].nextChange;
-        const double remaining =
-            static_cast<double>(change.seconds() - now.seconds()) - fraction;
+        const std::int64_t remaining =
+            remainingMs(s.seeAlarms[static_cast<std::size_t>(list)].nextChange);
         if (remaining <= 0) {
             refreshSeeAlarms(list);
-        } else if (remaining < kShortTickLimitSeconds && remaining * 1000 <= interval) {
-            interval = std::round(remaining * 1000);
+        } else if (remaining < kShortTickLimitMs && remaining <= interval) {
+            interval = remaining;
             s.pendingWork &= static_cast<std::uint8_t>(~reasons);
             s.pendingWork |= list == 0 ? pending::kRefreshSeeAlarms0 : pending::kRefreshSeeAlarms1;
         }
     }
     {
-        const double remaining =
-            static_cast<double>(s.pendingAttentionDate.seconds() - now.seconds());
+        const std::int64_t remaining = (s.pendingAttentionDate.seconds() - now.seconds()) * 1000;
         if (remaining <= 0) {
             soundPendingAttentionAlarm();
-        } else if (remaining < kShortTickLimitSeconds && remaining * 1000 <= interval) {
-            interval = std::round(remaining * 1000);
+        } else if (remaining < kShortTickLimitMs && remaining <= interval) {
+            interval = remaining;
             s.pendingWork &= static_cast<std::uint8_t>(~reasons);
             s.pendingWork |= pending::kAttention;
         }
-        if (remaining >= kShortTickLimitSeconds)
+        if (remaining >= kShortTickLimitMs)
             s.pendingWork &= static_cast<std::uint8_t>(~pending::kAttention);
     }
 
@@ -374,10 +495,12 @@ void alarmControl::pollActivePlugIns() {
 
 void alarmControl::synchronizeAll() {
     std::vector<AlarmGroupPtr> synchronised;
-    for (const AlarmGroupPtr& g : p_.alarmGroups) {
+    // A copy: a plug-in's answer may change the program's groups.
+    const auto groups = p_.alarmGroups.getCopy();
+    for (const AlarmGroupPtr& g : *groups) {
         if (g->synchPlugin.empty()) continue;
-        g->synchronize(p_.ctx);
-        synchronised.push_back(g);
+        // A group the plug-in did not answer for is unchanged.
+        if (g->synchronize(p_.ctx)) synchronised.push_back(g);
     }
     if (!synchronised.empty()) alarmGroupsChanged(synchronised, change::kEdited);
 }
@@ -442,7 +565,8 @@ void alarmControl::computeNextChange(int list, DateTime now) {
     const SeeAlarmsSettings& cfg = p_.settings.sa[list];
     DateTime next = kNever;
     if (l.dates.numberOfElements() > 0)
-        next = addToDate(l.dates.dateAt(0), static_cast<std::int64_t>(1 - list) * cfg.amount, cfg.unit);
+        next = addToDate(l.dates.dateAt(0), static_cast<std::int64_t>(1 - list) * cfg.amount,
+                         cfg.unit);
     const DateTime e = addToDate(now, static_cast<std::int64_t>(list) * cfg.amount, cfg.unit);
     const EarliestAlarms found = getEarliestAlarmsAfter(e, false);
     if (!found.alarms.empty()) {
@@ -524,6 +648,7 @@ constexpr int kChecks =
 
 void alarmControl::alarmsChanged(const std::vector<AlarmPtr>& alarms, int kinds) {
     if (kinds == 0) return;
+    Flow flow(*this);
     FlagScope loading(p_.loading);
     UserInterface& ui = p_.ports.ui;
     ui.setBusy(true);
@@ -554,6 +679,7 @@ void alarmControl::alarmGroupsChanged(const std::vector<AlarmGroupPtr>& groups, 
         ui.updateLists();
         return;
     }
+    Flow flow(*this);
     FlagScope loading(p_.loading);
     ui.setBusy(true);
     if (kinds & change::kLoaded) catchUpAfterInactivity();
@@ -624,7 +750,8 @@ void alarmControl::appendOccurrences(const AlarmPtr& alarm, DateTime from, DateT
     }
 }
 
-std::vector<AlarmPtr> alarmControl::overlappingAlarms(const AlarmPtr& alarm, const AlarmPtr& original) {
+std::vector<AlarmPtr> alarmControl::overlappingAlarms(const AlarmPtr& alarm,
+                                                      const AlarmPtr& original) {
     const SettingsValues& cfg = p_.settings;
     const DateTime now = correctedNow();
     const DateTime yearOn = addToDate(now, 1, kYears);

@@ -36,7 +36,7 @@ struct Occurrence {
 };
 
 class alarmControl {
-public:
+  public:
     explicit alarmControl(Program& program);
 
     // Empty lists, far-future dates, the random version-check minute and the
@@ -69,15 +69,28 @@ public:
     // The other alarms that come within the overlap distance ("ola" "olu") of
     // `alarm` over the coming year ("olp" and "igc" apply). `original` is the
     // alarm that `alarm` is an edited copy of; it does not count as another.
-    std::vector<AlarmPtr> overlappingAlarms(const AlarmPtr& alarm, const AlarmPtr& original = nullptr);
+    std::vector<AlarmPtr> overlappingAlarms(const AlarmPtr& alarm,
+                                            const AlarmPtr& original = nullptr);
 
     // Stops the timer, does the per-tick housekeeping and starts it again with
     // the length of the next tick.
     void scheduleNextTick();
 
-private:
+  private:
+    // Runs on leaving the outermost of the public steps: a lastSupervised that
+    // moved past a sounded alarm is written to disk, once.
+    class Flow;
+    friend class Flow;
+
     // The present moment less the timer correction, without the inactivity test.
     DateTime correctedNow() const;
+    // Moves lastSupervised forward to `to` (the present), never back.
+    void advanceSupervised(DateTime to);
+    // Real seconds from lastSupervised to `now`: the wall-clock gap less any
+    // change of the UTC offset in between.
+    std::int64_t realGapTo(DateTime now) const;
+    void persistSupervised();
+    bool checksDeferred() const { return soundingDepth_ > 0; }
     // The due alarms after `from` up to `to`, in time order; `last` gets the
     // first alarms after `to`.
     void collectDue(DateTime from, DateTime to, bool onlyAfterInactive, std::vector<AlarmPtr>& due,
@@ -94,6 +107,13 @@ private:
 
     Program& p_;
     std::set<std::string> reportedErrors_;
+    int flowDepth_ = 0;
+    // Alarms are being sounded: a check asked for by a window meanwhile would
+    // see the batch as still due, so it waits for the step that sounds them.
+    int soundingDepth_ = 0;
+    // The tick's housekeeping runs: a change it reports must not start another tick.
+    bool housekeeping_ = false;
+    bool supervisedToSave_ = false;
 };
 
 }  // namespace qv

@@ -57,6 +57,11 @@ inline constexpr std::uint8_t kAttention = 128;
 
 struct SupervisionState {
     DateTime lastSupervised;
+    // The UTC offset in effect when lastSupervised was last moved to the present,
+    // and whether it waits for the wall clock to come round again (the hour
+    // that is repeated when daylight-saving time ends).
+    int lastSupervisedOffset = 0;
+    bool heldForRepeatedHour = false;
     bool blocked = false;
     Vector<Alarm> nextAlarms;
     DateTime nextAlarmDate = kNever;

@@ -111,7 +111,11 @@ bool SettingsStore::loadSettings(bool safeMode) {
             if (writeFile(keep, readFile(settingsFilePath())))
                 p_.writeLog("usr.cfx is damaged; a copy was kept as " + keep);
         }
-        if (root->getNumberOfNodes() == 0) ui.runFirstTimeSettings(p_.settings);
+        if (root->getNumberOfNodes() == 0) {
+            ui.runFirstTimeSettings(p_.settings);
+            // The choices are stored at the next tick, not only at a clean exit.
+            settingsChanged();
+        }
 
         applyXML(*root, safeMode);
     } catch (...) {
@@ -133,6 +137,7 @@ bool SettingsStore::loadSettings(bool safeMode) {
     if (!p_.translation.languageFileExists()) {
         ui.runFirstTimeSettings(s);
         p_.translation.setLanguage(s.lng);
+        settingsChanged();
     }
     p_.colours.setSchemeName(s.cls);
     p_.colours.loadColourScheme();
@@ -163,6 +168,8 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     p_.control.setBlocked(s.bl || safeMode);
     s.lsd = root.getDate("lsd", 0, readingMoment);
     p_.supervision.lastSupervised = s.lsd;
+    p_.supervision.lastSupervisedOffset = p_.ports.clock.utcOffsetSeconds();
+    p_.supervision.heldForRepeatedHour = false;
     {
         const XMLNodePtr n = root.getNode("sa", 0, "<sa></sa>");
         for (int i = 0; i < 2; ++i) {
@@ -462,18 +469,18 @@ XMLNodePtr SettingsStore::toXML() {
     return root;
 }
 
-bool SettingsStore::saveSettings() {
-    bool failed = true;
-    {
-        BusyPointer busy(p_.ports.ui);
-        try {
-            failed = toXML()->toXMLFile(settingsFilePath());
-        } catch (const std::exception&) {
-            // Whatever stopped the tree from being built, the file was not written.
-            failed = true;
-        }
+bool SettingsStore::writeSettingsFile() {
+    BusyPointer busy(p_.ports.ui);
+    try {
+        return !toXML()->toXMLFile(settingsFilePath());
+    } catch (const std::exception&) {
+        // Whatever stopped the tree from being built, the file was not written.
+        return false;
     }
-    if (!failed) return true;
+}
+
+bool SettingsStore::saveSettings() {
+    if (writeSettingsFile()) return true;
     const int answer =
         p_.main.showMessageBox(p_.translation.getMainText(103), mb::kYesNo | mb::kExclamation);
     return answer == mb::kAnswerYes;

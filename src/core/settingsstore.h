@@ -23,6 +23,8 @@ public:
     // Writes the file (atomically). On failure asks language text 103 (Yes/No):
     // the result is true when written or when the user chose Yes.
     bool saveSettings();
+    // Writes the settings file without asking anything; false when it failed.
+    [[nodiscard]] bool writeSettingsFile();
     // A setting changed: the file is written at the next tick.
     void settingsChanged();
 

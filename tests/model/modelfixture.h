@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <memory>
@@ -70,9 +71,11 @@ struct PerformedCall {
 class RecordingPerformer : public ActionPerformer {
 public:
     std::vector<PerformedCall> calls;
+    std::function<void(const std::shared_ptr<Alarm>&)> onWindow;  // runs while the window "opens"
     void showAlarmWindow(const std::shared_ptr<Alarm>& alarm, const clsAction&, DateTime due,
                          bool timed, const std::string& message) override {
         calls.push_back({"window", message, due, timed, alarm.get()});
+        if (onWindow) onWindow(alarm);
     }
     void playAlarmSound(const std::shared_ptr<Alarm>& alarm, const clsAction&, DateTime due,
                         bool timed, bool useOwnOptions) override {
