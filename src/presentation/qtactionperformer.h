@@ -46,7 +46,7 @@ class QtActionPerformer : public ActionPerformer {
 
     // Closes every sound player (and with it its window), stops the alarm
     // clock's ringing and silences speech.
-    void stopAllSounds();
+    void stopAllSounds() override;
     // The alarm-clock window; made on first use when `create` is set.
     frmAlarmClock* alarmClock(bool create);
     Speech& speech();
