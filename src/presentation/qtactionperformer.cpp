@@ -7,6 +7,7 @@
 #include "core/program.h"
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
+#include "presentation/frmmessage.h"
 #include "presentation/qtstrings.h"
 #include "presentation/speech.h"
 
@@ -15,6 +16,11 @@ namespace qv {
 namespace {
 // The shipped sound an empty default-sound setting stands for.
 constexpr const char* kShippedDefaultSound = "sounds/alarm.wav";
+// The note that there is no mixer: its text in the player's section, and the
+// message window's title "Information".
+constexpr const char* kSoundSection = "frmSound";
+constexpr int kNoMixerText = 31;
+constexpr int kNoMixerTitle = 2;
 }  // namespace
 
 QtActionPerformer::QtActionPerformer() {
@@ -38,6 +44,7 @@ QtActionPerformer::~QtActionPerformer() {
     for (const auto& w : windows)
         if (w) delete w.data();
     if (clock_) delete clock_.data();
+    if (noMixerNote_) delete noMixerNote_.data();
 }
 
 void QtActionPerformer::attach(Program& program) {
@@ -47,11 +54,22 @@ void QtActionPerformer::attach(Program& program) {
 
 void QtActionPerformer::setMixerOpener(AlarmVolume::Opener open) {
     if (!p_) return;
-    Program* p = p_;
-    volume_ = std::make_unique<AlarmVolume>(std::move(open), [p](const QString& text) {
-        p->main.showMessageBox(ss(text), mb::kExclamation);
-    });
+    volume_ = std::make_unique<AlarmVolume>(std::move(open),
+                                            [this](const QString& text) { sayNoMixer(text); });
     sound_.volume = volume_.get();
+}
+
+frmMessage* QtActionPerformer::noMixerNote() const { return noMixerNote_; }
+
+void QtActionPerformer::sayNoMixer(const QString& text) {
+    // A modal box here would hold the sound (and every other alarm) until it
+    // is answered: a note that waits for nobody, and a line in the log.
+    p_->writeLog(ss(text));
+    std::string note = p_->translation.getText(kSoundSection, kNoMixerText);
+    if (note.rfind("String [", 0) == 0) note = ss(text);
+    if (noMixerNote_) noMixerNote_->close();
+    noMixerNote_ = new frmMessage(*p_);
+    noMixerNote_->showMessage(qs(note), kNoMixerTitle);
 }
 
 Speech& QtActionPerformer::speech() {
