@@ -270,8 +270,12 @@ void frmAlarm::playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>
 
 void frmAlarm::showWindow() {
     if (closing_) return;
+    const bool appearing = !isVisible();
     show();
     bringToFront(p_.settings.ftf);
+    // Enter answers a new alarm: OK takes it, not the text box as a line break.
+    // A window shown again keeps the focus where the user left it.
+    if (appearing) cmdOk->setFocus();
 }
 
 void frmAlarm::bringToFront(bool keepOnTop) {

@@ -132,10 +132,7 @@ void QtActionPerformer::playAlarmSound(const AlarmPtr& alarm, const clsAction& a
     QPointer<frmAlarm> w = new frmAlarm(*p_, *this);
     w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
     // A player that is done at once has closed the window already.
-    if (w && !w->closing() && act->settings->getInteger("i", 0, 1) == 1) {
-        w->showWindow();
-        w->cmdOk->setFocus();
-    }
+    if (w && !w->closing() && act->settings->getInteger("i", 0, 1) == 1) w->showWindow();
 }
 
 void QtActionPerformer::speak(const std::string& text) {

@@ -1,6 +1,7 @@
 // The alarm window: snooze, its refusals and question, the one-second guard,
 // reuse, titles, keys, the read-only alarm, the close routine and frmMessage.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -35,6 +36,7 @@ class TestAlarmWindow : public QObject {
     void menuCommandsKeepTheWindowOpen();
     void placementAndForeground();
     void messageWindow();
+    void enterInANewWindowPressesOk();
 };
 
 void TestAlarmWindow::snoozeAddsToTheChosenBase_data() {
@@ -397,6 +399,23 @@ void TestAlarmWindow::messageWindow() {
     QTest::keyClick(m, Qt::Key_Return);
     f.flush();
     QVERIFY(!m);
+}
+
+void TestAlarmWindow::enterInANewWindowPressesOk() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    auto a = f.messageAlarm("Enter", "Buy milk");
+    QPointer<frmAlarm> w = f.show(a, due);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdOk));
+    f.wait(2);
+    f.ui.boxes.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    // Answered: no line break in the message, no question about storing it.
+    QVERIFY(f.ui.boxes.empty());
+    QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""), std::string("Buy milk"));
+    QVERIFY(f.actions.alarmWindows().empty());
 }
 
 QTEST_MAIN(TestAlarmWindow)
