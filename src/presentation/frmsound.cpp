@@ -285,7 +285,8 @@ void frmSound::closePlayer() {
     if (frmAlarm* w = parentWindow) {
         parentWindow = nullptr;
         w->soundWindow = nullptr;
-        w->closeWindow();
+        // A window that shows a message as well stays until it is answered.
+        if (w->isSoundWindow) w->closeWindow();
     }
     dropOutput();
     if (performer_.sound().volume) performer_.sound().volume->restore();

@@ -105,12 +105,31 @@ frmAlarm* QtActionPerformer::findWindow(const AlarmPtr& alarm, const clsAction* 
     return nullptr;
 }
 
+frmAlarm* QtActionPerformer::findSounding(const AlarmPtr& alarm, DateTime dueDate, bool timed,
+                                          bool soundWindow) const {
+    for (const auto& w : windows_) {
+        if (!w || !w->showsSounding(alarm, dueDate, timed) || w->isSoundWindow != soundWindow)
+            continue;
+        // A message window whose player already sounds for this sounding (a
+        // second sound action of the alarm) keeps it; the new sound gets its own.
+        if (!soundWindow && w->soundWindow && w->soundDueDate == dueDate) continue;
+        return w;
+    }
+    return nullptr;
+}
+
 void QtActionPerformer::showAlarmWindow(const AlarmPtr& alarm, const clsAction& action,
                                         DateTime dueDate, bool timed, const std::string& message) {
     if (!p_ || !alarm) return;
     const auto act = resolveAction(alarm, action);
     if (frmAlarm* w = findWindow(alarm, act.get())) {
         w->showAlarm(alarm, act, dueDate, timed, message);
+        return;
+    }
+    // The sound of this sounding came first: its window shows the message too.
+    if (frmAlarm* w = findSounding(alarm, dueDate, timed, true)) {
+        w->addMessage(act, message);
+        w->showWindow();
         return;
     }
     auto* w = new frmAlarm(*p_, *this);
@@ -127,6 +146,11 @@ void QtActionPerformer::playAlarmSound(const AlarmPtr& alarm, const clsAction& a
     (void)useOwnOptions;
     if (frmAlarm* w = findWindow(alarm, act.get())) {
         w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
+        return;
+    }
+    // The message of this sounding is shown already: its window plays the sound.
+    if (frmAlarm* w = findSounding(alarm, dueDate, timed, false)) {
+        w->addSound(act, false, s.osvol, s.svol, s.ds);
         return;
     }
     QPointer<frmAlarm> w = new frmAlarm(*p_, *this);

@@ -88,6 +88,10 @@ class QtActionPerformer : public ActionPerformer {
     std::shared_ptr<clsAction> resolveAction(const AlarmPtr& alarm, const clsAction& action) const;
     frmAlarm* findWindow(const AlarmPtr& alarm, const clsAction* action) const;
     void sayNoMixer(const QString& text);
+    // The open window of `alarm` sounding for `dueDate`: a sound window without
+    // a message, or a message window without this sounding's sound.
+    frmAlarm* findSounding(const AlarmPtr& alarm, DateTime dueDate, bool timed,
+                           bool soundWindow) const;
 
     Program* p_ = nullptr;
     SoundServices sound_;

@@ -37,6 +37,7 @@ class TestAlarmWindow : public QObject {
     void placementAndForeground();
     void messageWindow();
     void enterInANewWindowPressesOk();
+    void messageAndSoundShowOneWindow();
 };
 
 void TestAlarmWindow::snoozeAddsToTheChosenBase_data() {
@@ -416,6 +417,94 @@ void TestAlarmWindow::enterInANewWindowPressesOk() {
     QVERIFY(f.ui.boxes.empty());
     QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""), std::string("Buy milk"));
     QVERIFY(f.actions.alarmWindows().empty());
+}
+
+void TestAlarmWindow::messageAndSoundShowOneWindow() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    const std::string sound = f.folder.file("ring.wav");
+    QVERIFY(writeFile(sound, "RIFF"));
+    // An alarm with a message and a sound action, in either order.
+    auto withSound = [&](const std::string& name, bool soundFirst, int showSoundWindow) {
+        auto a = f.messageAlarm(name, "Take the cake out");
+        auto act = clsAction::Create(f.p().ctx, a, clsAction::kPlaySoundRepeatedly);
+        act->settings->setString("s", sound);
+        act->settings->setInteger("i", static_cast<std::int16_t>(showSoundWindow), 0);
+        act->settings->setInteger("i", 1, 1);  // forever
+        if (soundFirst)
+            a->actions.addElementAt(act, 0);
+        else
+            a->actions.addElement(act);
+        return a;
+    };
+    auto sound_ = [](const AlarmPtr& a) -> const clsAction& {
+        for (std::int32_t i = 0; i < a->actions.numberOfElements(); ++i)
+            if (a->actions.elementAt(i)->action == clsAction::kPlaySoundRepeatedly)
+                return *a->actions.elementAt(i);
+        return *a->actions.elementAt(0);
+    };
+    auto message = [](const AlarmPtr& a) -> const clsAction& {
+        for (std::int32_t i = 0; i < a->actions.numberOfElements(); ++i)
+            if (a->actions.elementAt(i)->action != clsAction::kPlaySoundRepeatedly)
+                return *a->actions.elementAt(i);
+        return *a->actions.elementAt(0);
+    };
+
+    for (bool soundFirst : {false, true}) {
+        for (int shown : {1, 0}) {
+            const std::string name = soundFirst ? "Sound first" : "Message first";
+            auto a = withSound(name, soundFirst, shown);
+            if (soundFirst) {
+                f.actions.playAlarmSound(a, sound_(a), due, true, false);
+                f.actions.showAlarmWindow(a, message(a), due, true, "");
+            } else {
+                f.actions.showAlarmWindow(a, message(a), due, true, "");
+                f.actions.playAlarmSound(a, sound_(a), due, true, false);
+            }
+            QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
+            QPointer<frmAlarm> w = f.actions.alarmWindows().front();
+            QVERIFY(w->isVisible());
+            QCOMPARE(w->txtAlarmMessage->toPlainText(), QString("Take the cake out"));
+            QVERIFY(w->txtAlarmMessage->isEnabled());
+            QVERIFY(w->cmdSnooze->isVisible());
+            QCOMPARE(f.actions.soundPlayers().size(), std::size_t(1));
+            QCOMPARE(f.actions.soundPlayers().front()->parentWindow.data(), w.data());
+            // Stopping the sound leaves the message to be answered.
+            f.actions.stopAllSounds();
+            QVERIFY(!f.sound.current());
+            QVERIFY(w && !w->closing());
+            // OK answers it like any message window.
+            f.wait(2);
+            w->txtAlarmMessage->setPlainText("Take both cakes out");
+            f.ui.answers = {mb::kAnswerYes};
+            w->cmdOk->click();
+            QVERIFY(f.actions.alarmWindows().empty());
+            QCOMPARE(message(a).settings->getString("s", 0, ""),
+                     std::string("Take both cakes out"));
+        }
+    }
+
+    // Closing the shared window stops its sound.
+    auto a = withSound("Closed", false, 1);
+    f.actions.showAlarmWindow(a, message(a), due, true, "");
+    f.actions.playAlarmSound(a, sound_(a), due, true, false);
+    frmAlarm* w = f.actions.alarmWindows().front();
+    f.wait(2);
+    w->cmdOk->click();
+    QVERIFY(!f.sound.current());
+    QVERIFY(f.actions.soundPlayers().empty());
+
+    // Another sounding of the alarm, or the sound of another alarm, has a
+    // window of its own.
+    auto b = withSound("Twice", false, 1);
+    f.actions.showAlarmWindow(b, message(b), due, true, "");
+    f.actions.playAlarmSound(b, sound_(b), dt(2025, 3, 29, 12, 5, 0), true, false);
+    auto c = f.soundAlarm("Other", sound);
+    f.actions.playAlarmSound(c, f.actionOf(c), due, true, false);
+    QCOMPARE(f.actions.alarmWindows().size(), std::size_t(3));
+    f.actions.stopAllSounds();
+    QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
 }
 
 QTEST_MAIN(TestAlarmWindow)
