@@ -68,14 +68,19 @@ class TestRealSound : public QObject {
 
     void undecodableFileFallsBackToTheDefaultSound() {
         AlarmWindowFixture f;
-        f.actions.sound().makeOutput = [] { return QtSoundOutput::create(); };
+        int outputs = 0;
+        f.actions.sound().makeOutput = [&outputs] {
+            ++outputs;
+            return QtSoundOutput::create();
+        };
         const std::string broken = f.folder.file("broken.wav");
         QVERIFY(writeFile(broken, std::string("RIFF\x10\0\0\0WAVEjunk, not a sound", 28)));
         f.p().settings.ds = QUORVANE_SOURCE_DIR "/data/sounds/chime.wav";
         auto a = f.soundAlarm("Broken", broken);
         QVERIFY(f.play(a, dt(2025, 3, 29, 12, 0, 0)));
-        // The chime plays to its end instead of a beep.
+        // The chime plays to its end, through an output of its own, instead of a beep.
         QTRY_VERIFY_WITH_TIMEOUT(f.actions.soundPlayers().empty(), 60000);
+        QCOMPARE(outputs, 2);
         QCOMPARE(f.sound.beeps, 0);
     }
 };
