@@ -423,88 +423,57 @@ void TestAlarmWindow::messageAndSoundShowOneWindow() {
     AlarmWindowFixture f;
     const DateTime due = dt(2025, 3, 29, 12, 0, 0);
     f.clock.set(due);
-    const std::string sound = f.folder.file("ring.wav");
-    QVERIFY(writeFile(sound, "RIFF"));
-    // An alarm with a message and a sound action, in either order.
-    auto withSound = [&](const std::string& name, bool soundFirst, int showSoundWindow) {
+    const std::string file = f.folder.file("ring.wav");
+    QVERIFY(writeFile(file, "RIFF"));
+    // Runs an alarm with a message action (index 0) and a sound action playing
+    // forever (index 1), in the order given, as the supervision does.
+    auto sound = [&](const std::string& name, bool soundFirst, int showSoundWindow,
+                     DateTime soundDue) {
         auto a = f.messageAlarm(name, "Take the cake out");
         auto act = clsAction::Create(f.p().ctx, a, clsAction::kPlaySoundRepeatedly);
-        act->settings->setString("s", sound);
+        act->settings->setString("s", file);
         act->settings->setInteger("i", static_cast<std::int16_t>(showSoundWindow), 0);
-        act->settings->setInteger("i", 1, 1);  // forever
-        if (soundFirst)
-            a->actions.addElementAt(act, 0);
-        else
-            a->actions.addElement(act);
+        act->settings->setInteger("i", 1, 1);
+        a->actions.addElement(act);
+        if (!soundFirst) f.actions.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
+        f.actions.playAlarmSound(a, *act, soundDue, true, false);
+        if (soundFirst) f.actions.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
         return a;
-    };
-    auto sound_ = [](const AlarmPtr& a) -> const clsAction& {
-        for (std::int32_t i = 0; i < a->actions.numberOfElements(); ++i)
-            if (a->actions.elementAt(i)->action == clsAction::kPlaySoundRepeatedly)
-                return *a->actions.elementAt(i);
-        return *a->actions.elementAt(0);
-    };
-    auto message = [](const AlarmPtr& a) -> const clsAction& {
-        for (std::int32_t i = 0; i < a->actions.numberOfElements(); ++i)
-            if (a->actions.elementAt(i)->action != clsAction::kPlaySoundRepeatedly)
-                return *a->actions.elementAt(i);
-        return *a->actions.elementAt(0);
     };
 
     for (bool soundFirst : {false, true}) {
         for (int shown : {1, 0}) {
-            const std::string name = soundFirst ? "Sound first" : "Message first";
-            auto a = withSound(name, soundFirst, shown);
-            if (soundFirst) {
-                f.actions.playAlarmSound(a, sound_(a), due, true, false);
-                f.actions.showAlarmWindow(a, message(a), due, true, "");
-            } else {
-                f.actions.showAlarmWindow(a, message(a), due, true, "");
-                f.actions.playAlarmSound(a, sound_(a), due, true, false);
-            }
+            auto a = sound("Cake", soundFirst, shown, due);
             QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
             QPointer<frmAlarm> w = f.actions.alarmWindows().front();
             QVERIFY(w->isVisible());
             QCOMPARE(w->txtAlarmMessage->toPlainText(), QString("Take the cake out"));
-            QVERIFY(w->txtAlarmMessage->isEnabled());
-            QVERIFY(w->cmdSnooze->isVisible());
+            QVERIFY(w->txtAlarmMessage->isEnabled() && w->cmdSnooze->isVisible());
             QCOMPARE(f.actions.soundPlayers().size(), std::size_t(1));
             QCOMPARE(f.actions.soundPlayers().front()->parentWindow.data(), w.data());
-            // Stopping the sound leaves the message to be answered.
+            // Stopping the sound leaves the message to be answered, like any message.
             f.actions.stopAllSounds();
-            QVERIFY(!f.sound.current());
             QVERIFY(w && !w->closing());
-            // OK answers it like any message window.
             f.wait(2);
             w->txtAlarmMessage->setPlainText("Take both cakes out");
             f.ui.answers = {mb::kAnswerYes};
             w->cmdOk->click();
             QVERIFY(f.actions.alarmWindows().empty());
-            QCOMPARE(message(a).settings->getString("s", 0, ""),
+            QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""),
                      std::string("Take both cakes out"));
         }
     }
-
-    // Closing the shared window stops its sound.
-    auto a = withSound("Closed", false, 1);
-    f.actions.showAlarmWindow(a, message(a), due, true, "");
-    f.actions.playAlarmSound(a, sound_(a), due, true, false);
-    frmAlarm* w = f.actions.alarmWindows().front();
+    // Closing the window stops its sound.
+    sound("Closed", false, 1, due);
     f.wait(2);
-    w->cmdOk->click();
+    f.actions.alarmWindows().front()->cmdOk->click();
     QVERIFY(!f.sound.current());
-    QVERIFY(f.actions.soundPlayers().empty());
 
-    // Another sounding of the alarm, or the sound of another alarm, has a
-    // window of its own.
-    auto b = withSound("Twice", false, 1);
-    f.actions.showAlarmWindow(b, message(b), due, true, "");
-    f.actions.playAlarmSound(b, sound_(b), dt(2025, 3, 29, 12, 5, 0), true, false);
-    auto c = f.soundAlarm("Other", sound);
+    // The sound of another sounding, or of another alarm, has a window of its own.
+    sound("Twice", false, 1, dt(2025, 3, 29, 12, 5, 0));
+    auto c = f.soundAlarm("Other", file);
     f.actions.playAlarmSound(c, f.actionOf(c), due, true, false);
     QCOMPARE(f.actions.alarmWindows().size(), std::size_t(3));
-    f.actions.stopAllSounds();
-    QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
 }
 
 QTEST_MAIN(TestAlarmWindow)

@@ -387,19 +387,14 @@ void TestSound::noMixerIsSaidOnceAndHoldsNothingUp() {
 
 void TestSound::stopAllSoundsThroughThePortRestoresTheVolume() {
     AlarmWindowFixture f;
-    const std::string dir = makeSounds(f);
     f.p().settings.osvol = true;
-    f.p().settings.svol = 50;
-    auto a = f.soundAlarm("Forever", dir + "/a.wav", clsAction::kPlaySoundRepeatedly);
+    auto a = f.soundAlarm("Forever", makeSounds(f) + "/a.wav", clsAction::kPlaySoundRepeatedly);
     a->actions.elementAt(0)->settings->setInteger("i", 1, 1);
     f.play(a, dt(2025, 3, 29, 12, 0, 0));
     QCOMPARE(f.mixer.wave, std::int64_t(65535));
-    // What the exit path calls.
-    ActionPerformer& port = f.actions;
-    port.stopAllSounds();
+    static_cast<ActionPerformer&>(f.actions).stopAllSounds();  // what the exit path calls
     QVERIFY(!f.sound.current());
     QCOMPARE(f.mixer.wave, std::int64_t(30000));
-    QCOMPARE(f.mixer.waveIn, std::int64_t(10000));
     QVERIFY(f.mixer.waveMute);
 }
 
