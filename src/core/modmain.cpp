@@ -283,6 +283,7 @@ bool modMain::exitProgram(bool endProcess) {
             state = "1";
     }
     if (!writeRunState(state) && p_.ctx.log) p_.ctx.log("the run-state file cannot be written");
+    p_.ports.performer.stopAllSounds();
     p_.ports.ui.unloadAllWindows();
     p_.ports.plugIns.releaseAll();
     if (endProcess) p_.ports.ui.quit();

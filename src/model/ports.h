@@ -77,6 +77,8 @@ public:
     virtual void soundAlarmClock() = 0;
     // Lets the speech output drop finished utterances (called on every tick).
     virtual void releaseFinishedSpeech() {}
+    // Silences every sound, ringing and speech, putting back the volume they raised.
+    virtual void stopAllSounds() {}
 };
 
 // Command lines and session commands.

@@ -71,12 +71,18 @@ std::int64_t AlarmVolume::target(int percent, std::int64_t min, std::int64_t max
     return q + min;
 }
 
+void AlarmVolume::noMixer() {
+    if (noMixerSaid_) return;
+    noMixerSaid_ = true;
+    if (notify_) notify_(QString::fromLatin1(kNoMixer));
+}
+
 void AlarmVolume::set(int percent) {
     std::unique_ptr<MixerDevice> device = open_ ? open_() : nullptr;
     if (!device) {
         // Nothing is saved then, so the restore has nothing to put back and
-        // does not ask for a mixer again.
-        if (notify_) notify_(QString::fromLatin1(kNoMixer));
+        // does not ask for a mixer again. The sound plays at the current volume.
+        noMixer();
         return;
     }
     clsMixer m(std::move(device));
@@ -99,7 +105,7 @@ void AlarmVolume::restore() {
     saved_ = false;
     std::unique_ptr<MixerDevice> device = open_ ? open_() : nullptr;
     if (!device) {
-        if (notify_) notify_(QString::fromLatin1(kNoMixer));
+        noMixer();
         return;
     }
     clsMixer m(std::move(device));

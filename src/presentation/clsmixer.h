@@ -114,7 +114,9 @@ class AlarmVolume {
     using Opener = std::function<std::unique_ptr<MixerDevice>()>;
     static constexpr const char* kNoMixer = "No mixer found!";
 
-    // `notify` shows "No mixer found!" whenever a mixer is needed and none opens.
+    // `notify` is told "No mixer found!" the first time a mixer is needed and
+    // none opens; later misses stay quiet (an alarm in interval mode would
+    // otherwise say it at every play).
     AlarmVolume(Opener open, std::function<void(const QString&)> notify);
 
     // Unmutes, sets the master output to its maximum and raises (never lowers)
@@ -132,7 +134,10 @@ class AlarmVolume {
   private:
     Opener open_;
     std::function<void(const QString&)> notify_;
+    void noMixer();
+
     bool saved_ = false;
+    bool noMixerSaid_ = false;
     std::int64_t waveVolume_ = 0;
     std::int64_t waveInVolume_ = 0;
     bool waveMute_ = false;

@@ -1,6 +1,7 @@
 #include "presentation/clsvoices.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QSet>
 #include <QTextToSpeech>
 #include <QTimer>
@@ -45,11 +46,55 @@ class QtSpeechEngine : public SpeechEngine {
 
     QStringList voices() const override {
         if (!available()) return {};
+        // The settings dialog asks for all of them at once: finish the listing here.
+        auto* self = const_cast<QtSpeechEngine*>(this);
+        while (!voicesListed()) self->listSlice(true);
         QStringList names;
-        for (const auto& v : voiceList()) names << v.voice.name();
+        for (const auto& e : cache().at(name_)) names << e.name;
         return names;
     }
 
+    bool voicesListed() const override { return !available() || cache().count(name_) != 0; }
+
+    void listSomeVoices() override { listSlice(false); }
+
+  private:
+    void listSlice(bool evenWhileSpeaking) {
+        if (voicesListed()) return;
+        // The listing moves the engine through every locale; what it speaks
+        // meanwhile must keep its own voice, so it waits while the engine speaks.
+        if (!evenWhileSpeaking && (active_ || !queue_.empty())) return;
+        if (!listing_) {
+            listing_ = true;
+            locales_ = tts_->availableLocales();
+            nextLocale_ = 0;
+            savedLocale_ = tts_->locale();
+            savedVoice_ = tts_->voice();
+            partial_.clear();
+            seen_.clear();
+        }
+        QElapsedTimer slice;
+        slice.start();
+        while (nextLocale_ < locales_.size() && slice.elapsed() < kListingSliceMs) {
+            const QLocale& l = locales_.at(nextLocale_++);
+            tts_->setLocale(l);
+            for (const QVoice& v : tts_->availableVoices()) {
+                if (seen_.contains(v.name())) continue;
+                seen_.insert(v.name());
+                partial_.push_back({l, v.name()});
+            }
+        }
+        if (nextLocale_ < locales_.size()) return;
+        tts_->setLocale(savedLocale_);
+        tts_->setVoice(savedVoice_);
+        cache()[name_] = std::move(partial_);
+        partial_.clear();
+        seen_.clear();
+        locales_.clear();
+        listing_ = false;
+    }
+
+  public:
     bool speak(const Utterance& u) override {
         if (!available()) return false;
         queue_.push_back(u);
@@ -58,6 +103,9 @@ class QtSpeechEngine : public SpeechEngine {
     }
 
     bool finished() const override {
+        // An engine in its error state speaks nothing more, queued or not:
+        // it is done, so it is released and a fresh one tried next time.
+        if (tts_ && tts_->state() == QTextToSpeech::Error) return true;
         if (!active_) return queue_.empty();
         // The timer needs the event loop; this check does not.
         return started_.isValid() && started_.elapsed() > limitMs_ + 1000;
@@ -75,32 +123,35 @@ class QtSpeechEngine : public SpeechEngine {
   private:
     struct Entry {
         QLocale locale;
-        QVoice voice;
+        QString name;
     };
+    // Slices short enough that the windows stay responsive in between.
+    static constexpr int kListingSliceMs = 30;
 
     // Qt lists the voices of the current locale only, so listing them all
     // means going through every locale: seconds with speech-dispatcher's
-    // thousands of voice variants. Done once per run and engine; the voices
-    // do not change while the program runs.
-    const std::vector<Entry>& voiceList() const {
-        static std::map<QString, std::vector<Entry>> cache;
-        auto found = cache.find(name_);
-        if (found != cache.end()) return found->second;
-        std::vector<Entry>& list = cache[name_];
-        QSet<QString> seen;
-        const QLocale current = tts_->locale();
-        const QVoice currentVoice = tts_->voice();
-        for (const QLocale& l : tts_->availableLocales()) {
-            tts_->setLocale(l);
+    // thousands of voice variants. Done once per run and engine, a slice at a
+    // time; the voices do not change while the program runs.
+    static std::map<QString, std::vector<Entry>>& cache() {
+        static std::map<QString, std::vector<Entry>> listed;
+        return listed;
+    }
+
+    // Selects the voice called `name` (its locale first: Qt offers only the
+    // voices of the current one).
+    void selectVoice(const QString& name) {
+        const auto found = cache().find(name_);
+        if (found == cache().end()) return;
+        for (const auto& e : found->second) {
+            if (e.name != name) continue;
+            if (tts_->locale() != e.locale) tts_->setLocale(e.locale);
             for (const QVoice& v : tts_->availableVoices()) {
-                if (seen.contains(v.name())) continue;
-                seen.insert(v.name());
-                list.push_back({l, v});
+                if (v.name() != name) continue;
+                tts_->setVoice(v);
+                return;
             }
+            return;
         }
-        tts_->setLocale(current);
-        tts_->setVoice(currentVoice);
-        return list;
     }
 
     void startNext() {
@@ -109,14 +160,7 @@ class QtSpeechEngine : public SpeechEngine {
             queue_.pop_front();
             if (u.text.trimmed().isEmpty()) continue;
             // No voice named: the engine's own default voice.
-            if (!u.voice.isEmpty()) {
-                for (const auto& e : voiceList()) {
-                    if (e.voice.name() != u.voice) continue;
-                    if (tts_->locale() != e.locale) tts_->setLocale(e.locale);
-                    tts_->setVoice(e.voice);
-                    break;
-                }
-            }
+            if (!u.voice.isEmpty()) selectVoice(u.voice);
             if (u.volume) tts_->setVolume(*u.volume);
             if (u.rate) tts_->setRate(*u.rate);
             active_ = true;
@@ -149,6 +193,14 @@ class QtSpeechEngine : public SpeechEngine {
 
     QString name_;
     QTextToSpeech* tts_ = nullptr;
+    // The listing in progress.
+    bool listing_ = false;
+    QList<QLocale> locales_;
+    qsizetype nextLocale_ = 0;
+    QLocale savedLocale_;
+    QVoice savedVoice_;
+    std::vector<Entry> partial_;
+    QSet<QString> seen_;
     std::deque<Utterance> queue_;
     bool active_ = false;
     bool sawSpeaking_ = false;
@@ -170,7 +222,10 @@ std::unique_ptr<SpeechEngine> clsVoices::createQtEngine(const QString& engine) {
 }
 
 clsVoices::clsVoices(SpeechEngineFactory factory)
-    : factory_(std::move(factory)), engines_(engineOrder().size()) {}
+    : factory_(std::move(factory)), engines_(engineOrder().size()) {
+    lister_.setInterval(kListingPollMs);
+    QObject::connect(&lister_, &QTimer::timeout, &lister_, [this] { listForPending(); });
+}
 
 clsVoices::~clsVoices() = default;
 
@@ -189,31 +244,67 @@ QStringList clsVoices::getVoices() {
     return names;
 }
 
-bool clsVoices::speak(const QString& text, const QString& voiceName, bool volumeSwitch, int volume,
-                      bool speedSwitch, int speed) {
+clsVoices::Outcome clsVoices::tryToSpeak(const Request& r, int* unlisted) {
     for (int i = 0; i < engineOrder().size(); ++i) {
         SpeechEngine* e = engine(i);
         if (!e || !e->available()) continue;
         Utterance u;
         // No name: the first engine's default voice, without listing them all.
-        if (!voiceName.isEmpty()) {
-            if (!e->voices().contains(voiceName)) continue;
-            u.voice = voiceName;
+        if (!r.voiceName.isEmpty()) {
+            if (!e->voicesListed()) {
+                if (unlisted) *unlisted = i;
+                return Outcome::kNeedsVoices;
+            }
+            if (!e->voices().contains(r.voiceName)) continue;
+            u.voice = r.voiceName;
         }
         // Out of range leaves the engine as it is.
-        if (volumeSwitch && volume >= 0 && volume <= 100) u.volume = volume / 100.0;
-        if (speedSwitch && speed >= -10 && speed <= 10) u.rate = speed / 10.0;
-        u.text = text;
-        return e->speak(u);
+        if (r.volumeSwitch && r.volume >= 0 && r.volume <= 100) u.volume = r.volume / 100.0;
+        if (r.speedSwitch && r.speed >= -10 && r.speed <= 10) u.rate = r.speed / 10.0;
+        u.text = r.text;
+        return e->speak(u) ? Outcome::kStarted : Outcome::kNotSpoken;
     }
-    return false;
+    return Outcome::kNotSpoken;
+}
+
+bool clsVoices::speak(const QString& text, const QString& voiceName, bool volumeSwitch, int volume,
+                      bool speedSwitch, int speed) {
+    const Request r{text, voiceName, volumeSwitch, volume, speedSwitch, speed};
+    // An engine that went to its error state (with texts still queued in it)
+    // is released, and a fresh one is tried for this text.
+    for (auto& e : engines_)
+        if (e && !e->available()) e.reset();
+    // Texts are spoken in the order given: behind one that waits, the next waits too.
+    if (pending_.empty()) {
+        const Outcome o = tryToSpeak(r, nullptr);
+        if (o != Outcome::kNeedsVoices) return o == Outcome::kStarted;
+    }
+    // The named voice's engine is still to be found: its voices are listed a
+    // slice at a time from the event loop, so the alarm window that comes
+    // with the speech is not held up, and the text follows when they are known.
+    pending_.push_back(r);
+    if (!lister_.isActive()) lister_.start();
+    return true;
+}
+
+void clsVoices::listForPending() {
+    while (!pending_.empty()) {
+        int unlisted = -1;
+        if (tryToSpeak(pending_.front(), &unlisted) == Outcome::kNeedsVoices) {
+            if (SpeechEngine* e = engine(unlisted)) e->listSomeVoices();
+            return;
+        }
+        pending_.pop_front();
+    }
+    lister_.stop();
 }
 
 bool clsVoices::releaseFinished() {
-    bool busy = false;
+    // Engines whose voices are being listed for a waiting text stay.
+    bool busy = !pending_.empty();
     for (auto& e : engines_) {
         if (!e) continue;
-        if (e->finished())
+        if (pending_.empty() && e->finished())
             e.reset();
         else
             busy = true;
@@ -222,6 +313,8 @@ bool clsVoices::releaseFinished() {
 }
 
 void clsVoices::stopAll() {
+    pending_.clear();
+    lister_.stop();
     for (auto& e : engines_) {
         if (e) e->stop();
         e.reset();
@@ -229,6 +322,7 @@ void clsVoices::stopAll() {
 }
 
 bool clsVoices::speaking() const {
+    if (!pending_.empty()) return true;
     for (const auto& e : engines_)
         if (e && !e->finished()) return true;
     return false;

@@ -7,6 +7,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,6 +40,10 @@ class SpeechEngine {
     virtual void stop() = 0;
     // Texts whose end the engine itself reported (not the watchdog).
     virtual int completed() const { return 0; }
+    // Whether voices() is complete and quick. A first listing may take seconds,
+    // so it is done in slices: listSomeVoices() does one.
+    virtual bool voicesListed() const { return true; }
+    virtual void listSomeVoices() {}
 };
 
 // Creates the engine of that name ("speechd", "flite"); never null.
@@ -58,7 +64,9 @@ class clsVoices {
     // later ones come from a cache.
     QStringList getVoices();
     // Speaks with the first voice named `voiceName`; an empty name speaks with
-    // the first available engine's default voice.
+    // the first available engine's default voice. While the voices of an
+    // engine are not known yet the text waits (and true is returned): they are
+    // listed from the event loop, and the text is spoken once they are.
     // Volume 0..100 and speed -10..10 are applied only when their switch is on
     // and they are in range; otherwise the engine keeps its own. False when
     // nothing was started.
@@ -71,9 +79,25 @@ class clsVoices {
     bool speaking() const;
 
   private:
+    struct Request {
+        QString text;
+        QString voiceName;
+        bool volumeSwitch;
+        int volume;
+        bool speedSwitch;
+        int speed;
+    };
+    enum class Outcome { kStarted, kNotSpoken, kNeedsVoices };
+    static constexpr int kListingPollMs = 10;
+
     SpeechEngine* engine(int index);
+    // kNeedsVoices names the engine to list in `unlisted`.
+    Outcome tryToSpeak(const Request& r, int* unlisted);
+    void listForPending();
 
     SpeechEngineFactory factory_;
+    std::deque<Request> pending_;
+    QTimer lister_;
     // One slot per engine of engineOrder(); created when first needed.
     std::vector<std::unique_ptr<SpeechEngine>> engines_;
 };

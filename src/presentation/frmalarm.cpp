@@ -240,6 +240,33 @@ void frmAlarm::playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>
     txtAlarmMessage->setEnabled(false);
     if (first) presetSnoozeRow();
 
+    startPlayer(act, useOwnOptions, volumeSwitch, volume, defaultSound);
+}
+
+bool frmAlarm::showsSounding(const AlarmPtr& alarm, DateTime due, bool isTimed) const {
+    return !closing_ && alrt && alrt == alarm && dueDate == due && timed == isTimed;
+}
+
+void frmAlarm::addMessage(const std::shared_ptr<clsAction>& act, const std::string& message) {
+    if (!act) return;
+    isSoundWindow = false;
+    action = act;
+    hasMessage = !message.empty();
+    txtAlarmMessage->setEnabled(true);
+    txtAlarmMessage->setPlainText(hasMessage ? qs(texts::fill(text(4), {message}))
+                                             : qs(act->settings->getString("s", 0, "")));
+}
+
+void frmAlarm::addSound(const std::shared_ptr<clsAction>& act, bool useOwnOptions,
+                        bool volumeSwitch, int volume, const std::string& defaultSound) {
+    if (!act || !alrt) return;
+    // The sound can be snoozed here like in a window of its own.
+    setSnoozeRow(true, timed && !alrt->readOnly);
+    startPlayer(act, useOwnOptions, volumeSwitch, volume, defaultSound);
+}
+
+void frmAlarm::startPlayer(const std::shared_ptr<clsAction>& act, bool useOwnOptions,
+                           bool volumeSwitch, int volume, const std::string& defaultSound) {
     // At most three players: the oldest one goes (with its window, unless it is ours).
     const std::vector<frmSound*> players = performer_.soundPlayers();
     if (static_cast<int>(players.size()) >= QtActionPerformer::kMaxSoundPlayers) {
@@ -264,14 +291,19 @@ void frmAlarm::playSound(const AlarmPtr& alarm, const std::shared_ptr<clsAction>
     auto* player = new frmSound(p_, performer_);
     player->parentWindow = this;
     soundWindow = player;
+    soundDueDate = dueDate;
     performer_.addPlayer(player);
-    player->setSoundAction(alarm, act, due, timed, volumeSwitch, volume, pattern);
+    player->setSoundAction(alrt, act, dueDate, timed, volumeSwitch, volume, pattern);
 }
 
 void frmAlarm::showWindow() {
     if (closing_) return;
+    const bool appearing = !isVisible();
     show();
     bringToFront(p_.settings.ftf);
+    // Enter answers a new alarm: OK takes it, not the text box as a line break.
+    // A window shown again keeps the focus where the user left it.
+    if (appearing) cmdOk->setFocus();
 }
 
 void frmAlarm::bringToFront(bool keepOnTop) {

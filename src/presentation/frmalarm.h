@@ -43,6 +43,15 @@ class frmAlarm : public QWidget {
                    const std::string& defaultSound);
     void translate();
 
+    // One sounding of an alarm shows one window. A window showing `alarm`
+    // sounding for `due` (`timed` alike) takes the other half of it: a sound
+    // window the message (it becomes a message window that also plays), a
+    // message window the sound (its sound ending leaves it open).
+    bool showsSounding(const AlarmPtr& alarm, DateTime due, bool timed) const;
+    void addMessage(const std::shared_ptr<clsAction>& action, const std::string& message);
+    void addSound(const std::shared_ptr<clsAction>& action, bool useOwnOptions, bool volumeSwitch,
+                  int volume, const std::string& defaultSound);
+
     // Shows the window modeless and brings it in front of the others.
     void showWindow();
     // The buttons' work (guarded by the one-second guard).
@@ -60,6 +69,8 @@ class frmAlarm : public QWidget {
     AlarmPtr alrt;
     std::shared_ptr<clsAction> action;
     QPointer<frmSound> soundWindow;
+    // The sounding (due date) the player was started for.
+    DateTime soundDueDate;
     DateTime dueDate;
     bool timed = false;
     bool isSoundWindow = false;
@@ -96,6 +107,8 @@ class frmAlarm : public QWidget {
                     DateTime dueDate, bool timed);
     void setSnoozeRow(bool visible, bool enabled);
     void presetSnoozeRow();
+    void startPlayer(const std::shared_ptr<clsAction>& action, bool useOwnOptions,
+                     bool volumeSwitch, int volume, const std::string& defaultSound);
     // Handles a key for the window and its controls; true when it was used.
     bool handleKey(QKeyEvent* event, QObject* target);
     // The present moment with its fraction of a second.

@@ -201,7 +201,7 @@ void frmSound::nextPlay() {
             return;
         }
     }
-    playOnce(true);
+    playOnce();
 }
 
 bool frmSound::tryMedia(const std::string& file) {
@@ -213,19 +213,29 @@ bool frmSound::tryMedia(const std::string& file) {
         connect(output_.get(), &SoundOutput::failed, this, [this] { mediaPlayerError(); });
     }
     mediaPlayerUsed_ = true;
-    return output_->play(qs(file));
+    if (output_->play(qs(file))) {
+        playing_ = file;
+        return true;
+    }
+    // An output that has failed is not trusted with the next file.
+    dropOutput();
+    return false;
 }
 
-void frmSound::playOnce(bool withMediaPlayer) {
+void frmSound::playOnce() {
     if (closed_) return;
     if (volumeSwitch_ && performer_.sound().volume) performer_.sound().volume->set(volume_);
-    if (withMediaPlayer) {
-        if (tryMedia(file_) || tryMedia(defaultFile_)) return;
-        dropOutput();
-    }
-    // Without a player that works there is only the beep; the timer brings the
-    // next play a second later.
+    playing_.clear();
+    if (tryMedia(file_) || tryMedia(defaultFile_)) return;
+    beep();
+}
+
+void frmSound::beep() {
     if (performer_.sound().beep) performer_.sound().beep();
+    // Without a player that works there is only the beep; the timer brings the
+    // next play a second later. In interval mode the timer already brings it,
+    // at the action's own interval.
+    if (intervalMode_) return;
     tmr_.setInterval(kBeepIntervalMs);
     tmr_.start();
 }
@@ -245,13 +255,21 @@ void frmSound::onTimer() {
 }
 
 void frmSound::mediaPlayerDone() {
+    playing_.clear();
     dropOutput();
     if (!intervalMode_) nextPlay();
 }
 
 void frmSound::mediaPlayerError() {
+    if (closed_) return;
+    const std::string failed = playing_;
+    playing_.clear();
     dropOutput();
-    playOnce(false);
+    // A file that cannot be decoded: the default sound once, through a fresh
+    // output (a pipeline that failed may stay broken), and only then the beep,
+    // which many desktops never sound.
+    if (!failed.empty() && failed != defaultFile_ && tryMedia(defaultFile_)) return;
+    beep();
 }
 
 void frmSound::cmdStopSound_Click() {
@@ -267,7 +285,8 @@ void frmSound::closePlayer() {
     if (frmAlarm* w = parentWindow) {
         parentWindow = nullptr;
         w->soundWindow = nullptr;
-        w->closeWindow();
+        // A window that shows a message as well stays until it is answered.
+        if (w->isSoundWindow) w->closeWindow();
     }
     dropOutput();
     if (performer_.sound().volume) performer_.sound().volume->restore();

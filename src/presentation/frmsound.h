@@ -128,8 +128,11 @@ class frmSound : public QWidget {
 
   private:
     void nextPlay();
-    void playOnce(bool withMediaPlayer);
+    void playOnce();
+    // Starts `file` on the output (made when there is none); false when it
+    // is missing or does not start.
     bool tryMedia(const std::string& file);
+    void beep();
     void dropOutput();
     void onTimer();
 
@@ -143,6 +146,8 @@ class frmSound : public QWidget {
     bool intervalMode_ = false;
     std::string file_;
     std::string defaultFile_;
+    // The file the output plays now; empty between plays.
+    std::string playing_;
     std::unique_ptr<SoundOutput> output_;
     bool mediaPlayerUsed_ = false;
     bool volumeSwitch_ = false;

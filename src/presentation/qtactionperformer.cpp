@@ -7,6 +7,7 @@
 #include "core/program.h"
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
+#include "presentation/frmmessage.h"
 #include "presentation/qtstrings.h"
 #include "presentation/speech.h"
 
@@ -15,6 +16,11 @@ namespace qv {
 namespace {
 // The shipped sound an empty default-sound setting stands for.
 constexpr const char* kShippedDefaultSound = "sounds/alarm.wav";
+// The note that there is no mixer: its text in the player's section, and the
+// message window's title "Information".
+constexpr const char* kSoundSection = "frmSound";
+constexpr int kNoMixerText = 31;
+constexpr int kNoMixerTitle = 2;
 }  // namespace
 
 QtActionPerformer::QtActionPerformer() {
@@ -38,6 +44,7 @@ QtActionPerformer::~QtActionPerformer() {
     for (const auto& w : windows)
         if (w) delete w.data();
     if (clock_) delete clock_.data();
+    if (noMixerNote_) delete noMixerNote_.data();
 }
 
 void QtActionPerformer::attach(Program& program) {
@@ -47,11 +54,22 @@ void QtActionPerformer::attach(Program& program) {
 
 void QtActionPerformer::setMixerOpener(AlarmVolume::Opener open) {
     if (!p_) return;
-    Program* p = p_;
-    volume_ = std::make_unique<AlarmVolume>(std::move(open), [p](const QString& text) {
-        p->main.showMessageBox(ss(text), mb::kExclamation);
-    });
+    volume_ = std::make_unique<AlarmVolume>(std::move(open),
+                                            [this](const QString& text) { sayNoMixer(text); });
     sound_.volume = volume_.get();
+}
+
+frmMessage* QtActionPerformer::noMixerNote() const { return noMixerNote_; }
+
+void QtActionPerformer::sayNoMixer(const QString& text) {
+    // A modal box here would hold the sound (and every other alarm) until it
+    // is answered: a note that waits for nobody, and a line in the log.
+    p_->writeLog(ss(text));
+    std::string note = p_->translation.getText(kSoundSection, kNoMixerText);
+    if (note.rfind("String [", 0) == 0) note = ss(text);
+    if (noMixerNote_) noMixerNote_->close();
+    noMixerNote_ = new frmMessage(*p_);
+    noMixerNote_->showMessage(qs(note), kNoMixerTitle);
 }
 
 Speech& QtActionPerformer::speech() {
@@ -87,12 +105,31 @@ frmAlarm* QtActionPerformer::findWindow(const AlarmPtr& alarm, const clsAction* 
     return nullptr;
 }
 
+frmAlarm* QtActionPerformer::findSounding(const AlarmPtr& alarm, DateTime dueDate, bool timed,
+                                          bool soundWindow) const {
+    for (const auto& w : windows_) {
+        if (!w || !w->showsSounding(alarm, dueDate, timed) || w->isSoundWindow != soundWindow)
+            continue;
+        // A message window whose player already sounds for this sounding (a
+        // second sound action of the alarm) keeps it; the new sound gets its own.
+        if (!soundWindow && w->soundWindow && w->soundDueDate == dueDate) continue;
+        return w;
+    }
+    return nullptr;
+}
+
 void QtActionPerformer::showAlarmWindow(const AlarmPtr& alarm, const clsAction& action,
                                         DateTime dueDate, bool timed, const std::string& message) {
     if (!p_ || !alarm) return;
     const auto act = resolveAction(alarm, action);
     if (frmAlarm* w = findWindow(alarm, act.get())) {
         w->showAlarm(alarm, act, dueDate, timed, message);
+        return;
+    }
+    // The sound of this sounding came first: its window shows the message too.
+    if (frmAlarm* w = findSounding(alarm, dueDate, timed, true)) {
+        w->addMessage(act, message);
+        w->showWindow();
         return;
     }
     auto* w = new frmAlarm(*p_, *this);
@@ -111,13 +148,15 @@ void QtActionPerformer::playAlarmSound(const AlarmPtr& alarm, const clsAction& a
         w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
         return;
     }
+    // The message of this sounding is shown already: its window plays the sound.
+    if (frmAlarm* w = findSounding(alarm, dueDate, timed, false)) {
+        w->addSound(act, false, s.osvol, s.svol, s.ds);
+        return;
+    }
     QPointer<frmAlarm> w = new frmAlarm(*p_, *this);
     w->playSound(alarm, act, dueDate, timed, false, s.osvol, s.svol, s.ds);
     // A player that is done at once has closed the window already.
-    if (w && !w->closing() && act->settings->getInteger("i", 0, 1) == 1) {
-        w->showWindow();
-        w->cmdOk->setFocus();
-    }
+    if (w && !w->closing() && act->settings->getInteger("i", 0, 1) == 1) w->showWindow();
 }
 
 void QtActionPerformer::speak(const std::string& text) {

@@ -22,6 +22,7 @@ class Program;
 class Speech;
 class frmAlarm;
 class frmAlarmClock;
+class frmMessage;
 
 class QtActionPerformer : public ActionPerformer {
   public:
@@ -46,7 +47,7 @@ class QtActionPerformer : public ActionPerformer {
 
     // Closes every sound player (and with it its window), stops the alarm
     // clock's ringing and silences speech.
-    void stopAllSounds();
+    void stopAllSounds() override;
     // The alarm-clock window; made on first use when `create` is set.
     frmAlarmClock* alarmClock(bool create);
     Speech& speech();
@@ -78,18 +79,26 @@ class QtActionPerformer : public ActionPerformer {
     bool hasAlarmWindowPosition = false;
 
     Program* program() const { return p_; }
+    // The note that no mixer was found, while it is open.
+    frmMessage* noMixerNote() const;
 
   private:
     // The action object the alarm owns (kept alive while a window uses it),
     // or a copy when the alarm does not own it.
     std::shared_ptr<clsAction> resolveAction(const AlarmPtr& alarm, const clsAction& action) const;
     frmAlarm* findWindow(const AlarmPtr& alarm, const clsAction* action) const;
+    void sayNoMixer(const QString& text);
+    // The open window of `alarm` sounding for `dueDate`: a sound window without
+    // a message, or a message window without this sounding's sound.
+    frmAlarm* findSounding(const AlarmPtr& alarm, DateTime dueDate, bool timed,
+                           bool soundWindow) const;
 
     Program* p_ = nullptr;
     SoundServices sound_;
     std::unique_ptr<AlarmVolume> volume_;
     std::unique_ptr<Speech> speech_;
     QPointer<frmAlarmClock> clock_;
+    QPointer<frmMessage> noMixerNote_;
     std::vector<QPointer<frmAlarm>> windows_;
     std::vector<QPointer<frmSound>> players_;
 };

@@ -3,6 +3,7 @@
 // they are asked to do.
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -86,6 +87,11 @@ public:
         calls.push_back({"tell", command, {}, false, nullptr});
     }
     void soundAlarmClock() override { calls.push_back({"clock", "", {}, false, nullptr}); }
+    void stopAllSounds() override {
+        calls.push_back({"stop", "", {}, false, nullptr});
+        if (onStopAllSounds) onStopAllSounds();
+    }
+    std::function<void()> onStopAllSounds;
 };
 
 class RecordingCommands : public SystemCommands {

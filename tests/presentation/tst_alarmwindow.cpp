@@ -1,6 +1,7 @@
 // The alarm window: snooze, its refusals and question, the one-second guard,
 // reuse, titles, keys, the read-only alarm, the close routine and frmMessage.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -35,6 +36,8 @@ class TestAlarmWindow : public QObject {
     void menuCommandsKeepTheWindowOpen();
     void placementAndForeground();
     void messageWindow();
+    void enterInANewWindowPressesOk();
+    void messageAndSoundShowOneWindow();
 };
 
 void TestAlarmWindow::snoozeAddsToTheChosenBase_data() {
@@ -397,6 +400,80 @@ void TestAlarmWindow::messageWindow() {
     QTest::keyClick(m, Qt::Key_Return);
     f.flush();
     QVERIFY(!m);
+}
+
+void TestAlarmWindow::enterInANewWindowPressesOk() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    auto a = f.messageAlarm("Enter", "Buy milk");
+    QPointer<frmAlarm> w = f.show(a, due);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdOk));
+    f.wait(2);
+    f.ui.boxes.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    // Answered: no line break in the message, no question about storing it.
+    QVERIFY(f.ui.boxes.empty());
+    QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""), std::string("Buy milk"));
+    QVERIFY(f.actions.alarmWindows().empty());
+}
+
+void TestAlarmWindow::messageAndSoundShowOneWindow() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    const std::string file = f.folder.file("ring.wav");
+    QVERIFY(writeFile(file, "RIFF"));
+    // Runs an alarm with a message action (index 0) and a sound action playing
+    // forever (index 1), in the order given, as the supervision does.
+    auto sound = [&](const std::string& name, bool soundFirst, int showSoundWindow,
+                     DateTime soundDue) {
+        auto a = f.messageAlarm(name, "Take the cake out");
+        auto act = clsAction::Create(f.p().ctx, a, clsAction::kPlaySoundRepeatedly);
+        act->settings->setString("s", file);
+        act->settings->setInteger("i", static_cast<std::int16_t>(showSoundWindow), 0);
+        act->settings->setInteger("i", 1, 1);
+        a->actions.addElement(act);
+        if (!soundFirst) f.actions.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
+        f.actions.playAlarmSound(a, *act, soundDue, true, false);
+        if (soundFirst) f.actions.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
+        return a;
+    };
+
+    for (bool soundFirst : {false, true}) {
+        for (int shown : {1, 0}) {
+            auto a = sound("Cake", soundFirst, shown, due);
+            QCOMPARE(f.actions.alarmWindows().size(), std::size_t(1));
+            QPointer<frmAlarm> w = f.actions.alarmWindows().front();
+            QVERIFY(w->isVisible());
+            QCOMPARE(w->txtAlarmMessage->toPlainText(), QString("Take the cake out"));
+            QVERIFY(w->txtAlarmMessage->isEnabled() && w->cmdSnooze->isVisible());
+            QCOMPARE(f.actions.soundPlayers().size(), std::size_t(1));
+            QCOMPARE(f.actions.soundPlayers().front()->parentWindow.data(), w.data());
+            // Stopping the sound leaves the message to be answered, like any message.
+            f.actions.stopAllSounds();
+            QVERIFY(w && !w->closing());
+            f.wait(2);
+            w->txtAlarmMessage->setPlainText("Take both cakes out");
+            f.ui.answers = {mb::kAnswerYes};
+            w->cmdOk->click();
+            QVERIFY(f.actions.alarmWindows().empty());
+            QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""),
+                     std::string("Take both cakes out"));
+        }
+    }
+    // Closing the window stops its sound.
+    sound("Closed", false, 1, due);
+    f.wait(2);
+    f.actions.alarmWindows().front()->cmdOk->click();
+    QVERIFY(!f.sound.current());
+
+    // The sound of another sounding, or of another alarm, has a window of its own.
+    sound("Twice", false, 1, dt(2025, 3, 29, 12, 5, 0));
+    auto c = f.soundAlarm("Other", file);
+    f.actions.playAlarmSound(c, f.actionOf(c), due, true, false);
+    QCOMPARE(f.actions.alarmWindows().size(), std::size_t(3));
 }
 
 QTEST_MAIN(TestAlarmWindow)

@@ -164,16 +164,17 @@ class TstMixer : public QObject {
         QCOMPARE(card[MixerLine::kWave].value, std::int64_t(1000));
     }
 
-    void noMixerSaysSo() {
+    void noMixerSaysSoOnce() {
         FakeCard card;
         QStringList messages;
         AlarmVolume v(card.opener(false), [&](const QString& s) { messages << s; });
         v.set(50);
         v.set(50);
-        QCOMPARE(messages, QStringList({"No mixer found!", "No mixer found!"}));
+        // Once per run: an alarm in interval mode sets the volume at every play.
+        QCOMPARE(messages, QStringList({"No mixer found!"}));
         // Nothing was saved, so there is nothing to put back.
         v.restore();
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.size(), 1);
         QVERIFY(!v.saved());
     }
 };

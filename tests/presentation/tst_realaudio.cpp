@@ -4,7 +4,10 @@
 #include <QMediaDevices>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTextToSpeech>
+#include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 #include "presentation/clsmixer.h"
 #include "presentation/clsvoices.h"
@@ -50,6 +53,35 @@ class TstRealAudio : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(ring.loops() >= 2, 60000);
         QVERIFY(ring.playing());
         ring.stop();
+    }
+
+    void namedVoiceIsFoundWithoutHoldingUpTheWindows() {
+        // A voice of the engine's present locale, named without listing them all.
+        QTextToSpeech probe(QStringLiteral("speechd"));
+        const QList<QVoice> here = probe.availableVoices();
+        QVERIFY(!here.isEmpty());
+        clsVoices voices;
+        // The engine itself takes its time to start; that is not measured here.
+        QVERIFY(voices.speak(QStringLiteral("Good morning."), QString(), false, 0, false, 0));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(voices.speak(QStringLiteral("Wake up."), here.last().name(), false, 0, false, 0));
+        const qint64 inSpeak = clock.elapsed();
+        // The event loop keeps turning while the voices are listed.
+        qint64 last = clock.elapsed(), longestGap = 0;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        beat.start(5);
+        QTRY_VERIFY_WITH_TIMEOUT(!voices.releaseFinished(), 120000);
+        qInfo(
+            "speak returned after %lld ms; longest pause of the event loop %lld ms; done after "
+            "%lld ms",
+            inSpeak, longestGap, clock.elapsed());
+        QVERIFY(inSpeak < 500);
+        QVERIFY(longestGap < 1000);
     }
 
     void speechDispatcherReachesFinished() {

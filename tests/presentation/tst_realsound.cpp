@@ -1,6 +1,7 @@
 // Real playback, once each: a WAV and an OGG play to their end through
 // QtSoundOutput, and a sound action's player closes with its window when its
-// file has ended. Runs under run_with_pulse.sh (a PulseAudio null sink).
+// file has ended, and an undecodable file gives way to the default sound. Runs under
+// run_with_pulse.sh (a PulseAudio null sink).
 
 #include <QAudioDevice>
 #include <QMediaDevices>
@@ -63,6 +64,24 @@ class TestRealSound : public QObject {
             f.flush();
             QVERIFY(!w);
         }
+    }
+
+    void undecodableFileFallsBackToTheDefaultSound() {
+        AlarmWindowFixture f;
+        int outputs = 0;
+        f.actions.sound().makeOutput = [&outputs] {
+            ++outputs;
+            return QtSoundOutput::create();
+        };
+        const std::string broken = f.folder.file("broken.wav");
+        QVERIFY(writeFile(broken, std::string("RIFF\x10\0\0\0WAVEjunk, not a sound", 28)));
+        f.p().settings.ds = QUORVANE_SOURCE_DIR "/data/sounds/chime.wav";
+        auto a = f.soundAlarm("Broken", broken);
+        QVERIFY(f.play(a, dt(2025, 3, 29, 12, 0, 0)));
+        // The chime plays to its end, through an output of its own, instead of a beep.
+        QTRY_VERIFY_WITH_TIMEOUT(f.actions.soundPlayers().empty(), 60000);
+        QCOMPARE(outputs, 2);
+        QCOMPARE(f.sound.beeps, 0);
     }
 };
 

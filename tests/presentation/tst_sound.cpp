@@ -2,12 +2,14 @@
 // sound and beep fallbacks, the three-player limit, stop-all, and the ties
 // between a player, its window and the volume.
 
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 #include <set>
 
 #include "alarmwindowfixture.h"
 #include "base/files.h"
+#include "presentation/frmmessage.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -30,6 +32,10 @@ class TestSound : public QObject {
     void closingTheWindowStopsTheSoundAndRestoresTheVolume();
     void stoppingTheSoundClosesTheWindow();
     void hiddenWindowGoesWithItsSound();
+    void undecodableFileFallsBackToTheDefaultSound();
+    void beepInIntervalModeKeepsTheInterval();
+    void noMixerIsSaidOnceAndHoldsNothingUp();
+    void stopAllSoundsThroughThePortRestoresTheVolume();
 };
 
 namespace {
@@ -290,6 +296,106 @@ void TestSound::hiddenWindowGoesWithItsSound() {
     f.sound.current()->finish();
     f.flush();
     QVERIFY(!w);
+}
+
+void TestSound::undecodableFileFallsBackToTheDefaultSound() {
+    AlarmWindowFixture f;
+    const std::string dir = makeSounds(f);
+    f.p().settings.ds = dir + "/*.ogg";
+    const QString fallback = QString::fromStdString(dir + "/c.ogg");
+    auto a = f.soundAlarm("Undecodable", dir + "/a.wav");
+    f.play(a, dt(2025, 3, 29, 12, 0, 0));
+    // The media error comes after the start: the default sound through a new
+    // output, no beep.
+    FakeSoundOutput* first = f.sound.current();
+    first->breakDown();
+    QCOMPARE(f.sound.played.size(), std::size_t(2));
+    QCOMPARE(f.sound.played.back(), fallback);
+    QVERIFY(f.sound.current() && f.sound.current() != first);
+    QCOMPARE(f.sound.beeps, 0);
+    f.sound.current()->finish();
+    QVERIFY(f.actions.soundPlayers().empty());
+    QCOMPARE(f.sound.beeps, 0);
+
+    // The default sound fails as well: then the beep, and only once per play.
+    f.play(a, dt(2025, 3, 29, 12, 0, 0));
+    f.sound.current()->breakDown();
+    f.sound.current()->breakDown();
+    QCOMPARE(f.sound.played.size(), std::size_t(4));
+    QCOMPARE(f.sound.beeps, 1);
+    f.actions.stopAllSounds();
+
+    // The action's own sound is the default one: no second try of it.
+    auto b = f.soundAlarm("Default", "");
+    f.play(b, dt(2025, 3, 29, 12, 0, 0));
+    QCOMPARE(f.sound.played.back(), fallback);
+    f.sound.current()->breakDown();
+    QCOMPARE(f.sound.played.size(), std::size_t(5));
+    QCOMPARE(f.sound.beeps, 2);
+}
+
+void TestSound::beepInIntervalModeKeepsTheInterval() {
+    AlarmWindowFixture f;
+    f.sound.noDevice = true;
+    auto a = f.soundAlarm("Interval beep", "", clsAction::kPlaySoundRepeatedly);
+    const auto& s = a->actions.elementAt(0)->settings;
+    s->setInteger("i", 0, 1);
+    s->setInteger("i", 3, 2);
+    s->setInteger("i", 1, 3);
+    s->setLong("l", 10000);
+    f.play(a, dt(2025, 3, 29, 12, 0, 0));
+    frmSound* player = f.actions.soundPlayers().at(0);
+    QCOMPARE(f.sound.beeps, 1);
+    // The plays keep the action's rhythm, beep or sound.
+    QVERIFY(player->timer()->isActive());
+    QCOMPARE(player->timer()->interval(), 10000);
+    tick(player);
+    QCOMPARE(f.sound.beeps, 2);
+    QCOMPARE(player->timer()->interval(), 10000);
+    tick(player);
+    tick(player);
+    QCOMPARE(f.sound.beeps, 3);
+    QVERIFY(f.actions.soundPlayers().empty());
+}
+
+void TestSound::noMixerIsSaidOnceAndHoldsNothingUp() {
+    AlarmWindowFixture f;
+    const std::string dir = makeSounds(f);
+    f.actions.setMixerOpener([] { return std::unique_ptr<MixerDevice>(); });
+    f.p().settings.osvol = true;
+    f.p().settings.svol = 80;
+    auto a = f.soundAlarm("No mixer", dir + "/a.wav", clsAction::kPlaySoundRepeatedly);
+    a->actions.elementAt(0)->settings->setInteger("i", 1, 1);
+    f.play(a, dt(2025, 3, 29, 12, 0, 0));
+    for (int i = 0; i < 3; ++i) f.sound.current()->finish();
+    auto b = f.soundAlarm("Another", dir + "/b.wav");
+    f.play(b, dt(2025, 3, 29, 12, 0, 0));
+    // Every play went ahead at the present volume, and no box waited for an answer.
+    QCOMPARE(f.sound.played.size(), std::size_t(5));
+    QVERIFY(f.ui.boxes.empty());
+    QVERIFY(!f.p().modalOpen);
+    // Said once: a note that waits for nobody, and the log.
+    QVERIFY(f.actions.noMixerNote());
+    QVERIFY(f.actions.noMixerNote()->isVisible());
+    QVERIFY(f.actions.noMixerNote()->getMessage().startsWith("No mixer found!"));
+    const std::string log = readFile(f.p().programFile("quorvane.log"));
+    const auto first = log.find("No mixer found!");
+    QVERIFY(first != std::string::npos);
+    QCOMPARE(log.find("No mixer found!", first + 1), std::string::npos);
+    f.actions.stopAllSounds();
+}
+
+void TestSound::stopAllSoundsThroughThePortRestoresTheVolume() {
+    AlarmWindowFixture f;
+    f.p().settings.osvol = true;
+    auto a = f.soundAlarm("Forever", makeSounds(f) + "/a.wav", clsAction::kPlaySoundRepeatedly);
+    a->actions.elementAt(0)->settings->setInteger("i", 1, 1);
+    f.play(a, dt(2025, 3, 29, 12, 0, 0));
+    QCOMPARE(f.mixer.wave, std::int64_t(65535));
+    static_cast<ActionPerformer&>(f.actions).stopAllSounds();  // what the exit path calls
+    QVERIFY(!f.sound.current());
+    QCOMPARE(f.mixer.wave, std::int64_t(30000));
+    QVERIFY(f.mixer.waveMute);
 }
 
 QTEST_MAIN(TestSound)

@@ -90,6 +90,58 @@ class TstSpeech : public QObject {
         QVERIFY(!voices.speaking());
     }
 
+    void brokenEngineIsTriedAfresh() {
+        FakeSpeechWorld world;
+        clsVoices voices(world.factory());
+        QVERIFY(voices.speak("first", "", false, 0, false, 0));
+        QVERIFY(voices.speak("second", "", false, 0, false, 0));
+        // The engine goes to its error state with "second" still queued: the
+        // next text goes to a fresh engine of the same kind, not elsewhere.
+        world.speechd.brokenUpTo = world.speechd.created;
+        QVERIFY(voices.speak("third", "", false, 0, false, 0));
+        QCOMPARE(world.speechd.created, 2);
+        QCOMPARE(world.speechd.spoken.back().text, QStringLiteral("third"));
+        QVERIFY(world.flite.spoken.empty());
+        // One that breaks between texts is released at the next check.
+        world.speechd.busy = true;
+        world.speechd.brokenUpTo = world.speechd.created;
+        QVERIFY(!voices.releaseFinished());
+        world.speechd.brokenUpTo = 0;
+        QVERIFY(voices.speak("fourth", "", false, 0, false, 0));
+        QCOMPARE(world.speechd.created, 3);
+    }
+
+    void namedVoiceWaitsForItsListingWithoutBlocking() {
+        FakeSpeechWorld world;
+        world.speechd.listingSlices = 3;
+        clsVoices voices(world.factory());
+        // Returns at once: the voices are listed from the event loop.
+        QVERIFY(voices.speak("one", "slt", false, 0, false, 0));
+        QVERIFY(voices.speak("two", "", false, 0, false, 0));  // stays behind "one"
+        QVERIFY(voices.speak("three", "Nobody", false, 0, false, 0));
+        QCOMPARE(world.speechd.slicesListed, 0);
+        QVERIFY(world.speechd.spoken.empty() && world.flite.spoken.empty());
+        QVERIFY(voices.speaking());
+        QVERIFY(voices.releaseFinished());  // nothing is dropped while texts wait
+        QTRY_COMPARE(world.flite.spoken.size(), size_t(1));
+        QCOMPARE(world.speechd.slicesListed, 3);
+        QCOMPARE(world.flite.spoken[0].text, QStringLiteral("one"));
+        QCOMPARE(world.speechd.spoken.size(), size_t(1));
+        QCOMPARE(world.speechd.spoken[0].text, QStringLiteral("two"));
+        // Listed once: the next named voice is spoken at once.
+        QVERIFY(voices.speak("four", "kal", false, 0, false, 0));
+        QCOMPARE(world.flite.spoken.back().text, QStringLiteral("four"));
+        // Stopping drops what still waits.
+        FakeSpeechWorld other;
+        other.speechd.listingSlices = 2;
+        clsVoices stopped(other.factory());
+        stopped.speak("never", "slt", false, 0, false, 0);
+        stopped.stopAll();
+        QTest::qWait(50);
+        QVERIFY(other.flite.spoken.empty());
+        QVERIFY(!stopped.speaking());
+    }
+
     void programRoutinesUseTheSettings() {
         test::CoreFixture f;
         FakeSpeechWorld world;
