@@ -8,6 +8,7 @@ using namespace qv::test;
 
 TEST(ExitWhileSounding, SoundsStopBeforeTheWindowsAreUnloaded) {
     CoreFixture f;
+    f.p().started = true;
     int unloadsAtStop = -1;
     f.performer.onStopAllSounds = [&] { unloadsAtStop = f.ui.unloads; };
     ASSERT_TRUE(f.p().main.exitProgram(false));
@@ -18,6 +19,7 @@ TEST(ExitWhileSounding, SoundsStopBeforeTheWindowsAreUnloaded) {
 
     // A session command ends the program through the same path.
     CoreFixture g;
+    g.p().started = true;
     g.p().commands.runCommand("shutdown");
     ASSERT_FALSE(g.performer.calls.empty());
     EXPECT_EQ(g.performer.calls.back().what, "stop");
