@@ -301,12 +301,7 @@ std::string colourText(std::int32_t c) { return std::to_string(c); }
 
 // The unit's name for `amount` of it: "1 minute", "2 minutes".
 std::string unitName(ModelContext& ctx, int unit, long amount) {
-    if (amount == 1 || amount == -1) {
-        const std::string one =
-            ctx.translation.readKey("Strings", "s" + std::to_string(unit + 31), "");
-        if (!one.empty()) return one;
-    }
-    return ctx.translation.getString(unit + 1);
+    return ctx.translation.getUnitName(unit, amount);
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     });
 
     connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(vnbSnoozeAmount, &QSpinBox::valueChanged, this, [this] { nameSnoozeUnits(); });
     connect(cmdSnooze, &QPushButton::clicked, this, [this] { cmdSnooze_Click(); });
 
     // The window sees every key and every right click first, wherever it
@@ -151,13 +152,20 @@ void frmAlarm::translate() {
     const int unit = cmbSnoozeUnit->currentIndex();
     const int addTo = cmbSnoozeAddTo->currentIndex();
     cmbSnoozeUnit->clear();
-    for (int i = 0; i < 7; ++i)
-        cmbSnoozeUnit->addItem(qs(p_.translation.getString(unitCodeOfIndex(i) + 1)));
+    for (int i = 0; i < 7; ++i) cmbSnoozeUnit->addItem(QString());
+    nameSnoozeUnits();
     cmbSnoozeAddTo->clear();
     cmbSnoozeAddTo->addItem(qs(text(10)));
     cmbSnoozeAddTo->addItem(qs(text(11)));
     cmbSnoozeUnit->setCurrentIndex(unit >= 0 ? unit : 1);
     cmbSnoozeAddTo->setCurrentIndex(addTo >= 0 ? addTo : 0);
+}
+
+void frmAlarm::nameSnoozeUnits() {
+    // "1 minute", "5 minutes": the units follow the amount beside them.
+    for (int i = 0; i < cmbSnoozeUnit->count() && i < 7; ++i)
+        cmbSnoozeUnit->setItemText(
+            i, qs(p_.translation.getUnitName(unitCodeOfIndex(i), vnbSnoozeAmount->value())));
 }
 
 double frmAlarm::preciseNow() const {

@@ -96,6 +96,7 @@ class frmAlarm : public QWidget {
                     DateTime dueDate, bool timed);
     void setSnoozeRow(bool visible, bool enabled);
     void presetSnoozeRow();
+    void nameSnoozeUnits();
     // Handles a key for the window and its controls; true when it was used.
     bool handleKey(QKeyEvent* event, QObject* target);
     // The present moment with its fraction of a second.

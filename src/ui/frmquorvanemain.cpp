@@ -199,6 +199,7 @@ void frmQuorvaneMain::buildWidgets() {
             seeAlarmsChanged(k);
         });
         connect(txt, &QLineEdit::editingFinished, this, [this, k] { seeAlarmsAmountEdited(k); });
+        connect(txt, &QLineEdit::textChanged, this, [this, k] { nameSeeAlarmsUnits(k); });
     }
 
     auto* groupsPane = new QWidget(this);
@@ -495,7 +496,8 @@ void frmQuorvaneMain::translate() {
         QComboBox* cmb = cmbSeeAlarms_[static_cast<std::size_t>(k)];
         const QSignalBlocker block(cmb);
         cmb->clear();
-        for (int unit = 0; unit < 7; ++unit) cmb->addItem(qs(p_.translation.getString(unit + 1)));
+        for (int unit = 0; unit < 7; ++unit) cmb->addItem(QString());
+        nameSeeAlarmsUnits(k);
     }
     fillSeeAlarmsControls();
     for (int id = 0; id < 4; ++id) {
@@ -958,6 +960,14 @@ void frmQuorvaneMain::fillSeeAlarmsControls() {
         if (sa.unit >= 0 && sa.unit < cmbSeeAlarms_[ku]->count())
             cmbSeeAlarms_[ku]->setCurrentIndex(sa.unit);
     }
+}
+
+void frmQuorvaneMain::nameSeeAlarmsUnits(int k) {
+    // "1 day", "2 days": the units follow the amount typed beside them.
+    QComboBox* cmb = cmbSeeAlarms_[static_cast<std::size_t>(k)];
+    const long amount = txtSeeAlarms_[static_cast<std::size_t>(k)]->text().toLong();
+    for (int unit = 0; unit < cmb->count() && unit < 7; ++unit)
+        cmb->setItemText(unit, qs(p_.translation.getUnitName(unit, amount)));
 }
 
 void frmQuorvaneMain::seeAlarmsAmountEdited(int k) {

@@ -139,6 +139,7 @@ class frmQuorvaneMain : public QMainWindow {
     std::vector<AlarmPtr> sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const;
     bool handleListKey(int list, QKeyEvent* event);
     void seeAlarmsAmountEdited(int k);
+    void nameSeeAlarmsUnits(int k);
     void seeAlarmsChanged(int k);
     void rememberNormalGeometry();
     void rememberDividers();

@@ -1,9 +1,11 @@
 #include "ui/qtuserinterface.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFont>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 #include <QTreeWidget>
@@ -90,8 +92,31 @@ std::vector<QWidget*> QtUserInterface::loadedWindows() const {
 
 int QtUserInterface::messageBox(const std::string& text, int buttons, const std::string& title) {
     if (answerMessageBox) return answerMessageBox(qs(text), buttons);
+    QMessageBox* box = buildMessageBox(text, buttons, title);
+    box->exec();
+    const int answer = messageBoxAnswer(*box);
+    delete box;
+    return answer;
+}
+
+QMessageBox* QtUserInterface::buildMessageBox(const std::string& text, int buttons,
+                                              const std::string& title) const {
     QWidget* parent = main_ && main_->isVisible() ? main_.data() : nullptr;
-    return showQtMessageBox(parent, qs(text), buttons, qs(title));
+    QMessageBox* box = createMessageBox(parent, qs(text), buttons, qs(title));
+    if (p_) {
+        // The buttons speak the program's language, not the system's.
+        static constexpr std::pair<QMessageBox::StandardButton, int> kCaptions[] = {
+            {QMessageBox::Ok, 101},    {QMessageBox::Cancel, 102}, {QMessageBox::Abort, 103},
+            {QMessageBox::Retry, 104}, {QMessageBox::Ignore, 105}, {QMessageBox::Yes, 106},
+            {QMessageBox::No, 107}};
+        for (const auto& [which, number] : kCaptions) {
+            const std::string caption =
+                p_->translation.readKey("Strings", "s" + std::to_string(number), "");
+            if (QAbstractButton* b = box->button(which); b && !caption.empty())
+                b->setText(qs(caption));
+        }
+    }
+    return box;
 }
 
 void QtUserInterface::setBusy(bool busy) {

@@ -13,6 +13,7 @@
 #include "ui/frmabout.h"
 #include "ui/frmquorvanemain.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace qv {
@@ -55,6 +56,10 @@ class QtUserInterface : public UserInterface {
     bool trayIconShown() const;
     // Answers message boxes instead of showing them (tests, scripted runs).
     std::function<int(const QString& text, int buttons)> answerMessageBox;
+
+    // The box messageBox shows, its buttons in the program's language.
+    QMessageBox* buildMessageBox(const std::string& text, int buttons,
+                                 const std::string& title) const;
 
     // ---- UserInterface ----
     int messageBox(const std::string& text, int buttons, const std::string& title) override;

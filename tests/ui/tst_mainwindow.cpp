@@ -12,9 +12,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -82,6 +84,7 @@ class TestMainWindow : public QObject {
     void columnsFitTheirTextsInBothLanguages();
     void openAlarmWindowsAreTranslatedAndCarryTheIcon();
     void datesAndCountsReadNaturally();
+    void messageBoxButtonsSpeakTheProgramsLanguage();
 };
 
 void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
@@ -958,6 +961,8 @@ void TestMainWindow::openAlarmWindowsAreTranslatedAndCarryTheIcon() {
     QCOMPARE(w->cmdSnooze->text(), QStringLiteral("Schlummern"));
     QCOMPARE(w->cmbSnoozeAddTo->itemText(1), QStringLiteral("ab jetzt"));
     QCOMPARE(w->cmbSnoozeUnit->itemText(1), QStringLiteral("Minuten"));
+    w->vnbSnoozeAmount->setValue(1);
+    QCOMPARE(w->cmbSnoozeUnit->itemText(1), QStringLiteral("Minute"));
     QCOMPARE(w->windowTitle(), title);
     QCOMPARE(clock->windowTitle(), QStringLiteral("Wecker"));
 }
@@ -999,6 +1004,13 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     QCOMPARE(one->getStringItems(f.p().ctx)[5], std::string("1 Stunde"));
     f.p().translation.setLanguage("English");
 
+    // The see-alarms units follow the amount typed beside them.
+    QLineEdit* amount = f.main().seeAlarmsAmount(0);
+    amount->setText(QStringLiteral("1"));
+    QCOMPARE(f.main().seeAlarmsUnit(0)->itemText(kDays), QStringLiteral("day"));
+    amount->setText(QStringLiteral("12"));
+    QCOMPARE(f.main().seeAlarmsUnit(0)->itemText(kDays), QStringLiteral("days"));
+
     f.main().show();
     f.selectGroups({g});
     f.selectAlarms({one});
@@ -1009,6 +1021,17 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     f.selectAlarms({one, two});
     action(&f.main(), "mnuAlDelete")->trigger();
     QCOMPARE(f.boxes.back().text, QStringLiteral("Do you really want to delete these 2 alarms?"));
+}
+
+void TestMainWindow::messageBoxButtonsSpeakTheProgramsLanguage() {
+    UiFixture f;
+    f.p().translation.setLanguage("Deutsch");
+    std::unique_ptr<QMessageBox> box(
+        f.ui.buildMessageBox("Weiter?", mb::kYesNoCancel | mb::kQuestion, "Quorvane"));
+    QStringList captions;
+    for (QAbstractButton* b : box->buttons()) captions << b->text();
+    captions.sort();
+    QCOMPARE(captions, (QStringList{"&Ja", "&Nein", "Abbre&chen"}));
 }
 
 QTEST_MAIN(TestMainWindow)
