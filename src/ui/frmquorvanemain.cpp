@@ -781,8 +781,10 @@ void frmQuorvaneMain::showAlarms() {
         // The state says what the alarm will do: an alarm of a switched-off
         // group does not sound, and a snoozing one comes back on its own.
         const AlarmGroupPtr g = a->parentGroup();
-        if (!a->Active || (g && !g->Active))
+        if (!a->Active || (g && !g->Active)) {
             r.items[1] = p_.translation.getText(texts::kAlarm, 2);
+            r.items[8] = std::to_string(p_.colours.getColour(16, kWindowTextColour));
+        }
         else if (a->snoozing)
             r.items[1] = p_.translation.getMainText(kSnoozed);
         rows.push_back(std::move(r));
