@@ -784,8 +784,7 @@ void frmQuorvaneMain::showAlarms() {
         if (!a->Active || (g && !g->Active)) {
             r.items[1] = p_.translation.getText(texts::kAlarm, 2);
             r.items[8] = std::to_string(p_.colours.getColour(16, kWindowTextColour));
-        }
-        else if (a->snoozing)
+        } else if (a->snoozing)
             r.items[1] = p_.translation.getMainText(kSnoozed);
         rows.push_back(std::move(r));
     }
