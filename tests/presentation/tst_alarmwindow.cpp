@@ -458,16 +458,6 @@ void TestAlarmWindow::lateAlarmSnoozesFromNow() {
     QVERIFY(f.ui.boxes.empty());
     QVERIFY(late->snoozing);
     QCOMPARE(late->nextSnoozeAlarmDate, dt(2025, 3, 29, 12, 40, 2));
-
-    // The same for the alarm's remembered choice.
-    auto remembered = f.messageAlarm("Remembered");
-    remembered->lastSnoozeSet = true;
-    remembered->lastSnoozeAmount = 5;
-    remembered->lastSnoozeUnit = kMinutes;
-    remembered->lastSnoozeAddTo = 0;
-    w = f.show(remembered, due);
-    QCOMPARE(w->cmbSnoozeAddTo->currentIndex(), 1);
-    QCOMPARE(w->vnbSnoozeAmount->value(), 5);
 }
 
 QTEST_MAIN(TestAlarmWindow)

@@ -749,7 +749,6 @@ void TestMainWindow::exitIsInTheGeneralMenuWithCtrlQ() {
     exit->trigger();  // Yes
     QCOMPARE(f.boxes.size(), std::size_t(2));
     QVERIFY(f.p().exiting);
-    QCOMPARE(readFile(f.core.folder.file("state")), std::string("1"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -760,12 +759,8 @@ void TestMainWindow::withoutATrayTheWindowStaysReachable() {
     QVERIFY(!f.ui.trayIconShown());
     f.main().show();
 
-    // Window > Close, the close box and a stored hidden state all minimise.
+    // Window > Close and a stored hidden state minimise, as the close box does.
     action(&f.main(), "mnuWindowClose")->trigger();
-    QVERIFY(f.main().isVisible());
-    QVERIFY(f.main().isMinimized());
-    f.main().showNormal();
-    f.main().close();
     QVERIFY(f.main().isVisible());
     QVERIFY(f.main().isMinimized());
     MainWindowSettings mw;
@@ -785,8 +780,6 @@ void TestMainWindow::withoutATrayTheWindowStaysReachable() {
     f.main().showNormal();
     action(&f.main(), "mnuWindowClose")->trigger();
     QVERIFY(!f.main().isVisible());
-    f.ui.about()->trayMenu()->findChild<QAction*>(QStringLiteral("mnuTrayToggleWindow"))->trigger();
-    QVERIFY(f.main().isVisible());
 }
 
 void TestMainWindow::accessKeysNeverClashInEitherLanguage() {
