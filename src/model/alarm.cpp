@@ -298,7 +298,10 @@ namespace {
 
 std::string colourText(std::int32_t c) { return std::to_string(c); }
 
-std::string unitName(ModelContext& ctx, int unit) { return ctx.translation.getString(unit + 1); }
+// The unit's name for `amount` of it: "1 minute", "2 minutes".
+std::string unitName(ModelContext& ctx, int unit, long amount) {
+    return ctx.translation.getUnitName(unit, amount);
+}
 
 }  // namespace
 
@@ -311,8 +314,9 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         text = texts::fill(ctx.translation.getText(texts::kAlarm, 21), {date(onceDate)});
         colour = colourText(ctx.colours.getColour(23, kWindowTextColour));
     } else if (momentKind == kPeriodic) {
-        text = texts::fill(ctx.translation.getText(texts::kAlarm, 22),
-                           {std::to_string(everyAmount), unitName(ctx, everyUnit), date(nextDate)});
+        text = texts::fill(
+            ctx.translation.getText(texts::kAlarm, 22),
+            {std::to_string(everyAmount), unitName(ctx, everyUnit, everyAmount), date(nextDate)});
         if (activePeriod & kRestrictDates)
             text += texts::fill(ctx.translation.getText(texts::kAlarm, 31),
                                 {date(startDate), date(endDate)});
@@ -332,7 +336,7 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         const std::string amount =
             (correctionAmount >= 0 ? "+" : "") + std::to_string(correctionAmount);
         text += texts::fill(ctx.translation.getText(texts::kAlarm, 34),
-                            {amount, unitName(ctx, correctionUnit)});
+                            {amount, unitName(ctx, correctionUnit, correctionAmount)});
     }
     return {text, colour};
 }
@@ -382,7 +386,7 @@ std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
     const auto what = getActionDescriptionItems(ctx);
     items[3] = when[0];
     items[4] = what[0];
-    items[5] = std::to_string(durationAmount) + " " + unitName(ctx, durationUnit);
+    items[5] = std::to_string(durationAmount) + " " + unitName(ctx, durationUnit, durationAmount);
     items[6] = ctx.translation.getText(texts::kAlarm, 63 - importance);
 
     const auto group = parentGroup();

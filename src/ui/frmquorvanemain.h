@@ -57,6 +57,11 @@ class frmQuorvaneMain : public QMainWindow {
     void updateColumnsToReal(XMLNode& layouts);
     void fillSeeAlarmsControls();
     void toggleWindowVisibility();
+    // The close-box rule: hidden when the tray icon can bring the window back,
+    // minimised otherwise.
+    void putAway();
+    // Asks the exit question and, on Yes, runs the exit path.
+    void askAndExit();
 
     // Placement in twips, the window state and visibility, the dividers.
     MainWindowSettings placement() const;
@@ -80,6 +85,9 @@ class frmQuorvaneMain : public QMainWindow {
     void moveGroup(int delta);
     AlarmPtr addNewAlarm();
     void deleteAlarms(bool onlySounded, bool fromSeeAlarms = false);
+    // The common deletion, after the question: takes the alarms out of their
+    // groups, marks the groups changed and reports it.
+    void removeAlarms(const std::vector<AlarmPtr>& alarms);
     void testAlarms(bool fromSeeAlarms = false);
     void switchAlarms(int how, bool fromSeeAlarms = false);  // 0 toggle, 1 on, 2 off
     void stopSnoozing(bool fromSeeAlarms = false);
@@ -121,12 +129,17 @@ class frmQuorvaneMain : public QMainWindow {
     void updateMenus();
     void buildColumns(int list);
     QString columnCaption(int list, int field) const;
+    // The width a column needs for its caption and for the words it may show
+    // (states, dates in the current format) in the current language.
+    int minimumColumnWidth(int list, int field) const;
+    void widenColumns(int list);
     void fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
                  const std::vector<std::string>& colours, int list);
     std::vector<AlarmGroupPtr> sortedGroups() const;
     std::vector<AlarmPtr> sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const;
     bool handleListKey(int list, QKeyEvent* event);
     void seeAlarmsAmountEdited(int k);
+    void nameSeeAlarmsUnits(int k);
     void seeAlarmsChanged(int k);
     void rememberNormalGeometry();
     void rememberDividers();
@@ -136,7 +149,6 @@ class frmQuorvaneMain : public QMainWindow {
     std::vector<AlarmPtr> commandAlarms(bool fromSeeAlarms) const;
     QString filters(std::initializer_list<int> numbers) const;
     void runHelp();
-    void openWebSite();
 
     Program& p_;
     QtUserInterface& ui_;

@@ -134,4 +134,12 @@ TEST(Agenda, BadArgumentsPrintTheUsage) {
     }
     const std::string other = f.folder.file("English.lng");
     EXPECT_EQ(f.run({other}).status, 1);
+
+    // Asked for, the usage is the answer: on the output, and no failure.
+    for (const char* help : {"--help", "-h"}) {
+        const auto r = f.run({help});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("usage: quorvane-agenda", 0), 0u);
+    }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/languagedatenames.h"
 #include "core/corefixture.h"
 #include "core/program.h"
 #include "ui/frmabout.h"
@@ -23,6 +24,8 @@ namespace qv::test {
 struct UiFixture {
     CoreFixture core;
     QtUserInterface ui;
+    // Day and month names from the language file, as the program has them.
+    LanguageDateNames dateNames;
     std::unique_ptr<Program> program;
     struct Box {
         QString text;
@@ -38,7 +41,8 @@ struct UiFixture {
         program = std::make_unique<Program>(
             Folders::forFolder(core.folder.path()),
             CorePorts{core.clock, core.timer, ui, core.plugIns, core.performer, core.session,
-                      core.shell, core.instance, core.systemColours, core.names});
+                      core.shell, core.instance, core.systemColours, dateNames});
+        dateNames.attach(program->translation);
         ui.attach(*program);
         ui.answerMessageBox = [this](const QString& text, int buttons) {
             boxes.push_back({text, buttons});
