@@ -210,14 +210,19 @@ const AdvancedDateProgram& Alarm::currentProgram() {
 }
 
 bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp) {
-    const std::int32_t corr = calendarDate ? 0 : correctionAmount;
+    // A correction in a unit we do not know is no correction: adding it would
+    // give day zero and silence the alarm for good.
+    const std::int32_t corr = calendarDate || !validUnit(correctionUnit) ? 0 : correctionAmount;
+    auto corrected = [&](DateTime d, std::int64_t n) {
+        return n == 0 ? d : addToDate(d, n, correctionUnit);
+    };
     bool found = false;
     DateTime cur = kDayZero;
 
     if (momentKind == kOnce) {
         // A one-off alarm at "never" has no moment at all, whatever its correction.
         if (onceDate != kNever) {
-            cur = addToDate(onceDate, corr, correctionUnit);
+            cur = corrected(onceDate, corr);
             found = da < cur;
         }
     } else if (momentKind == kPeriodic && nextDate != kNever && everyAmount >= 1 &&
@@ -228,39 +233,43 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         const std::int32_t amount = everyAmount;
         const int unit = everyUnit;
 
+        // Grid point k lies k periods from the anchor and is always counted from
+        // the anchor itself. Stepping from one point to the next would carry a
+        // clamped day along: a monthly alarm on the 31st would ring on the 28th
+        // from February on. For exact units both ways give the same points.
+        auto gridPoint = [&](std::int64_t k) {
+            return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
+        };
+        auto alignedIndex = [&](DateTime target) {
+            return roundHalfEvenDiv(dateDiff(nextDate, target, unit), amount);
+        };
+
         // The query moved onto the uncorrected grid.
-        const DateTime a = addToDate(da, -static_cast<std::int64_t>(corr), correctionUnit);
-        cur = nextDate;
+        const DateTime a = corrected(da, -static_cast<std::int64_t>(corr));
         const AdvancedDateProgram* program = byExpression ? &currentProgram() : nullptr;
 
         // A grid point not after the query. Stepping back is bounded: after the
-        // alignment it takes a step or two at most.
-        auto alignAndStepBack = [&] {
-            cur = alignToGrid(cur, a, amount, unit);
-            for (int guard = 0; a < cur && guard < kStepLimit; ++guard)
-                cur = addToDate(cur, -amount, unit);
-        };
-        if (!byDates) {
-            alignAndStepBack();
-        } else if (startDate < a && a < endDate) {
-            alignAndStepBack();
-        } else if (startDate < a) {
-            cur = a;
+        // alignment it takes a step or two at most. Past the end of a date range
+        // nothing after the query counts, so any point not after it will do.
+        std::int64_t k;
+        if (!byDates || startDate < a) {
+            k = alignedIndex(a);
+            for (int guard = 0; a < gridPoint(k) && guard < kStepLimit; ++guard) --k;
         } else {
-            cur = alignToGrid(cur, startDate, amount, unit);
+            k = alignedIndex(startDate);
         }
-        cur = addToDate(cur, -amount, unit);
+        --k;
 
         int rounds = 0;
         bool again;
         do {
             ++rounds;
-            cur = addToDate(cur, amount, unit);
+            cur = gridPoint(++k);
             again = cur <= a;
             // Where a month or year correction clamps the day, the corrected
             // moment can fall on or before the query although the grid point
             // does not: such a point does not count either.
-            if (!again && corr != 0 && addToDate(cur, corr, correctionUnit) <= da) again = true;
+            if (!again && corr != 0 && corrected(cur, corr) <= da) again = true;
             if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
             if (program && !program->evaluate(cur)) again = true;
             if (byDates) {
@@ -276,7 +285,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
             givenUp = true;
         }
         if (byDates && (cur > endDate || cur < startDate)) found = false;
-        cur = addToDate(cur, corr, correctionUnit);
+        cur = corrected(cur, corr);
     }
 
     // A pending snooze wins when it comes first or when nothing else is due.
@@ -299,9 +308,7 @@ namespace {
 
 std::string colourText(std::int32_t c) { return std::to_string(c); }
 
-std::string unitName(ModelContext& ctx, int unit) {
-    return ctx.translation.getString(unit + 1);
-}
+std::string unitName(ModelContext& ctx, int unit) { return ctx.translation.getString(unit + 1); }
 
 }  // namespace
 
