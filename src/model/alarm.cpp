@@ -374,7 +374,8 @@ std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
     if (!has) {
         items[2] = ctx.translation.getText(texts::kAlarm, 11);
         nextColour = ctx.colours.getColour(20, wt);
-    } else if (next == kGivenUp) {
+    } else if (cacheGivenUp_) {
+        // Given up, whatever the correction did to the date.
         items[2] = ctx.translation.getText(texts::kAlarm, 12);
         nextColour = ctx.colours.getColour(17, wt);
     } else if (next == kDecember1st9999) {
@@ -398,7 +399,7 @@ std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
     const auto group = parentGroup();
     items[7] = colourText(ctx.colours.schemeActive() && group ? group->Color : wt);
     items[8] = colourText(ctx.colours.getColour(Active ? 15 : 16, wt));
-    items[9] = has && next != kGivenUp && next != kDecember1st9999 && next != kDecember2nd9999
+    items[9] = has && !cacheGivenUp_ && next != kDecember1st9999 && next != kDecember2nd9999
                    ? ctx.colours.gradientColour(now, next, 21, 22, wt)
                    : colourText(nextColour);
     items[10] = when[1];
