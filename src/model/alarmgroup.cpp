@@ -60,7 +60,7 @@ void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
     Color = root.getLong("colr", 0, ctx.colours.getColour(1, kWindowTextColour));
     synchPlugin = root.getString("sync", 0, "");
     const std::int32_t syst = root.getNodeIndex("syst", 0);
-    synchSettings = syst >= 0 ? root.getNodeAt(syst) : XMLNode::Create("syst");
+    synchSettings = syst >= 0 ? root.getNodeAt(syst)->getCopy() : XMLNode::Create("syst");
 
     template_.clear();
     // The older layout kept the template alarm as "al" inside the
@@ -187,7 +187,8 @@ XMLNodePtr AlarmGroup::toXML() const {
     n->addLong("colr", Color);
     if (!template_.empty()) n->addXMLString(template_);
     n->addString("sync", synchPlugin);
-    n->addNode(synchSettings ? synchSettings : XMLNode::Create("syst"));
+    // Copies throughout: an XML form never shares the group's live settings.
+    n->addNode(synchSettings ? synchSettings->getCopy() : XMLNode::Create("syst"));
     for (const AlarmPtr& alarm : alarms) n->addNode(alarm->toXML("alrm"));
     return n;
 }
@@ -241,7 +242,7 @@ bool AlarmGroup::synchronize(ModelContext& ctx) {
     if (tmpl >= 0 && g->getNodeAt(tmpl)->getNumberOfNodes() > 0)
         template_ = g->getNodeAt(tmpl)->toString();
     const std::int32_t syst = g->getNodeIndex("syst", 0);
-    if (syst >= 0) synchSettings = g->getNodeAt(syst);
+    if (syst >= 0) synchSettings = g->getNodeAt(syst)->getCopy();
     alarms.clear();
     const auto self = shared_from_this();
     for (const XMLNodePtr& child : g->children())

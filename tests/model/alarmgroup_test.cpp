@@ -260,3 +260,38 @@ TEST(AlarmGroup, EarliestAlarmsKeepGroupThenAlarmOrder) {
     EXPECT_TRUE(r.alarms.empty());
     EXPECT_EQ(r.date, kNever);
 }
+
+// What toXML gives away and what createFromXML or a synchronisation takes in
+// are copies: a pasted alarm or a changed XML form never reaches the original.
+TEST(AlarmGroup, XMLFormsShareNoLiveSettings) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    g->synchSettings->addString("file", "a.ics");
+    auto original = g->elementAt(0);
+    original->actions.addElement(clsAction::Create(f.ctx, original, clsAction::kShowMessage));
+    original->actions.elementAt(0)->settings->setString("s", "Take the cake out");
+
+    // Copy once, paste twice.
+    const XMLNodePtr clipboard = original->toXML("alrm");
+    auto first = Alarm::createFromXML(*clipboard, g);
+    auto second = Alarm::createFromXML(*clipboard, g);
+    first->actions.elementAt(0)->settings->setString("s", "Feed the cat");
+    EXPECT_EQ(original->actions.elementAt(0)->settings->getString("s"), "Take the cake out");
+    EXPECT_EQ(second->actions.elementAt(0)->settings->getString("s"), "Take the cake out");
+    EXPECT_EQ(clipboard->getNode("acti")->getNode("sett")->getString("s"), "Take the cake out");
+    // An XML form made earlier keeps what it had.
+    original->actions.elementAt(0)->settings->setString("s", "Later");
+    EXPECT_EQ(clipboard->getNode("acti")->getNode("sett")->getString("s"), "Take the cake out");
+
+    const XMLNodePtr form = g->toXML();
+    form->getNode("syst")->setString("file", "b.ics");
+    EXPECT_EQ(g->synchSettings->getString("file"), "a.ics");
+
+    g->synchPlugin = "QuorvaneCal*Calendar";
+    f.plugIns.answers["Synchronize"] =
+        "<xml><algr><name>Calendar</name><syst><file>c.ics</file></syst></algr></xml>";
+    ASSERT_TRUE(g->synchronize(f.ctx));
+    const XMLNodePtr after = g->toXML();
+    after->getNode("syst")->setString("file", "d.ics");
+    EXPECT_EQ(g->synchSettings->getString("file"), "c.ics");
+}
