@@ -143,6 +143,7 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromImportedFile(ModelContext& ctx,
         g->changedSinceImport = false;
         g->changed = true;
         g->path.clear();
+        g->importedForm_ = g->buildXML(false)->toString();
     }
     return g;
 }
@@ -179,11 +180,13 @@ std::string AlarmGroup::resolvePath(const std::string& storedPath, const std::st
     return p;
 }
 
-XMLNodePtr AlarmGroup::toXML() const {
+XMLNodePtr AlarmGroup::toXML() const { return buildXML(getChangedSinceImport()); }
+
+XMLNodePtr AlarmGroup::buildXML(bool changedSinceImportValue) const {
     auto n = XMLNode::Create("algr");
     n->addString("name", name);
     n->addBoolean("stat", Active);
-    n->addBoolean("chsi", getChangedSinceImport());
+    n->addBoolean("chsi", changedSinceImportValue);
     n->addLong("colr", Color);
     if (!template_.empty()) n->addXMLString(template_);
     n->addString("sync", synchPlugin);
@@ -211,6 +214,8 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
     if (!ok) return false;
     if (manual) {
         changedSinceImport = false;
+        // Still unsaved: later edits are told apart by the content.
+        importedForm_ = getChanged() ? buildXML(false)->toString() : std::string();
     } else {
         // The file now holds the group and every alarm as they are. Whether the
         // group differs from its last import was decided by the alarms' marks
@@ -218,6 +223,7 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
         changedSinceImport = getChangedSinceImport();
         changed = false;
         for (const AlarmPtr& alarm : alarms) alarm->changed = false;
+        importedForm_.clear();
     }
     return true;
 }
@@ -249,6 +255,12 @@ bool AlarmGroup::synchronize(ModelContext& ctx) {
         if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
     setChanged();
     return true;
+}
+
+bool AlarmGroup::getChangedSinceImport() const {
+    if (changedSinceImport) return true;
+    if (!getChanged()) return false;
+    return importedForm_.empty() || buildXML(false)->toString() != importedForm_;
 }
 
 bool AlarmGroup::getChanged() const {
