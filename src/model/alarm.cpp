@@ -31,9 +31,12 @@ std::int64_t roundHalfEvenDiv(std::int64_t k, std::int64_t d) {
 
 }  // namespace
 
+std::int64_t alignedGridIndex(DateTime base, DateTime target, std::int32_t amount, int unit) {
+    return roundHalfEvenDiv(dateDiff(base, target, unit), amount);
+}
+
 DateTime alignToGrid(DateTime base, DateTime target, std::int32_t amount, int unit) {
-    const std::int64_t k = dateDiff(base, target, unit);
-    const std::int64_t n = roundHalfEvenDiv(k, amount);
+    const std::int64_t n = alignedGridIndex(base, target, amount, unit);
     return addToDate(base, static_cast<std::int64_t>(amount) * n, unit);
 }
 
@@ -240,9 +243,6 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         auto gridPoint = [&](std::int64_t k) {
             return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
         };
-        auto alignedIndex = [&](DateTime target) {
-            return roundHalfEvenDiv(dateDiff(nextDate, target, unit), amount);
-        };
 
         // The query moved onto the uncorrected grid.
         const DateTime a = corrected(da, -static_cast<std::int64_t>(corr));
@@ -253,10 +253,10 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         // nothing after the query counts, so any point not after it will do.
         std::int64_t k;
         if (!byDates || startDate < a) {
-            k = alignedIndex(a);
+            k = alignedGridIndex(nextDate, a, amount, unit);
             for (int guard = 0; a < gridPoint(k) && guard < kStepLimit; ++guard) --k;
         } else {
-            k = alignedIndex(startDate);
+            k = alignedGridIndex(nextDate, startDate, amount, unit);
         }
         --k;
 
