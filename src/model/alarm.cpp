@@ -338,7 +338,8 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         colour = ctx.colours.gradientColour(now, addToDate(now, everyAmount, everyUnit), 24, 25,
                                             kWindowTextColour);
     }
-    if (correctionAmount != 0) {
+    // The timing leaves out a correction in a unit it does not know, so does the text.
+    if (correctionAmount != 0 && validUnit(correctionUnit)) {
         const std::string amount =
             (correctionAmount >= 0 ? "+" : "") + std::to_string(correctionAmount);
         text += texts::fill(ctx.translation.getText(texts::kAlarm, 34),

@@ -113,6 +113,8 @@ TEST(AlarmTiming, UnknownOrZeroCorrectionIsNoCorrection) {
         daily->correctionAmount = amount;
         daily->correctionUnit = static_cast<std::int16_t>(unit);
         EXPECT_EQ(nextAfter(*daily, dt(2025, 3, 1, 9)), dt(2025, 3, 2, 8));
+        ModelFixture f;
+        EXPECT_EQ(once->getDateTimeDescriptionItems(f.ctx)[0], "once at 2025/04/01 08:00:00");
     }
 }
 
