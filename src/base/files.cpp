@@ -27,6 +27,22 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+// Where a write to `path` must land: a symbolic link (or a chain of them) is
+// followed to the file it names, so that the link stays a link. A dangling
+// link gives the path of the missing file; a loop gives nothing.
+std::optional<std::string> followLinks(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec) return std::nullopt;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> tryReadFile(const std::string& path) {
@@ -52,8 +68,11 @@ std::optional<std::string> tryReadFile(const std::string& path) {
 
 std::string readFile(const std::string& path) { return tryReadFile(path).value_or(std::string()); }
 
-bool writeFile(const std::string& path, const std::string& text) {
-    if (path.empty()) return false;
+bool writeFile(const std::string& linkOrPath, const std::string& text) {
+    if (linkOrPath.empty()) return false;
+    const std::optional<std::string> target = followLinks(linkOrPath);
+    if (!target) return false;
+    const std::string& path = *target;
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return false;
     static thread_local std::mt19937_64 rng{std::random_device{}()};

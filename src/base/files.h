@@ -14,7 +14,8 @@ std::string readFile(const std::string& path);
 
 // Replaces the file with `text`, atomically: the text goes to a temporary file
 // in the same folder, which is flushed and renamed over the old one, so the old
-// content survives any failure. True on success.
+// content survives any failure. A symbolic link is followed: the file it
+// names is replaced and the link stays. True on success.
 [[nodiscard]] bool writeFile(const std::string& path, const std::string& text);
 
 // Appends `text` to the file (created when missing). True on success.

@@ -1127,7 +1127,8 @@ int frmQuorvaneMain::importFiles(const QStringList& files) {
         std::vector<AlarmGroupPtr> groups;
         if (endsWithCI(file, ".agc")) {
             groups = AlarmGroup::createAlarmGroupsFromCollection(p_.ctx, ss(file));
-        } else if (AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, ss(file))) {
+        } else if (AlarmGroupPtr g =
+                       AlarmGroup::createAlarmGroupFromImportedFile(p_.ctx, ss(file))) {
             groups.push_back(g);
         }
         if (groups.empty()) {

@@ -316,6 +316,17 @@ void TestMainWindow::unloadingAGroupDeletesItsFileAfterTheQuestion() {
     action(&f.main(), "mnuAgUnload")->trigger();
     QCOMPARE(f.boxes.size(), asked);
     QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
+
+    // So does a group just imported from a file, though it is not saved yet.
+    const std::string foreign = f.core.folder.file("from a friend.agx");
+    QVERIFY(writeFile(foreign, "<algr><name>friend</name><chsi>-1</chsi></algr>"));
+    QCOMPARE(f.main().importFiles({QString::fromStdString(foreign)}), 1);
+    const AlarmGroupPtr imported = f.p().alarmGroups.elementAt(0);
+    QVERIFY(imported->getChanged());
+    f.selectGroups({imported});
+    action(&f.main(), "mnuAgUnload")->trigger();
+    QCOMPARE(f.boxes.size(), asked);
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
 }
 
 void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
