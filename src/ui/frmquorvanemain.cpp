@@ -34,6 +34,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
+#include "ui/frmalarmproperties.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -258,6 +259,13 @@ void frmQuorvaneMain::buildWidgets() {
     connect(lists_[kAlarms], &QTreeWidget::itemSelectionChanged, this, [this] {
         if (!filling_) updateSelectedAlarms();
     });
+    for (int id = kAlarms; id < 4; ++id) {
+        connect(lists_[static_cast<std::size_t>(id)], &QTreeWidget::itemDoubleClicked, this,
+                [this, id] {
+                    contextSeeAlarms_ = id == kSeeAlarms1 ? 1 : 0;
+                    editAlarms(commandAlarms(id != kAlarms));
+                });
+    }
     for (int id = 0; id < 4; ++id) {
         QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
         connect(t->header(), &QHeaderView::sectionClicked, this, [this, id](int logical) {
@@ -334,7 +342,8 @@ void frmQuorvaneMain::buildMenus() {
     mnuAl_ = namedMenu(this, "mnuAl", "&Alarms");
     connect(namedAction(mnuAl_, "mnuAlAddNew", "New alarm"), &QAction::triggered, this,
             [this] { addNewAlarm(); });
-    namedAction(mnuAl_, "mnuAlProperties", "Properties...", false);
+    connect(namedAction(mnuAl_, "mnuAlProperties", "Properties..."), &QAction::triggered, this,
+            [this] { editAlarms(selectedAlarms()); });
     connect(namedAction(mnuAl_, "mnuAlDelete", "Delete"), &QAction::triggered, this,
             [this] { deleteAlarms(false); });
     connect(namedAction(mnuAl_, "mnuAlDeleteSounded", "Delete sounded"), &QAction::triggered, this,
@@ -445,7 +454,8 @@ void frmQuorvaneMain::buildMenus() {
 
     // The see-alarms lists' own menu (right mouse button only).
     mnuSA_ = namedMenu(this, "mnuSA", "See alarms");
-    namedAction(mnuSA_, "mnuSAProperties", "Properties...", false);
+    connect(namedAction(mnuSA_, "mnuSAProperties", "Properties..."), &QAction::triggered, this,
+            [this] { editAlarms(commandAlarms(true)); });
     connect(namedAction(mnuSA_, "mnuSADelete", "Delete"), &QAction::triggered, this,
             [this] { deleteAlarms(false, true); });
     connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered, this,
@@ -1024,7 +1034,10 @@ bool frmQuorvaneMain::handleListKey(int id, QKeyEvent* event) {
         t->selectAll();
         return true;
     }
-    if (enter && !ctrl) return true;  // properties: their dialogs come later
+    if (enter && !ctrl) {
+        if (id != kGroups) editAlarms(commandAlarms(seeAlarms));
+        return true;
+    }
     if (key == Qt::Key_Delete && !ctrl) {
         if (id == kGroups)
             unloadAlarmGroups();
@@ -1202,11 +1215,32 @@ std::vector<AlarmPtr> frmQuorvaneMain::commandAlarms(bool fromSeeAlarms) const {
     return fromSeeAlarms ? selectedSeeAlarms(contextSeeAlarms_) : selectedAlarms();
 }
 
+bool frmQuorvaneMain::runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode) {
+    if (ui_.hooks.editAlarms) return ui_.hooks.editAlarms(alarms, mode);
+    return frmAlarmProperties::editAlarms(p_, this, alarms, mode);
+}
+
+bool frmQuorvaneMain::editAlarms(const std::vector<AlarmPtr>& alarms) {
+    if (alarms.empty() || !runAlarmDialog(alarms, frmAlarmProperties::kEdit)) return false;
+    // An alarm moved to another group leaves its old group changed too.
+    std::vector<AlarmGroupPtr> groups;
+    for (const AlarmGroupPtr& g : p_.alarmGroups)
+        if (g->getChanged()) groups.push_back(g);
+    p_.control.alarmsChanged(alarms, change::kEdited);
+    if (!groups.empty()) p_.control.alarmGroupsChanged(groups, change::kEdited);
+    return true;
+}
+
 AlarmPtr frmQuorvaneMain::addNewAlarm() {
     AlarmGroupPtr g = targetGroup();
     if (!g) g = addNewAlarmGroup();
     if (!g) return nullptr;
     const AlarmPtr a = g->getTemplateAlarm(p_.ctx);
+    a->parent = g;
+    if (!runAlarmDialog({a}, frmAlarmProperties::kNew)) return nullptr;
+    // The dialog may have chosen another group.
+    if (const AlarmGroupPtr chosen = a->parentGroup(); chosen && p_.alarmGroups.contains(chosen))
+        g = chosen;
     g->addAlarm(a);
     g->selected = true;
     for (const AlarmGroupPtr& other : p_.alarmGroups)

@@ -83,7 +83,13 @@ class frmQuorvaneMain : public QMainWindow {
     QString suggestedCollectionName() const;
     void switchGroups(int how);  // 0 toggle, 1 on, 2 off
     void moveGroup(int delta);
+    // A new alarm from the target group's template, made in the properties
+    // dialog; null when the user cancelled.
     AlarmPtr addNewAlarm();
+    // The properties dialog for the alarms given; true when they were changed.
+    bool editAlarms(const std::vector<AlarmPtr>& alarms);
+    // The dialog, or the hook that stands in for it.
+    bool runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode);
     void deleteAlarms(bool onlySounded, bool fromSeeAlarms = false);
     // The common deletion, after the question: takes the alarms out of their
     // groups, marks the groups changed and reports it.

@@ -60,6 +60,9 @@ void QtUserInterface::linkPerformer(QtActionPerformer& performer) {
     performer.deleteAlarm = [this](const AlarmPtr& alarm) {
         if (main_ && alarm) main_->removeAlarms({alarm});
     };
+    performer.showAlarmProperties = [this](const AlarmPtr& alarm) {
+        if (main_ && alarm) main_->editAlarms({alarm});
+    };
 }
 
 bool QtUserInterface::createWindows() {

@@ -27,6 +27,9 @@ struct MainWindowHooks {
     std::function<void()> stopAllSounds;
     std::function<void()> showAlarmClock;
     std::function<void(const AlarmPtr&)> testAlarm;
+    // Opens the alarm properties dialog (mode as the dialog's); true on OK.
+    // Empty: the dialog itself. Tests answer in its place.
+    std::function<bool(const std::vector<AlarmPtr>& alarms, int mode)> editAlarms;
 };
 
 class QtUserInterface : public UserInterface {

@@ -27,6 +27,7 @@
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
 #include "presentation/qtactionperformer.h"
+#include "ui/frmalarmproperties.h"
 #include "ui/programicons.h"
 #include "ui/uifixture.h"
 
@@ -64,6 +65,7 @@ class TestMainWindow : public QObject {
     void cutCopyAndPasteAcrossGroups();
     void unloadingAGroupDeletesItsFileAfterTheQuestion();
     void newAlarmWithoutGroupsMakesAndSavesAGroup();
+    void thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing();
     void seeAlarmsControlsRefuseLettersAndRebuildTheList();
     void toDoEditsMarkTheTextForSaving();
     void nextAlarmText();
@@ -329,6 +331,46 @@ void TestMainWindow::unloadingAGroupDeletesItsFileAfterTheQuestion() {
     QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
 }
 
+void TestMainWindow::thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing() {
+    UiFixture f;
+    auto g = f.addGroup("G", {{"tea", dt(2025, 3, 29, 16, 0)}, {"walk", dt(2025, 3, 29, 18, 0)}});
+    f.p().control.rebuildSeeAlarms(1);
+    f.selectGroups({g});
+    f.selectAlarms({g->elementAt(1)});
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    // Enter in the alarm list, the menu, a double click.
+    QTreeWidget* alarms = f.main().list(frmQuorvaneMain::kAlarms);
+    alarms->setFocus();
+    QTest::keyClick(alarms, Qt::Key_Return);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(1));
+    action(&f.main(), "mnuAlProperties")->trigger();
+    QCOMPARE(f.dialogCalls.size(), std::size_t(2));
+    QTreeWidgetItem* first = alarms->topLevelItem(0);
+    const QPoint at = alarms->visualItemRect(first).center();
+    QTest::mousePress(alarms->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(alarms->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(alarms->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(3));
+    QCOMPARE(f.dialogCalls[0].alarms, std::vector<AlarmPtr>{g->elementAt(1)});
+    QCOMPARE(f.dialogCalls[0].mode, int(frmAlarmProperties::kEdit));
+    QVERIFY(g->elementAt(1)->changed);
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveGroups);
+    // Enter in the coming-alarms list.
+    QTreeWidget* coming = f.main().list(frmQuorvaneMain::kSeeAlarms1);
+    coming->setFocus();
+    coming->setCurrentItem(coming->topLevelItem(0));
+    QTest::keyClick(coming, Qt::Key_Return);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(4));
+    QCOMPARE(f.dialogCalls[3].alarms, std::vector<AlarmPtr>{g->elementAt(0)});
+
+    // A new alarm the user cancels is not added.
+    f.dialogAnswer = false;
+    action(&f.main(), "mnuAlAddNew")->trigger();
+    QCOMPARE(f.dialogCalls.back().mode, int(frmAlarmProperties::kNew));
+    QCOMPARE(g->numberOfAlarms(), 2);
+}
+
 void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
     UiFixture f;
     action(&f.main(), "mnuAlAddNew")->trigger();
@@ -558,7 +600,7 @@ void TestMainWindow::blockedStateShowsInMenus() {
     QVERIFY(!f.p().supervision.blocked);
     QVERIFY(!general->isChecked());
     // Items whose windows come later are there but disabled; those of empty hooks too.
-    QVERIFY(!action(&f.main(), "mnuAlProperties")->isEnabled());
+    QVERIFY(!action(&f.main(), "mnuAgProperties")->isEnabled());
     QVERIFY(!action(&f.main(), "mnuGeneralSettings")->isEnabled());
     QVERIFY(!action(&f.main(), "mnuGeneralStopSounds")->isEnabled());
     f.ui.hooks.stopAllSounds = [] {};

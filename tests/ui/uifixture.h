@@ -33,6 +33,12 @@ struct UiFixture {
     };
     std::vector<Box> boxes;
     std::deque<int> answers;  // answers to the next boxes; Yes (or OK) when empty
+    struct DialogCall {
+        std::vector<AlarmPtr> alarms;
+        int mode;
+    };
+    std::vector<DialogCall> dialogCalls;
+    bool dialogAnswer = true;
 
     UiFixture() {
         for (const char* lng : {"English", "Deutsch"})
@@ -56,6 +62,11 @@ struct UiFixture {
         p().supervision.lastSupervised = core.clock.now();
         p().control.initSupervision();
         p().ctx.alarmGroupFolder = p().alarmGroupFolder();
+        // The alarm dialog is tested on its own: here it answers OK at once.
+        ui.hooks.editAlarms = [this](const std::vector<AlarmPtr>& alarms, int mode) {
+            dialogCalls.push_back({alarms, mode});
+            return dialogAnswer;
+        };
         ui.createWindows();
         ui.translateAll();
         p().started = true;
