@@ -115,6 +115,11 @@ QWidget* frmAlarmProperties::buildDateRow(int row) {
         if (k > 3) h->addWidget(new QLabel(QStringLiteral(":"), w));
         h->addWidget(txtDateUnit_[static_cast<std::size_t>(6 * row + k)]);
     }
+    // Tab goes along the row as it reads.
+    const int visual[6] = {o[0], o[1], o[2], 3, 4, 5};
+    for (int k = 0; k + 1 < 6; ++k)
+        QWidget::setTabOrder(txtDateUnit_[static_cast<std::size_t>(6 * row + visual[k])],
+                             txtDateUnit_[static_cast<std::size_t>(6 * row + visual[k + 1])]);
     auto* ampm = new QComboBox(w);
     ampm->setObjectName(QStringLiteral("cmbAmPm(%1)").arg(row));
     cmbAmPm_[static_cast<std::size_t>(row)] = ampm;
@@ -124,6 +129,7 @@ QWidget* frmAlarmProperties::buildDateRow(int row) {
     auto* now = new QPushButton(QStringLiteral("Now"), w);
     now->setObjectName(QStringLiteral("cmdNow(%1)").arg(row));
     now->setAutoDefault(false);
+    now->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     h->addWidget(now);
     connect(now, &QPushButton::clicked, this, [this, row] {
         writeRow(row, p_.now());
@@ -132,6 +138,8 @@ QWidget* frmAlarmProperties::buildDateRow(int row) {
     auto* pick = new QPushButton(QStringLiteral("..."), w);
     pick->setObjectName(QStringLiteral("cmdDateWindow(%1)").arg(row));
     pick->setAutoDefault(false);
+    pick->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    pick->setFixedWidth(pick->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
     h->addWidget(pick);
     connect(pick, &QPushButton::clicked, this, [this, row, pick] {
         DateTime moment = readRow(row).value_or(p_.now());
@@ -533,6 +541,13 @@ void frmAlarmProperties::setAlarms(const std::vector<AlarmPtr>& alarms, int mode
     currentAction_ = nullptr;
     if (!alarms.empty()) {
         loadAlarm(*alarms.front());
+        if (mode == kNew &&
+            readRow(0).value_or(kNever) >= DateTime::fromParts(9999, 1, 1, 0, 0, 0)) {
+            // A new alarm starts at the next full hour, not at "never".
+            const DateTime soon = addToDate(p_.now(), 1, kHours);
+            writeRow(0,
+                     DateTime::fromParts(soon.year(), soon.month(), soon.day(), soon.hour(), 0, 0));
+        }
         const AlarmGroupPtr g = alarms.front()->parentGroup();
         const auto at = std::find(groups_.begin(), groups_.end(), g);
         cmbAlarmgroup_->setCurrentIndex(
