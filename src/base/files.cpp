@@ -8,9 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <regex>
 
 namespace qv {
+
 namespace {
+
+// What writeFile's temporary files end in.
+constexpr const char* kTempEnding = ".qvtmp";
 
 bool writeAll(int fd, const std::string& text) {
     const char* p = text.data();
@@ -78,11 +83,14 @@ bool writeFile(const std::string& linkOrPath, const std::string& text) {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string tmp;
     int fd = -1;
+    // Hidden, and with an ending of its own: a leftover never looks like one
+    // of the files it stands in for ("usg_1.agx" must not leave a "usg_1.agx.*").
+    const std::filesystem::path where(path);
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
-                      static_cast<unsigned long long>(rng()));
-        tmp = path + suffix;
+        std::snprintf(suffix, sizeof suffix, ".%016llx%s", static_cast<unsigned long long>(rng()),
+                      kTempEnding);
+        tmp = (where.parent_path() / ("." + where.filename().string() + suffix)).string();
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST) return false;
     }
@@ -95,6 +103,22 @@ bool writeFile(const std::string& linkOrPath, const std::string& text) {
     if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(tmp.c_str());
     return ok;
+}
+
+int removeStaleTempFiles(const std::string& folder) {
+    static const std::regex ours(std::string("\\..+\\.[0-9a-f]{16}\\") + kTempEnding);
+    static const std::regex earlier(".+\\.[0-9a-f]{16}\\.tmp");
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!std::regex_match(name, ours) && !std::regex_match(name, earlier)) continue;
+        if (!it->is_regular_file(ec)) continue;
+        std::error_code removeError;
+        if (std::filesystem::remove(it->path(), removeError)) ++removed;
+    }
+    return removed;
 }
 
 bool appendToFile(const std::string& path, const std::string& text) {

@@ -24,6 +24,10 @@ std::string readFile(const std::string& path);
 // True when the file was deleted.
 [[nodiscard]] bool deleteFile(const std::string& path);
 
+// Removes what an interrupted writeFile left in `folder` (also the names
+// earlier versions used); the number of files removed.
+int removeStaleTempFiles(const std::string& folder);
+
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);
 

@@ -132,6 +132,9 @@ void modMain::loadAllAlarmGroups() {
     if (!folderExists(folder)) {
         showMessageBox(p_.translation.getMainText(102), mb::kExclamation);
     } else {
+        // What a crash left half-written is not a group (nor a second copy of one).
+        if (const int stale = removeStaleTempFiles(folder); stale > 0 && p_.ctx.log)
+            p_.ctx.log("removed " + std::to_string(stale) + " unfinished file(s) from " + folder);
         for (const std::string& file : listMatchingFiles(folder + "/usg_*.*")) {
             if (AlarmGroupPtr g = loadGroupFile(file, folder))
                 loaded.push_back(g);
