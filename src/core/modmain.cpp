@@ -9,8 +9,10 @@ namespace qv {
 namespace {
 
 // Where a user finds help when the program cannot be loaded.
-constexpr const char* kWebSite = "https://quorvane.org";
-constexpr const char* kSupportMail = "support@quorvane.org";
+// There is no web site or mail address of the project to send people to
+// (and an address that is not ours must not be given): the help that ships
+// with the program stands in for both.
+constexpr const char* kSupportMail = "the address given in the help";
 
 constexpr const char* kShortRunQuestion =
     "Quorvane ran very short the last time, which may be caused by a wrongly set alarm. Do you "
@@ -93,9 +95,9 @@ bool modMain::start(const WindowLoader& loadWindows) {
         showMessageBox(
             std::string("Quorvane cannot be loaded. This is probably because one or more "
                         "files are not available. Please go to ") +
-                kWebSite + " to download the complete installation version. Please mail to " +
-                kSupportMail + " if this doesn't help. The error message is: error" + number +
-                ": " + description,
+                p_.folders.shippedFile("help/index.html") +
+                " to download the complete installation version. Please mail to " + kSupportMail +
+                " if this doesn't help. The error message is: error" + number + ": " + description,
             mb::kExclamation);
         return false;
     }
