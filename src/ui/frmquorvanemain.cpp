@@ -35,6 +35,7 @@
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
 #include "ui/frmalarmproperties.h"
+#include "ui/frmfind.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -378,7 +379,8 @@ void frmQuorvaneMain::buildMenus() {
         if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
     });
     mnuGeneral_->addSeparator();
-    namedAction(mnuGeneral_, "mnuGeneralFind", "Find...", false);
+    connect(namedAction(mnuGeneral_, "mnuGeneralFind", "Find..."), &QAction::triggered, this,
+            [this] { showFind(); });
     namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings...", false);
     namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
     namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
@@ -1218,6 +1220,18 @@ std::vector<AlarmPtr> frmQuorvaneMain::commandAlarms(bool fromSeeAlarms) const {
 bool frmQuorvaneMain::runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode) {
     if (ui_.hooks.editAlarms) return ui_.hooks.editAlarms(alarms, mode);
     return frmAlarmProperties::editAlarms(p_, this, alarms, mode);
+}
+
+frmFind* frmQuorvaneMain::showFind() {
+    if (!find_) {
+        find_ = new frmFind(p_);
+        find_->openAlarms = [this](const std::vector<AlarmPtr>& alarms) { editAlarms(alarms); };
+        ui_.registerWindow(find_);
+    }
+    find_->show();
+    find_->raise();
+    find_->activateWindow();
+    return find_;
 }
 
 bool frmQuorvaneMain::editAlarms(const std::vector<AlarmPtr>& alarms) {

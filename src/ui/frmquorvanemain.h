@@ -4,6 +4,7 @@
 // the program in its menus.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <array>
 #include <vector>
@@ -25,6 +26,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace qv {
+
+class frmFind;
 
 class Program;
 class QtUserInterface;
@@ -88,6 +91,8 @@ class frmQuorvaneMain : public QMainWindow {
     AlarmPtr addNewAlarm();
     // The properties dialog for the alarms given; true when they were changed.
     bool editAlarms(const std::vector<AlarmPtr>& alarms);
+    // The find window (one, made when first asked for).
+    frmFind* showFind();
     // The dialog, or the hook that stands in for it.
     bool runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode);
     void deleteAlarms(bool onlySounded, bool fromSeeAlarms = false);
@@ -130,6 +135,7 @@ class frmQuorvaneMain : public QMainWindow {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    QPointer<frmFind> find_;
     void buildWidgets();
     void buildMenus();
     void updateMenus();
