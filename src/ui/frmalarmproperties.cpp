@@ -81,6 +81,27 @@ QComboBox* frmAlarmProperties::unitList(const char* name) {
     return c;
 }
 
+QHBoxLayout* frmAlarmProperties::amountRow(QWidget* parent, const char* labelName,
+                                           const char* caption, const char* boxName,
+                                           const char* unitListName, std::uint32_t amountField,
+                                           std::uint32_t unitField, VNumberBox*& box,
+                                           QComboBox*& units) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(labelName));
+    box = new VNumberBox(parent);
+    box->setObjectName(QString::fromLatin1(boxName));
+    label->setBuddy(box);
+    connect(box, &VNumberBox::changed, this, [this, amountField] { touch(amountField); });
+    units = unitList(unitListName);
+    connect(units, &QComboBox::activated, this, [this, unitField] { touch(unitField); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(box);
+    row->addWidget(units);
+    row->addStretch(1);
+    return row;
+}
+
 QWidget* frmAlarmProperties::buildDateRow(int row) {
     auto* w = new QWidget(this);
     auto* h = new QHBoxLayout(w);
@@ -193,21 +214,10 @@ void frmAlarmProperties::build() {
     fraRepeat_->setObjectName(QStringLiteral("fraRepeat"));
     auto* rep = new QGridLayout(fraRepeat_);
     rep->setContentsMargins(0, 0, 0, 0);
-    auto* lblPeriod = new QLabel(QStringLiteral("e&very"), fraRepeat_);
-    lblPeriod->setObjectName(QStringLiteral("lblPeriod"));
-    vnbPeriodAmount_ = new VNumberBox(fraRepeat_);
-    vnbPeriodAmount_->setObjectName(QStringLiteral("vnbPeriodAmount"));
+    rep->addLayout(amountRow(fraRepeat_, "lblPeriod", "e&very", "vnbPeriodAmount", "cmbPeriodUnit",
+                             kPeriodAmount, kPeriodUnit, vnbPeriodAmount_, cmbPeriodUnit_),
+                   0, 0, 1, 3);
     vnbPeriodAmount_->setMinValue(1);
-    lblPeriod->setBuddy(vnbPeriodAmount_);
-    connect(vnbPeriodAmount_, &VNumberBox::changed, this, [this] { touch(kPeriodAmount); });
-    cmbPeriodUnit_ = unitList("cmbPeriodUnit");
-    connect(cmbPeriodUnit_, &QComboBox::activated, this, [this] { touch(kPeriodUnit); });
-    auto* period = new QHBoxLayout;
-    period->addWidget(lblPeriod);
-    period->addWidget(vnbPeriodAmount_);
-    period->addWidget(cmbPeriodUnit_);
-    period->addStretch(1);
-    rep->addLayout(period, 0, 0, 1, 3);
     auto* lblInclude = new QLabel(QStringLiteral("Only:"), fraRepeat_);
     lblInclude->setObjectName(QStringLiteral("lblInclude"));
     rep->addWidget(lblInclude, 1, 0);
@@ -248,19 +258,9 @@ void frmAlarmProperties::build() {
     rep->addWidget(txtAdvanced_, 3, 2);
     rep->setColumnStretch(2, 1);
 
-    auto* correction = new QHBoxLayout;
-    auto* lblCorrection = new QLabel(QStringLiteral("Co&rrection:"), this);
-    lblCorrection->setObjectName(QStringLiteral("lblCorrection"));
-    vnbCorrection_ = new VNumberBox(this);
-    vnbCorrection_->setObjectName(QStringLiteral("vnbCorrection"));
-    lblCorrection->setBuddy(vnbCorrection_);
-    connect(vnbCorrection_, &VNumberBox::changed, this, [this] { touch(kCorrectionAmount); });
-    cmbCorrectionUnit_ = unitList("cmbCorrectionUnit");
-    connect(cmbCorrectionUnit_, &QComboBox::activated, this, [this] { touch(kCorrectionUnit); });
-    correction->addWidget(lblCorrection);
-    correction->addWidget(vnbCorrection_);
-    correction->addWidget(cmbCorrectionUnit_);
-    correction->addStretch(1);
+    QHBoxLayout* correction =
+        amountRow(this, "lblCorrection", "Co&rrection:", "vnbCorrection", "cmbCorrectionUnit",
+                  kCorrectionAmount, kCorrectionUnit, vnbCorrection_, cmbCorrectionUnit_);
 
     // Actions.
     auto* fraActions = new QGroupBox(QStringLiteral("Actions"), this);
@@ -382,18 +382,12 @@ void frmAlarmProperties::build() {
     connect(cmbImportance_, &QComboBox::activated, this, [this] { touch(kImportance); });
     other->addWidget(lblImportance);
     other->addWidget(cmbImportance_);
-    auto* lblDuration = new QLabel(QStringLiteral("&Duration:"), fraOther);
-    lblDuration->setObjectName(QStringLiteral("lblDuration"));
-    vnbDurationAmount_ = new VNumberBox(fraOther);
-    vnbDurationAmount_->setObjectName(QStringLiteral("vnbDurationAmount"));
+    QHBoxLayout* duration =
+        amountRow(fraOther, "lblDuration", "&Duration:", "vnbDurationAmount", "cmbDurationUnit",
+                  kDurationAmount, kDurationUnit, vnbDurationAmount_, cmbDurationUnit_);
+    delete duration->takeAt(duration->count() - 1);  // no stretch at the end
     vnbDurationAmount_->setMinValue(0);
-    lblDuration->setBuddy(vnbDurationAmount_);
-    connect(vnbDurationAmount_, &VNumberBox::changed, this, [this] { touch(kDurationAmount); });
-    cmbDurationUnit_ = unitList("cmbDurationUnit");
-    connect(cmbDurationUnit_, &QComboBox::activated, this, [this] { touch(kDurationUnit); });
-    other->addWidget(lblDuration);
-    other->addWidget(vnbDurationAmount_);
-    other->addWidget(cmbDurationUnit_);
+    other->addLayout(duration);
 
     cmdOk_ = new QPushButton(QStringLiteral("OK"), this);
     cmdOk_->setObjectName(QStringLiteral("cmdOk"));

@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -90,6 +91,10 @@ class frmAlarmProperties : public QDialog {
     void build();
     QWidget* buildDateRow(int row);
     QComboBox* unitList(const char* name);
+    // A caption, a number box and a unit list in a row; their changes flag the two fields.
+    QHBoxLayout* amountRow(QWidget* parent, const char* labelName, const char* caption,
+                           const char* boxName, const char* unitListName, std::uint32_t amountField,
+                           std::uint32_t unitField, VNumberBox*& box, QComboBox*& units);
     void touch(std::uint32_t field);
     void loadAlarm(const Alarm& alarm);
     void updateVisibility();
