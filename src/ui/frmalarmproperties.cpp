@@ -231,15 +231,14 @@ void frmAlarmProperties::build() {
             updateVisibility();
         });
     }
-    auto* between = new QHBoxLayout;
-    between->addWidget(buildDateRow(1));
+    // The end of the range under its start, so the dialog stays narrow.
+    rep->addWidget(chkActive_[0], 1, 1);
+    rep->addWidget(buildDateRow(1), 1, 2);
     auto* lblAnd = new QLabel(QStringLiteral("and"), fraRepeat_);
     lblAnd->setObjectName(QStringLiteral("lblAnd"));
-    between->addWidget(lblAnd);
-    between->addWidget(buildDateRow(2));
-    between->addStretch(1);
-    rep->addWidget(chkActive_[0], 1, 1);
-    rep->addLayout(between, 1, 2);
+    lblAnd->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    rep->addWidget(lblAnd, 2, 1);
+    rep->addWidget(buildDateRow(2), 2, 2);
     auto* days = new QHBoxLayout;
     for (int i = 0; i < 7; ++i) {
         auto* c = new QCheckBox(fraRepeat_);
@@ -249,13 +248,13 @@ void frmAlarmProperties::build() {
         connect(c, &QCheckBox::clicked, this, [this] { touch(kWeekdays); });
     }
     days->addStretch(1);
-    rep->addWidget(chkActive_[1], 2, 1);
-    rep->addLayout(days, 2, 2);
+    rep->addWidget(chkActive_[1], 3, 1);
+    rep->addLayout(days, 3, 2);
     txtAdvanced_ = new QLineEdit(fraRepeat_);
     txtAdvanced_->setObjectName(QStringLiteral("txtAdvanced"));
     connect(txtAdvanced_, &QLineEdit::textEdited, this, [this] { touch(kAdvanced); });
-    rep->addWidget(chkActive_[2], 3, 1);
-    rep->addWidget(txtAdvanced_, 3, 2);
+    rep->addWidget(chkActive_[2], 4, 1);
+    rep->addWidget(txtAdvanced_, 4, 2);
     rep->setColumnStretch(2, 1);
 
     QHBoxLayout* correction =
@@ -665,8 +664,11 @@ void frmAlarmProperties::rowFromClipboard(int row) {
 void frmAlarmProperties::updateVisibility() {
     const bool repeating = cmbAlarmMoment_->currentIndex() == 1;
     fraRepeat_->setVisible(repeating);
-    dateRow_[1]->setEnabled(chkActive_[0]->isChecked());
-    dateRow_[2]->setEnabled(chkActive_[0]->isChecked());
+    // The start and end rows only where a date range is asked for.
+    const bool range = chkActive_[0]->isChecked();
+    dateRow_[1]->setVisible(range);
+    dateRow_[2]->setVisible(range);
+    if (auto* lblAnd = findChild<QLabel*>(QStringLiteral("lblAnd"))) lblAnd->setVisible(range);
     for (QCheckBox* c : chkWeekday_) c->setEnabled(chkActive_[1]->isChecked());
     txtAdvanced_->setEnabled(chkActive_[2]->isChecked());
     const bool selected = currentAction_ != nullptr;
