@@ -89,6 +89,7 @@ VNumberBox* numberBox(QWidget* parent, const char* name, std::int32_t min, std::
     auto* b = named(new VNumberBox(parent), QString::fromLatin1(name));
     b->setMinValue(min);
     b->setMaxValue(max);
+    b->setMaximumWidth(140);
     return b;
 }
 
@@ -145,7 +146,7 @@ frmSettings::frmSettings(Program& program, QtUserInterface& ui, AlarmEditor edit
 
 void frmSettings::buildPages() {
     lstTab_ = named(new QListWidget(this), QStringLiteral("lstTab"));
-    lstTab_->setMaximumWidth(220);
+    lstTab_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pages_ = new QStackedWidget(this);
     for (int i = 0; i < kPages; ++i) {
         fraTab_[static_cast<std::size_t>(i)] = named(new QGroupBox(pages_), indexed("fraTab", i));
@@ -514,6 +515,8 @@ void frmSettings::translate() {
         lstTab_->item(i)->setText(text(kPageNames + i));
         fraTab_[static_cast<std::size_t>(i)]->setTitle(text(kPageNames + i));
     }
+    // The page list as wide as its longest name in this language.
+    lstTab_->setFixedWidth(lstTab_->sizeHintForColumn(0) + 2 * lstTab_->frameWidth() + 12);
     auto refill = [](QComboBox* box, const std::vector<QString>& items) {
         const int keep = box->currentIndex();
         const QSignalBlocker block(box);
