@@ -21,6 +21,7 @@
 #include "base/dateformat.h"
 #include "base/files.h"
 #include "controls/vnumberbox.h"
+#include "model/clsadvanceddate.h"
 #include "ui/frmsettings.h"
 #include "uifixture.h"
 
@@ -379,6 +380,20 @@ class TestSettings : public QObject {
         UiFixture f;
         AlarmGroupPtr g = f.addGroup(
             "Mixed", {{"Past", dt(2000, 1, 1, 8, 0, 0)}, {"Future", dt(2099, 1, 1, 8, 0, 0)}});
+        // An expression that cannot be read says nothing about expiry: that alarm stays.
+        AlarmPtr unreadable = ModelFixture::periodic(dt(2000, 1, 1, 8, 0, 0), 1, kDays);
+        unreadable->name = "Unreadable";
+        unreadable->activePeriod = Alarm::kRestrictExpression;
+        unreadable->activeAdvanced = "((";
+        g->addAlarm(unreadable);
+        g->changed = false;
+        bool throws = false;
+        try {
+            unreadable->hasNextAlarmDateAfter(f.p().now(), false);
+        } catch (const AdvancedDateError&) {
+            throws = true;
+        }
+        QVERIFY(throws);
         const std::string before = f.p().settingsStore.toXML()->toString();
         const std::string secondaryBefore =
             f.p().secondaryAlarm.alarm ? f.p().secondaryAlarm.alarm->toXML("al")->toString()
@@ -412,6 +427,8 @@ class TestSettings : public QObject {
             click(cmd(d, "cmdSecondaryAlarm"));
             page(d, 7);
             tick(chk(d, "chkShowTooltips"));
+            page(d, 9);
+            tick(chk(d, "chkSafetyCheckAtStartup"));
             click(cmd(d, "cmdCancel"));
         });
         QVERIFY(!frmSettings::run(
@@ -422,6 +439,8 @@ class TestSettings : public QObject {
             },
             nullptr));
         QCOMPARE(f.p().settingsStore.toXML()->toString(), before);
+        QVERIFY(f.p().runState != "3");
+        QVERIFY(!fileExists(f.p().programFile("state")));
         QCOMPARE(f.p().secondaryAlarm.alarm ? f.p().secondaryAlarm.alarm->toXML("al")->toString()
                                             : std::string(),
                  secondaryBefore);
@@ -443,7 +462,7 @@ class TestSettings : public QObject {
         QVERIFY(f.boxes[1].text.startsWith(QStringLiteral("1 ")));
         QVERIFY(f.p().settings.as);
         QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
-                 std::vector<std::string>{"Future"});
+                 (std::vector<std::string>{"Future", "Unreadable"}));
         QVERIFY(g->changed);
     }
 
