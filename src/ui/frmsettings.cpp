@@ -960,12 +960,20 @@ bool frmSettings::apply() {
 
     // 4: everything else.
     if (folder != s.agp) {
+        const QString before = QFileInfo(qs(p_.alarmGroupFolder())).canonicalFilePath();
         s.agp = folder;
         p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
-        // The groups belong in the new folder now: each is written there at the
-        // next save, not only those that happen to change.
-        for (const AlarmGroupPtr& g : p_.alarmGroups) g->setChanged();
-        p_.supervision.pendingWork |= pending::kSaveGroups | pending::kSaveToDo;
+        if (before != QFileInfo(qs(resolved)).canonicalFilePath()) {
+            // Another folder: every group is written there at the next save, not
+            // only those that happen to change, each under a file name that is
+            // free there, so no file of that folder is overwritten. The old
+            // files stay where they are.
+            for (const AlarmGroupPtr& g : p_.alarmGroups) {
+                g->path.clear();
+                g->setChanged();
+            }
+            p_.supervision.pendingWork |= pending::kSaveGroups;
+        }
     }
     txtAlarmGroupLocation_->setText(qs(folder));
     s.as = chkAutoSave_->isChecked();

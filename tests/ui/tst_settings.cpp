@@ -130,8 +130,16 @@ class TestSettings : public QObject {
                 f.core.folder.file(std::string(scheme) + ".csc"),
                 readFile(std::string(QUORVANE_SOURCE_DIR) + "/data/" + scheme + ".csc"));
         AlarmGroupPtr kept = f.addGroup("Kept", {{"Later", dt(2099, 5, 1, 9, 0, 0)}});
+        kept->setChanged();
+        QVERIFY(f.p().main.saveChangedAlarmGroups());  // in the program folder
+        const std::string keptOldFile =
+            AlarmGroup::resolvePath(kept->path, f.p().alarmGroupFolder());
+        QVERIFY(fileExists(keptOldFile));
+        // The new folder holds a group file of its own.
         std::filesystem::create_directories(f.core.folder.file("groups"));
         const QString groups = QString::fromStdString(f.core.folder.file("groups"));
+        const std::string foreign = f.core.folder.file("groups/usg_0.agx");
+        QVERIFY(writeFile(foreign, "<algr><name>Somebody else's</name></algr>"));
         QVERIFY(!frmSettings::autostartEnabled());
         Fakes fakes;
         const frmSettings::Services services = fakes.services();
@@ -228,13 +236,15 @@ class TestSettings : public QObject {
         QVERIFY(s.font.it);
         QCOMPARE(s.agp, groups.toStdString());  // without the trailing separator
         QCOMPARE(f.p().ctx.alarmGroupFolder, groups.toStdString());
-        // Every group is written into the new folder, changed or not.
+        // Every group is written into the new folder, changed or not, overwriting nothing.
         QVERIFY(kept->changed);
         QVERIFY(f.p().supervision.pendingWork & pending::kSaveGroups);
         QVERIFY(f.p().main.saveChangedAlarmGroups());
-        QVERIFY(fileExists(AlarmGroup::resolvePath(kept->path, groups.toStdString())));
-        QVERIFY(AlarmGroup::resolvePath(kept->path, groups.toStdString())
-                    .rfind(groups.toStdString(), 0) == 0);
+        QCOMPARE(AlarmGroup::resolvePath(kept->path, groups.toStdString()),
+                 f.core.folder.file("groups/usg_1.agx"));
+        QVERIFY(readFile(f.core.folder.file("groups/usg_1.agx")).find("Kept") != std::string::npos);
+        QCOMPARE(readFile(foreign), std::string("<algr><name>Somebody else's</name></algr>"));
+        QVERIFY(fileExists(keptOldFile));
         QVERIFY(s.tmpl.find("Edited 1") != std::string::npos);
         QVERIFY(s.odt);
         QCOMPARE(s.ola, 45);
