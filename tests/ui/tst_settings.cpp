@@ -457,12 +457,16 @@ class TestSettings : public QObject {
 
         // Switching auto-save off is asked about; No keeps it on. Expired alarms
         // go after a question naming the present date.
+        g->path = "agPath/usg_7.agx";
         f.boxes.clear();
         f.answers = {mb::kAnswerYes, mb::kAnswerOk, mb::kAnswerNo};
         whenOpen([&](frmSettings& d) {
             page(d, 1);
             click(cmd(d, "cmdDeleteAlarms"));
             tick(chk(d, "chkAutoSave"));
+            // The program folder itself, typed out: the same folder, nothing moves.
+            typeInto(child<QLineEdit>(d, QStringLiteral("txtAlarmGroupLocation")),
+                     QString::fromStdString(f.core.folder.path()));
             click(cmd(d, "cmdOk"));
         });
         QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, nullptr));
@@ -474,6 +478,8 @@ class TestSettings : public QObject {
         QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
                  (std::vector<std::string>{"Future", "Unreadable"}));
         QVERIFY(g->changed);
+        QCOMPARE(f.p().settings.agp, f.core.folder.path());
+        QCOMPARE(g->path, std::string("agPath/usg_7.agx"));
     }
 
     void autostartEntryAndItsQuoting() {
