@@ -321,7 +321,7 @@ void frmSettings::buildPages() {
         cmdVoiceTest_ = button(f, "cmdVoiceTest", "&Speak");
         chkVoiceVolume_ = check(f, "chkVoiceVolume", "Voice v&olume:");
         sldVoiceVolume_ = slider(f, "sldVoiceVolume", 0, 100);
-        chkVoiceSpeed_ = check(f, "chkVoiceSpeed", "Voice s&peed:");
+        chkVoiceSpeed_ = check(f, "chkVoiceSpeed", "Voice spee&d:");
         sldVoiceSpeed_ = slider(f, "sldVoiceSpeed", -10, 10);
         auto* form = new QFormLayout(f);
         auto* soundRow = new QHBoxLayout;

@@ -22,6 +22,7 @@
 #include "base/files.h"
 #include "controls/vnumberbox.h"
 #include "model/clsadvanceddate.h"
+#include "ui/frmalarmgroupproperties.h"
 #include "ui/frmsettings.h"
 #include "uifixture.h"
 
@@ -503,6 +504,48 @@ class TestSettings : public QObject {
         QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, nullptr));
         QVERIFY(shownTicked);
         QVERIFY(!frmSettings::autostartEnabled());
+    }
+
+    // Within what is on screen at once (one page and the buttons) no two
+    // captions share an access key, in either language; the group dialog too.
+    void accessKeysDoNotClash() {
+        UiFixture f;
+        Fakes fakes;
+        auto keysOf = [](QWidget& window) {
+            QStringList keys;
+            auto take = [&](const QString& text) {
+                for (int i = 0; i + 1 < text.size(); ++i) {
+                    if (text[i] != QLatin1Char('&')) continue;
+                    if (text[i + 1] != QLatin1Char('&')) keys << text[i + 1].toLower();
+                    ++i;
+                }
+            };
+            for (auto* b : window.findChildren<QAbstractButton*>())
+                if (b->isVisibleTo(&window)) take(b->text());
+            for (auto* l : window.findChildren<QLabel*>())
+                if (l->isVisibleTo(&window) && l->buddy()) take(l->text());
+            return keys;
+        };
+        auto unique = [](const QStringList& keys, const QString& where) {
+            for (const QString& k : keys)
+                QVERIFY2(keys.count(k) == 1, qPrintable(where + QStringLiteral(": ") + k +
+                                                        QStringLiteral(" in ") + keys.join(',')));
+        };
+        for (const char* lng : {"English", "Deutsch"}) {
+            f.p().translation.setLanguage(lng);
+            frmSettings d(
+                f.p(), f.ui, [](const AlarmPtr&) { return true; }, fakes.services());
+            d.show();
+            for (int i = 0; i < frmSettings::kPages; ++i) {
+                d.showPage(i);
+                const QStringList keys = keysOf(d);
+                QVERIFY(!keys.isEmpty());
+                unique(keys, QStringLiteral("%1 page %2").arg(lng).arg(i));
+            }
+            frmAlarmGroupProperties g(f.p(), [](const AlarmPtr&) { return true; });
+            g.setAlarmGroups({f.addGroup("G")});
+            unique(keysOf(g), QString::fromLatin1(lng));
+        }
     }
 
     void columnChoicesKeepOrderAndName() {
