@@ -86,6 +86,11 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
         const std::string& a = args[i];
         if (options && a == "--") {
             options = false;
+        } else if (options && (a == "--help" || a == "-h")) {
+            // Asked for: the usage goes to the output and it is no failure.
+            out << kUsage;
+            out.flush();
+            return 0;
         } else if (options && a == "--from") {
             if (i + 1 >= args.size()) return err << kUsage, 2;
             const std::string& text = args[++i];

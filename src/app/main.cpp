@@ -6,8 +6,8 @@
 
 #include "base/colors.h"
 #include "base/folders.h"
+#include "base/languagedatenames.h"
 #include "core/program.h"
-#include "presentation/frmalarmclock.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
 #include "ui/frmabout.h"
@@ -36,19 +36,15 @@ int main(int argc, char** argv) {
     qv::QtShell shell;
     qv::QtSingleInstance instance(qv::qs(folders.programFolder));
     qv::QtSystemColors systemColours;
-    qv::QtDateNames dateNames;
+    qv::LanguageDateNames dateNames;  // the language file's names, once it is chosen
     qv::Program program(folders, qv::CorePorts{clock, timer, ui, plugIns, performer, session, shell,
                                                instance, systemColours, dateNames});
     session.log = [&program](const std::string& line) { program.writeLog(line); };
 
+    dateNames.attach(program.translation);
     ui.attach(program);
     performer.attach(program);
-    ui.hooks.stopAllSounds = [&performer] { performer.stopAllSounds(); };
-    ui.hooks.showAlarmClock = [&performer] {
-        qv::frmAlarmClock* clockWindow = performer.alarmClock(true);
-        clockWindow->show();
-        clockWindow->raise();
-    };
+    ui.linkPerformer(performer);
     timer.onTick = [&program] { program.control.onTimerTick(); };
 
     // The monotonic timer stands still while the computer sleeps, and a wall

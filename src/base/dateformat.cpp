@@ -78,15 +78,34 @@ void appendNumber(std::string& out, long long value, int minDigits) {
     out += buf;
 }
 
-// The AM/PM marker in the letter case the format gives.
-void appendMarker(std::string& out, std::string_view token, bool pm) {
+bool isLowerAscii(char c) { return c >= 'a' && c <= 'z'; }
+
+// The AM/PM marker in the letter case the format gives, or the language's word.
+void appendMarker(std::string& out, std::string_view token, bool pm, const DateNames& names) {
     const std::size_t half = token.size() == 5 ? 2 : 1;
-    out.append(token.substr(pm ? half + 1 : 0, half));
+    const std::string_view letters = token.substr(pm ? half + 1 : 0, half);
+    std::string word = names.amPmWord(pm);
+    if (word.empty()) {
+        out.append(letters);
+        return;
+    }
+    if (half == 1) {
+        // The first letter, whole even when it takes several bytes.
+        std::size_t n = 1;
+        while (n < word.size() && (static_cast<unsigned char>(word[n]) & 0xC0) == 0x80) ++n;
+        word.resize(n);
+    }
+    // A lower-case token asks for a lower-case word (ASCII letters only).
+    if (isLowerAscii(letters[0]))
+        for (char& c : word) c = lowerAscii(c);
+    out += word;
 }
 
 }  // namespace
 
 DateNames::~DateNames() = default;
+
+std::string DateNames::amPmWord(bool) const { return {}; }
 
 std::string EnglishDateNames::dayName(int weekday, bool abbreviated) const {
     if (weekday < 1 || weekday > 7) return {};
@@ -118,7 +137,7 @@ std::string formatDate(DateTime d, std::string_view f, const DateNames& names) {
             continue;
         }
         if (const std::size_t n = ampmLength(f, i); n > 0) {
-            appendMarker(out, f.substr(i, n), d.hour() >= 12);
+            appendMarker(out, f.substr(i, n), d.hour() >= 12, names);
             i += n;
             continue;
         }

@@ -16,6 +16,9 @@ struct DateNames {
     virtual std::string dayName(int weekday, bool abbreviated) const = 0;
     // month 1..12; anything else gives "".
     virtual std::string monthName(int month, bool abbreviated) const = 0;
+    // The word for before or after noon; empty keeps the letters the format
+    // itself gives ("AM/PM" writes "AM" or "PM", "am/pm" writes "am").
+    virtual std::string amPmWord(bool pm) const;
 };
 
 class EnglishDateNames : public DateNames {
@@ -34,7 +37,9 @@ class EnglishDateNames : public DateNames {
 //                     anywhere in the format, else 24-hour
 //   n nn  s ss        minutes, seconds (one or two digits)
 //   AM/PM A/P         "AM"/"PM" or "A"/"P", each letter written in the case the
-//                     format gives it ("am/pm" writes "am" or "pm")
+//                     format gives it ("am/pm" writes "am" or "pm"); with a
+//                     word from `names`, that word (lower case for "am/pm"),
+//                     or its first letter for "A/P"
 //   w  ww  q          weekday 1..7 (Sunday 1), week of the year (weeks start on
 //                     Sunday, 1 January is in week 1), quarter 1..4
 // "text" in double quotes and the character after a backslash are literal;

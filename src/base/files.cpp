@@ -8,9 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <regex>
 
 namespace qv {
+
 namespace {
+
+// What writeFile's temporary files end in.
+constexpr const char* kTempEnding = ".qvtmp";
 
 bool writeAll(int fd, const std::string& text) {
     const char* p = text.data();
@@ -25,6 +30,22 @@ bool writeAll(int fd, const std::string& text) {
         left -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Where a write to `path` must land: a symbolic link (or a chain of them) is
+// followed to the file it names, so that the link stays a link. A dangling
+// link gives the path of the missing file; a loop gives nothing.
+std::optional<std::string> followLinks(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec) return std::nullopt;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -52,18 +73,24 @@ std::optional<std::string> tryReadFile(const std::string& path) {
 
 std::string readFile(const std::string& path) { return tryReadFile(path).value_or(std::string()); }
 
-bool writeFile(const std::string& path, const std::string& text) {
-    if (path.empty()) return false;
+bool writeFile(const std::string& linkOrPath, const std::string& text) {
+    if (linkOrPath.empty()) return false;
+    const std::optional<std::string> target = followLinks(linkOrPath);
+    if (!target) return false;
+    const std::string& path = *target;
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return false;
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string tmp;
     int fd = -1;
+    // Hidden, and with an ending of its own: a leftover never looks like one
+    // of the files it stands in for ("usg_1.agx" must not leave a "usg_1.agx.*").
+    const std::filesystem::path where(path);
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
-                      static_cast<unsigned long long>(rng()));
-        tmp = path + suffix;
+        std::snprintf(suffix, sizeof suffix, ".%016llx%s", static_cast<unsigned long long>(rng()),
+                      kTempEnding);
+        tmp = (where.parent_path() / ("." + where.filename().string() + suffix)).string();
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST) return false;
     }
@@ -76,6 +103,22 @@ bool writeFile(const std::string& path, const std::string& text) {
     if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(tmp.c_str());
     return ok;
+}
+
+int removeStaleTempFiles(const std::string& folder) {
+    static const std::regex ours(std::string("\\..+\\.[0-9a-f]{16}\\") + kTempEnding);
+    static const std::regex earlier(".+\\.[0-9a-f]{16}\\.tmp");
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!std::regex_match(name, ours) && !std::regex_match(name, earlier)) continue;
+        if (!it->is_regular_file(ec)) continue;
+        std::error_code removeError;
+        if (std::filesystem::remove(it->path(), removeError)) ++removed;
+    }
+    return removed;
 }
 
 bool appendToFile(const std::string& path, const std::string& text) {

@@ -14,7 +14,8 @@ std::string readFile(const std::string& path);
 
 // Replaces the file with `text`, atomically: the text goes to a temporary file
 // in the same folder, which is flushed and renamed over the old one, so the old
-// content survives any failure. True on success.
+// content survives any failure. A symbolic link is followed: the file it
+// names is replaced and the link stays. True on success.
 [[nodiscard]] bool writeFile(const std::string& path, const std::string& text);
 
 // Appends `text` to the file (created when missing). True on success.
@@ -22,6 +23,10 @@ std::string readFile(const std::string& path);
 
 // True when the file was deleted.
 [[nodiscard]] bool deleteFile(const std::string& path);
+
+// Removes what an interrupted writeFile left in `folder` (also the names
+// earlier versions used); the number of files removed.
+int removeStaleTempFiles(const std::string& folder);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);

@@ -23,6 +23,14 @@ std::string modTranslation::getText(const std::string& section, int number) cons
     return readKey(section, key, "String [" + section + "] " + key + " not found");
 }
 
+std::string modTranslation::getUnitName(int unit, long amount) const {
+    if (amount == 1 || amount == -1) {
+        const std::string one = readKey("Strings", "s" + std::to_string(unit + 31), "");
+        if (!one.empty()) return one;
+    }
+    return getString(unit + 1);
+}
+
 std::string modTranslation::getRandomText(const std::string& section, int number) {
     const std::string file = languageFilePath();
     const std::string stem = "s" + std::to_string(number) + "r";

@@ -29,6 +29,9 @@ class modTranslation {
     std::string getText(const std::string& section, int number) const;
     std::string getString(int number) const { return getText("Strings", number); }
     std::string getMainText(int number) const { return getText("frmQuorvaneMain", number); }
+    // The name of time unit `unit` (0 seconds .. 6 weeks) for `amount` of it:
+    // the singular (Strings s31..s37) for one, else the plural (s1..s7).
+    std::string getUnitName(int unit, long amount) const;
 
     // One of the variants "s<number>r0", "r1", ... (up to the first missing
     // one), chosen with the random source; getText(section, number) when there

@@ -9,8 +9,10 @@ namespace qv {
 namespace {
 
 // Where a user finds help when the program cannot be loaded.
-constexpr const char* kWebSite = "https://quorvane.org";
-constexpr const char* kSupportMail = "support@quorvane.org";
+// There is no web site or mail address of the project to send people to
+// (and an address that is not ours must not be given): the help that ships
+// with the program stands in for both.
+constexpr const char* kSupportMail = "the address given in the help";
 
 constexpr const char* kShortRunQuestion =
     "Quorvane ran very short the last time, which may be caused by a wrongly set alarm. Do you "
@@ -93,9 +95,9 @@ bool modMain::start(const WindowLoader& loadWindows) {
         showMessageBox(
             std::string("Quorvane cannot be loaded. This is probably because one or more "
                         "files are not available. Please go to ") +
-                kWebSite + " to download the complete installation version. Please mail to " +
-                kSupportMail + " if this doesn't help. The error message is: error" + number +
-                ": " + description,
+                p_.folders.shippedFile("help/index.html") +
+                " to download the complete installation version. Please mail to " + kSupportMail +
+                " if this doesn't help. The error message is: error" + number + ": " + description,
             mb::kExclamation);
         return false;
     }
@@ -132,6 +134,9 @@ void modMain::loadAllAlarmGroups() {
     if (!folderExists(folder)) {
         showMessageBox(p_.translation.getMainText(102), mb::kExclamation);
     } else {
+        // What a crash left half-written is not a group (nor a second copy of one).
+        if (const int stale = removeStaleTempFiles(folder); stale > 0 && p_.ctx.log)
+            p_.ctx.log("removed " + std::to_string(stale) + " unfinished file(s) from " + folder);
         for (const std::string& file : listMatchingFiles(folder + "/usg_*.*")) {
             if (AlarmGroupPtr g = loadGroupFile(file, folder))
                 loaded.push_back(g);

@@ -7,6 +7,11 @@
 
 namespace qv {
 
+std::string versionText() {
+    return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision);
+}
+
 Statistics::Statistics(Program& program) : p_(program) {}
 
 std::int64_t Statistics::totalRunSeconds() const {
@@ -17,8 +22,8 @@ std::int64_t Statistics::totalRunSeconds() const {
 }
 
 std::string Statistics::statisticsText() const {
-    return "Stats since v2.0.0. Starting: " +
-           formatDate(p_.settings.staS3, p_.settings.df.ot, p_.ports.dateNames) +
+    return "Stats since v" + versionText() +
+           ". Starting: " + formatDate(p_.settings.staS3, p_.settings.df.ot, p_.ports.dateNames) +
            ". Time running:" + std::to_string(totalRunSeconds()) +
            " seconds. Alarms sounded:" + std::to_string(p_.ctx.alarmsSounded);
 }

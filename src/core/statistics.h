@@ -10,9 +10,13 @@ namespace qv {
 
 class Program;
 
-inline constexpr int kVersionMajor = 0;
-inline constexpr int kVersionMinor = 1;
-inline constexpr int kVersionRevision = 0;
+// The program's version comes from the build (the project's version), so the
+// About window, the statistics and the version check all name the same one.
+inline constexpr int kVersionMajor = QUORVANE_VERSION_MAJOR;
+inline constexpr int kVersionMinor = QUORVANE_VERSION_MINOR;
+inline constexpr int kVersionRevision = QUORVANE_VERSION_PATCH;
+// "major.minor.revision".
+std::string versionText();
 
 class Statistics {
 public:
@@ -20,7 +24,7 @@ public:
 
     // Seconds run in earlier runs plus this run's.
     std::int64_t totalRunSeconds() const;
-    // "Stats since v2.0.0. Starting: ..." as the About window shows it.
+    // "Stats since v<version>. Starting: ..." as the About window shows it.
     std::string statisticsText() const;
     // The "debuglog" element of the supervision state.
     XMLNodePtr debugSnapshot() const;

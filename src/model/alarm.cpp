@@ -31,9 +31,12 @@ std::int64_t roundHalfEvenDiv(std::int64_t k, std::int64_t d) {
 
 }  // namespace
 
+std::int64_t alignedGridIndex(DateTime base, DateTime target, std::int32_t amount, int unit) {
+    return roundHalfEvenDiv(dateDiff(base, target, unit), amount);
+}
+
 DateTime alignToGrid(DateTime base, DateTime target, std::int32_t amount, int unit) {
-    const std::int64_t k = dateDiff(base, target, unit);
-    const std::int64_t n = roundHalfEvenDiv(k, amount);
+    const std::int64_t n = alignedGridIndex(base, target, amount, unit);
     return addToDate(base, static_cast<std::int64_t>(amount) * n, unit);
 }
 
@@ -212,14 +215,19 @@ const AdvancedDateProgram& Alarm::currentProgram() {
 }
 
 bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp) {
-    const std::int32_t corr = calendarDate ? 0 : correctionAmount;
+    // A correction in a unit we do not know is no correction: adding it would
+    // give day zero and silence the alarm for good.
+    const std::int32_t corr = calendarDate || !validUnit(correctionUnit) ? 0 : correctionAmount;
+    auto corrected = [&](DateTime d, std::int64_t n) {
+        return n == 0 ? d : addToDate(d, n, correctionUnit);
+    };
     bool found = false;
     DateTime cur = kDayZero;
 
     if (momentKind == kOnce) {
         // A one-off alarm at "never" has no moment at all, whatever its correction.
         if (onceDate != kNever) {
-            cur = addToDate(onceDate, corr, correctionUnit);
+            cur = corrected(onceDate, corr);
             found = da < cur;
         }
     } else if (momentKind == kPeriodic && nextDate != kNever && everyAmount >= 1 &&
@@ -230,39 +238,40 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         const std::int32_t amount = everyAmount;
         const int unit = everyUnit;
 
+        // Grid point k lies k periods from the anchor and is always counted from
+        // the anchor itself. Stepping from one point to the next would carry a
+        // clamped day along: a monthly alarm on the 31st would ring on the 28th
+        // from February on. For exact units both ways give the same points.
+        auto gridPoint = [&](std::int64_t k) {
+            return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
+        };
+
         // The query moved onto the uncorrected grid.
-        const DateTime a = addToDate(da, -static_cast<std::int64_t>(corr), correctionUnit);
-        cur = nextDate;
+        const DateTime a = corrected(da, -static_cast<std::int64_t>(corr));
         const AdvancedDateProgram* program = byExpression ? &currentProgram() : nullptr;
 
         // A grid point not after the query. Stepping back is bounded: after the
-        // alignment it takes a step or two at most.
-        auto alignAndStepBack = [&] {
-            cur = alignToGrid(cur, a, amount, unit);
-            for (int guard = 0; a < cur && guard < kStepLimit; ++guard)
-                cur = addToDate(cur, -amount, unit);
-        };
-        if (!byDates) {
-            alignAndStepBack();
-        } else if (startDate < a && a < endDate) {
-            alignAndStepBack();
-        } else if (startDate < a) {
-            cur = a;
+        // alignment it takes a step or two at most. Past the end of a date range
+        // nothing after the query counts, so any point not after it will do.
+        std::int64_t k;
+        if (!byDates || startDate < a) {
+            k = alignedGridIndex(nextDate, a, amount, unit);
+            for (int guard = 0; a < gridPoint(k) && guard < kStepLimit; ++guard) --k;
         } else {
-            cur = alignToGrid(cur, startDate, amount, unit);
+            k = alignedGridIndex(nextDate, startDate, amount, unit);
         }
-        cur = addToDate(cur, -amount, unit);
+        --k;
 
         int rounds = 0;
         bool again;
         do {
             ++rounds;
-            cur = addToDate(cur, amount, unit);
+            cur = gridPoint(++k);
             again = cur <= a;
             // Where a month or year correction clamps the day, the corrected
             // moment can fall on or before the query although the grid point
             // does not: such a point does not count either.
-            if (!again && corr != 0 && addToDate(cur, corr, correctionUnit) <= da) again = true;
+            if (!again && corr != 0 && corrected(cur, corr) <= da) again = true;
             if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
             if (program && !program->evaluate(cur)) again = true;
             if (byDates) {
@@ -278,7 +287,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
             givenUp = true;
         }
         if (byDates && (cur > endDate || cur < startDate)) found = false;
-        cur = addToDate(cur, corr, correctionUnit);
+        cur = corrected(cur, corr);
     }
 
     // A pending snooze wins when it comes first or when nothing else is due.
@@ -298,7 +307,10 @@ namespace {
 
 std::string colourText(std::int32_t c) { return std::to_string(c); }
 
-std::string unitName(ModelContext& ctx, int unit) { return ctx.translation.getString(unit + 1); }
+// The unit's name for `amount` of it: "1 minute", "2 minutes".
+std::string unitName(ModelContext& ctx, int unit, long amount) {
+    return ctx.translation.getUnitName(unit, amount);
+}
 
 }  // namespace
 
@@ -311,8 +323,9 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         text = texts::fill(ctx.translation.getText(texts::kAlarm, 21), {date(onceDate)});
         colour = colourText(ctx.colours.getColour(23, kWindowTextColour));
     } else if (momentKind == kPeriodic) {
-        text = texts::fill(ctx.translation.getText(texts::kAlarm, 22),
-                           {std::to_string(everyAmount), unitName(ctx, everyUnit), date(nextDate)});
+        text = texts::fill(
+            ctx.translation.getText(texts::kAlarm, 22),
+            {std::to_string(everyAmount), unitName(ctx, everyUnit, everyAmount), date(nextDate)});
         if (activePeriod & kRestrictDates)
             text += texts::fill(ctx.translation.getText(texts::kAlarm, 31),
                                 {date(startDate), date(endDate)});
@@ -328,11 +341,12 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         colour = ctx.colours.gradientColour(now, addToDate(now, everyAmount, everyUnit), 24, 25,
                                             kWindowTextColour);
     }
-    if (correctionAmount != 0) {
+    // The timing leaves out a correction in a unit it does not know, so does the text.
+    if (correctionAmount != 0 && validUnit(correctionUnit)) {
         const std::string amount =
             (correctionAmount >= 0 ? "+" : "") + std::to_string(correctionAmount);
         text += texts::fill(ctx.translation.getText(texts::kAlarm, 34),
-                            {amount, unitName(ctx, correctionUnit)});
+                            {amount, unitName(ctx, correctionUnit, correctionAmount)});
     }
     return {text, colour};
 }
@@ -364,7 +378,8 @@ std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
     if (!has) {
         items[2] = ctx.translation.getText(texts::kAlarm, 11);
         nextColour = ctx.colours.getColour(20, wt);
-    } else if (next == kGivenUp) {
+    } else if (cacheGivenUp_) {
+        // Given up, whatever the correction did to the date.
         items[2] = ctx.translation.getText(texts::kAlarm, 12);
         nextColour = ctx.colours.getColour(17, wt);
     } else if (next == kDecember1st9999) {
@@ -382,13 +397,13 @@ std::vector<std::string> Alarm::getStringItems(ModelContext& ctx) {
     const auto what = getActionDescriptionItems(ctx);
     items[3] = when[0];
     items[4] = what[0];
-    items[5] = std::to_string(durationAmount) + " " + unitName(ctx, durationUnit);
+    items[5] = std::to_string(durationAmount) + " " + unitName(ctx, durationUnit, durationAmount);
     items[6] = ctx.translation.getText(texts::kAlarm, 63 - importance);
 
     const auto group = parentGroup();
     items[7] = colourText(ctx.colours.schemeActive() && group ? group->Color : wt);
     items[8] = colourText(ctx.colours.getColour(Active ? 15 : 16, wt));
-    items[9] = has && next != kGivenUp && next != kDecember1st9999 && next != kDecember2nd9999
+    items[9] = has && !cacheGivenUp_ && next != kDecember1st9999 && next != kDecember2nd9999
                    ? ctx.colours.gradientColour(now, next, 21, 22, wt)
                    : colourText(nextColour);
     items[10] = when[1];

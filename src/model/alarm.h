@@ -117,5 +117,7 @@ using AlarmPtr = std::shared_ptr<Alarm>;
 // align of the period grid: the grid point through `base` (period `amount`
 // `unit`s) nearest to `target`, halves to the even multiple.
 DateTime alignToGrid(DateTime base, DateTime target, std::int32_t amount, int unit);
+// The number of periods from `base` to that grid point.
+std::int64_t alignedGridIndex(DateTime base, DateTime target, std::int32_t amount, int unit);
 
 }  // namespace qv

@@ -60,7 +60,7 @@ void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
     Color = root.getLong("colr", 0, ctx.colours.getColour(1, kWindowTextColour));
     synchPlugin = root.getString("sync", 0, "");
     const std::int32_t syst = root.getNodeIndex("syst", 0);
-    synchSettings = syst >= 0 ? root.getNodeAt(syst) : XMLNode::Create("syst");
+    synchSettings = syst >= 0 ? root.getNodeAt(syst)->getCopy() : XMLNode::Create("syst");
 
     template_.clear();
     // The older layout kept the template alarm as "al" inside the
@@ -143,6 +143,7 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromImportedFile(ModelContext& ctx,
         g->changedSinceImport = false;
         g->changed = true;
         g->path.clear();
+        g->importedForm_ = g->buildXML(false)->toString();
     }
     return g;
 }
@@ -179,15 +180,18 @@ std::string AlarmGroup::resolvePath(const std::string& storedPath, const std::st
     return p;
 }
 
-XMLNodePtr AlarmGroup::toXML() const {
+XMLNodePtr AlarmGroup::toXML() const { return buildXML(getChangedSinceImport()); }
+
+XMLNodePtr AlarmGroup::buildXML(bool changedSinceImportValue) const {
     auto n = XMLNode::Create("algr");
     n->addString("name", name);
     n->addBoolean("stat", Active);
-    n->addBoolean("chsi", getChangedSinceImport());
+    n->addBoolean("chsi", changedSinceImportValue);
     n->addLong("colr", Color);
     if (!template_.empty()) n->addXMLString(template_);
     n->addString("sync", synchPlugin);
-    n->addNode(synchSettings ? synchSettings : XMLNode::Create("syst"));
+    // Copies throughout: an XML form never shares the group's live settings.
+    n->addNode(synchSettings ? synchSettings->getCopy() : XMLNode::Create("syst"));
     for (const AlarmPtr& alarm : alarms) n->addNode(alarm->toXML("alrm"));
     return n;
 }
@@ -210,6 +214,8 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
     if (!ok) return false;
     if (manual) {
         changedSinceImport = false;
+        // Still unsaved: later edits are told apart by the content.
+        importedForm_ = getChanged() ? buildXML(false)->toString() : std::string();
     } else {
         // The file now holds the group and every alarm as they are. Whether the
         // group differs from its last import was decided by the alarms' marks
@@ -217,6 +223,7 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
         changedSinceImport = getChangedSinceImport();
         changed = false;
         for (const AlarmPtr& alarm : alarms) alarm->changed = false;
+        importedForm_.clear();
     }
     return true;
 }
@@ -241,13 +248,19 @@ bool AlarmGroup::synchronize(ModelContext& ctx) {
     if (tmpl >= 0 && g->getNodeAt(tmpl)->getNumberOfNodes() > 0)
         template_ = g->getNodeAt(tmpl)->toString();
     const std::int32_t syst = g->getNodeIndex("syst", 0);
-    if (syst >= 0) synchSettings = g->getNodeAt(syst);
+    if (syst >= 0) synchSettings = g->getNodeAt(syst)->getCopy();
     alarms.clear();
     const auto self = shared_from_this();
     for (const XMLNodePtr& child : g->children())
         if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
     setChanged();
     return true;
+}
+
+bool AlarmGroup::getChangedSinceImport() const {
+    if (changedSinceImport) return true;
+    if (!getChanged()) return false;
+    return importedForm_.empty() || buildXML(false)->toString() != importedForm_;
 }
 
 bool AlarmGroup::getChanged() const {

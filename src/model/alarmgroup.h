@@ -71,7 +71,10 @@ public:
     void addAlarm(const AlarmPtr& alarm);
 
     bool getChanged() const;
-    bool getChangedSinceImport() const { return changedSinceImport || getChanged(); }
+    // Whether the group differs from what was last imported or exported. A
+    // group that was imported or exported but not saved yet is marked changed
+    // only so that it gets saved: what counts then is its content.
+    bool getChangedSinceImport() const;
     void setChanged() { changed = true; }
 
     AlarmPtr getTemplateAlarm(ModelContext& ctx);
@@ -81,6 +84,10 @@ public:
 private:
     void initialize();
     void readFrom(ModelContext& ctx, const XMLNode& root);
+    XMLNodePtr buildXML(bool changedSinceImportValue) const;
+    // The group's XML text as it was imported or exported, kept while the
+    // group's changed marks are still set; empty otherwise.
+    std::string importedForm_;
 };
 
 using AlarmGroupPtr = std::shared_ptr<AlarmGroup>;

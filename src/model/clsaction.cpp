@@ -34,7 +34,9 @@ ActionPtr clsAction::createFromXML(const XMLNode& element) {
     a->action = element.getInteger("acid", 0, 0);
     a->plugin = element.getString("plug", 0, "");
     const std::int32_t at = element.getNodeIndex("sett", 0);
-    if (at >= 0) a->settings = element.getNodeAt(at);
+    // The action gets settings of its own: the element may belong to another
+    // alarm's live tree (a copy pasted from the clipboard form, say).
+    if (at >= 0) a->settings = element.getNodeAt(at)->getCopy();
     return a;
 }
 
@@ -42,7 +44,8 @@ XMLNodePtr clsAction::toXML(const std::string& elementName) const {
     auto n = XMLNode::Create(elementName);
     n->addInteger("acid", action);
     n->addString("plug", plugin);
-    n->addNode(settings ? settings : XMLNode::Create("sett"));
+    // A copy: whatever becomes of the XML form must not reach this action.
+    n->addNode(settings ? settings->getCopy() : XMLNode::Create("sett"));
     return n;
 }
 

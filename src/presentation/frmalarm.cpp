@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
@@ -84,11 +85,11 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     mnuDelete = item("mnuDelete", "Delete");
     mnuDeleteNotSounding = item("mnuDeleteNotSounding", "Delete if it will not sound again");
     mnuAlarm->addSeparator();
-    mnuTurnOn = item("mnuTurnOn", "Turn on");
-    mnuTurnOff = item("mnuTurnOff", "Turn off");
+    mnuTurnOn = item("mnuTurnOn", "Switch on");
+    mnuTurnOff = item("mnuTurnOff", "Switch off");
     mnuStopSnoozing = item("mnuStopSnoozing", "Stop snoozing");
     mnuAlarm->addSeparator();
-    mnuProperties = item("mnuProperties", "Properties");
+    mnuProperties = item("mnuProperties", "Properties...");
     connect(mnuDelete, &QAction::triggered, this, [this] { deleteAlarm(false); });
     connect(mnuDeleteNotSounding, &QAction::triggered, this, [this] { deleteAlarm(true); });
     connect(mnuTurnOn, &QAction::triggered, this, [this] { switchAlarm(true); });
@@ -99,14 +100,13 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     });
 
     connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(vnbSnoozeAmount, &QSpinBox::valueChanged, this, [this] { nameSnoozeUnits(); });
     connect(cmdSnooze, &QPushButton::clicked, this, [this] { cmdSnooze_Click(); });
 
-    // The window sees every key first.
-    for (QWidget* w : {static_cast<QWidget*>(txtAlarmMessage), static_cast<QWidget*>(cmdOk),
-                       static_cast<QWidget*>(cmdSnooze), static_cast<QWidget*>(vnbSnoozeAmount),
-                       static_cast<QWidget*>(cmbSnoozeUnit), static_cast<QWidget*>(cmbSnoozeAddTo)})
-        w->installEventFilter(this);
-    txtAlarmMessage->viewport()->installEventFilter(this);
+    // The window sees every key and every right click first, wherever it
+    // lands (the controls' inner parts too), but not those of its own menu.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w != mnuAlarm && !mnuAlarm->isAncestorOf(w)) w->installEventFilter(this);
 
     const FontSettings& f = p_.settings.font;
     if (!f.nm.empty()) {
@@ -145,17 +145,27 @@ frmAlarm::~frmAlarm() { performer_.removeWindow(this); }
 std::string frmAlarm::text(int number) const { return p_.translation.getText(kSection, number); }
 
 void frmAlarm::translate() {
+    // The title names the alarm and its moment: a new language leaves it be.
+    const QString title = windowTitle();
     translateForm(this, p_.translation);
+    if (alrt) setWindowTitle(title);
     const int unit = cmbSnoozeUnit->currentIndex();
     const int addTo = cmbSnoozeAddTo->currentIndex();
     cmbSnoozeUnit->clear();
-    for (int i = 0; i < 7; ++i)
-        cmbSnoozeUnit->addItem(qs(p_.translation.getString(unitCodeOfIndex(i) + 1)));
+    for (int i = 0; i < 7; ++i) cmbSnoozeUnit->addItem(QString());
+    nameSnoozeUnits();
     cmbSnoozeAddTo->clear();
     cmbSnoozeAddTo->addItem(qs(text(10)));
     cmbSnoozeAddTo->addItem(qs(text(11)));
     cmbSnoozeUnit->setCurrentIndex(unit >= 0 ? unit : 1);
     cmbSnoozeAddTo->setCurrentIndex(addTo >= 0 ? addTo : 0);
+}
+
+void frmAlarm::nameSnoozeUnits() {
+    // "1 minute", "5 minutes": the units follow the amount beside them.
+    for (int i = 0; i < cmbSnoozeUnit->count() && i < 7; ++i)
+        cmbSnoozeUnit->setItemText(
+            i, qs(p_.translation.getUnitName(unitCodeOfIndex(i), vnbSnoozeAmount->value())));
 }
 
 double frmAlarm::preciseNow() const {
@@ -209,7 +219,12 @@ void frmAlarm::presetSnoozeRow() {
     const bool last = alrt->lastSnoozeSet;
     vnbSnoozeAmount->setValue(last ? alrt->lastSnoozeAmount : p_.settings.dsa);
     cmbSnoozeUnit->setCurrentIndex(indexOfUnitCode(last ? alrt->lastSnoozeUnit : p_.settings.dsu));
-    const int addTo = last ? alrt->lastSnoozeAddTo : p_.settings.dsat;
+    int addTo = last ? alrt->lastSnoozeAddTo : p_.settings.dsat;
+    // A late alarm (the computer slept, the alarm waited behind a question):
+    // counting from its own moment would land in the past, so count from now.
+    if (addTo != 1 && !(addToDate(dueDate, vnbSnoozeAmount->value(),
+                                  unitCodeOfIndex(cmbSnoozeUnit->currentIndex())) > p_.now()))
+        addTo = 1;
     cmbSnoozeAddTo->setCurrentIndex(addTo == 1 ? 1 : 0);
 }
 
@@ -430,14 +445,6 @@ void frmAlarm::resizeEvent(QResizeEvent* event) {
     cmdOk->setGeometry(width() - kMargin - okW, top, okW, rowH);
 }
 
-void frmAlarm::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton && menuAllowed) {
-        showContextMenu(event->globalPosition().toPoint());
-        return;
-    }
-    QWidget::mousePressEvent(event);
-}
-
 void frmAlarm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Kept in front: on top again whenever it loses the focus.
@@ -455,7 +462,8 @@ void frmAlarm::refreshMenu() {
     const bool writable = alrt && !alrt->readOnly;
     for (QAction* a : {mnuDelete, mnuDeleteNotSounding, mnuTurnOn, mnuTurnOff, mnuStopSnoozing})
         a->setEnabled(writable);
-    mnuProperties->setEnabled(true);
+    // Until the properties dialog is there, its item is shown disabled.
+    mnuProperties->setEnabled(alrt && static_cast<bool>(performer_.showAlarmProperties));
 }
 
 void frmAlarm::showContextMenu(const QPoint& globalPos) {
@@ -501,7 +509,18 @@ void frmAlarm::keyPressEvent(QKeyEvent* event) {
     if (!handleKey(event, this)) QWidget::keyPressEvent(event);
 }
 
+void frmAlarm::contextMenuEvent(QContextMenuEvent* event) {
+    if (menuAllowed) showContextMenu(event->globalPos());
+    event->accept();
+}
+
 bool frmAlarm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        // The text box and the boxes of the snooze row would show their own
+        // editing menus; here a right click means the alarm.
+        if (menuAllowed) showContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         if (handleKey(static_cast<QKeyEvent*>(event), watched)) return true;
     } else if (event->type() == QEvent::ShortcutOverride) {

@@ -98,7 +98,7 @@ class frmAlarm : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -109,6 +109,7 @@ class frmAlarm : public QWidget {
     void presetSnoozeRow();
     void startPlayer(const std::shared_ptr<clsAction>& action, bool useOwnOptions,
                      bool volumeSwitch, int volume, const std::string& defaultSound);
+    void nameSnoozeUnits();
     // Handles a key for the window and its controls; true when it was used.
     bool handleKey(QKeyEvent* event, QObject* target);
     // The present moment with its fraction of a second.

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QWidget>
@@ -23,6 +24,8 @@ void translateForm(QWidget* form, const modTranslation& translation) {
     for (QAbstractButton* b : form->findChildren<QAbstractButton*>())
         b->setText(lookup(b->objectName(), b->text()));
     for (QLabel* l : form->findChildren<QLabel*>()) l->setText(lookup(l->objectName(), l->text()));
+    for (QGroupBox* g : form->findChildren<QGroupBox*>())
+        g->setTitle(lookup(g->objectName(), g->title()));
     for (QMenu* m : form->findChildren<QMenu*>()) m->setTitle(lookup(m->objectName(), m->title()));
     for (QAction* a : form->findChildren<QAction*>()) {
         // A menu's own action carries no name of its own; the menu was done above.

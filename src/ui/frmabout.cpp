@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/program.h"
@@ -19,6 +20,9 @@
 
 namespace qv {
 namespace {
+
+// How often a missing notification area is looked for again.
+constexpr int kTrayWatchMs = 5000;
 
 QAction* namedAction(QMenu* menu, const char* name, const char* text) {
     QAction* a = menu->addAction(QString::fromLatin1(text));
@@ -52,6 +56,11 @@ frmAbout::frmAbout(Program& program, QtUserInterface& ui, QWidget* parent)
     layout->addWidget(lblDescription);
 
     buildTrayMenu();
+    // A program started with the session may come up before the panel that
+    // holds the notification area: look again now and then until it is there.
+    trayWatch_ = new QTimer(this);
+    trayWatch_->setInterval(kTrayWatchMs);
+    connect(trayWatch_, &QTimer::timeout, this, &frmAbout::lookForTray);
     addTrayIcon();
     translate();
 }
@@ -61,7 +70,17 @@ frmAbout::~frmAbout() {
     removeTrayIcon();
 }
 
-bool frmAbout::trayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool frmAbout::trayAvailable() const {
+    return ui_.systemTrayAvailable && ui_.systemTrayAvailable();
+}
+
+void frmAbout::lookForTray() {
+    if (tray_ || !wantTray_ || p_.exiting) {
+        trayWatch_->stop();
+        return;
+    }
+    if (trayAvailable()) addTrayIcon();
+}
 
 void frmAbout::buildTrayMenu() {
     mnuTray_ = new QMenu(this);
@@ -99,6 +118,10 @@ void frmAbout::updateTrayMenu() {
 }
 
 void frmAbout::exitFromTray() {
+    if (auto* m = ui_.mainWindow()) {
+        m->askAndExit();
+        return;
+    }
     if (p_.main.showMessageBox(p_.translation.getMainText(220), mb::kYesNo | mb::kQuestion) !=
         mb::kAnswerYes)
         return;
@@ -107,13 +130,17 @@ void frmAbout::exitFromTray() {
 
 void frmAbout::translate() {
     translateForm(this, p_.translation);
-    lblVersion_->setText(
-        QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+    lblVersion_->setText(qs(versionText()));
     updateTrayMenu();
 }
 
 void frmAbout::addTrayIcon() {
-    if (!trayAvailable()) return;
+    wantTray_ = true;
+    if (!trayAvailable()) {
+        if (!p_.exiting) trayWatch_->start();
+        return;
+    }
+    trayWatch_->stop();
     if (!tray_) {
         tray_ = new QSystemTrayIcon(this);
         tray_->setContextMenu(mnuTray_);
@@ -131,6 +158,8 @@ void frmAbout::addTrayIcon() {
 }
 
 void frmAbout::removeTrayIcon() {
+    wantTray_ = false;
+    if (trayWatch_) trayWatch_->stop();
     if (!tray_) return;
     tray_->hide();
     delete tray_;

@@ -11,6 +11,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace qv {
 
@@ -31,10 +32,13 @@ class frmAbout : public QWidget {
     void addTrayIcon();
     void removeTrayIcon();
     bool trayIconShown() const;
+    // Adds the icon once a notification area has come up after the program
+    // (a timer asks while there is none).
+    void lookForTray();
     // The notification-area menu (also reachable without a tray, for tests).
     QMenu* trayMenu() const { return mnuTray_; }
-    // Whether this desktop has a notification area at all.
-    static bool trayAvailable();
+    // Whether this desktop has a notification area now.
+    bool trayAvailable() const;
 
     // The text the P key shows, and the window list of the W key.
     QString windowListText() const;
@@ -63,6 +67,9 @@ class frmAbout : public QWidget {
     QAction* mnuTrayBlocked_ = nullptr;
     QAction* mnuTrayStopSounds_ = nullptr;
     QAction* mnuTrayExit_ = nullptr;
+    QTimer* trayWatch_ = nullptr;
+    // Cleared when the icon was taken away on purpose (Ctrl+Shift+D).
+    bool wantTray_ = true;
 };
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,6 +34,8 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
+#include "ui/frmalarmproperties.h"
+#include "ui/frmfind.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -40,7 +43,6 @@ namespace qv {
 namespace {
 
 constexpr const char* kSection = "frmQuorvaneMain";
-constexpr const char* kWebSite = "https://quorvane.org";
 
 // Layout node names and the number of fields of each list.
 constexpr std::array<const char*, 4> kLayoutNames{"ag", "al", "sa0", "sa1"};
@@ -59,6 +61,10 @@ enum Text {
     kExportFailed = 37,
     kCollectionName = 38,
     kHelpMissing = 39,
+    kSnoozed = 41,
+    kBlocked = 42,
+    kAskDeleteOne = 43,
+    kAskDeleteOneSounded = 44,
 };
 
 QString mainText(const Program& p, int number) { return qs(p.translation.getMainText(number)); }
@@ -195,6 +201,7 @@ void frmQuorvaneMain::buildWidgets() {
             seeAlarmsChanged(k);
         });
         connect(txt, &QLineEdit::editingFinished, this, [this, k] { seeAlarmsAmountEdited(k); });
+        connect(txt, &QLineEdit::textChanged, this, [this, k] { nameSeeAlarmsUnits(k); });
     }
 
     auto* groupsPane = new QWidget(this);
@@ -253,6 +260,13 @@ void frmQuorvaneMain::buildWidgets() {
     connect(lists_[kAlarms], &QTreeWidget::itemSelectionChanged, this, [this] {
         if (!filling_) updateSelectedAlarms();
     });
+    for (int id = kAlarms; id < 4; ++id) {
+        connect(lists_[static_cast<std::size_t>(id)], &QTreeWidget::itemDoubleClicked, this,
+                [this, id] {
+                    contextSeeAlarms_ = id == kSeeAlarms1 ? 1 : 0;
+                    editAlarms(commandAlarms(id != kAlarms));
+                });
+    }
     for (int id = 0; id < 4; ++id) {
         QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
         connect(t->header(), &QHeaderView::sectionClicked, this, [this, id](int logical) {
@@ -272,7 +286,7 @@ void frmQuorvaneMain::buildWidgets() {
 void frmQuorvaneMain::buildMenus() {
     QMenuBar* bar = menuBar();
 
-    mnuAg_ = namedMenu(this, "mnuAg", "&Alarm groups");
+    mnuAg_ = namedMenu(this, "mnuAg", "Alarm &groups");
     connect(namedAction(mnuAg_, "mnuAgAddNew", "New alarm group"), &QAction::triggered, this,
             [this] { addNewAlarmGroup(); });
     namedAction(mnuAg_, "mnuAgProperties", "Properties...", false);
@@ -326,10 +340,11 @@ void frmQuorvaneMain::buildMenus() {
     namedAction(mnuAg_, "mnuAgExportPlugIn", "Export through a plug-in...", false);
     bar->addMenu(mnuAg_);
 
-    mnuAl_ = namedMenu(this, "mnuAl", "A&larms");
+    mnuAl_ = namedMenu(this, "mnuAl", "&Alarms");
     connect(namedAction(mnuAl_, "mnuAlAddNew", "New alarm"), &QAction::triggered, this,
             [this] { addNewAlarm(); });
-    namedAction(mnuAl_, "mnuAlProperties", "Properties...", false);
+    connect(namedAction(mnuAl_, "mnuAlProperties", "Properties..."), &QAction::triggered, this,
+            [this] { editAlarms(selectedAlarms()); });
     connect(namedAction(mnuAl_, "mnuAlDelete", "Delete"), &QAction::triggered, this,
             [this] { deleteAlarms(false); });
     connect(namedAction(mnuAl_, "mnuAlDeleteSounded", "Delete sounded"), &QAction::triggered, this,
@@ -354,7 +369,7 @@ void frmQuorvaneMain::buildMenus() {
     connect(mnuAlPaste_, &QAction::triggered, this, [this] { pasteAlarms(); });
     bar->addMenu(mnuAl_);
 
-    mnuGeneral_ = namedMenu(this, "mnuGeneral", "&General");
+    mnuGeneral_ = namedMenu(this, "mnuGeneral", "G&eneral");
     mnuGeneralBlocked_ = namedAction(mnuGeneral_, "mnuGeneralBlocked", "Alarms blocked");
     mnuGeneralBlocked_->setCheckable(true);
     connect(mnuGeneralBlocked_, &QAction::triggered, this,
@@ -364,11 +379,19 @@ void frmQuorvaneMain::buildMenus() {
         if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
     });
     mnuGeneral_->addSeparator();
-    namedAction(mnuGeneral_, "mnuGeneralFind", "Find...", false);
+    connect(namedAction(mnuGeneral_, "mnuGeneralFind", "Find..."), &QAction::triggered, this,
+            [this] { showFind(); });
     namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings...", false);
     namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
     namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
     namedAction(mnuGeneral_, "mnuGeneralGPP", "General-purpose plug-ins", false);
+    mnuGeneral_->addSeparator();
+    // Exit lives here as well as in the tray's menu: a desktop without a
+    // notification area must still let the user end the program.
+    QAction* exitAction = namedAction(mnuGeneral_, "mnuGeneralExit", "Exit");
+    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    exitAction->setShortcutContext(Qt::WindowShortcut);
+    connect(exitAction, &QAction::triggered, this, [this] { askAndExit(); });
     bar->addMenu(mnuGeneral_);
 
     mnuWindow_ = namedMenu(this, "mnuWindow", "&Window");
@@ -404,7 +427,7 @@ void frmQuorvaneMain::buildMenus() {
     });
     mnuWindow_->addSeparator();
     connect(namedAction(mnuWindow_, "mnuWindowClose", "Close"), &QAction::triggered, this,
-            [this] { hide(); });
+            [this] { putAway(); });
     bar->addMenu(mnuWindow_);
 
     mnuHelp_ = namedMenu(this, "mnuHelp", "&Help");
@@ -429,13 +452,12 @@ void frmQuorvaneMain::buildMenus() {
         p_.settingsStore.settingsChanged();
         updateMenus();
     });
-    connect(namedAction(mnuHelp_, "mnuHelpVisitWebsite", "Visit the web site"), &QAction::triggered,
-            this, [this] { openWebSite(); });
     bar->addMenu(mnuHelp_);
 
     // The see-alarms lists' own menu (right mouse button only).
     mnuSA_ = namedMenu(this, "mnuSA", "See alarms");
-    namedAction(mnuSA_, "mnuSAProperties", "Properties...", false);
+    connect(namedAction(mnuSA_, "mnuSAProperties", "Properties..."), &QAction::triggered, this,
+            [this] { editAlarms(commandAlarms(true)); });
     connect(namedAction(mnuSA_, "mnuSADelete", "Delete"), &QAction::triggered, this,
             [this] { deleteAlarms(false, true); });
     connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered, this,
@@ -486,7 +508,8 @@ void frmQuorvaneMain::translate() {
         QComboBox* cmb = cmbSeeAlarms_[static_cast<std::size_t>(k)];
         const QSignalBlocker block(cmb);
         cmb->clear();
-        for (int unit = 0; unit < 7; ++unit) cmb->addItem(qs(p_.translation.getString(unit + 1)));
+        for (int unit = 0; unit < 7; ++unit) cmb->addItem(QString());
+        nameSeeAlarmsUnits(k);
     }
     fillSeeAlarmsControls();
     for (int id = 0; id < 4; ++id) {
@@ -494,6 +517,7 @@ void frmQuorvaneMain::translate() {
         const auto& f = fields_[static_cast<std::size_t>(id)];
         for (std::size_t c = 0; c < f.size(); ++c)
             t->headerItem()->setText(static_cast<int>(c), columnCaption(id, f[c]));
+        widenColumns(id);
     }
     lastNextAlarmText_.clear();
     showNextAlarm();
@@ -538,6 +562,44 @@ void frmQuorvaneMain::buildColumns(int id) {
     for (std::size_t c = 0; c < fields.size(); ++c) {
         t->headerItem()->setText(static_cast<int>(c), columnCaption(id, fields[c]));
         t->setColumnWidth(static_cast<int>(c), widths[c]);
+    }
+    widenColumns(id);
+}
+
+int frmQuorvaneMain::minimumColumnWidth(int id, int field) const {
+    const QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+    QStringList words;
+    auto dates = [&](const std::string& format) {
+        // A week of late September: the longest day and month names.
+        for (int day = 21; day <= 27; ++day)
+            words << qs(formatDate(DateTime::fromParts(2025, 9, day, 23, 58, 58), format,
+                                   p_.ports.dateNames));
+    };
+    if (id == kGroups && field == 1) {
+        words << qs(p_.translation.getText(texts::kAlarmGroup, 1))
+              << qs(p_.translation.getText(texts::kAlarmGroup, 2));
+    } else if (id == kAlarms && field == 1) {
+        words << qs(p_.translation.getText(texts::kAlarm, 1))
+              << qs(p_.translation.getText(texts::kAlarm, 2)) << mainText(p_, kSnoozed);
+    } else if (id == kAlarms && field == 2) {
+        words << qs(p_.translation.getText(texts::kAlarm, 11));
+        dates(p_.settings.df.al);
+    } else if ((id == kSeeAlarms0 || id == kSeeAlarms1) && field == 1) {
+        dates(p_.settings.df.sa);
+    }
+    int width = t->header()->fontMetrics().horizontalAdvance(columnCaption(id, field)) + 24;
+    for (const QString& w : words)
+        width = std::max(width, t->fontMetrics().horizontalAdvance(w) + 16);
+    return width;
+}
+
+void frmQuorvaneMain::widenColumns(int id) {
+    QTreeWidget* t = lists_[static_cast<std::size_t>(id)];
+    const auto& f = fields_[static_cast<std::size_t>(id)];
+    for (std::size_t c = 0; c < f.size(); ++c) {
+        const int need = minimumColumnWidth(id, f[c]);
+        if (t->columnWidth(static_cast<int>(c)) < need)
+            t->setColumnWidth(static_cast<int>(c), need);
     }
 }
 
@@ -728,6 +790,14 @@ void frmQuorvaneMain::showAlarms() {
     for (const AlarmPtr& a : sortedAlarms(groups)) {
         Row r{a, a->getStringItems(p_.ctx), kNever};
         r.next = a->getNextAlarmDateAfter();
+        // The state says what the alarm will do: an alarm of a switched-off
+        // group does not sound, and a snoozing one comes back on its own.
+        const AlarmGroupPtr g = a->parentGroup();
+        if (!a->Active || (g && !g->Active)) {
+            r.items[1] = p_.translation.getText(texts::kAlarm, 2);
+            r.items[8] = std::to_string(p_.colours.getColour(16, kWindowTextColour));
+        } else if (a->snoozing)
+            r.items[1] = p_.translation.getMainText(kSnoozed);
         rows.push_back(std::move(r));
     }
     const int code = p_.settings.so.al;
@@ -858,6 +928,10 @@ void frmQuorvaneMain::showNextAlarm() {
     const SupervisionState& s = p_.supervision;
     if (!p_.started) {
         text = mainText(p_, 217);
+    } else if (s.blocked) {
+        // Nothing sounds while blocked; a moment the supervision is not
+        // looking at would only mislead.
+        text = mainText(p_, 209) + QLatin1Char(' ') + mainText(p_, kBlocked);
     } else if (s.nextAlarms.numberOfElements() == 0 || s.nextAlarmDate == kNever) {
         text = mainText(p_, 209) + QLatin1Char(' ') + mainText(p_, 210);
     } else {
@@ -875,10 +949,14 @@ void frmQuorvaneMain::showNextAlarm() {
     }
 }
 
-void frmQuorvaneMain::showBlocked(bool blocked) { mnuGeneralBlocked_->setChecked(blocked); }
+void frmQuorvaneMain::showBlocked(bool blocked) {
+    mnuGeneralBlocked_->setChecked(blocked);
+    showNextAlarm();
+}
 
 void frmQuorvaneMain::showFont(const QFont& font) {
     for (QTreeWidget* t : lists_) t->setFont(font);
+    for (int id = 0; id < 4; ++id) widenColumns(id);
 }
 
 // ---- See-alarms controls -----------------------------------------------------------
@@ -895,6 +973,14 @@ void frmQuorvaneMain::fillSeeAlarmsControls() {
         if (sa.unit >= 0 && sa.unit < cmbSeeAlarms_[ku]->count())
             cmbSeeAlarms_[ku]->setCurrentIndex(sa.unit);
     }
+}
+
+void frmQuorvaneMain::nameSeeAlarmsUnits(int k) {
+    // "1 day", "2 days": the units follow the amount typed beside them.
+    QComboBox* cmb = cmbSeeAlarms_[static_cast<std::size_t>(k)];
+    const long amount = txtSeeAlarms_[static_cast<std::size_t>(k)]->text().toLong();
+    for (int unit = 0; unit < cmb->count() && unit < 7; ++unit)
+        cmb->setItemText(unit, qs(p_.translation.getUnitName(unit, amount)));
 }
 
 void frmQuorvaneMain::seeAlarmsAmountEdited(int k) {
@@ -950,7 +1036,10 @@ bool frmQuorvaneMain::handleListKey(int id, QKeyEvent* event) {
         t->selectAll();
         return true;
     }
-    if (enter && !ctrl) return true;  // properties: their dialogs come later
+    if (enter && !ctrl) {
+        if (id != kGroups) editAlarms(commandAlarms(seeAlarms));
+        return true;
+    }
     if (key == Qt::Key_Delete && !ctrl) {
         if (id == kGroups)
             unloadAlarmGroups();
@@ -1053,7 +1142,8 @@ int frmQuorvaneMain::importFiles(const QStringList& files) {
         std::vector<AlarmGroupPtr> groups;
         if (endsWithCI(file, ".agc")) {
             groups = AlarmGroup::createAlarmGroupsFromCollection(p_.ctx, ss(file));
-        } else if (AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, ss(file))) {
+        } else if (AlarmGroupPtr g =
+                       AlarmGroup::createAlarmGroupFromImportedFile(p_.ctx, ss(file))) {
             groups.push_back(g);
         }
         if (groups.empty()) {
@@ -1127,11 +1217,44 @@ std::vector<AlarmPtr> frmQuorvaneMain::commandAlarms(bool fromSeeAlarms) const {
     return fromSeeAlarms ? selectedSeeAlarms(contextSeeAlarms_) : selectedAlarms();
 }
 
+bool frmQuorvaneMain::runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode) {
+    if (ui_.hooks.editAlarms) return ui_.hooks.editAlarms(alarms, mode);
+    return frmAlarmProperties::editAlarms(p_, this, alarms, mode);
+}
+
+frmFind* frmQuorvaneMain::showFind() {
+    if (!find_) {
+        find_ = new frmFind(p_);
+        find_->openAlarms = [this](const std::vector<AlarmPtr>& alarms) { editAlarms(alarms); };
+        ui_.registerWindow(find_);
+    }
+    find_->show();
+    find_->raise();
+    find_->activateWindow();
+    return find_;
+}
+
+bool frmQuorvaneMain::editAlarms(const std::vector<AlarmPtr>& alarms) {
+    if (alarms.empty() || !runAlarmDialog(alarms, frmAlarmProperties::kEdit)) return false;
+    // An alarm moved to another group leaves its old group changed too.
+    std::vector<AlarmGroupPtr> groups;
+    for (const AlarmGroupPtr& g : p_.alarmGroups)
+        if (g->getChanged()) groups.push_back(g);
+    p_.control.alarmsChanged(alarms, change::kEdited);
+    if (!groups.empty()) p_.control.alarmGroupsChanged(groups, change::kEdited);
+    return true;
+}
+
 AlarmPtr frmQuorvaneMain::addNewAlarm() {
     AlarmGroupPtr g = targetGroup();
     if (!g) g = addNewAlarmGroup();
     if (!g) return nullptr;
     const AlarmPtr a = g->getTemplateAlarm(p_.ctx);
+    a->parent = g;
+    if (!runAlarmDialog({a}, frmAlarmProperties::kNew)) return nullptr;
+    // The dialog may have chosen another group.
+    if (const AlarmGroupPtr chosen = a->parentGroup(); chosen && p_.alarmGroups.contains(chosen))
+        g = chosen;
     g->addAlarm(a);
     g->selected = true;
     for (const AlarmGroupPtr& other : p_.alarmGroups)
@@ -1147,10 +1270,20 @@ void frmQuorvaneMain::deleteAlarms(bool onlySounded, bool fromSeeAlarms) {
         std::erase_if(alarms, [now](const AlarmPtr& a) { return hasNextAfter(a, now); });
     }
     if (alarms.empty()) return;
+    // One alarm is named; several are counted.
     const std::string q =
-        texts::fill(p_.translation.getMainText(onlySounded ? kAskDeleteSounded : kAskDelete),
-                    {std::to_string(alarms.size())});
+        alarms.size() == 1
+            ? texts::fill(
+                  p_.translation.getMainText(onlySounded ? kAskDeleteOneSounded : kAskDeleteOne),
+                  {alarms.front()->name})
+            : texts::fill(p_.translation.getMainText(onlySounded ? kAskDeleteSounded : kAskDelete),
+                          {std::to_string(alarms.size())});
     if (p_.main.showMessageBox(q, mb::kYesNo | mb::kQuestion) != mb::kAnswerYes) return;
+    removeAlarms(alarms);
+}
+
+void frmQuorvaneMain::removeAlarms(const std::vector<AlarmPtr>& alarms) {
+    if (alarms.empty()) return;
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {
             g->alarms.remove(a);
@@ -1257,13 +1390,28 @@ void frmQuorvaneMain::runHelp() {
                            mb::kExclamation);
 }
 
-void frmQuorvaneMain::openWebSite() { p_.commands.shellOpen(kWebSite, "", ""); }
+void frmQuorvaneMain::askAndExit() {
+    if (p_.exiting) return;
+    if (p_.main.showMessageBox(p_.translation.getMainText(220), mb::kYesNo | mb::kQuestion) !=
+        mb::kAnswerYes)
+        return;
+    p_.main.exitProgram(true);
+}
 
 // ---- Window -------------------------------------------------------------------------
 
+void frmQuorvaneMain::putAway() {
+    // Hidden only where the tray icon can bring it back; minimised otherwise,
+    // so the window can always be reached.
+    if (ui_.trayIconShown())
+        hide();
+    else
+        showMinimized();
+}
+
 void frmQuorvaneMain::toggleWindowVisibility() {
     if (isVisible() && !isMinimized()) {
-        hide();
+        putAway();
     } else {
         if (isMinimized()) showNormal();
         show();
@@ -1277,13 +1425,9 @@ void frmQuorvaneMain::closeEvent(QCloseEvent* event) {
         QMainWindow::closeEvent(event);
         return;
     }
-    // Closing only puts the window away; the program goes on. Without a
-    // notification area the window must stay reachable, so it is minimised.
+    // Closing only puts the window away; the program goes on.
     event->ignore();
-    if (frmAbout::trayAvailable())
-        hide();
-    else
-        showMinimized();
+    putAway();
 }
 
 double frmQuorvaneMain::dpi() const {
@@ -1383,7 +1527,7 @@ void frmQuorvaneMain::applyPlacement(const MainWindowSettings& mw) {
     applyDividers();
 
     if (!mw.visible || mw.state == 1) {
-        hide();
+        putAway();
     } else if (mw.state == 2) {
         showMaximized();
     } else {

@@ -4,6 +4,7 @@
 // the program in its menus.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <array>
 #include <vector>
@@ -25,6 +26,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace qv {
+
+class frmFind;
 
 class Program;
 class QtUserInterface;
@@ -57,6 +60,11 @@ class frmQuorvaneMain : public QMainWindow {
     void updateColumnsToReal(XMLNode& layouts);
     void fillSeeAlarmsControls();
     void toggleWindowVisibility();
+    // The close-box rule: hidden when the tray icon can bring the window back,
+    // minimised otherwise.
+    void putAway();
+    // Asks the exit question and, on Yes, runs the exit path.
+    void askAndExit();
 
     // Placement in twips, the window state and visibility, the dividers.
     MainWindowSettings placement() const;
@@ -78,8 +86,19 @@ class frmQuorvaneMain : public QMainWindow {
     QString suggestedCollectionName() const;
     void switchGroups(int how);  // 0 toggle, 1 on, 2 off
     void moveGroup(int delta);
+    // A new alarm from the target group's template, made in the properties
+    // dialog; null when the user cancelled.
     AlarmPtr addNewAlarm();
+    // The properties dialog for the alarms given; true when they were changed.
+    bool editAlarms(const std::vector<AlarmPtr>& alarms);
+    // The find window (one, made when first asked for).
+    frmFind* showFind();
+    // The dialog, or the hook that stands in for it.
+    bool runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode);
     void deleteAlarms(bool onlySounded, bool fromSeeAlarms = false);
+    // The common deletion, after the question: takes the alarms out of their
+    // groups, marks the groups changed and reports it.
+    void removeAlarms(const std::vector<AlarmPtr>& alarms);
     void testAlarms(bool fromSeeAlarms = false);
     void switchAlarms(int how, bool fromSeeAlarms = false);  // 0 toggle, 1 on, 2 off
     void stopSnoozing(bool fromSeeAlarms = false);
@@ -116,17 +135,23 @@ class frmQuorvaneMain : public QMainWindow {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    QPointer<frmFind> find_;
     void buildWidgets();
     void buildMenus();
     void updateMenus();
     void buildColumns(int list);
     QString columnCaption(int list, int field) const;
+    // The width a column needs for its caption and for the words it may show
+    // (states, dates in the current format) in the current language.
+    int minimumColumnWidth(int list, int field) const;
+    void widenColumns(int list);
     void fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
                  const std::vector<std::string>& colours, int list);
     std::vector<AlarmGroupPtr> sortedGroups() const;
     std::vector<AlarmPtr> sortedAlarms(const std::vector<AlarmGroupPtr>& groups) const;
     bool handleListKey(int list, QKeyEvent* event);
     void seeAlarmsAmountEdited(int k);
+    void nameSeeAlarmsUnits(int k);
     void seeAlarmsChanged(int k);
     void rememberNormalGeometry();
     void rememberDividers();
@@ -136,7 +161,6 @@ class frmQuorvaneMain : public QMainWindow {
     std::vector<AlarmPtr> commandAlarms(bool fromSeeAlarms) const;
     QString filters(std::initializer_list<int> numbers) const;
     void runHelp();
-    void openWebSite();
 
     Program& p_;
     QtUserInterface& ui_;

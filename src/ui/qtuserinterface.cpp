@@ -1,11 +1,13 @@
 #include "ui/qtuserinterface.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFont>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSystemTrayIcon>
 #include <QTreeWidget>
 #include <algorithm>
 #include <exception>
@@ -13,7 +15,13 @@
 #include "base/files.h"
 #include "core/program.h"
 #include "core/statistics.h"
+#include "presentation/frmalarm.h"
+#include "presentation/frmalarmclock.h"
+#include "presentation/frmmessage.h"
+#include "presentation/frmsound.h"
+#include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
+#include "presentation/translateform.h"
 #include "ui/frmabout.h"
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmquorvanemain.h"
@@ -22,7 +30,11 @@
 namespace qv {
 
 QtUserInterface::QtUserInterface()
-    : calview_(XMLNode::Create("calview")), acpl_(XMLNode::Create("acpl")) {}
+    : systemTrayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }),
+      calview_(XMLNode::Create("calview")),
+      acpl_(XMLNode::Create("acpl")) {}
+
+bool QtUserInterface::trayIconShown() const { return about_ && about_->trayIconShown(); }
 
 QtUserInterface::~QtUserInterface() {
     // Windows still loaded (a test, or an end without the exit path) go with us.
@@ -36,9 +48,28 @@ QtUserInterface::~QtUserInterface() {
 
 void QtUserInterface::attach(Program& program) { p_ = &program; }
 
+void QtUserInterface::linkPerformer(QtActionPerformer& performer) {
+    hooks.stopAllSounds = [&performer] { performer.stopAllSounds(); };
+    hooks.showAlarmClock = [&performer] {
+        frmAlarmClock* clockWindow = performer.alarmClock(true);
+        clockWindow->show();
+        clockWindow->raise();
+    };
+    // The alarm window has asked already; the deletion itself is the main
+    // window's, which marks the group changed so the deletion is saved.
+    performer.deleteAlarm = [this](const AlarmPtr& alarm) {
+        if (main_ && alarm) main_->removeAlarms({alarm});
+    };
+    performer.showAlarmProperties = [this](const AlarmPtr& alarm) {
+        if (main_ && alarm) main_->editAlarms({alarm});
+    };
+}
+
 bool QtUserInterface::createWindows() {
     if (!p_) return false;
     try {
+        // Every window of the program carries its icon, the alarm windows too.
+        QApplication::setWindowIcon(ProgramIcons::load(p_->folders).window);
         about_ = new frmAbout(*p_, *this);
         registerWindow(about_);
         main_ = new frmQuorvaneMain(*p_, *this);
@@ -64,8 +95,31 @@ std::vector<QWidget*> QtUserInterface::loadedWindows() const {
 
 int QtUserInterface::messageBox(const std::string& text, int buttons, const std::string& title) {
     if (answerMessageBox) return answerMessageBox(qs(text), buttons);
+    QMessageBox* box = buildMessageBox(text, buttons, title);
+    box->exec();
+    const int answer = messageBoxAnswer(*box);
+    delete box;
+    return answer;
+}
+
+QMessageBox* QtUserInterface::buildMessageBox(const std::string& text, int buttons,
+                                              const std::string& title) const {
     QWidget* parent = main_ && main_->isVisible() ? main_.data() : nullptr;
-    return showQtMessageBox(parent, qs(text), buttons, qs(title));
+    QMessageBox* box = createMessageBox(parent, qs(text), buttons, qs(title));
+    if (p_) {
+        // The buttons speak the program's language, not the system's.
+        static constexpr std::pair<QMessageBox::StandardButton, int> kCaptions[] = {
+            {QMessageBox::Ok, 101},    {QMessageBox::Cancel, 102}, {QMessageBox::Abort, 103},
+            {QMessageBox::Retry, 104}, {QMessageBox::Ignore, 105}, {QMessageBox::Yes, 106},
+            {QMessageBox::No, 107}};
+        for (const auto& [which, number] : kCaptions) {
+            const std::string caption =
+                p_->translation.readKey("Strings", "s" + std::to_string(number), "");
+            if (QAbstractButton* b = box->button(which); b && !caption.empty())
+                b->setText(qs(caption));
+        }
+    }
+    return box;
 }
 
 void QtUserInterface::showNotice(const std::string& text) {
@@ -131,8 +185,7 @@ XMLNodePtr QtUserInterface::versionCheckArgs(bool silent) const {
     auto args = XMLNode::Create("args");
     args->addBoolean("silent", silent);
     args->addDate("reldat", DateTime::fromParts(2005, 5, 18, 0, 0, 0));
-    args->addString("version", std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-                                   "." + std::to_string(kVersionRevision));
+    args->addString("version", versionText());
     args->addString("lanfil", p_ ? p_->settings.lng : std::string());
     return args;
 }
@@ -204,14 +257,31 @@ void QtUserInterface::updateColumnsToReal(XMLNode& layouts) {
 }
 
 void QtUserInterface::translateAll() {
+    std::vector<QWidget*> done;
     for (const auto& w : windows_) {
         if (!w) continue;
+        done.push_back(w.data());
         if (auto* m = qobject_cast<frmQuorvaneMain*>(w.data()))
             m->translate();
         else if (auto* a = qobject_cast<frmAbout*>(w.data()))
             a->translate();
         else
             QMetaObject::invokeMethod(w.data(), "translate");
+    }
+    if (!p_) return;
+    // The windows the alarms opened are translated too. Their titles name an
+    // alarm or a message and stay as they are.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (std::find(done.begin(), done.end(), w) != done.end()) continue;
+        if (auto* a = qobject_cast<frmAlarm*>(w)) {
+            a->translate();
+        } else if (auto* c = qobject_cast<frmAlarmClock*>(w)) {
+            c->translate();
+        } else if (qobject_cast<frmMessage*>(w) || qobject_cast<frmSound*>(w)) {
+            const QString title = w->windowTitle();
+            translateForm(w, p_->translation);
+            w->setWindowTitle(title);
+        }
     }
 }
 

@@ -13,11 +13,13 @@
 #include "ui/frmabout.h"
 #include "ui/frmquorvanemain.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace qv {
 
 class Program;
+class QtActionPerformer;
 
 // What the main window asks of the alarm presentation; main() fills these in.
 // A menu item whose hook is empty is shown disabled.
@@ -25,6 +27,9 @@ struct MainWindowHooks {
     std::function<void()> stopAllSounds;
     std::function<void()> showAlarmClock;
     std::function<void(const AlarmPtr&)> testAlarm;
+    // Opens the alarm properties dialog (mode as the dialog's); true on OK.
+    // Empty: the dialog itself. Tests answer in its place.
+    std::function<bool(const std::vector<AlarmPtr>& alarms, int mode)> editAlarms;
 };
 
 class QtUserInterface : public UserInterface {
@@ -33,6 +38,9 @@ class QtUserInterface : public UserInterface {
     ~QtUserInterface() override;
 
     void attach(Program& program);
+    // Lets the main window's menus reach the alarm presentation and the alarm
+    // windows' commands reach the main window (its common alarm deletion).
+    void linkPerformer(QtActionPerformer& performer);
     Program* program() const { return p_; }
     // Loads the About window and the main window; false when that fails.
     bool createWindows();
@@ -44,8 +52,17 @@ class QtUserInterface : public UserInterface {
     void registerWindow(QWidget* window);
 
     MainWindowHooks hooks;
+    // Whether the desktop has a notification area now (asked again later: a
+    // panel may come up after the program).
+    std::function<bool()> systemTrayAvailable;
+    // Whether the program's icon is in the notification area.
+    bool trayIconShown() const;
     // Answers message boxes instead of showing them (tests, scripted runs).
     std::function<int(const QString& text, int buttons)> answerMessageBox;
+
+    // The box messageBox shows, its buttons in the program's language.
+    QMessageBox* buildMessageBox(const std::string& text, int buttons,
+                                 const std::string& title) const;
 
     // ---- UserInterface ----
     int messageBox(const std::string& text, int buttons, const std::string& title) override;

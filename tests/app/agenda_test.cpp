@@ -69,6 +69,26 @@ TEST(Agenda, CalendarMomentsIgnoreTheCorrection) {
               "2025/04/01 08:00:00\tG\tTrain\n");
 }
 
+// Rent on the last day of the month and a 29 February birthday keep their
+// days wherever the month has them.
+TEST(Agenda, MonthlyAndYearlyAlarmsKeepTheirDay) {
+    AgendaFixture f;
+    const std::string file = f.folder.file("a.agx");
+    ASSERT_TRUE(writeFile(
+        file, f.group("Home",
+                      "<alrm><name>Rent</name><datk>1</datk><perl>1</perl><peru>4</peru>"
+                      "<nexd>2025/01/31 08:00:00</nexd></alrm>"
+                      "<alrm><name>Birthday</name><datk>1</datk><perl>1</perl><peru>5</peru>"
+                      "<nexd>2024/02/29 07:00:00</nexd></alrm>")));
+    EXPECT_EQ(f.run({"--from", "2025/01/01 00:00:00", "--count", "6", file}).out,
+              "2025/01/31 08:00:00\tHome\tRent\n"
+              "2025/02/28 07:00:00\tHome\tBirthday\n"
+              "2025/02/28 08:00:00\tHome\tRent\n"
+              "2025/03/31 08:00:00\tHome\tRent\n"
+              "2025/04/30 08:00:00\tHome\tRent\n"
+              "2025/05/31 08:00:00\tHome\tRent\n");
+}
+
 TEST(Agenda, StopsAtTheCountAtNothingAndAtTheYear9999) {
     AgendaFixture f;
     const std::string file = f.folder.file("a.agx");
@@ -134,4 +154,12 @@ TEST(Agenda, BadArgumentsPrintTheUsage) {
     }
     const std::string other = f.folder.file("English.lng");
     EXPECT_EQ(f.run({other}).status, 1);
+
+    // Asked for, the usage is the answer: on the output, and no failure.
+    for (const char* help : {"--help", "-h"}) {
+        const auto r = f.run({help});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("usage: quorvane-agenda", 0), 0u);
+    }
 }

@@ -156,6 +156,16 @@ TEST(ShippedLanguages, TranslationsKeepPlaceholdersAndEdgesWithinLimits) {
     }
 }
 
+// Counts read naturally: a text says "1 alarm" or "3 alarms" by choosing
+// between two texts, never "alarm(s)" or "Alarm(e)".
+TEST(ShippedLanguages, NoTextHedgesItsPlural) {
+    for (const auto& lng : kLanguages)
+        for (const auto& k : profileKeys(languageFile(lng)))
+            for (const char* hedge : {"(s)", "(e)", "(n)", "(en)"})
+                EXPECT_EQ(k.raw.find(hedge), std::string::npos)
+                    << lng << " [" << k.section << "] " << k.key << ": " << k.raw;
+}
+
 TEST(ShippedLanguages, LanguageIdsActionDefaultsAndFilters) {
     const std::map<std::string, std::pair<std::string, std::string>> ids = {
         {"English", {"en-us", "1033"}}, {"Deutsch", {"de-de", "1031"}}};

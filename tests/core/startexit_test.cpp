@@ -139,6 +139,22 @@ TEST_F(StartExit, AGroupFileThatCannotBeReadIsNamedOnceAndLeftUntouched) {
     EXPECT_EQ(read("usg_2.agx"), broken);
 }
 
+TEST_F(StartExit, WhatAnInterruptedSaveLeftIsRemovedNotLoaded) {
+    writeGroup("usg_1.agx", "Work", onceAt(dt(2025, 3, 29, 13, 0), "lunch"));
+    // A complete copy from before the rename, as earlier versions named it, and one of today's.
+    ASSERT_TRUE(writeFile(file("usg_1.agx.0123456789abcdef.tmp"), read("usg_1.agx")));
+    ASSERT_TRUE(writeFile(file(".usg_1.agx.fedcba9876543210.qvtmp"), read("usg_1.agx")));
+    ASSERT_TRUE(start());
+    EXPECT_EQ(p().alarmGroups.numberOfElements(), 1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_FALSE(fileExists(file("usg_1.agx.0123456789abcdef.tmp")));
+    EXPECT_FALSE(fileExists(file(".usg_1.agx.fedcba9876543210.qvtmp")));
+    // Saving leaves nothing that looks like a group file behind.
+    p().alarmGroups.elementAt(0)->setChanged();
+    ASSERT_TRUE(p().main.saveChangedAlarmGroups());
+    EXPECT_EQ(listMatchingFiles(folder.path() + "/usg_*.*").size(), 1u);
+}
+
 TEST_F(StartExit, WithoutTheGroupFolderTheSupervisionStillRunsAndNothingUnloadedStaysArmed) {
     const std::string groups = file("groups");
     std::filesystem::create_directory(groups);

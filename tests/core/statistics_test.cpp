@@ -33,8 +33,8 @@ TEST_F(StatisticsTest, TextAddsThisRunToEarlierRuns) {
     clock.advance(25);
     EXPECT_EQ(stats().totalRunSeconds(), 1025);
     EXPECT_EQ(stats().statisticsText(),
-              "Stats since v2.0.0. Starting: 5/1/2020 8:00. Time running:1025 seconds. Alarms "
-              "sounded:7");
+              "Stats since v" + versionText() +
+                  ". Starting: 5/1/2020 8:00. Time running:1025 seconds. Alarms sounded:7");
 
     // Beyond the 32-bit range of the stored figure, and a clock set back during the run.
     p().settings.staS1 = 2147483647;

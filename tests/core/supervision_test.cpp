@@ -580,6 +580,33 @@ TEST_F(Supervision, AMalformedExpressionAlarmIsNotDueAndDoesNotStopTheOthers) {
     EXPECT_TRUE(listed);
 }
 
+// ---- See-alarms lists ------------------------------------------------------------------
+
+TEST_F(Supervision, SeeAlarmsListsShowAMonthlyAlarmOnItsOwnDay) {
+    auto rent = ModelFixture::periodic(dt(2025, 1, 31, 8), 1, kMonths);
+    rent->name = "rent";
+    rent->changed = false;
+    addGroup("home", {rent});
+    for (auto& sa : p().settings.sa) {
+        sa.amount = 3;
+        sa.unit = kMonths;
+    }
+    start(dt(2025, 3, 15, 12), dt(2025, 3, 15, 12));
+    p().control.rebuildSeeAlarms(0);
+    p().control.rebuildSeeAlarms(1);
+    auto dates = [&](int list) {
+        std::vector<DateTime> out;
+        const auto& l = p().supervision.seeAlarms[static_cast<std::size_t>(list)];
+        for (int i = 0; i < l.dates.numberOfElements(); ++i) out.push_back(l.dates.dateAt(i));
+        return out;
+    };
+    // The grid runs back through the anchor as well.
+    EXPECT_EQ(dates(0),
+              (std::vector<DateTime>{dt(2024, 12, 31, 8), dt(2025, 1, 31, 8), dt(2025, 2, 28, 8)}));
+    EXPECT_EQ(dates(1),
+              (std::vector<DateTime>{dt(2025, 3, 31, 8), dt(2025, 4, 30, 8), dt(2025, 5, 31, 8)}));
+}
+
 // ---- A whole day ------------------------------------------------------------------------
 
 TEST_F(Supervision, AWholeDaySoundsEveryMomentOnceOnItsSecondAndNeverWalksBack) {

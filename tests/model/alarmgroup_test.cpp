@@ -260,3 +260,81 @@ TEST(AlarmGroup, EarliestAlarmsKeepGroupThenAlarmOrder) {
     EXPECT_TRUE(r.alarms.empty());
     EXPECT_EQ(r.date, kNever);
 }
+
+// What toXML gives away and what createFromXML or a synchronisation takes in
+// are copies: a pasted alarm or a changed XML form never reaches the original.
+TEST(AlarmGroup, XMLFormsShareNoLiveSettings) {
+    ModelFixture f;
+    auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
+    g->synchSettings->addString("file", "a.ics");
+    auto original = g->elementAt(0);
+    original->actions.addElement(clsAction::Create(f.ctx, original, clsAction::kShowMessage));
+    original->actions.elementAt(0)->settings->setString("s", "Take the cake out");
+
+    // Copy once, paste twice.
+    const XMLNodePtr clipboard = original->toXML("alrm");
+    auto first = Alarm::createFromXML(*clipboard, g);
+    auto second = Alarm::createFromXML(*clipboard, g);
+    first->actions.elementAt(0)->settings->setString("s", "Feed the cat");
+    EXPECT_EQ(original->actions.elementAt(0)->settings->getString("s"), "Take the cake out");
+    EXPECT_EQ(second->actions.elementAt(0)->settings->getString("s"), "Take the cake out");
+    EXPECT_EQ(clipboard->getNode("acti")->getNode("sett")->getString("s"), "Take the cake out");
+    // An XML form made earlier keeps what it had.
+    original->actions.elementAt(0)->settings->setString("s", "Later");
+    EXPECT_EQ(clipboard->getNode("acti")->getNode("sett")->getString("s"), "Take the cake out");
+
+    const XMLNodePtr form = g->toXML();
+    form->getNode("syst")->setString("file", "b.ics");
+    EXPECT_EQ(g->synchSettings->getString("file"), "a.ics");
+
+    g->synchPlugin = "QuorvaneCal*Calendar";
+    f.plugIns.answers["Synchronize"] =
+        "<xml><algr><name>Calendar</name><syst><file>c.ics</file></syst></algr></xml>";
+    ASSERT_TRUE(g->synchronize(f.ctx));
+    const XMLNodePtr after = g->toXML();
+    after->getNode("syst")->setString("file", "d.ics");
+    EXPECT_EQ(g->synchSettings->getString("file"), "c.ics");
+}
+
+// An imported group is saved as a new file, but it still is what was
+// imported until something in it changes.
+TEST(AlarmGroup, ImportedGroupIsNotChangedSinceImportUntilEdited) {
+    ModelFixture f;
+    f.plugIns.importers[".ics"] = "QuorvaneCal*Importer";
+    f.plugIns.exporters[".ics"] = "QuorvaneCal*Exporter";
+    f.plugIns.answers["GetAlarmgroupFromFile"] =
+        "<xml><algr><name>Imported</name><alrm><name>x</name></alrm></algr></xml>";
+    f.plugIns.answers["SaveAlarmgroupToFile"] = "<xml><success></success></xml>";
+
+    auto g = AlarmGroup::createAlarmGroupFromImportedFile(f.ctx, "/tmp/a.ics");
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(g->getChanged());  // it must still be saved
+    EXPECT_FALSE(g->getChangedSinceImport());
+    EXPECT_EQ(g->toXML()->getString("chsi"), "0");
+    // The first save keeps the mark, in the group and in its file.
+    ASSERT_TRUE(g->save(f.ctx, AlarmGroup::newFilePath(f.ctx.alarmGroupFolder), false));
+    EXPECT_FALSE(g->getChangedSinceImport());
+    auto back = AlarmGroup::createAlarmGroupFromFile(f.ctx, f.ctx.alarmGroupFolder + "/usg_0.agx");
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->getChangedSinceImport());
+
+    // An edit of an alarm or of the group itself is a change, saved or not.
+    auto edited = AlarmGroup::createAlarmGroupFromImportedFile(f.ctx, "/tmp/a.ics");
+    edited->elementAt(0)->name = "y";
+    edited->elementAt(0)->setChanged();
+    EXPECT_TRUE(edited->getChangedSinceImport());
+    auto renamed = AlarmGroup::createAlarmGroupFromImportedFile(f.ctx, "/tmp/a.ics");
+    renamed->name = "Mine";
+    renamed->setChanged();
+    EXPECT_TRUE(renamed->getChangedSinceImport());
+    ASSERT_TRUE(renamed->save(f.ctx, f.folder.file("renamed.agx"), false));
+    EXPECT_TRUE(renamed->getChangedSinceImport());
+
+    // An export before the first save clears it until the next edit.
+    edited->changedSinceImport = true;
+    ASSERT_TRUE(edited->save(f.ctx, "/tmp/out.ics", true));
+    EXPECT_FALSE(edited->getChangedSinceImport());
+    edited->Active = false;
+    edited->setChanged();
+    EXPECT_TRUE(edited->getChangedSinceImport());
+}

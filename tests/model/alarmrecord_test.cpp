@@ -4,7 +4,8 @@ using namespace qv;
 using namespace qv::test;
 
 TEST(AlarmRecord, ElementWithOnlyANameLoadsWithDefaults) {
-    auto a = Alarm::createFromXML(*XMLNode::createFromXML("<alrm><name>Tea</name></alrm>"), nullptr);
+    auto a =
+        Alarm::createFromXML(*XMLNode::createFromXML("<alrm><name>Tea</name></alrm>"), nullptr);
     EXPECT_EQ(a->name, "Tea");
     EXPECT_EQ(a->momentKind, Alarm::kOnce);
     EXPECT_EQ(a->onceDate, kNever);
@@ -189,4 +190,21 @@ TEST(AlarmRecord, DisplayItemsComeFromTheLanguageFile) {
     f.ctx.log = [&](const std::string& m) { logged.push_back(m); };
     EXPECT_EQ(broken->getStringItems(f.ctx)[2], "none");
     EXPECT_EQ(logged.size(), 1u);
+}
+
+// A search that gave up says so in the lists, whichever way the correction
+// moved the given-up date.
+TEST(AlarmRecord, GivenUpSearchShowsItsOwnTextWithACorrection) {
+    ModelFixture f;
+    for (const auto& [amount, unit] :
+         {std::pair{0, int{kMinutes}}, std::pair{-1, int{kHours}}, std::pair{2, int{kDays}}}) {
+        auto a = ModelFixture::periodic(dt(2025, 1, 1, 8), 1, kDays);
+        a->activePeriod = Alarm::kRestrictWeekdays;
+        a->weekDays = 0;
+        a->correctionAmount = amount;
+        a->correctionUnit = static_cast<std::int16_t>(unit);
+        const auto items = a->getStringItems(f.ctx);
+        EXPECT_EQ(items[2], "given up") << amount << " in unit " << unit;
+        EXPECT_EQ(items[9], std::to_string(kWindowTextColour)) << amount << " in unit " << unit;
+    }
 }

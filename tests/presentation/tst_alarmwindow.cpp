@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 
 #include "alarmwindowfixture.h"
@@ -38,6 +40,8 @@ class TestAlarmWindow : public QObject {
     void messageWindow();
     void enterInANewWindowPressesOk();
     void messageAndSoundShowOneWindow();
+    void rightClickAnywhereOpensTheAlarmMenu();
+    void lateAlarmSnoozesFromNow();
 };
 
 void TestAlarmWindow::snoozeAddsToTheChosenBase_data() {
@@ -262,7 +266,14 @@ void TestAlarmWindow::readOnlyAlarm() {
     for (QAction* m :
          {w->mnuDelete, w->mnuDeleteNotSounding, w->mnuTurnOn, w->mnuTurnOff, w->mnuStopSnoozing})
         QVERIFY(!m->isEnabled());
+    // Properties stays available for a read-only alarm, once there is a dialog.
+    QVERIFY(!w->mnuProperties->isEnabled());
+    AlarmPtr opened;
+    f.actions.showAlarmProperties = [&opened](const AlarmPtr& x) { opened = x; };
+    w->refreshMenu();
     QVERIFY(w->mnuProperties->isEnabled());
+    w->mnuProperties->trigger();
+    QCOMPARE(opened, a);
     w->mnuTurnOff->trigger();
     QVERIFY(a->Active);
     QVERIFY(!a->changed);
@@ -474,6 +485,56 @@ void TestAlarmWindow::messageAndSoundShowOneWindow() {
     auto c = f.soundAlarm("Other", file);
     f.actions.playAlarmSound(c, f.actionOf(c), due, true, false);
     QCOMPARE(f.actions.alarmWindows().size(), std::size_t(3));
+}
+
+void TestAlarmWindow::rightClickAnywhereOpensTheAlarmMenu() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    frmAlarm* w = f.show(f.messageAlarm("Wake"), due);
+    QVERIFY(w);
+    // A control's own menu would wait for an answer: close whatever pops up.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    guard.start(100);
+    QWidget* spinEdit = w->vnbSnoozeAmount->findChild<QLineEdit*>();
+    QVERIFY(spinEdit);
+    for (QWidget* target :
+         {w->txtAlarmMessage->viewport(), spinEdit, static_cast<QWidget*>(w->cmdOk),
+          static_cast<QWidget*>(w->cmbSnoozeUnit), static_cast<QWidget*>(w)}) {
+        w->mnuAlarm->hide();
+        const QPoint at(3, 3);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &click);
+        QVERIFY2(w->mnuAlarm->isVisible(), qPrintable(target->metaObject()->className()));
+    }
+    w->mnuAlarm->hide();
+}
+
+void TestAlarmWindow::lateAlarmSnoozesFromNow() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.p().settings.dsa = 10;
+    f.p().settings.dsu = kMinutes;
+    f.p().settings.dsat = 0;
+    // On time: the snooze counts from the alarm's moment, as set.
+    f.clock.set(due);
+    frmAlarm* w = f.show(f.messageAlarm("On time"), due);
+    QCOMPARE(w->cmbSnoozeAddTo->currentIndex(), 0);
+
+    // Half an hour late (the computer slept): ten minutes from the alarm's
+    // moment lie in the past, so the row offers "from now" and snoozing works.
+    f.clock.set(dt(2025, 3, 29, 12, 30, 0));
+    auto late = f.messageAlarm("Late");
+    w = f.show(late, due);
+    QCOMPARE(w->cmbSnoozeAddTo->currentIndex(), 1);
+    f.wait(2);
+    w->cmdSnooze->click();
+    QVERIFY(f.ui.boxes.empty());
+    QVERIFY(late->snoozing);
+    QCOMPARE(late->nextSnoozeAlarmDate, dt(2025, 3, 29, 12, 40, 2));
 }
 
 QTEST_MAIN(TestAlarmWindow)

@@ -50,6 +50,18 @@ std::string makeSounds(const AlarmWindowFixture& f) {
 // Fires the player's timer as if its interval had passed.
 void tick(frmSound* s) { QMetaObject::invokeMethod(s->timer(), "timeout"); }
 
+// A repeating sound by count (3), in interval mode, every 10 s.
+AlarmPtr threeTimesTenSecondsApart(AlarmWindowFixture& f, const std::string& name,
+                                   const std::string& file) {
+    auto a = f.soundAlarm(name, file, clsAction::kPlaySoundRepeatedly);
+    const auto& s = a->actions.elementAt(0)->settings;
+    s->setInteger("i", 0, 1);
+    s->setInteger("i", 3, 2);
+    s->setInteger("i", 1, 3);
+    s->setLong("l", 10000);
+    return a;
+}
+
 }  // namespace
 
 void TestSound::pickFileFromPattern() {
@@ -137,12 +149,7 @@ void TestSound::hourChimeRepeats() {
 void TestSound::intervalModeStartsPlaysOnTheTimer() {
     AlarmWindowFixture f;
     const std::string dir = makeSounds(f);
-    auto a = f.soundAlarm("Interval", dir + "/a.wav", clsAction::kPlaySoundRepeatedly);
-    const auto& s = a->actions.elementAt(0)->settings;
-    s->setInteger("i", 0, 1);
-    s->setInteger("i", 3, 2);
-    s->setInteger("i", 1, 3);
-    s->setLong("l", 10000);
+    auto a = threeTimesTenSecondsApart(f, "Interval", dir + "/a.wav");
     f.play(a, dt(2025, 3, 29, 12, 0, 0));
     frmSound* player = f.actions.soundPlayers().at(0);
     QVERIFY(player->intervalMode());
@@ -337,12 +344,7 @@ void TestSound::undecodableFileFallsBackToTheDefaultSound() {
 void TestSound::beepInIntervalModeKeepsTheInterval() {
     AlarmWindowFixture f;
     f.sound.noDevice = true;
-    auto a = f.soundAlarm("Interval beep", "", clsAction::kPlaySoundRepeatedly);
-    const auto& s = a->actions.elementAt(0)->settings;
-    s->setInteger("i", 0, 1);
-    s->setInteger("i", 3, 2);
-    s->setInteger("i", 1, 3);
-    s->setLong("l", 10000);
+    auto a = threeTimesTenSecondsApart(f, "Interval beep", "");
     f.play(a, dt(2025, 3, 29, 12, 0, 0));
     frmSound* player = f.actions.soundPlayers().at(0);
     QCOMPARE(f.sound.beeps, 1);

@@ -11,14 +11,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cmath>
 
 #include "base/dateformat.h"
+#include "presentation/frmalarm.h"
+#include "presentation/frmalarmclock.h"
+#include "presentation/qtactionperformer.h"
+#include "ui/frmalarmproperties.h"
 #include "ui/programicons.h"
 #include "ui/uifixture.h"
 
@@ -56,6 +65,7 @@ class TestMainWindow : public QObject {
     void cutCopyAndPasteAcrossGroups();
     void unloadingAGroupDeletesItsFileAfterTheQuestion();
     void newAlarmWithoutGroupsMakesAndSavesAGroup();
+    void thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing();
     void seeAlarmsControlsRefuseLettersAndRebuildTheList();
     void toDoEditsMarkTheTextForSaving();
     void nextAlarmText();
@@ -68,13 +78,22 @@ class TestMainWindow : public QObject {
     void trayExitAsksFirst();
     void windowsMayOutliveTheProgram();
     void iconFilesOfTheProgramFolderWin();
+    void exitIsInTheGeneralMenuWithCtrlQ();
+    void withoutATrayTheWindowStaysReachable();
+    void accessKeysNeverClashInEitherLanguage();
+    void alarmWindowDeletionIsAskedOnceAndSaved();
+    void listsSayWhatTheAlarmsWillDo();
+    void columnsFitTheirTextsInBothLanguages();
+    void openAlarmWindowsAreTranslatedAndCarryTheIcon();
+    void datesAndCountsReadNaturally();
+    void messageBoxButtonsSpeakTheProgramsLanguage();
 };
 
 void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
     UiFixture f;
     f.p().columnLayouts->removeNode("ag");
     f.p().columnLayouts->addXMLString(
-        "<ag><clm><i>1</i><w>60</w></clm><clm><i>0</i><w>90</w></clm><clm><i>7</i><w>5</w></clm>"
+        "<ag><clm><i>1</i><w>160</w></clm><clm><i>0</i><w>90</w></clm><clm><i>7</i><w>5</w></clm>"
         "<clm><i>1</i><w>5</w></clm></ag>");
     f.addGroup("Work");
     f.main().initializeLists();
@@ -83,7 +102,7 @@ void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
     QCOMPARE(t->columnCount(), 2);
     QCOMPARE(t->topLevelItem(0)->text(0), QStringLiteral("active"));
     QCOMPARE(t->topLevelItem(0)->text(1), QStringLiteral("Work"));
-    QCOMPARE(t->columnWidth(0), 60);
+    QCOMPARE(t->columnWidth(0), 160);
     QCOMPARE(t->headerItem()->text(1), QString::fromStdString(f.p().translation.getMainText(1)));
 
     // The user drags the name column to the front and widens it: the layout follows.
@@ -92,7 +111,7 @@ void TestMainWindow::columnLayoutsShowTheirFieldsInOrder() {
     f.ui.updateColumnsToReal(*f.p().columnLayouts);
     const XMLNodePtr ag = f.p().columnLayouts->getNode("ag");
     QCOMPARE(QString::fromStdString(ag->toString()),
-             QStringLiteral("<ag><clm><i>0</i><w>140</w></clm><clm><i>1</i><w>60</w></clm></ag>"));
+             QStringLiteral("<ag><clm><i>0</i><w>140</w></clm><clm><i>1</i><w>160</w></clm></ag>"));
     // The others stay as they were built.
     QCOMPARE(f.p().columnLayouts->getNode("al")->getNumberOfNodes(), 3);
 
@@ -299,6 +318,57 @@ void TestMainWindow::unloadingAGroupDeletesItsFileAfterTheQuestion() {
     action(&f.main(), "mnuAgUnload")->trigger();
     QCOMPARE(f.boxes.size(), asked);
     QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
+
+    // So does a group just imported from a file, though it is not saved yet.
+    const std::string foreign = f.core.folder.file("from a friend.agx");
+    QVERIFY(writeFile(foreign, "<algr><name>friend</name><chsi>-1</chsi></algr>"));
+    QCOMPARE(f.main().importFiles({QString::fromStdString(foreign)}), 1);
+    const AlarmGroupPtr imported = f.p().alarmGroups.elementAt(0);
+    QVERIFY(imported->getChanged());
+    f.selectGroups({imported});
+    action(&f.main(), "mnuAgUnload")->trigger();
+    QCOMPARE(f.boxes.size(), asked);
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 0);
+}
+
+void TestMainWindow::thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing() {
+    UiFixture f;
+    auto g = f.addGroup("G", {{"tea", dt(2025, 3, 29, 16, 0)}, {"walk", dt(2025, 3, 29, 18, 0)}});
+    f.p().control.rebuildSeeAlarms(1);
+    f.selectGroups({g});
+    f.selectAlarms({g->elementAt(1)});
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    // Enter in the alarm list, the menu, a double click.
+    QTreeWidget* alarms = f.main().list(frmQuorvaneMain::kAlarms);
+    alarms->setFocus();
+    QTest::keyClick(alarms, Qt::Key_Return);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(1));
+    action(&f.main(), "mnuAlProperties")->trigger();
+    QCOMPARE(f.dialogCalls.size(), std::size_t(2));
+    QTreeWidgetItem* first = alarms->topLevelItem(0);
+    const QPoint at = alarms->visualItemRect(first).center();
+    QTest::mousePress(alarms->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(alarms->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(alarms->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(3));
+    QCOMPARE(f.dialogCalls[0].alarms, std::vector<AlarmPtr>{g->elementAt(1)});
+    QCOMPARE(f.dialogCalls[0].mode, int(frmAlarmProperties::kEdit));
+    QVERIFY(g->elementAt(1)->changed);
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveGroups);
+    // Enter in the coming-alarms list.
+    QTreeWidget* coming = f.main().list(frmQuorvaneMain::kSeeAlarms1);
+    coming->setFocus();
+    coming->setCurrentItem(coming->topLevelItem(0));
+    QTest::keyClick(coming, Qt::Key_Return);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(4));
+    QCOMPARE(f.dialogCalls[3].alarms, std::vector<AlarmPtr>{g->elementAt(0)});
+
+    // A new alarm the user cancels is not added.
+    f.dialogAnswer = false;
+    action(&f.main(), "mnuAlAddNew")->trigger();
+    QCOMPARE(f.dialogCalls.back().mode, int(frmAlarmProperties::kNew));
+    QCOMPARE(g->numberOfAlarms(), 2);
 }
 
 void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
@@ -324,7 +394,7 @@ void TestMainWindow::seeAlarmsControlsRefuseLettersAndRebuildTheList() {
     // The built-in layout's second column is the date in the "sa" format.
     QCOMPARE(coming->topLevelItem(0)->text(1),
              QString::fromStdString(
-                 formatDate(dt(2025, 3, 30, 9, 0, 0), f.p().settings.df.sa, f.core.names)));
+                 formatDate(dt(2025, 3, 30, 9, 0, 0), f.p().settings.df.sa, f.dateNames)));
 
     QLineEdit* amount = f.main().seeAlarmsAmount(1);
     amount->setFocus();
@@ -473,7 +543,9 @@ void TestMainWindow::placementRoundTripInTwips() {
     QCOMPARE(back.w, static_cast<float>(std::round(640 * 1440 / dpi)));
     QCOMPARE(back.h, static_cast<float>(std::round(480 * 1440 / dpi)));
 
-    // Hidden, as a stored minimised window starts.
+    // Hidden, as a stored minimised window starts where the tray icon can bring it back.
+    f.ui.systemTrayAvailable = [] { return true; };
+    f.ui.about()->lookForTray();
     mw.visible = false;
     f.ui.applyMainWindowPlacement(mw);
     QVERIFY(!f.main().isVisible());
@@ -489,11 +561,12 @@ void TestMainWindow::placementRoundTripInTwips() {
 
 void TestMainWindow::settingsFileLaysOutTheWindow() {
     UiFixture f;
-    QVERIFY(writeFile(f.core.folder.file("usr.cfx"),
-                      "<settings><mw><v>-1</v><s>0</s><x>600</x><y>450</y><w>9000</w><h>7500</h>"
-                      "<dv2>150</dv2></mw><so><ag>1</ag><agd>-1</agd></so><lng>Deutsch</lng>"
-                      "<lst><ag><clm><i>1</i><w>50</w></clm><clm><i>0</i><w>80</w></clm></ag></lst>"
-                      "</settings>"));
+    QVERIFY(
+        writeFile(f.core.folder.file("usr.cfx"),
+                  "<settings><mw><v>-1</v><s>0</s><x>600</x><y>450</y><w>9000</w><h>7500</h>"
+                  "<dv2>150</dv2></mw><so><ag>1</ag><agd>-1</agd></so><lng>Deutsch</lng>"
+                  "<lst><ag><clm><i>1</i><w>50</w></clm><clm><i>0</i><w>130</w></clm></ag></lst>"
+                  "</settings>"));
     QVERIFY(f.p().settingsStore.loadSettings(false));
     QCOMPARE(f.main().columnFields(frmQuorvaneMain::kGroups), (std::vector<int>{1, 0}));
     QCOMPARE(f.main().list(frmQuorvaneMain::kGroups)->headerItem()->text(1),
@@ -507,10 +580,10 @@ void TestMainWindow::settingsFileLaysOutTheWindow() {
     QCOMPARE(column(f.main().list(frmQuorvaneMain::kGroups), 1), (QStringList{"b", "a"}));
 
     // What is saved comes back from the window as it is.
-    f.main().list(frmQuorvaneMain::kGroups)->header()->resizeSection(0, 70);
+    f.main().list(frmQuorvaneMain::kGroups)->header()->resizeSection(0, 90);
     QVERIFY(f.p().settingsStore.saveSettings());
     const std::string saved = readFile(f.core.folder.file("usr.cfx"));
-    QVERIFY(saved.find("<ag><clm><i>1</i><w>70</w></clm><clm><i>0</i><w>80</w></clm></ag>") !=
+    QVERIFY(saved.find("<ag><clm><i>1</i><w>90</w></clm><clm><i>0</i><w>130</w></clm></ag>") !=
             std::string::npos);
     QVERIFY(saved.find("<x>600</x><y>450</y><w>9000</w><h>7500</h>") != std::string::npos);
 }
@@ -527,7 +600,7 @@ void TestMainWindow::blockedStateShowsInMenus() {
     QVERIFY(!f.p().supervision.blocked);
     QVERIFY(!general->isChecked());
     // Items whose windows come later are there but disabled; those of empty hooks too.
-    QVERIFY(!action(&f.main(), "mnuAlProperties")->isEnabled());
+    QVERIFY(!action(&f.main(), "mnuAgProperties")->isEnabled());
     QVERIFY(!action(&f.main(), "mnuGeneralSettings")->isEnabled());
     QVERIFY(!action(&f.main(), "mnuGeneralStopSounds")->isEnabled());
     f.ui.hooks.stopAllSounds = [] {};
@@ -564,7 +637,14 @@ void TestMainWindow::aboutWindowKeys() {
     QVERIFY(f.boxes.empty());
     QTest::keyClick(about, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(f.boxes.size(), std::size_t(1));
-    QVERIFY(f.boxes[0].text.startsWith(QStringLiteral("Stats since v2.0.0. Starting: ")));
+    // One version: the About window's is the one the statistics name.
+    QString version;
+    for (QLabel* l : f.ui.about()->findChildren<QLabel*>())
+        if (l->objectName().isEmpty()) version = l->text();
+    QVERIFY(!version.isEmpty());
+    QVERIFY2(f.boxes[0].text.startsWith(QStringLiteral("Stats since v") + version +
+                                        QStringLiteral(". Starting: ")),
+             qPrintable(f.boxes[0].text + " / " + version));
     QTest::keyClick(about, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(f.p().speakMessages);
     QTest::keyClick(about, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
@@ -645,6 +725,360 @@ void TestMainWindow::iconFilesOfTheProgramFolderWin() {
     // A damaged file counts as missing.
     QVERIFY(writeFile(folder.file("icon.ico"), "not an icon"));
     QCOMPARE(middle(ProgramIcons::load(folders).tray), QColor(Qt::blue));
+}
+
+namespace {
+
+// A message alarm in `g`, due at `when`.
+AlarmPtr messageAlarm(UiFixture& f, const AlarmGroupPtr& g, const std::string& name,
+                      DateTime when) {
+    auto a = ModelFixture::once(when);
+    a->name = name;
+    a->Active = true;
+    a->actions.addElement(clsAction::Create(f.p().ctx, a, clsAction::kShowMessage));
+    g->addAlarm(a);
+    a->changed = false;
+    return a;
+}
+
+frmAlarm* openAlarmWindow(QtActionPerformer& perf, const AlarmPtr& a, DateTime due) {
+    perf.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
+    const auto windows = perf.alarmWindows();
+    return windows.empty() ? nullptr : windows.back();
+}
+
+// The letter after a single "&", lower case; none when there is none.
+QChar accessKey(const QString& text) {
+    for (int i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] == QLatin1Char('&')) {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toLower();
+    }
+    return {};
+}
+
+// Every pair of entries of one menu (or menu bar) that share an access key.
+QStringList clashes(const QString& where, const QList<QAction*>& actions) {
+    QMap<QChar, QString> seen;
+    QStringList out;
+    for (QAction* a : actions) {
+        if (a->isSeparator()) continue;
+        const QChar key = accessKey(a->text());
+        if (key.isNull()) continue;
+        if (seen.contains(key))
+            out << QStringLiteral("%1: \"%2\" and \"%3\"").arg(where, seen[key], a->text());
+        else
+            seen[key] = a->text();
+    }
+    return out;
+}
+
+QString plain(QString text) {
+    text.remove(QLatin1Char('&'));
+    return text;
+}
+
+}  // namespace
+
+void TestMainWindow::exitIsInTheGeneralMenuWithCtrlQ() {
+    UiFixture f;
+    QAction* exit = action(&f.main(), "mnuGeneralExit");
+    QVERIFY(f.main().findChild<QMenu*>(QStringLiteral("mnuGeneral"))->actions().contains(exit));
+    QCOMPARE(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    f.main().show();
+    QApplication::setActiveWindow(&f.main());
+    QVERIFY(QTest::qWaitForWindowActive(&f.main()));
+
+    // Ctrl+Q asks the tray's question; No keeps the program.
+    f.answers = {mb::kAnswerNo};
+    QTest::keyClick(&f.main(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QCOMPARE(f.boxes[0].buttons, 36);
+    QCOMPARE(f.boxes[0].text, QString::fromStdString(f.p().translation.getMainText(220)));
+    QVERIFY(!f.p().exiting);
+
+    exit->trigger();  // Yes
+    QCOMPARE(f.boxes.size(), std::size_t(2));
+    QVERIFY(f.p().exiting);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestMainWindow::withoutATrayTheWindowStaysReachable() {
+    UiFixture f;
+    bool tray = false;
+    f.ui.systemTrayAvailable = [&tray] { return tray; };
+    QVERIFY(!f.ui.trayIconShown());
+    f.main().show();
+
+    // Window > Close and a stored hidden state minimise, as the close box does.
+    action(&f.main(), "mnuWindowClose")->trigger();
+    QVERIFY(f.main().isVisible());
+    QVERIFY(f.main().isMinimized());
+    MainWindowSettings mw;
+    mw.visible = false;
+    f.ui.applyMainWindowPlacement(mw);
+    QVERIFY(f.main().isVisible());
+    QVERIFY(f.main().isMinimized());
+
+    // The panel comes up later: the About window keeps looking and adds the icon.
+    auto* watch = f.ui.about()->findChild<QTimer*>();
+    QVERIFY(watch && watch->isActive());
+    tray = true;
+    QMetaObject::invokeMethod(watch, "timeout", Qt::DirectConnection);
+    QVERIFY(f.ui.trayIconShown());
+    QVERIFY(!watch->isActive());
+    // From now on putting the window away hides it.
+    f.main().showNormal();
+    action(&f.main(), "mnuWindowClose")->trigger();
+    QVERIFY(!f.main().isVisible());
+}
+
+void TestMainWindow::accessKeysNeverClashInEitherLanguage() {
+    UiFixture f;
+    QtActionPerformer perf;
+    perf.attach(f.p());
+    auto g = f.addGroup("G");
+    QVERIFY(
+        openAlarmWindow(perf, messageAlarm(f, g, "Tea", dt(2025, 3, 29, 12)), dt(2025, 3, 29, 12)));
+    for (const char* lng : {"English", "Deutsch"}) {
+        f.p().translation.setLanguage(lng);
+        f.ui.translateAll();
+        std::vector<QWidget*> windows = f.ui.loadedWindows();
+        for (frmAlarm* w : perf.alarmWindows()) windows.push_back(w);
+        QStringList found;
+        int menus = 0;
+        for (QWidget* w : windows) {
+            for (QMenuBar* bar : w->findChildren<QMenuBar*>())
+                found << clashes(QStringLiteral("%1 %2 menu bar").arg(lng, w->objectName()),
+                                 bar->actions());
+            for (QMenu* m : w->findChildren<QMenu*>()) {
+                ++menus;
+                found << clashes(QStringLiteral("%1 %2").arg(lng, m->objectName()), m->actions());
+            }
+        }
+        QVERIFY(menus >= 9);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+
+        // One word for switching alarms and groups on, one for off, everywhere.
+        QSet<QString> on, off;
+        for (QWidget* w : windows) {
+            for (QAction* a : w->findChildren<QAction*>()) {
+                const QString name = a->objectName();
+                if (name.endsWith(QLatin1String("TurnOn"))) on << plain(a->text());
+                if (name.endsWith(QLatin1String("TurnOff"))) off << plain(a->text());
+            }
+        }
+        QCOMPARE(on.size(), 1);
+        QCOMPARE(off.size(), 1);
+    }
+}
+
+void TestMainWindow::alarmWindowDeletionIsAskedOnceAndSaved() {
+    UiFixture f;
+    QtActionPerformer perf;
+    perf.attach(f.p());
+    f.ui.linkPerformer(perf);
+    auto g = f.addGroup("Saved");
+    const DateTime now = f.core.clock.now();
+    const AlarmPtr gone = messageAlarm(f, g, "gone", now);
+    const AlarmPtr done = messageAlarm(f, g, "done", dt(2025, 3, 28, 9));
+    const AlarmPtr stays = messageAlarm(f, g, "stays", dt(2025, 4, 1, 9));
+    const std::string path = AlarmGroup::newFilePath(f.p().alarmGroupFolder());
+    QVERIFY(g->save(f.p().ctx, path, false));
+    g->path = path;
+    QVERIFY(!g->getChanged());
+
+    frmAlarm* w = openAlarmWindow(perf, gone, now);
+    w->mnuDelete->trigger();  // Yes
+    QCOMPARE(f.boxes.size(), std::size_t(1));
+    QCOMPARE(f.boxes[0].text, QString::fromStdString(f.p().translation.getText("frmAlarm", 101)));
+    QCOMPARE(g->numberOfAlarms(), 2);
+    QVERIFY(g->getChanged());
+    QVERIFY(f.p().supervision.pendingWork & pending::kSaveGroups);
+
+    // "Delete if it will not sound again": kept while it will, gone when not.
+    w = openAlarmWindow(perf, stays, now);
+    w->mnuDeleteNotSounding->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t(2));
+    w = openAlarmWindow(perf, done, now);
+    w->mnuDeleteNotSounding->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t(3));
+    QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
+             (std::vector<std::string>{"stays"}));
+
+    // Saved as any deletion: the next start does not bring the alarms back.
+    QVERIFY(f.p().main.saveChangedAlarmGroups());
+    const AlarmGroupPtr again = AlarmGroup::createAlarmGroupFromFile(
+        f.p().ctx, AlarmGroup::resolvePath(path, f.p().alarmGroupFolder()));
+    QVERIFY(again);
+    QCOMPARE(f.names(std::vector<AlarmPtr>(again->alarms.begin(), again->alarms.end())),
+             (std::vector<std::string>{"stays"}));
+}
+
+void TestMainWindow::listsSayWhatTheAlarmsWillDo() {
+    UiFixture f;
+    auto on = f.addGroup("On", {{"plain", dt(2025, 3, 30, 9)}, {"sleepy", dt(2025, 3, 30, 10)}});
+    auto off = f.addGroup("Off", {{"muted", dt(2025, 3, 30, 11)}});
+    off->Active = false;
+    on->alarms.elementAt(1)->snooze(dt(2025, 3, 29, 23, 0, 0));
+    f.main().show();
+    f.selectGroups({on, off});
+    QTreeWidget* t = f.main().list(frmQuorvaneMain::kAlarms);
+    const std::vector<int> fields = f.main().columnFields(frmQuorvaneMain::kAlarms);
+    const int state = static_cast<int>(std::find(fields.begin(), fields.end(), 1) - fields.begin());
+    QCOMPARE(column(t, 0), (QStringList{"plain", "sleepy", "muted"}));
+    QCOMPARE(column(t, state), (QStringList{"active", "snoozed", "inactive"}));
+    f.p().translation.setLanguage("Deutsch");
+    f.ui.translateAll();
+    f.main().showAlarms();
+    QCOMPARE(column(t, state), (QStringList{"aktiv", "schlummert", "inaktiv"}));
+    f.p().translation.setLanguage("English");
+    f.ui.translateAll();
+
+    // Blocked: the next-alarm line says so instead of naming a moment.
+    f.p().started = true;
+    f.p().control.checkAlarms();
+    QLabel* label = f.main().nextAlarmLabel();
+    QVERIFY2(label->text().contains(QStringLiteral("(sleepy)")), qPrintable(label->text()));
+    f.p().control.setBlocked(true);
+    QCOMPARE(label->text(), QStringLiteral("Next alarm: none, alarms are blocked"));
+    f.p().control.setBlocked(false);
+    f.p().control.checkAlarms();
+    QVERIFY2(label->text().contains(QStringLiteral("(sleepy)")), qPrintable(label->text()));
+}
+
+void TestMainWindow::columnsFitTheirTextsInBothLanguages() {
+    UiFixture f;
+    auto on = f.addGroup("On", {{"a", dt(2025, 3, 30, 9)}, {"b", dt(2025, 9, 24, 22, 58, 0)}});
+    auto off = f.addGroup("Off", {{"c", dt(2025, 3, 30, 11)}});
+    off->Active = false;
+    on->alarms.elementAt(1)->snooze(dt(2025, 3, 29, 23, 0, 0));
+    f.p().settings.sa[1].amount = 365;
+    f.p().control.rebuildSeeAlarms(1);
+    f.main().show();
+    f.selectGroups({on, off});
+    for (const char* lng : {"English", "Deutsch"}) {
+        f.p().translation.setLanguage(lng);
+        f.ui.translateAll();
+        f.ui.updateLists();
+        f.main().showSeeAlarms(1);
+        for (int id = 0; id < 4; ++id) {
+            QTreeWidget* t = f.main().list(id);
+            const std::vector<int> fields = f.main().columnFields(id);
+            const QFontMetrics header = t->header()->fontMetrics();
+            for (int c = 0; c < t->columnCount(); ++c) {
+                const QString caption = t->headerItem()->text(c);
+                QVERIFY2(t->columnWidth(c) >= header.horizontalAdvance(caption) + 10,
+                         qPrintable(QStringLiteral("%1: %2").arg(lng, caption)));
+                // Names are the user's; states and dates are the program's.
+                if (fields[static_cast<std::size_t>(c)] == 0) continue;
+                for (int i = 0; i < t->topLevelItemCount(); ++i) {
+                    const QString text = t->topLevelItem(i)->text(c);
+                    QVERIFY2(t->columnWidth(c) >= t->fontMetrics().horizontalAdvance(text) + 6,
+                             qPrintable(QStringLiteral("%1: %2 %3").arg(lng, caption, text)));
+                }
+            }
+        }
+    }
+}
+
+void TestMainWindow::openAlarmWindowsAreTranslatedAndCarryTheIcon() {
+    UiFixture f;
+    QtActionPerformer perf;
+    perf.attach(f.p());
+    auto g = f.addGroup("G");
+    frmAlarm* w =
+        openAlarmWindow(perf, messageAlarm(f, g, "Tea", dt(2025, 3, 29, 12)), dt(2025, 3, 29, 12));
+    QVERIFY(w);
+    frmAlarmClock* clock = perf.alarmClock(true);
+    // The program's icon, as the main window's.
+    const QImage icon = f.main().windowIcon().pixmap(16, 16).toImage();
+    QVERIFY(!w->windowIcon().isNull());
+    QCOMPARE(w->windowIcon().pixmap(16, 16).toImage(), icon);
+    QCOMPARE(clock->windowIcon().pixmap(16, 16).toImage(), icon);
+
+    const QString title = w->windowTitle();
+    QVERIFY(title.startsWith(QStringLiteral("Tea - ")));
+    QCOMPARE(w->cmdSnooze->text(), QStringLiteral("Snooze"));
+    f.p().translation.setLanguage("Deutsch");
+    f.ui.translateAll();
+    QCOMPARE(w->cmdSnooze->text(), QStringLiteral("Schlummern"));
+    QCOMPARE(w->cmbSnoozeAddTo->itemText(1), QStringLiteral("ab jetzt"));
+    QCOMPARE(w->cmbSnoozeUnit->itemText(1), QStringLiteral("Minuten"));
+    w->vnbSnoozeAmount->setValue(1);
+    QCOMPARE(w->cmbSnoozeUnit->itemText(1), QStringLiteral("Minute"));
+    QCOMPARE(w->windowTitle(), title);
+    QCOMPARE(clock->windowTitle(), QStringLiteral("Wecker"));
+}
+
+void TestMainWindow::datesAndCountsReadNaturally() {
+    UiFixture f;
+    const DateTime d = dt(2025, 3, 30, 14, 5, 0);  // a Sunday afternoon
+    const std::string format = "dddd, d mmmm yyyy (ddd d mmm) h:nn AM/PM, h:nn a/p";
+    QCOMPARE(formatDate(d, format, f.dateNames),
+             std::string("Sunday, 30 March 2025 (Sun 30 Mar) 2:05 PM, 2:05 p"));
+    f.p().translation.setLanguage("Deutsch");
+    QCOMPARE(formatDate(d, format, f.dateNames),
+             std::string("Sonntag, 30 März 2025 (So 30 Mär) 2:05 nachm., 2:05 n"));
+    QCOMPARE(formatDate(dt(2025, 12, 4, 9, 0, 0), "dddd mmmm h AM/PM", f.dateNames),
+             std::string("Donnerstag Dezember 9 vorm."));
+    f.p().translation.setLanguage("English");
+
+    // One of a unit is the unit's singular; the delete question names one alarm.
+    auto g = f.addGroup("G");
+    auto one = ModelFixture::periodic(dt(2025, 3, 29, 12), 1, kMinutes);
+    one->name = "one";
+    one->durationAmount = 1;
+    one->durationUnit = kHours;
+    one->correctionAmount = 1;
+    one->correctionUnit = kDays;
+    auto two = ModelFixture::periodic(dt(2025, 3, 29, 12), 2, kMinutes);
+    two->name = "two";
+    two->durationAmount = 2;
+    two->durationUnit = kHours;
+    g->addAlarm(one);
+    g->addAlarm(two);
+    const auto items = one->getStringItems(f.p().ctx);
+    QVERIFY2(QString::fromStdString(items[3]).startsWith(QStringLiteral("every 1 minute,")),
+             items[3].c_str());
+    QVERIFY2(QString::fromStdString(items[3]).endsWith(QStringLiteral("+1 day")), items[3].c_str());
+    QCOMPARE(items[5], std::string("1 hour"));
+    QCOMPARE(two->getStringItems(f.p().ctx)[5], std::string("2 hours"));
+    f.p().translation.setLanguage("Deutsch");
+    QCOMPARE(one->getStringItems(f.p().ctx)[5], std::string("1 Stunde"));
+    f.p().translation.setLanguage("English");
+
+    // The see-alarms units follow the amount typed beside them.
+    QLineEdit* amount = f.main().seeAlarmsAmount(0);
+    amount->setText(QStringLiteral("1"));
+    QCOMPARE(f.main().seeAlarmsUnit(0)->itemText(kDays), QStringLiteral("day"));
+    amount->setText(QStringLiteral("12"));
+    QCOMPARE(f.main().seeAlarmsUnit(0)->itemText(kDays), QStringLiteral("days"));
+
+    f.main().show();
+    f.selectGroups({g});
+    f.selectAlarms({one});
+    f.answers = {mb::kAnswerNo, mb::kAnswerNo};
+    action(&f.main(), "mnuAlDelete")->trigger();
+    QCOMPARE(f.boxes.back().text,
+             QStringLiteral("Do you really want to delete the alarm \"one\"?"));
+    f.selectAlarms({one, two});
+    action(&f.main(), "mnuAlDelete")->trigger();
+    QCOMPARE(f.boxes.back().text, QStringLiteral("Do you really want to delete these 2 alarms?"));
+}
+
+void TestMainWindow::messageBoxButtonsSpeakTheProgramsLanguage() {
+    UiFixture f;
+    f.p().translation.setLanguage("Deutsch");
+    std::unique_ptr<QMessageBox> box(
+        f.ui.buildMessageBox("Weiter?", mb::kYesNoCancel | mb::kQuestion, "Quorvane"));
+    QStringList captions;
+    for (QAbstractButton* b : box->buttons()) captions << b->text();
+    captions.sort();
+    QCOMPARE(captions, (QStringList{"&Ja", "&Nein", "Abbre&chen"}));
 }
 
 QTEST_MAIN(TestMainWindow)

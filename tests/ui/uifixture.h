@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/languagedatenames.h"
 #include "core/corefixture.h"
 #include "core/program.h"
 #include "ui/frmabout.h"
@@ -23,6 +24,8 @@ namespace qv::test {
 struct UiFixture {
     CoreFixture core;
     QtUserInterface ui;
+    // Day and month names from the language file, as the program has them.
+    LanguageDateNames dateNames;
     std::unique_ptr<Program> program;
     struct Box {
         QString text;
@@ -30,6 +33,12 @@ struct UiFixture {
     };
     std::vector<Box> boxes;
     std::deque<int> answers;  // answers to the next boxes; Yes (or OK) when empty
+    struct DialogCall {
+        std::vector<AlarmPtr> alarms;
+        int mode;
+    };
+    std::vector<DialogCall> dialogCalls;
+    bool dialogAnswer = true;
 
     UiFixture() {
         for (const char* lng : {"English", "Deutsch"})
@@ -38,7 +47,8 @@ struct UiFixture {
         program = std::make_unique<Program>(
             Folders::forFolder(core.folder.path()),
             CorePorts{core.clock, core.timer, ui, core.plugIns, core.performer, core.session,
-                      core.shell, core.instance, core.systemColours, core.names});
+                      core.shell, core.instance, core.systemColours, dateNames});
+        dateNames.attach(program->translation);
         ui.attach(*program);
         ui.answerMessageBox = [this](const QString& text, int buttons) {
             boxes.push_back({text, buttons});
@@ -52,6 +62,11 @@ struct UiFixture {
         p().supervision.lastSupervised = core.clock.now();
         p().control.initSupervision();
         p().ctx.alarmGroupFolder = p().alarmGroupFolder();
+        // The alarm dialog is tested on its own: here it answers OK at once.
+        ui.hooks.editAlarms = [this](const std::vector<AlarmPtr>& alarms, int mode) {
+            dialogCalls.push_back({alarms, mode});
+            return dialogAnswer;
+        };
         ui.createWindows();
         ui.translateAll();
         p().started = true;

@@ -1,0 +1,1045 @@
+#include "ui/frmalarmproperties.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDate>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "base/dateformat.h"
+#include "controls/vnumberbox.h"
+#include "core/program.h"
+#include "model/clsadvanceddate.h"
+#include "model/texts.h"
+#include "presentation/qtstrings.h"
+#include "presentation/translateform.h"
+#include "ui/frmdatetime.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kSection = "frmAlarmProperties";
+// List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
+constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
+// The built-in action types "New" offers, in the order they are listed.
+constexpr std::int16_t kBuiltInTypes[] = {1, 3, 2, 7, 8, 9, 10, 11, 4, 5, 6, 12, 13, 14, 15, 17};
+
+QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+}  // namespace
+
+int frmAlarmProperties::unitCodeAt(int position) {
+    return position >= 0 && position < 7 ? kUnitCodes[position] : 0;
+}
+
+int frmAlarmProperties::positionOfUnit(int code) {
+    for (int i = 0; i < 7; ++i)
+        if (kUnitCodes[i] == code) return i;
+    return 0;
+}
+
+frmAlarmProperties::frmAlarmProperties(Program& program, QWidget* parent)
+    : QDialog(parent), p_(program) {
+    setObjectName(QString::fromLatin1(kSection));
+    setWindowTitle(QStringLiteral("Alarm properties"));
+    build();
+    translate();
+    cmbAlarmMoment_->setCurrentIndex(0);
+    updateVisibility();
+}
+
+QString frmAlarmProperties::text(int number) const {
+    return qs(p_.translation.getText(kSection, number));
+}
+
+int frmAlarmProperties::ask(int textNumber, int buttons, const std::string& suffix) {
+    return p_.main.showMessageBox(p_.translation.getText(kSection, textNumber) + suffix, buttons);
+}
+
+// ---- Building the controls -------------------------------------------------------------
+
+QComboBox* frmAlarmProperties::unitList(const char* name) {
+    auto* c = new QComboBox(this);
+    c->setObjectName(QString::fromLatin1(name));
+    return c;
+}
+
+QHBoxLayout* frmAlarmProperties::amountRow(QWidget* parent, const char* labelName,
+                                           const char* caption, const char* boxName,
+                                           const char* unitListName, std::uint32_t amountField,
+                                           std::uint32_t unitField, VNumberBox*& box,
+                                           QComboBox*& units) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(labelName));
+    box = new VNumberBox(parent);
+    box->setObjectName(QString::fromLatin1(boxName));
+    label->setBuddy(box);
+    connect(box, &VNumberBox::changed, this, [this, amountField] { touch(amountField); });
+    units = unitList(unitListName);
+    connect(units, &QComboBox::activated, this, [this, unitField] { touch(unitField); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(box);
+    row->addWidget(units);
+    row->addStretch(1);
+    return row;
+}
+
+QWidget* frmAlarmProperties::buildDateRow(int row) {
+    auto* w = new QWidget(this);
+    auto* h = new QHBoxLayout(w);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(2);
+    for (int i = 0; i < 6; ++i) {
+        const int index = 6 * row + i;
+        auto* f = new QLineEdit(w);
+        f->setObjectName(QStringLiteral("txtDateUnit(%1)").arg(index));
+        f->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), f));
+        f->setMaxLength(i == 2 ? 4 : 2);
+        f->setAlignment(Qt::AlignCenter);
+        f->setFixedWidth(f->fontMetrics().horizontalAdvance(i == 2 ? QStringLiteral("00000")
+                                                                   : QStringLiteral("000")) +
+                         10);
+        f->installEventFilter(this);
+        txtDateUnit_[static_cast<std::size_t>(index)] = f;
+        connect(f, &QLineEdit::textEdited, this,
+                [this, row] { touch(kRow0 << (row == 0 ? 0 : row + 3)); });
+    }
+    // The fields in the order the user writes dates; seconds only when shown.
+    const int da = p_.settings.df.da;
+    const int order[4][3] = {{0, 1, 2}, {1, 0, 2}, {2, 1, 0}, {2, 0, 1}};
+    const int* o = order[std::clamp(da, 0, 3)];
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) h->addWidget(new QLabel(QStringLiteral("/"), w));
+        h->addWidget(txtDateUnit_[static_cast<std::size_t>(6 * row + o[k])]);
+    }
+    h->addSpacing(8);
+    for (int k = 3; k < 6; ++k) {
+        if (k > 3) h->addWidget(new QLabel(QStringLiteral(":"), w));
+        h->addWidget(txtDateUnit_[static_cast<std::size_t>(6 * row + k)]);
+    }
+    // Tab goes along the row as it reads.
+    const int visual[6] = {o[0], o[1], o[2], 3, 4, 5};
+    for (int k = 0; k + 1 < 6; ++k)
+        QWidget::setTabOrder(txtDateUnit_[static_cast<std::size_t>(6 * row + visual[k])],
+                             txtDateUnit_[static_cast<std::size_t>(6 * row + visual[k + 1])]);
+    auto* ampm = new QComboBox(w);
+    ampm->setObjectName(QStringLiteral("cmbAmPm(%1)").arg(row));
+    cmbAmPm_[static_cast<std::size_t>(row)] = ampm;
+    h->addWidget(ampm);
+    connect(ampm, &QComboBox::activated, this,
+            [this, row] { touch(kRow0 << (row == 0 ? 0 : row + 3)); });
+    auto* now = new QPushButton(QStringLiteral("Now"), w);
+    now->setObjectName(QStringLiteral("cmdNow(%1)").arg(row));
+    now->setAutoDefault(false);
+    now->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    h->addWidget(now);
+    connect(now, &QPushButton::clicked, this, [this, row] {
+        writeRow(row, p_.now());
+        touch(kRow0 << (row == 0 ? 0 : row + 3));
+    });
+    auto* pick = new QPushButton(QStringLiteral("..."), w);
+    pick->setObjectName(QStringLiteral("cmdDateWindow(%1)").arg(row));
+    pick->setAutoDefault(false);
+    pick->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    pick->setFixedWidth(pick->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+    h->addWidget(pick);
+    connect(pick, &QPushButton::clicked, this, [this, row, pick] {
+        DateTime moment = readRow(row).value_or(p_.now());
+        if (frmDateTime::pick(this, p_.translation, p_.ports.dateNames,
+                              pick->mapToGlobal(QPoint(0, pick->height())), moment)) {
+            writeRow(row, moment);
+            touch(kRow0 << (row == 0 ? 0 : row + 3));
+        }
+    });
+    h->addStretch(1);
+    dateRow_[static_cast<std::size_t>(row)] = w;
+    return w;
+}
+
+void frmAlarmProperties::build() {
+    auto* top = new QGridLayout;
+    lblAlarmName_ = new QLabel(QStringLiteral("&Name:"), this);
+    lblAlarmName_->setObjectName(QStringLiteral("lblAlarmName"));
+    txtAlarmName_ = new QLineEdit(this);
+    txtAlarmName_->setObjectName(QStringLiteral("txtAlarmName"));
+    lblAlarmName_->setBuddy(txtAlarmName_);
+    connect(txtAlarmName_, &QLineEdit::textEdited, this, [this] { touch(kName); });
+    lblAlarmgroup_ = new QLabel(QStringLiteral("Alarm &group:"), this);
+    lblAlarmgroup_->setObjectName(QStringLiteral("lblAlarmgroup"));
+    cmbAlarmgroup_ = new QComboBox(this);
+    cmbAlarmgroup_->setObjectName(QStringLiteral("cmbAlarmgroup"));
+    lblAlarmgroup_->setBuddy(cmbAlarmgroup_);
+    top->addWidget(lblAlarmName_, 0, 0);
+    top->addWidget(txtAlarmName_, 0, 1);
+    top->addWidget(lblAlarmgroup_, 0, 2);
+    top->addWidget(cmbAlarmgroup_, 0, 3);
+    top->setColumnStretch(1, 3);
+    top->setColumnStretch(3, 2);
+
+    auto* moment = new QHBoxLayout;
+    auto* lblMoment = new QLabel(QStringLiteral("&When:"), this);
+    lblMoment->setObjectName(QStringLiteral("lblAlarmMoment"));
+    cmbAlarmMoment_ = new QComboBox(this);
+    cmbAlarmMoment_->setObjectName(QStringLiteral("cmbAlarmMoment"));
+    lblMoment->setBuddy(cmbAlarmMoment_);
+    connect(cmbAlarmMoment_, &QComboBox::currentIndexChanged, this, [this] {
+        touch(kMoment);
+        updateVisibility();
+    });
+    moment->addWidget(lblMoment);
+    moment->addWidget(cmbAlarmMoment_);
+    moment->addWidget(buildDateRow(0), 1);
+
+    // The repeating part: period, restrictions.
+    fraRepeat_ = new QWidget(this);
+    fraRepeat_->setObjectName(QStringLiteral("fraRepeat"));
+    auto* rep = new QGridLayout(fraRepeat_);
+    rep->setContentsMargins(0, 0, 0, 0);
+    rep->addLayout(amountRow(fraRepeat_, "lblPeriod", "e&very", "vnbPeriodAmount", "cmbPeriodUnit",
+                             kPeriodAmount, kPeriodUnit, vnbPeriodAmount_, cmbPeriodUnit_),
+                   0, 0, 1, 3);
+    vnbPeriodAmount_->setMinValue(1);
+    auto* lblInclude = new QLabel(QStringLiteral("Only:"), fraRepeat_);
+    lblInclude->setObjectName(QStringLiteral("lblInclude"));
+    rep->addWidget(lblInclude, 1, 0);
+    const char* includeCaptions[3] = {"&between", "on these da&ys", "when the e&xpression holds:"};
+    for (int i = 0; i < 3; ++i) {
+        auto* c = new QCheckBox(QString::fromLatin1(includeCaptions[i]), fraRepeat_);
+        c->setObjectName(QStringLiteral("chkActive(%1)").arg(i));
+        chkActive_[static_cast<std::size_t>(i)] = c;
+        connect(c, &QCheckBox::clicked, this, [this, i] {
+            touch(i == 0 ? kInclude0 : i == 1 ? kInclude1 : kInclude2);
+            updateVisibility();
+        });
+    }
+    auto* between = new QHBoxLayout;
+    between->addWidget(buildDateRow(1));
+    auto* lblAnd = new QLabel(QStringLiteral("and"), fraRepeat_);
+    lblAnd->setObjectName(QStringLiteral("lblAnd"));
+    between->addWidget(lblAnd);
+    between->addWidget(buildDateRow(2));
+    between->addStretch(1);
+    rep->addWidget(chkActive_[0], 1, 1);
+    rep->addLayout(between, 1, 2);
+    auto* days = new QHBoxLayout;
+    for (int i = 0; i < 7; ++i) {
+        auto* c = new QCheckBox(fraRepeat_);
+        c->setObjectName(QStringLiteral("chkWeekday(%1)").arg(i));
+        chkWeekday_[static_cast<std::size_t>(i)] = c;
+        days->addWidget(c);
+        connect(c, &QCheckBox::clicked, this, [this] { touch(kWeekdays); });
+    }
+    days->addStretch(1);
+    rep->addWidget(chkActive_[1], 2, 1);
+    rep->addLayout(days, 2, 2);
+    txtAdvanced_ = new QLineEdit(fraRepeat_);
+    txtAdvanced_->setObjectName(QStringLiteral("txtAdvanced"));
+    connect(txtAdvanced_, &QLineEdit::textEdited, this, [this] { touch(kAdvanced); });
+    rep->addWidget(chkActive_[2], 3, 1);
+    rep->addWidget(txtAdvanced_, 3, 2);
+    rep->setColumnStretch(2, 1);
+
+    QHBoxLayout* correction =
+        amountRow(this, "lblCorrection", "Co&rrection:", "vnbCorrection", "cmbCorrectionUnit",
+                  kCorrectionAmount, kCorrectionUnit, vnbCorrection_, cmbCorrectionUnit_);
+
+    // Actions.
+    auto* fraActions = new QGroupBox(QStringLiteral("Actions"), this);
+    fraActions->setObjectName(QStringLiteral("fraActions"));
+    auto* act = new QGridLayout(fraActions);
+    lstActions_ = new QListWidget(fraActions);
+    lstActions_->setObjectName(QStringLiteral("lstActions"));
+    lstActions_->installEventFilter(this);
+    act->addWidget(lstActions_, 0, 0, 6, 1);
+    auto button = [&](const char* name, const char* caption, int row) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), fraActions);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        act->addWidget(b, row, 1);
+        return b;
+    };
+    cmdNewAction_ = button("cmdNewAction", "&Add...", 0);
+    cmdRemoveAction_ = button("cmdRemoveAction", "R&emove", 1);
+    cmdUp_ = button("cmdUp", "&Up", 2);
+    cmdDown_ = button("cmdDown", "D&own", 3);
+    cmdTestAction_ = button("cmdTestAction", "&Test", 4);
+    cmdRemoveAllActions_ = button("cmdRemoveAllActions", "Remove a&ll", 5);
+
+    fraActionSettings_ = new QWidget(fraActions);
+    fraActionSettings_->setObjectName(QStringLiteral("fraActionSettings"));
+    auto* set = new QGridLayout(fraActionSettings_);
+    set->setContentsMargins(0, 0, 0, 0);
+    lblActionSetting_ = new QLabel(fraActionSettings_);
+    lblActionSetting_->setObjectName(QStringLiteral("lblActionSetting"));
+    lblActionSetting_->setWordWrap(true);
+    set->addWidget(lblActionSetting_, 0, 0, 1, 4);
+    txtMessage_ = new QPlainTextEdit(fraActionSettings_);
+    txtMessage_->setObjectName(QStringLiteral("txtMessage"));
+    txtMessage_->setTabChangesFocus(true);
+    txtMessage_->setMinimumHeight(60);
+    set->addWidget(txtMessage_, 1, 0, 1, 4);
+    chkSnoozeOption_ = new QCheckBox(QStringLiteral("Show the snoo&ze row"), fraActionSettings_);
+    chkSnoozeOption_->setObjectName(QStringLiteral("chkSnoozeOption"));
+    set->addWidget(chkSnoozeOption_, 2, 0, 1, 4);
+    txtLine_ = new QLineEdit(fraActionSettings_);
+    txtLine_->setObjectName(QStringLiteral("txtLine"));
+    set->addWidget(txtLine_, 3, 0, 1, 3);
+    cmdBrowse_ = new QPushButton(QStringLiteral("..."), fraActionSettings_);
+    cmdBrowse_->setObjectName(QStringLiteral("cmdBrowse"));
+    cmdBrowse_->setAutoDefault(false);
+    set->addWidget(cmdBrowse_, 3, 3);
+    chkSoundWindow_ = new QCheckBox(QStringLiteral("Show the &player"), fraActionSettings_);
+    chkSoundWindow_->setObjectName(QStringLiteral("chkSoundWindow"));
+    set->addWidget(chkSoundWindow_, 4, 0, 1, 4);
+    const char* loops[3] = {"times:", "for ever", "as often as the clock strikes"};
+    for (int i = 0; i < 3; ++i) {
+        auto* o = new QRadioButton(QString::fromLatin1(loops[i]), fraActionSettings_);
+        o->setObjectName(QStringLiteral("optSoundLoop(%1)").arg(i));
+        optSoundLoop_[static_cast<std::size_t>(i)] = o;
+        connect(o, &QRadioButton::clicked, this, [this] { storeActionSetting(); });
+    }
+    vnbSoundLoop_ = new VNumberBox(fraActionSettings_);
+    vnbSoundLoop_->setObjectName(QStringLiteral("vnbSoundLoop"));
+    vnbSoundLoop_->setMinValue(1);
+    vnbSoundLoop_->setMaxValue(32767);
+    set->addWidget(optSoundLoop_[0], 5, 0);
+    set->addWidget(vnbSoundLoop_, 5, 1);
+    set->addWidget(optSoundLoop_[1], 5, 2);
+    set->addWidget(optSoundLoop_[2], 5, 3);
+    auto* intervalGroup = new QWidget(fraActionSettings_);
+    auto* ih = new QHBoxLayout(intervalGroup);
+    ih->setContentsMargins(0, 0, 0, 0);
+    const char* intervals[2] = {"one after the other", "one every (ms):"};
+    for (int i = 0; i < 2; ++i) {
+        auto* o = new QRadioButton(QString::fromLatin1(intervals[i]), intervalGroup);
+        o->setObjectName(QStringLiteral("optSoundLoopInterval(%1)").arg(i));
+        optSoundLoopInterval_[static_cast<std::size_t>(i)] = o;
+        ih->addWidget(o);
+        connect(o, &QRadioButton::clicked, this, [this] { storeActionSetting(); });
+    }
+    vnbSoundLoopInterval_ = new VNumberBox(intervalGroup);
+    vnbSoundLoopInterval_->setObjectName(QStringLiteral("vnbSoundLoopInterval"));
+    vnbSoundLoopInterval_->setMinValue(1);
+    vnbSoundLoopInterval_->setStepSize(500);
+    ih->addWidget(vnbSoundLoopInterval_);
+    ih->addStretch(1);
+    set->addWidget(intervalGroup, 6, 0, 1, 4);
+    lblActionSetting2_ = new QLabel(fraActionSettings_);
+    lblActionSetting2_->setObjectName(QStringLiteral("lblActionSetting2"));
+    txtDate_ = new QLineEdit(fraActionSettings_);
+    txtDate_->setObjectName(QStringLiteral("txtDate"));
+    cmdRefDateSelect_ = new QPushButton(QStringLiteral("..."), fraActionSettings_);
+    cmdRefDateSelect_->setObjectName(QStringLiteral("cmdRefDateSelect"));
+    cmdRefDateSelect_->setAutoDefault(false);
+    cmdRefDateNow_ = new QPushButton(QStringLiteral("Now"), fraActionSettings_);
+    cmdRefDateNow_->setObjectName(QStringLiteral("cmdRefDateNow"));
+    cmdRefDateNow_->setAutoDefault(false);
+    set->addWidget(lblActionSetting2_, 7, 0);
+    set->addWidget(txtDate_, 7, 1);
+    set->addWidget(cmdRefDateSelect_, 7, 2);
+    set->addWidget(cmdRefDateNow_, 7, 3);
+    set->setRowStretch(8, 1);
+    act->addWidget(fraActionSettings_, 0, 2, 7, 1);
+    act->setColumnStretch(0, 2);
+    act->setColumnStretch(2, 3);
+
+    // Other options.
+    auto* fraOther = new QWidget(this);
+    fraOther->setObjectName(QStringLiteral("fraOtherOptions"));
+    auto* other = new QHBoxLayout(fraOther);
+    other->setContentsMargins(0, 0, 0, 0);
+    chkSoundAfterInactive_ =
+        new QCheckBox(QStringLiteral("&Sound also after the computer was off"), fraOther);
+    chkSoundAfterInactive_->setObjectName(QStringLiteral("chkSoundAfterInactive"));
+    connect(chkSoundAfterInactive_, &QCheckBox::clicked, this,
+            [this] { touch(kSoundAfterInactive); });
+    other->addWidget(chkSoundAfterInactive_);
+    other->addStretch(1);
+    auto* lblImportance = new QLabel(QStringLiteral("&Importance:"), fraOther);
+    lblImportance->setObjectName(QStringLiteral("lblImportance"));
+    cmbImportance_ = new QComboBox(fraOther);
+    cmbImportance_->setObjectName(QStringLiteral("cmbImportance"));
+    lblImportance->setBuddy(cmbImportance_);
+    connect(cmbImportance_, &QComboBox::activated, this, [this] { touch(kImportance); });
+    other->addWidget(lblImportance);
+    other->addWidget(cmbImportance_);
+    QHBoxLayout* duration =
+        amountRow(fraOther, "lblDuration", "&Duration:", "vnbDurationAmount", "cmbDurationUnit",
+                  kDurationAmount, kDurationUnit, vnbDurationAmount_, cmbDurationUnit_);
+    delete duration->takeAt(duration->count() - 1);  // no stretch at the end
+    vnbDurationAmount_->setMinValue(0);
+    other->addLayout(duration);
+
+    cmdOk_ = new QPushButton(QStringLiteral("OK"), this);
+    cmdOk_->setObjectName(QStringLiteral("cmdOk"));
+    cmdOk_->setDefault(true);
+    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOk_);
+    buttons->addWidget(cmdCancel_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(moment);
+    layout->addWidget(fraRepeat_);
+    layout->addLayout(correction);
+    layout->addWidget(fraActions, 1);
+    layout->addWidget(fraOther);
+    layout->addLayout(buttons);
+
+    // Action list and settings.
+    connect(lstActions_, &QListWidget::currentRowChanged, this, [this](int row) {
+        storeActionSetting();
+        currentAction_ = row >= 0 && row < static_cast<int>(actions_.size())
+                             ? actions_[static_cast<std::size_t>(row)]
+                             : nullptr;
+        showActionSettings();
+        updateVisibility();
+    });
+    auto* newMenu = new QMenu(cmdNewAction_);
+    cmdNewAction_->setMenu(newMenu);
+    connect(newMenu, &QMenu::aboutToShow, this, [this, newMenu] {
+        newMenu->clear();
+        for (const std::int16_t type : kBuiltInTypes) {
+            QAction* a = newMenu->addAction(qs(p_.translation.getText(texts::kAction, type)));
+            a->setToolTip(
+                qs(p_.translation.readKey(texts::kAction, "d" + std::to_string(type), "")));
+            connect(a, &QAction::triggered, this, [this, type] { addAction(type); });
+        }
+    });
+    connect(cmdRemoveAction_, &QPushButton::clicked, this, [this] {
+        const int row = lstActions_->currentRow();
+        if (row < 0 || row >= static_cast<int>(actions_.size())) return;
+        currentAction_ = nullptr;
+        actions_.erase(actions_.begin() + row);
+        actionsChanged_ = true;
+        showActions();
+        lstActions_->setCurrentRow(std::min(row, static_cast<int>(actions_.size()) - 1));
+    });
+    connect(cmdUp_, &QPushButton::clicked, this, [this] { moveAction(-1); });
+    connect(cmdDown_, &QPushButton::clicked, this, [this] { moveAction(1); });
+    connect(cmdTestAction_, &QPushButton::clicked, this, [this] {
+        storeActionSetting();
+        if (currentAction_) currentAction_->doAction(p_.ctx, p_.now(), false);
+    });
+    connect(cmdRemoveAllActions_, &QPushButton::clicked, this, [this] {
+        // With several alarms: their actions are replaced by this (empty) list.
+        actions_.clear();
+        currentAction_ = nullptr;
+        actionsChanged_ = true;
+        showActions();
+        updateVisibility();
+    });
+    connect(txtMessage_, &QPlainTextEdit::textChanged, this, [this] { storeActionSetting(); });
+    connect(txtLine_, &QLineEdit::textEdited, this, [this] { storeActionSetting(); });
+    connect(txtDate_, &QLineEdit::textEdited, this, [this] { storeActionSetting(); });
+    connect(chkSnoozeOption_, &QCheckBox::clicked, this, [this] { storeActionSetting(); });
+    connect(chkSoundWindow_, &QCheckBox::clicked, this, [this] { storeActionSetting(); });
+    connect(vnbSoundLoop_, &VNumberBox::changed, this, [this] { storeActionSetting(); });
+    connect(vnbSoundLoopInterval_, &VNumberBox::changed, this, [this] { storeActionSetting(); });
+    connect(cmdBrowse_, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(this, QString(), txtLine_->text());
+        if (file.isEmpty()) return;
+        txtLine_->setText(file);
+        storeActionSetting();
+    });
+    connect(cmdRefDateNow_, &QPushButton::clicked, this, [this] {
+        txtDate_->setText(qs(formatDate(p_.now(), "dd/mm/yyyy hh:nn:ss", p_.ports.dateNames)));
+        storeActionSetting();
+    });
+    connect(cmdRefDateSelect_, &QPushButton::clicked, this, [this] {
+        DateTime moment = p_.now();
+        if (!frmDateTime::pick(
+                this, p_.translation, p_.ports.dateNames,
+                cmdRefDateSelect_->mapToGlobal(QPoint(0, cmdRefDateSelect_->height())), moment))
+            return;
+        txtDate_->setText(qs(formatDate(moment, "dd-mm-yyyy hh:nn:ss", p_.ports.dateNames)));
+        storeActionSetting();
+    });
+    connect(cmdOk_, &QPushButton::clicked, this, [this] {
+        if (alarms_.size() == 1 && !validate()) return;
+        commit();
+        accept();
+    });
+    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Every text field selects its whole text when it gets the focus.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
+    txtMessage_->installEventFilter(this);
+}
+
+// ---- Filling and reading ----------------------------------------------------------------
+
+void frmAlarmProperties::translate() {
+    const bool wasFilling = filling_;
+    filling_ = true;
+    auto refill = [](QComboBox* c, const QStringList& items) {
+        const int at = c->currentIndex();
+        c->clear();
+        c->addItems(items);
+        c->setCurrentIndex(std::clamp(at, 0, static_cast<int>(items.size()) - 1));
+    };
+    refill(cmbAlarmMoment_, {text(31), text(32)});
+    QStringList units;
+    for (int i = 0; i < 7; ++i) units << qs(p_.translation.getString(unitCodeAt(i) + 1));
+    refill(cmbPeriodUnit_, units);
+    refill(cmbCorrectionUnit_, units);
+    refill(cmbDurationUnit_, units);
+    for (auto* c : cmbAmPm_) refill(c, {text(61), text(62)});
+    QStringList importance;
+    for (int n = 81; n <= 85; ++n) importance << text(n);
+    refill(cmbImportance_, importance);
+    // 5 January 2003 was a Sunday.
+    for (int i = 0; i < 7; ++i)
+        chkWeekday_[static_cast<std::size_t>(i)]->setText(qs(
+            formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd", p_.ports.dateNames)));
+    translateForm(this, p_.translation);
+    if (currentAction_) showActionSettings();
+    filling_ = wasFilling;
+    updateVisibility();
+}
+
+void frmAlarmProperties::setAlarms(const std::vector<AlarmPtr>& alarms, int mode, bool readOnly) {
+    alarms_ = alarms;
+    mode_ = mode;
+    readOnly_ = readOnly;
+    filling_ = true;
+    groups_.assign(p_.alarmGroups.begin(), p_.alarmGroups.end());
+    cmbAlarmgroup_->clear();
+    for (const AlarmGroupPtr& g : groups_) cmbAlarmgroup_->addItem(qs(g->name));
+    lblAlarmgroup_->setVisible(mode != kTemplate);
+    cmbAlarmgroup_->setVisible(mode != kTemplate);
+    actions_.clear();
+    currentAction_ = nullptr;
+    if (!alarms.empty()) {
+        loadAlarm(*alarms.front());
+        if (mode == kNew &&
+            readRow(0).value_or(kNever) >= DateTime::fromParts(9999, 1, 1, 0, 0, 0)) {
+            // A new alarm starts at the next full hour, not at "never".
+            const DateTime soon = addToDate(p_.now(), 1, kHours);
+            writeRow(0,
+                     DateTime::fromParts(soon.year(), soon.month(), soon.day(), soon.hour(), 0, 0));
+        }
+        const AlarmGroupPtr g = alarms.front()->parentGroup();
+        const auto at = std::find(groups_.begin(), groups_.end(), g);
+        cmbAlarmgroup_->setCurrentIndex(
+            at == groups_.end() ? -1 : static_cast<int>(at - groups_.begin()));
+    }
+    if (alarms.size() == 1) {
+        // Working copies: nothing reaches the alarm before OK.
+        for (const ActionPtr& a : alarms.front()->actions)
+            actions_.push_back(clsAction::createFromXML(*a->toXML("action")));
+        actionsChanged_ = true;
+    } else {
+        actionsChanged_ = false;
+    }
+    cmdRemoveAllActions_->setVisible(alarms.size() != 1);
+    showActions();
+    if (!actions_.empty()) lstActions_->setCurrentRow(0);
+    changedFields_ = 0;
+    filling_ = false;
+    updateVisibility();
+}
+
+void frmAlarmProperties::loadAlarm(const Alarm& a) {
+    const bool wasFilling = filling_;
+    filling_ = true;
+    txtAlarmName_->setText(qs(a.name));
+    cmbAlarmMoment_->setCurrentIndex(a.momentKind == Alarm::kPeriodic ? 1 : 0);
+    writeRow(0, a.momentKind == Alarm::kPeriodic ? a.nextDate : a.onceDate);
+    vnbPeriodAmount_->setValue(std::max<std::int32_t>(1, a.everyAmount));
+    cmbPeriodUnit_->setCurrentIndex(positionOfUnit(a.everyUnit));
+    chkActive_[0]->setChecked(a.activePeriod & Alarm::kRestrictDates);
+    chkActive_[1]->setChecked(a.activePeriod & Alarm::kRestrictWeekdays);
+    chkActive_[2]->setChecked(a.activePeriod & Alarm::kRestrictExpression);
+    writeRow(1, a.startDate);
+    writeRow(2, a.endDate);
+    for (int i = 0; i < 7; ++i)
+        chkWeekday_[static_cast<std::size_t>(i)]->setChecked((a.weekDays >> i) & 1);
+    txtAdvanced_->setText(qs(a.activeAdvanced));
+    vnbCorrection_->setValue(a.correctionAmount);
+    cmbCorrectionUnit_->setCurrentIndex(positionOfUnit(a.correctionUnit));
+    chkSoundAfterInactive_->setChecked(a.soundAfterInactive);
+    cmbImportance_->setCurrentIndex(std::clamp(2 - a.importance, 0, 4));
+    vnbDurationAmount_->setValue(a.durationAmount);
+    cmbDurationUnit_->setCurrentIndex(positionOfUnit(a.durationUnit));
+    filling_ = wasFilling;
+}
+
+void frmAlarmProperties::touch(std::uint32_t field) {
+    if (!filling_) changedFields_ |= field;
+}
+
+std::optional<DateTime> frmAlarmProperties::readRow(int row) const {
+    auto field = [&](int i) {
+        bool ok = false;
+        const int v = txtDateUnit_[static_cast<std::size_t>(6 * row + i)]->text().toInt(&ok);
+        return ok ? v : -1;
+    };
+    const int day = field(0), month = field(1);
+    int year = field(2), hour = field(3);
+    const int minute = field(4);
+    const int second = p_.settings.df.sc == 1 ? field(5) : 0;
+    if (year >= 0 && year < 100) year += 2000;
+    if (p_.settings.df.ti == 1) {
+        // 12 AM is midnight, 12 PM noon.
+        if (hour < 1 || hour > 12) return std::nullopt;
+        hour = hour % 12 + (cmbAmPm_[static_cast<std::size_t>(row)]->currentIndex() == 1 ? 12 : 0);
+    }
+    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > QDate(year, month, 1).daysInMonth() || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59)
+        return std::nullopt;
+    return DateTime::fromParts(year, month, day, hour, minute, second);
+}
+
+void frmAlarmProperties::writeRow(int row, DateTime d) {
+    const bool wasFilling = filling_;
+    filling_ = true;
+    int hour = d.hour();
+    if (p_.settings.df.ti == 1) {
+        cmbAmPm_[static_cast<std::size_t>(row)]->setCurrentIndex(hour >= 12 ? 1 : 0);
+        hour = hour % 12 == 0 ? 12 : hour % 12;
+    }
+    const int parts[6] = {d.day(), d.month(), d.year(), hour, d.minute(), d.second()};
+    for (int i = 0; i < 6; ++i)
+        txtDateUnit_[static_cast<std::size_t>(6 * row + i)]->setText(
+            i == 2 ? QString::number(parts[i]) : twoDigits(parts[i]));
+    filling_ = wasFilling;
+}
+
+void frmAlarmProperties::rowFromClipboard(int row) {
+    const std::string clip = ss(QApplication::clipboard()->text()).substr(0, 64);
+    std::optional<DateTime> d = parseStoredText(clip);
+    if (!d) {
+        // The row's own form: "d/m/y h:n[:s]", or a time alone.
+        const QString t = qs(clip).trimmed();
+        for (const char* f : {"d/M/yyyy H:m:s", "d/M/yyyy H:m", "d/M/yyyy", "H:m:s", "H:m"}) {
+            const QDateTime q = QDateTime::fromString(t, QString::fromLatin1(f));
+            if (q.isValid()) {
+                d = fromQDateTime(q);
+                break;
+            }
+            const QTime time = QTime::fromString(t, QString::fromLatin1(f));
+            if (time.isValid()) {
+                d = DateTime::fromParts(1899, 12, 30, time.hour(), time.minute(), time.second());
+                break;
+            }
+        }
+    }
+    if (!d) return;
+    if (d->seconds() >= 0 && d->seconds() < 86400) {
+        // A time alone keeps the row's date.
+        const DateTime base = readRow(row).value_or(p_.now());
+        d = DateTime::fromParts(base.year(), base.month(), base.day(), d->hour(), d->minute(),
+                                d->second());
+    }
+    writeRow(row, *d);
+    touch(kRow0 << (row == 0 ? 0 : row + 3));
+}
+
+// ---- Visibility --------------------------------------------------------------------------
+
+void frmAlarmProperties::updateVisibility() {
+    const bool repeating = cmbAlarmMoment_->currentIndex() == 1;
+    fraRepeat_->setVisible(repeating);
+    dateRow_[1]->setEnabled(chkActive_[0]->isChecked());
+    dateRow_[2]->setEnabled(chkActive_[0]->isChecked());
+    for (QCheckBox* c : chkWeekday_) c->setEnabled(chkActive_[1]->isChecked());
+    txtAdvanced_->setEnabled(chkActive_[2]->isChecked());
+    const bool selected = currentAction_ != nullptr;
+    cmdRemoveAction_->setEnabled(selected);
+    cmdTestAction_->setEnabled(selected);
+    cmdUp_->setEnabled(selected && lstActions_->currentRow() > 0);
+    cmdDown_->setEnabled(selected &&
+                         lstActions_->currentRow() + 1 < static_cast<int>(actions_.size()));
+    const bool ampm = p_.settings.df.ti == 1;
+    const bool seconds = p_.settings.df.sc == 1;
+    for (int r = 0; r < 3; ++r) {
+        cmbAmPm_[static_cast<std::size_t>(r)]->setVisible(ampm);
+        txtDateUnit_[static_cast<std::size_t>(6 * r + 5)]->setVisible(seconds);
+    }
+    if (readOnly_) {
+        for (QWidget* w : findChildren<QWidget*>()) {
+            if (qobject_cast<QPushButton*>(w) || w == this) continue;
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) ||
+                qobject_cast<QComboBox*>(w) || qobject_cast<QRadioButton*>(w) ||
+                qobject_cast<QPlainTextEdit*>(w) || qobject_cast<VNumberBox*>(w))
+                w->setEnabled(false);
+        }
+        cmdNewAction_->setEnabled(false);
+        cmdRemoveAction_->setEnabled(false);
+        cmdRemoveAllActions_->setEnabled(false);
+        cmdUp_->setEnabled(false);
+        cmdDown_->setEnabled(false);
+    }
+}
+
+// ---- Actions -------------------------------------------------------------------------------
+
+void frmAlarmProperties::showActions() {
+    const QSignalBlocker block(lstActions_);
+    lstActions_->clear();
+    for (const ActionPtr& a : actions_) lstActions_->addItem(qs(a->getDescription(p_.ctx)));
+    const auto at = std::find(actions_.begin(), actions_.end(), currentAction_);
+    lstActions_->setCurrentRow(at == actions_.end() ? -1 : static_cast<int>(at - actions_.begin()));
+    showActionSettings();
+}
+
+void frmAlarmProperties::addAction(std::int16_t type) {
+    storeActionSetting();
+    const AlarmPtr owner = alarms_.size() == 1 ? alarms_.front() : nullptr;
+    actions_.push_back(clsAction::Create(p_.ctx, owner, type));
+    actionsChanged_ = true;
+    currentAction_ = actions_.back();
+    showActions();
+    updateVisibility();
+}
+
+void frmAlarmProperties::moveAction(int by) {
+    const int row = lstActions_->currentRow();
+    const int to = row + by;
+    if (row < 0 || to < 0 || to >= static_cast<int>(actions_.size())) return;
+    std::swap(actions_[static_cast<std::size_t>(row)], actions_[static_cast<std::size_t>(to)]);
+    actionsChanged_ = true;
+    showActions();
+    updateVisibility();
+}
+
+void frmAlarmProperties::showActionSettings() {
+    const bool wasFilling = filling_;
+    filling_ = true;
+    const ActionPtr a = currentAction_;
+    const int type = a ? a->action : 0;
+    const XMLNodePtr s = a && a->settings ? a->settings : XMLNode::Create("sett");
+    const bool message = type >= 1 && type <= 3;
+    const bool sound = type == 7 || type == 8;
+    const bool line = sound || (type >= 9 && type <= 15);
+    const bool reference = type == 10 || type == 11;
+    int label = 0;
+    if (message)
+        label = 201;
+    else if (type >= 4 && type <= 7)
+        label = 198 + type;  // 202..205
+    else if (type == 8)
+        label = 205;
+    else if (type >= 9 && type <= 11)
+        label = 206;
+    else if (type >= 12 && type <= 15)
+        label = 207;
+    lblActionSetting_->setText(label ? text(label) : QString());
+    lblActionSetting_->setVisible(label != 0);
+    txtMessage_->setVisible(message);
+    chkSnoozeOption_->setVisible(type == 1 || type == 3);
+    txtLine_->setVisible(line);
+    cmdBrowse_->setVisible(sound);
+    chkSoundWindow_->setVisible(sound);
+    for (QRadioButton* o : optSoundLoop_) o->setVisible(type == 8);
+    vnbSoundLoop_->setVisible(type == 8);
+    for (QRadioButton* o : optSoundLoopInterval_) o->parentWidget()->setVisible(type == 8);
+    lblActionSetting2_->setVisible(reference);
+    lblActionSetting2_->setText(text(221));
+    txtDate_->setVisible(reference);
+    cmdRefDateSelect_->setVisible(reference);
+    cmdRefDateNow_->setVisible(reference);
+    if (message) {
+        if (txtMessage_->toPlainText() != qs(s->getString("s")))
+            txtMessage_->setPlainText(qs(s->getString("s")));
+        chkSnoozeOption_->setChecked(s->getInteger("i", 0) != 0);
+    }
+    if (line) txtLine_->setText(qs(s->getString("s")));
+    if (sound) chkSoundWindow_->setChecked(s->getInteger("i", 0) != 0);
+    if (type == 8) {
+        optSoundLoop_[static_cast<std::size_t>(std::clamp<int>(s->getInteger("i", 1), 0, 2))]
+            ->setChecked(true);
+        vnbSoundLoop_->setValue(s->getInteger("i", 2, 1));
+        optSoundLoopInterval_[s->getInteger("i", 3) == 1 ? 1 : 0]->setChecked(true);
+        vnbSoundLoopInterval_->setValue(s->getLong("l", 0, 1000));
+    }
+    if (reference) txtDate_->setText(qs(s->getString("d")));
+    filling_ = wasFilling;
+}
+
+void frmAlarmProperties::storeActionSetting() {
+    if (filling_ || !currentAction_) return;
+    const ActionPtr a = currentAction_;
+    if (!a->settings) a->settings = XMLNode::Create("sett");
+    XMLNode& s = *a->settings;
+    const int type = a->action;
+    if (type >= 1 && type <= 3) s.setString("s", ss(txtMessage_->toPlainText()));
+    if (type == 1 || type == 3) s.setInteger("i", chkSnoozeOption_->isChecked() ? 1 : 0, 0);
+    if (type >= 7 && type <= 15) s.setString("s", ss(txtLine_->text()));
+    if (type == 7 || type == 8) s.setInteger("i", chkSoundWindow_->isChecked() ? 1 : 0, 0);
+    if (type == 8) {
+        int loop = 0;
+        for (int i = 0; i < 3; ++i)
+            if (optSoundLoop_[static_cast<std::size_t>(i)]->isChecked()) loop = i;
+        s.setInteger("i", static_cast<std::int16_t>(loop), 1);
+        s.setInteger("i", static_cast<std::int16_t>(std::clamp(vnbSoundLoop_->value(), 1, 32767)),
+                     2);
+        s.setInteger("i", optSoundLoopInterval_[1]->isChecked() ? 1 : 0, 3);
+        s.setLong("l", vnbSoundLoopInterval_->value(), 0);
+    }
+    if (type == 10 || type == 11) s.setString("d", ss(txtDate_->text()));
+    // The list shows what the action does now.
+    const auto at = std::find(actions_.begin(), actions_.end(), a);
+    if (at != actions_.end())
+        if (QListWidgetItem* item = lstActions_->item(static_cast<int>(at - actions_.begin())))
+            item->setText(qs(a->getDescription(p_.ctx)));
+}
+
+// ---- OK ------------------------------------------------------------------------------------
+
+bool frmAlarmProperties::validate() {
+    for (int row = 0; row < 3; ++row) {
+        if (readRow(row)) continue;
+        ask(1, mb::kExclamation);
+        QLineEdit* year = txtDateUnit_[static_cast<std::size_t>(6 * row + 2)];
+        year->setFocus();
+        year->selectAll();
+        return false;
+    }
+    for (QLineEdit* e : {txtAlarmName_, txtAdvanced_}) {
+        const QString t = e->text();
+        if (t.contains(QChar(0)) || t.contains(QChar(1)) || t.contains(QChar(2))) {
+            ask(2, mb::kExclamation);
+            e->setFocus();
+            return false;
+        }
+    }
+    if (cmbAlarmMoment_->currentIndex() == 1) {
+        // An expression that cannot be read would silence the alarm for good.
+        if (chkActive_[2]->isChecked()) {
+            try {
+                AdvancedDateProgram check(ss(txtAdvanced_->text()));
+                (void)check.evaluate(p_.now());
+            } catch (const AdvancedDateError& e) {
+                ask(3, mb::kExclamation, std::string("\n") + e.what());
+                txtAdvanced_->setFocus();
+                return false;
+            }
+        }
+        const DateTime now = p_.now();
+        const DateTime next =
+            addToDate(now, vnbPeriodAmount_->value(), unitCodeAt(cmbPeriodUnit_->currentIndex()));
+        const std::int64_t period = next.seconds() - now.seconds();
+        if (period < 60 && ask(4, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes) return false;
+        if (chkSoundAfterInactive_->isChecked() && period < 86400 &&
+            ask(5, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes)
+            return false;
+    }
+    return true;
+}
+
+void frmAlarmProperties::commit() {
+    storeActionSetting();
+    std::uint32_t fields = changedFields_;
+    if (alarms_.size() == 1) fields = kAll;
+    const int groupAt = cmbAlarmgroup_->currentIndex();
+    const AlarmGroupPtr chosen =
+        mode_ != kTemplate && groupAt >= 0 && groupAt < static_cast<int>(groups_.size())
+            ? groups_[static_cast<std::size_t>(groupAt)]
+            : nullptr;
+    for (const AlarmPtr& a : alarms_) {
+        if (fields & kName) a->name = ss(txtAlarmName_->text());
+        const AlarmGroupPtr old = a->parentGroup();
+        if (chosen && chosen != old) {
+            if (mode_ == kEdit) {
+                if (old) {
+                    old->alarms.remove(a);
+                    old->setChanged();
+                }
+                chosen->addAlarm(a);
+                chosen->setChanged();
+            }
+            a->parent = chosen;
+        }
+        if (fields & kMoment)
+            a->momentKind = cmbAlarmMoment_->currentIndex() == 1 ? Alarm::kPeriodic : Alarm::kOnce;
+        if (fields & kRow0) {
+            if (const auto d = readRow(0)) {
+                a->onceDate = *d;
+                a->nextDate = *d;
+            }
+        }
+        if (fields & kPeriodAmount)
+            a->everyAmount = std::max<std::int32_t>(1, vnbPeriodAmount_->value());
+        if (fields & kPeriodUnit)
+            a->everyUnit = static_cast<std::int16_t>(unitCodeAt(cmbPeriodUnit_->currentIndex()));
+        auto setBit = [&](std::int16_t bit, bool on) {
+            a->activePeriod =
+                static_cast<std::int16_t>(on ? (a->activePeriod | bit) : (a->activePeriod & ~bit));
+        };
+        if (fields & kInclude0) setBit(Alarm::kRestrictDates, chkActive_[0]->isChecked());
+        if (fields & kRow1)
+            if (const auto d = readRow(1)) a->startDate = *d;
+        if (fields & kRow2)
+            if (const auto d = readRow(2)) a->endDate = *d;
+        if (fields & kInclude1) setBit(Alarm::kRestrictWeekdays, chkActive_[1]->isChecked());
+        if (fields & kWeekdays) {
+            std::int16_t days = 0;
+            for (int i = 0; i < 7; ++i)
+                if (chkWeekday_[static_cast<std::size_t>(i)]->isChecked())
+                    days = static_cast<std::int16_t>(days | (1 << i));
+            a->weekDays = days;
+        }
+        if (fields & kInclude2) setBit(Alarm::kRestrictExpression, chkActive_[2]->isChecked());
+        if (fields & kAdvanced) a->activeAdvanced = ss(txtAdvanced_->text());
+        if (fields & kCorrectionAmount) a->correctionAmount = vnbCorrection_->value();
+        if (fields & kCorrectionUnit)
+            a->correctionUnit =
+                static_cast<std::int16_t>(unitCodeAt(cmbCorrectionUnit_->currentIndex()));
+        if (fields & kSoundAfterInactive)
+            a->soundAfterInactive = chkSoundAfterInactive_->isChecked();
+        if (fields & kImportance)
+            a->importance = static_cast<std::int16_t>(2 - cmbImportance_->currentIndex());
+        if (fields & kDurationAmount) a->durationAmount = vnbDurationAmount_->value();
+        if (fields & kDurationUnit)
+            a->durationUnit =
+                static_cast<std::int16_t>(unitCodeAt(cmbDurationUnit_->currentIndex()));
+        if (a->endDate < a->startDate) std::swap(a->startDate, a->endDate);
+        if (actionsChanged_) {
+            // Every alarm owns its own copies.
+            a->actions.clear();
+            for (const ActionPtr& x : actions_) {
+                const ActionPtr copy = clsAction::createFromXML(*x->toXML("action"));
+                copy->al = a;
+                a->actions.addElement(copy);
+            }
+        }
+        a->invalidateCaches();
+        if (mode_ != kTemplate && alarms_.size() == 1) postCommitChecks(a);
+    }
+}
+
+void frmAlarmProperties::postCommitChecks(const AlarmPtr& alarm) {
+    alarm->setChanged();
+    const AlarmGroupPtr g = alarm->parentGroup();
+    if (g && !g->Active && ask(9, mb::kYesNo | mb::kQuestion) == mb::kAnswerYes) {
+        g->Active = true;
+        g->setChanged();
+    }
+    if (!alarm->Active && ask(10, mb::kYesNo | mb::kQuestion) == mb::kAnswerYes)
+        alarm->Active = true;
+    bool has = false;
+    try {
+        has = alarm->hasNextAlarmDateAfter(p_.now(), false);
+    } catch (const AdvancedDateError&) {
+        has = false;
+    }
+    if (!has) ask(11, mb::kExclamation);
+    if (p_.settings.odt) {
+        // A new alarm is not in its group yet: it is compared with all the others.
+        const std::vector<AlarmPtr> others = p_.control.overlappingAlarms(alarm);
+        if (!others.empty()) {
+            std::string names;
+            for (const AlarmPtr& o : others) names += "\n" + o->name;
+            ask(14, mb::kInformation, names);
+        }
+    }
+}
+
+// ---- Keys ------------------------------------------------------------------------------------
+
+void frmAlarmProperties::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        reject();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !txtMessage_->hasFocus()) {
+        cmdOk_->click();
+        return;
+    }
+    if (event->key() == Qt::Key_T && (event->modifiers() & Qt::ControlModifier) &&
+        mode_ != kTemplate) {
+        const int at = cmbAlarmgroup_->currentIndex();
+        if (at >= 0 && at < static_cast<int>(groups_.size())) {
+            const AlarmPtr t = groups_[static_cast<std::size_t>(at)]->getTemplateAlarm(p_.ctx);
+            loadAlarm(*t);
+            changedFields_ = kAll;
+            actions_.clear();
+            for (const ActionPtr& a : t->actions)
+                actions_.push_back(clsAction::createFromXML(*a->toXML("action")));
+            actionsChanged_ = true;
+            currentAction_ = actions_.empty() ? nullptr : actions_.front();
+            showActions();
+            updateVisibility();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool frmAlarmProperties::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* e = qobject_cast<QLineEdit*>(watched))
+            QTimer::singleShot(0, e, [e] { e->selectAll(); });
+        if (watched == txtMessage_)
+            QTimer::singleShot(0, txtMessage_, [t = txtMessage_] { t->selectAll(); });
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == lstActions_ && key->key() == Qt::Key_Delete) {
+            cmdRemoveAction_->click();
+            return true;
+        }
+        for (int i = 0; i < 18; ++i) {
+            if (watched != txtDateUnit_[static_cast<std::size_t>(i)]) continue;
+            const int row = i / 6;
+            if (key->key() == Qt::Key_N && (key->modifiers() & Qt::ShiftModifier)) {
+                writeRow(row, p_.now());
+                touch(kRow0 << (row == 0 ? 0 : row + 3));
+                return true;
+            }
+            if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+                if (const auto d = readRow(row))
+                    QApplication::clipboard()->setText(
+                        qs(formatDate(*d, "d/m/yyyy h:nn:ss", p_.ports.dateNames)));
+                return true;
+            }
+            if (key->key() == Qt::Key_V && (key->modifiers() & Qt::ControlModifier)) {
+                rowFromClipboard(row);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- The shared opener ---------------------------------------------------------------------
+
+bool frmAlarmProperties::editAlarms(Program& program, QWidget* parent,
+                                    const std::vector<AlarmPtr>& alarms, int mode) {
+    if (alarms.empty()) return false;
+    frmAlarmProperties dialog(program, parent);
+    bool readOnly = false;
+    for (const AlarmPtr& a : alarms) readOnly = readOnly || a->readOnly;
+    dialog.setAlarms(alarms, mode, readOnly);
+    // Alarms go on sounding while the dialog is open: it works on copies.
+    return dialog.exec() == QDialog::Accepted && !readOnly;
+}
+
+}  // namespace qv

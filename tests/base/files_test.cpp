@@ -1,0 +1,56 @@
+#include "base/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tempfolder.h"
+
+using namespace qv;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// People keep their alarm folder somewhere synced and link the files in: a
+// save goes to the linked file and the link stays a link.
+TEST(Files, WritingThroughASymbolicLinkReplacesItsTarget) {
+    qv::testing::TempFolder t;
+    fs::create_directories(t / "synced");
+    fs::create_directories(t / "alarms");
+    ASSERT_TRUE(writeFile(t / "synced/home.agx", "old"));
+    fs::create_symlink("../synced/home.agx", t / "alarms/home.agx");  // relative
+
+    ASSERT_TRUE(writeFile(t / "alarms/home.agx", "new"));
+    EXPECT_TRUE(fs::is_symlink(t / "alarms/home.agx"));
+    EXPECT_EQ(readFile(t / "synced/home.agx"), "new");
+    EXPECT_EQ(readFile(t / "alarms/home.agx"), "new");
+    // No temporary file is left beside the link or the target.
+    EXPECT_EQ(namesIn(t / "alarms"), std::vector<std::string>{"home.agx"});
+    EXPECT_EQ(namesIn(t / "synced"), std::vector<std::string>{"home.agx"});
+
+    // A chain of links, the last one absolute, ends at the same file.
+    fs::create_symlink(t / "alarms/home.agx", t / "chain.agx");
+    ASSERT_TRUE(writeFile(t / "chain.agx", "newer"));
+    EXPECT_TRUE(fs::is_symlink(t / "chain.agx"));
+    EXPECT_EQ(readFile(t / "synced/home.agx"), "newer");
+
+    // A dangling link gets its file; a loop is refused and left as it is.
+    fs::create_symlink("synced/later.agx", t / "later.agx");
+    ASSERT_TRUE(writeFile(t / "later.agx", "made"));
+    EXPECT_TRUE(fs::is_symlink(t / "later.agx"));
+    EXPECT_EQ(readFile(t / "synced/later.agx"), "made");
+    fs::create_symlink("loop-b", t / "loop-a");
+    fs::create_symlink("loop-a", t / "loop-b");
+    EXPECT_FALSE(writeFile(t / "loop-a", "x"));
+    EXPECT_TRUE(fs::is_symlink(t / "loop-a"));
+}

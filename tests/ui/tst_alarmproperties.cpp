@@ -1,0 +1,269 @@
+// The alarm properties dialog, driven with real key events: alarms typed in
+// from scratch sound at the moments typed, several alarms edited at once keep
+// what was not touched, Cancel changes nothing, and the checks of OK.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "controls/vnumberbox.h"
+#include "ui/frmalarmproperties.h"
+#include "uifixture.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+template <typename T>
+T* child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QString::fromLatin1(name));
+    if (!c) qFatal("no control %s", name);
+    return c;
+}
+
+void typeInto(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// Row r as the user types it: day, month, year, hour, minute, second.
+void typeRow(frmAlarmProperties& d, int row, int year, int month, int day, int hour, int minute) {
+    const int parts[6] = {day, month, year, hour, minute, 0};
+    for (int i = 0; i < 6; ++i) typeInto(d.dateField(6 * row + i), QString::number(parts[i]));
+}
+
+// Picks list position `position` with the keyboard.
+void choose(QComboBox* list, int position) {
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < position; ++i) QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), position);
+}
+
+void tick(QCheckBox* box, bool on) {
+    if (box->isChecked() == on) return;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Space);
+}
+
+std::vector<DateTime> moments(const AlarmPtr& a, DateTime from, int count) {
+    std::vector<DateTime> out;
+    while (static_cast<int>(out.size()) < count && a->hasNextAlarmDateAfter(from, false)) {
+        from = a->getNextAlarmDateAfter();
+        out.push_back(from);
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestAlarmProperties : public QObject {
+    Q_OBJECT
+  private slots:
+    void unitListsAndImportanceMapAsStored() {
+        const int codes[7] = {0, 1, 2, 3, 6, 4, 5};
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(frmAlarmProperties::unitCodeAt(i), codes[i]);
+            QCOMPARE(frmAlarmProperties::positionOfUnit(codes[i]), i);
+        }
+    }
+
+    // Each kind of alarm typed in from scratch; what the alarm then answers is
+    // what the running program sounds.
+    void aNewAlarmSoundsAtTheMomentsTyped() {
+        UiFixture f;
+        auto g = f.addGroup("Home");
+        struct Case {
+            const char* name;
+            std::function<void(frmAlarmProperties&)> fill;
+            std::vector<DateTime> expected;
+        };
+        const std::vector<Case> cases = {
+            {"once, a quarter of an hour early",
+             [](frmAlarmProperties& d) {
+                 choose(child<QComboBox>(d, "cmbAlarmMoment"), 0);
+                 typeRow(d, 0, 2025, 4, 2, 7, 30);
+                 typeInto(child<VNumberBox>(d, "vnbCorrection")->textField(), "-15");
+                 choose(child<QComboBox>(d, "cmbCorrectionUnit"), 1);
+             },
+             {dt(2025, 4, 2, 7, 15)}},
+            {"daily on weekdays",
+             [](frmAlarmProperties& d) {
+                 choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+                 typeRow(d, 0, 2025, 3, 28, 6, 45);
+                 typeInto(child<VNumberBox>(d, "vnbPeriodAmount")->textField(), "1");
+                 choose(child<QComboBox>(d, "cmbPeriodUnit"), 3);
+                 tick(child<QCheckBox>(d, "chkActive(1)"), true);
+                 for (int i = 0; i < 7; ++i)
+                     tick(child<QCheckBox>(d, QStringLiteral("chkWeekday(%1)").arg(i).toLatin1()),
+                          i >= 1 && i <= 5);
+             },
+             {dt(2025, 3, 31, 6, 45), dt(2025, 4, 1, 6, 45), dt(2025, 4, 2, 6, 45),
+              dt(2025, 4, 3, 6, 45), dt(2025, 4, 4, 6, 45), dt(2025, 4, 7, 6, 45)}},
+            {"monthly on the 31st",
+             [](frmAlarmProperties& d) {
+                 choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+                 typeRow(d, 0, 2025, 1, 31, 8, 0);
+                 typeInto(child<VNumberBox>(d, "vnbPeriodAmount")->textField(), "1");
+                 choose(child<QComboBox>(d, "cmbPeriodUnit"), 5);
+             },
+             {dt(2025, 3, 31, 8, 0), dt(2025, 4, 30, 8, 0), dt(2025, 5, 31, 8, 0)}},
+            {"the second Tuesday",
+             [](frmAlarmProperties& d) {
+                 choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+                 typeRow(d, 0, 2025, 1, 1, 19, 0);
+                 typeInto(child<VNumberBox>(d, "vnbPeriodAmount")->textField(), "1");
+                 choose(child<QComboBox>(d, "cmbPeriodUnit"), 3);
+                 tick(child<QCheckBox>(d, "chkActive(1)"), true);
+                 for (int i = 0; i < 7; ++i)
+                     tick(child<QCheckBox>(d, QStringLiteral("chkWeekday(%1)").arg(i).toLatin1()),
+                          i == 2);
+                 tick(child<QCheckBox>(d, "chkActive(2)"), true);
+                 typeInto(child<QLineEdit>(d, "txtAdvanced"),
+                          "DAYOFMONTH >= 8 && DAYOFMONTH <= 14");
+             },
+             {dt(2025, 4, 8, 19, 0), dt(2025, 5, 13, 19, 0)}},
+        };
+        for (const Case& c : cases) {
+            const AlarmPtr a = g->getTemplateAlarm(f.p().ctx);
+            frmAlarmProperties d(f.p());
+            d.setAlarms({a}, frmAlarmProperties::kNew, false);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            typeInto(child<QLineEdit>(d, "txtAlarmName"), QString::fromLatin1(c.name));
+            c.fill(d);
+            QTest::keyClick(child<QLineEdit>(d, "txtAlarmName"), Qt::Key_Return);
+            QVERIFY2(d.result() == QDialog::Accepted, c.name);
+            QCOMPARE(a->name, std::string(c.name));
+            QCOMPARE(a->parentGroup(), g);
+            const auto got =
+                moments(a, dt(2025, 3, 29, 12, 0), static_cast<int>(c.expected.size()));
+            std::string seen;
+            for (DateTime m : got) seen += toStoredText(m) + " ";
+            QVERIFY2(got == c.expected, (std::string(c.name) + ": " + seen).c_str());
+        }
+    }
+
+    void severalAlarmsKeepWhatWasNotTouched() {
+        UiFixture f;
+        auto g =
+            f.addGroup("G", {{"tea", dt(2025, 4, 1, 16, 0)}, {"dentist", dt(2025, 4, 2, 9, 30)}});
+        const AlarmPtr tea = g->elementAt(0), dentist = g->elementAt(1);
+        tea->importance = -1;
+        dentist->importance = 0;
+        frmAlarmProperties d(f.p());
+        d.setAlarms({tea, dentist}, frmAlarmProperties::kEdit, false);
+        d.show();
+        choose(child<QComboBox>(d, "cmbImportance"), 0);
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(tea->importance, std::int16_t(2));
+        QCOMPARE(dentist->importance, std::int16_t(2));
+        QCOMPARE(tea->name, std::string("tea"));
+        QCOMPARE(dentist->name, std::string("dentist"));
+        QCOMPARE(tea->onceDate, dt(2025, 4, 1, 16, 0));
+        QCOMPARE(dentist->onceDate, dt(2025, 4, 2, 9, 30));
+        QVERIFY(f.boxes.empty());  // no checks with several alarms
+    }
+
+    void cancelChangesNothingAndOkGivesEveryAlarmItsOwnActions() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"walk", dt(2025, 4, 1, 18, 0)}});
+        const AlarmPtr a = g->elementAt(0);
+        a->actions.addElement(clsAction::Create(f.p().ctx, a, clsAction::kShowMessage));
+        a->actions.elementAt(0)->settings->setString("s", "Take the dog out");
+        const std::string before = a->toXML("alrm")->toString();
+        {
+            frmAlarmProperties d(f.p());
+            d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+            d.show();
+            typeInto(child<QLineEdit>(d, "txtAlarmName"), "run");
+            auto* message = child<QPlainTextEdit>(d, "txtMessage");
+            message->setFocus();
+            QTest::keyClicks(message, " now");
+            d.addAction(clsAction::kSpeak);
+            QTest::keyClick(&d, Qt::Key_Escape);
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+        }
+        QCOMPARE(a->toXML("alrm")->toString(), before);
+
+        frmAlarmProperties d(f.p());
+        d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+        d.show();
+        auto* message = child<QPlainTextEdit>(d, "txtMessage");
+        message->setFocus();
+        message->moveCursor(QTextCursor::End);
+        QTest::keyClicks(message, ", please");
+        // Enter in the message is a line break, not OK.
+        QTest::keyClick(message, Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(a->actions.elementAt(0)->settings->getString("s"),
+                 std::string("Take the dog out, please\n"));
+        // The dialog's working copies are not the alarm's.
+        d.addAction(clsAction::kSpeak);
+        QCOMPARE(a->actions.numberOfElements(), 1);
+    }
+
+    void okChecksTheRowsAndTheShortPeriods() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"a", dt(2025, 4, 1, 18, 0)}});
+        const AlarmPtr a = g->elementAt(0);
+        frmAlarmProperties d(f.p());
+        d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        typeInto(d.dateField(1), "13");  // month 13
+        child<QPushButton>(d, "cmdOk")->click();
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.boxes.back().text,
+                 QString::fromStdString(f.p().translation.getText("frmAlarmProperties", 1)));
+        QCOMPARE(QApplication::focusWidget(), d.dateField(2));
+        QCOMPARE(a->onceDate, dt(2025, 4, 1, 18, 0));
+        typeInto(d.dateField(1), "4");
+
+        // Every 59 seconds asks; No keeps the dialog open.
+        choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+        typeInto(child<VNumberBox>(d, "vnbPeriodAmount")->textField(), "59");
+        choose(child<QComboBox>(d, "cmbPeriodUnit"), 0);
+        const std::size_t shown = f.boxes.size();
+        f.answers = {mb::kAnswerNo};
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), shown + 1);
+        QVERIFY(d.isVisible());
+        QCOMPARE(a->momentKind, Alarm::kOnce);
+        typeInto(child<VNumberBox>(d, "vnbPeriodAmount")->textField(), "60");
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), shown + 1);
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(a->momentKind, Alarm::kPeriodic);
+        QCOMPARE(a->everyAmount, 60);
+        QCOMPARE(a->everyUnit, std::int16_t(0));
+    }
+
+    void theTemplateModeHidesTheGroupAndAsksNothing() {
+        UiFixture f;
+        auto g = f.addGroup("G");
+        g->Active = false;
+        const AlarmPtr t = g->getTemplateAlarm(f.p().ctx);
+        t->Active = false;
+        frmAlarmProperties d(f.p());
+        d.setAlarms({t}, frmAlarmProperties::kTemplate, false);
+        d.show();
+        QVERIFY(!child<QComboBox>(d, "cmbAlarmgroup")->isVisible());
+        typeInto(child<QLineEdit>(d, "txtAlarmName"), "Template");
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(t->name, std::string("Template"));
+        QVERIFY(f.boxes.empty());
+    }
+};
+
+QTEST_MAIN(TestAlarmProperties)
+#include "tst_alarmproperties.moc"
