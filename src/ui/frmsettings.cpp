@@ -69,6 +69,8 @@ enum Text {
     kNoScheme = 48,
     kTemplateSet = 49,
     kNoTemplate = 50,
+    kOneDeleted = 51,
+    kNoneDeleted = 52,
 };
 
 // The fields each list offers beyond its first (the name, always shown).
@@ -822,7 +824,8 @@ void frmSettings::deleteExpiredAlarms() {
         touched.push_back(g);
     }
     if (!touched.empty()) p_.control.alarmGroupsChanged(touched, change::kDeleted);
-    p_.main.showMessageBox(texts::fill(ss(text(kAlarmsDeleted)), {std::to_string(deleted)}),
+    const int message = deleted == 0 ? kNoneDeleted : deleted == 1 ? kOneDeleted : kAlarmsDeleted;
+    p_.main.showMessageBox(texts::fill(ss(text(message)), {std::to_string(deleted)}),
                            mb::kInformation);
 }
 

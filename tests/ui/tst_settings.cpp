@@ -474,7 +474,7 @@ class TestSettings : public QObject {
         QCOMPARE(f.boxes.size(), std::size_t(3));
         QVERIFY(f.boxes[0].text.contains(
             QString::fromStdString(formatDate(f.p().now(), f.p().settings.df.ot, f.core.names))));
-        QVERIFY(f.boxes[1].text.startsWith(QStringLiteral("1 ")));
+        QCOMPARE(f.boxes[1].text, QStringLiteral("One expired alarm was deleted."));
         QVERIFY(f.p().settings.as);
         QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
                  (std::vector<std::string>{"Future", "Unreadable"}));
