@@ -23,6 +23,7 @@
 #include "controls/vnumberbox.h"
 #include "model/clsadvanceddate.h"
 #include "ui/frmalarmgroupproperties.h"
+#include "ui/frmalarmproperties.h"
 #include "ui/frmsettings.h"
 #include "uifixture.h"
 
@@ -504,6 +505,45 @@ class TestSettings : public QObject {
         QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, nullptr));
         QVERIFY(shownTicked);
         QVERIFY(!frmSettings::autostartEnabled());
+    }
+
+    // The opener hands in the alarm dialog's template mode: what is typed there
+    // reaches the secondary alarm and a group's template alarm.
+    void theAlarmDialogEditsTheirAlarms() {
+        UiFixture f;
+        auto editor = [&f](const AlarmPtr& a) {
+            return frmAlarmProperties::editAlarms(f.p(), nullptr, {a},
+                                                  frmAlarmProperties::kTemplate);
+        };
+        auto typeNameAndOk = [](const QString& name) {
+            QTimer::singleShot(0, [name] {
+                auto* a = qobject_cast<frmAlarmProperties*>(QApplication::activeModalWidget());
+                QVERIFY(a);
+                typeInto(child<QLineEdit>(*a, QStringLiteral("txtAlarmName")), name);
+                QTest::mouseClick(child<QPushButton>(*a, QStringLiteral("cmdOk")), Qt::LeftButton);
+            });
+        };
+        whenOpen([&](frmSettings& d) {
+            page(d, 3);
+            tick(chk(d, "chkSecondaryAlarm"));
+            typeNameAndOk(QStringLiteral("Beside"));
+            click(cmd(d, "cmdSecondaryAlarm"));
+            click(cmd(d, "cmdOk"));
+        });
+        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, editor, nullptr));
+        QCOMPARE(f.p().secondaryAlarm.alarm->name, std::string("Beside"));
+
+        AlarmGroupPtr g = f.addGroup("Work");
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<frmAlarmGroupProperties*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            typeNameAndOk(QStringLiteral("Meeting"));
+            QTest::mouseClick(child<QPushButton>(*d, QStringLiteral("cmdSetTemplate")),
+                              Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(*d, QStringLiteral("cmdOk")), Qt::LeftButton);
+        });
+        QVERIFY(frmAlarmGroupProperties::run(f.p(), f.ui, nullptr, {g}, editor));
+        QCOMPARE(g->getTemplateAlarm(f.p().ctx)->name, std::string("Meeting"));
     }
 
     // Within what is on screen at once (one page and the buttons) no two
