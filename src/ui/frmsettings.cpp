@@ -264,11 +264,12 @@ void frmSettings::buildPages() {
         QGroupBox* f = fraTab_[2];
         vnbWarning_ = numberBox(f, "vnbWarning", 0, 32767);
         cmbWhenUnblocked_ = combo(f, "cmbWhenUnblocked");
-        chkForceForeground_ = check(f, "chkForceForeground", "Keep alarm windows in &front");
         vnbTimerCorrection_ = numberBox(f, "vnbTimerCorrection", -60000, 60000);
         vnbSnoozeAmount_ = numberBox(f, "vnbSnoozeAmount", 0, 32767);
         cmbSnoozeUnit_ = combo(f, "cmbSnoozeUnit");
         cmbSnoozeAddTo_ = combo(f, "cmbSnoozeAddTo");
+        // Created in the order of the rows: Tab follows the page as it reads.
+        chkForceForeground_ = check(f, "chkForceForeground", "Keep alarm windows in &front");
         chkUseOneAlarmWindow_ =
             check(f, "chkUseOneAlarmWindow", "&One alarm window for all alarms");
         auto* form = new QFormLayout(f);

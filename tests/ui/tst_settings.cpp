@@ -546,9 +546,9 @@ class TestSettings : public QObject {
         QCOMPARE(g->getTemplateAlarm(f.p().ctx)->name, std::string("Meeting"));
     }
 
-    // Within what is on screen at once (one page and the buttons) no two
+    // Keyboard only: within what is on screen at once (one page and the buttons) no two
     // captions share an access key, in either language; the group dialog too.
-    void accessKeysDoNotClash() {
+    void accessKeysAndTabOrder() {
         UiFixture f;
         Fakes fakes;
         auto keysOf = [](QWidget& window) {
@@ -581,6 +581,30 @@ class TestSettings : public QObject {
                 const QStringList keys = keysOf(d);
                 QVERIFY(!keys.isEmpty());
                 unique(keys, QStringLiteral("%1 page %2").arg(lng).arg(i));
+            }
+            // Tab goes through each page as it reads: row by row, left to right.
+            for (int i = 0; i < frmSettings::kPages; ++i) {
+                d.showPage(i);
+                QApplication::processEvents();
+                QWidget* page = d.findChild<QWidget*>(QStringLiteral("fraTab(%1)").arg(i));
+                QPoint last(-1, -1);
+                for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+                    if (!page->isAncestorOf(w)) continue;
+                    if (w->focusProxy() || !w->isVisibleTo(&d) || !w->isEnabled() ||
+                        !(w->focusPolicy() & Qt::TabFocus))
+                        continue;
+                    const QPoint at = w->mapTo(&d, QPoint(0, 0));
+                    const bool sameRow = std::abs(at.y() - last.y()) < 8;
+                    QVERIFY2(sameRow ? at.x() > last.x() : at.y() > last.y(),
+                             qPrintable(QStringLiteral("page %1: %2 at %3,%4 after %5,%6")
+                                            .arg(i)
+                                            .arg(w->objectName())
+                                            .arg(at.x())
+                                            .arg(at.y())
+                                            .arg(last.x())
+                                            .arg(last.y())));
+                    last = at;
+                }
             }
             frmAlarmGroupProperties g(f.p(), [](const AlarmPtr&) { return true; });
             g.setAlarmGroups({f.addGroup("G")});
