@@ -34,8 +34,10 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
+#include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/frmfind.h"
+#include "ui/frmsettings.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -260,6 +262,8 @@ void frmQuorvaneMain::buildWidgets() {
     connect(lists_[kAlarms], &QTreeWidget::itemSelectionChanged, this, [this] {
         if (!filling_) updateSelectedAlarms();
     });
+    connect(lists_[kGroups], &QTreeWidget::itemDoubleClicked, this,
+            [this] { editGroups(selectedGroups()); });
     for (int id = kAlarms; id < 4; ++id) {
         connect(lists_[static_cast<std::size_t>(id)], &QTreeWidget::itemDoubleClicked, this,
                 [this, id] {
@@ -288,8 +292,12 @@ void frmQuorvaneMain::buildMenus() {
 
     mnuAg_ = namedMenu(this, "mnuAg", "Alarm &groups");
     connect(namedAction(mnuAg_, "mnuAgAddNew", "New alarm group"), &QAction::triggered, this,
-            [this] { addNewAlarmGroup(); });
-    namedAction(mnuAg_, "mnuAgProperties", "Properties...", false);
+            [this] {
+                // Named and set up at once; cancelled, it stays as made.
+                if (const AlarmGroupPtr g = addNewAlarmGroup()) editGroups({g});
+            });
+    connect(namedAction(mnuAg_, "mnuAgProperties", "Properties..."), &QAction::triggered, this,
+            [this] { editGroups(selectedGroups()); });
     mnuAg_->addSeparator();
     connect(namedAction(mnuAg_, "mnuAgToggleOnOff", "Switch on or off"), &QAction::triggered, this,
             [this] { switchGroups(0); });
@@ -381,7 +389,8 @@ void frmQuorvaneMain::buildMenus() {
     mnuGeneral_->addSeparator();
     connect(namedAction(mnuGeneral_, "mnuGeneralFind", "Find..."), &QAction::triggered, this,
             [this] { showFind(); });
-    namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings...", false);
+    connect(namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings..."), &QAction::triggered,
+            this, [this] { editSettings(); });
     namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
     namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
     namedAction(mnuGeneral_, "mnuGeneralGPP", "General-purpose plug-ins", false);
@@ -1037,7 +1046,10 @@ bool frmQuorvaneMain::handleListKey(int id, QKeyEvent* event) {
         return true;
     }
     if (enter && !ctrl) {
-        if (id != kGroups) editAlarms(commandAlarms(seeAlarms));
+        if (id == kGroups)
+            editGroups(selectedGroups());
+        else
+            editAlarms(commandAlarms(seeAlarms));
         return true;
     }
     if (key == Qt::Key_Delete && !ctrl) {
@@ -1220,6 +1232,23 @@ std::vector<AlarmPtr> frmQuorvaneMain::commandAlarms(bool fromSeeAlarms) const {
 bool frmQuorvaneMain::runAlarmDialog(const std::vector<AlarmPtr>& alarms, int mode) {
     if (ui_.hooks.editAlarms) return ui_.hooks.editAlarms(alarms, mode);
     return frmAlarmProperties::editAlarms(p_, this, alarms, mode);
+}
+
+std::function<bool(const AlarmPtr&)> frmQuorvaneMain::templateEditor() {
+    return [this](const AlarmPtr& alarm) {
+        return runAlarmDialog({alarm}, frmAlarmProperties::kTemplate);
+    };
+}
+
+bool frmQuorvaneMain::editGroups(const std::vector<AlarmGroupPtr>& groups) {
+    if (groups.empty()) return false;
+    if (ui_.hooks.editGroups) return ui_.hooks.editGroups(groups);
+    return frmAlarmGroupProperties::run(p_, ui_, this, groups, templateEditor());
+}
+
+bool frmQuorvaneMain::editSettings() {
+    if (ui_.hooks.editSettings) return ui_.hooks.editSettings();
+    return frmSettings::run(p_, ui_, this, templateEditor());
 }
 
 frmFind* frmQuorvaneMain::showFind() {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "base/settingsvalues.h"
@@ -91,6 +92,11 @@ class frmQuorvaneMain : public QMainWindow {
     AlarmPtr addNewAlarm();
     // The properties dialog for the alarms given; true when they were changed.
     bool editAlarms(const std::vector<AlarmPtr>& alarms);
+    // The group properties for the groups given, the settings dialog; true on OK.
+    bool editGroups(const std::vector<AlarmGroupPtr>& groups);
+    bool editSettings();
+    // The alarm dialog in template mode, for the secondary, attention and group template alarms.
+    std::function<bool(const AlarmPtr&)> templateEditor();
     // The find window (one, made when first asked for).
     frmFind* showFind();
     // The dialog, or the hook that stands in for it.

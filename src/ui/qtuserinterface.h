@@ -30,6 +30,9 @@ struct MainWindowHooks {
     // Opens the alarm properties dialog (mode as the dialog's); true on OK.
     // Empty: the dialog itself. Tests answer in its place.
     std::function<bool(const std::vector<AlarmPtr>& alarms, int mode)> editAlarms;
+    // The same for the alarm group properties and the settings dialogs.
+    std::function<bool(const std::vector<AlarmGroupPtr>& groups)> editGroups;
+    std::function<bool()> editSettings;
 };
 
 class QtUserInterface : public UserInterface {

@@ -364,6 +364,19 @@ void TestMainWindow::thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing(
     QCOMPARE(f.dialogCalls.size(), std::size_t(4));
     QCOMPARE(f.dialogCalls[3].alarms, std::vector<AlarmPtr>{g->elementAt(0)});
 
+    // The group dialog: Enter in the group list, the menu, a new group.
+    QTreeWidget* groups = f.main().list(frmQuorvaneMain::kGroups);
+    groups->setFocus();
+    QTest::keyClick(groups, Qt::Key_Return);
+    action(&f.main(), "mnuAgProperties")->trigger();
+    QCOMPARE(f.groupDialogCalls.size(), std::size_t(2));
+    QCOMPARE(f.groupDialogCalls[0], std::vector<AlarmGroupPtr>{g});
+    action(&f.main(), "mnuAgAddNew")->trigger();
+    QCOMPARE(f.groupDialogCalls.size(), std::size_t(3));
+    QCOMPARE(f.groupDialogCalls[2].front(), f.p().alarmGroups.elementAt(1));
+    action(&f.main(), "mnuGeneralSettings")->trigger();
+    QCOMPARE(f.settingsDialogCalls, 1);
+
     // A new alarm the user cancels is not added.
     f.dialogAnswer = false;
     action(&f.main(), "mnuAlAddNew")->trigger();
@@ -600,8 +613,7 @@ void TestMainWindow::blockedStateShowsInMenus() {
     QVERIFY(!f.p().supervision.blocked);
     QVERIFY(!general->isChecked());
     // Items whose windows come later are there but disabled; those of empty hooks too.
-    QVERIFY(!action(&f.main(), "mnuAgProperties")->isEnabled());
-    QVERIFY(!action(&f.main(), "mnuGeneralSettings")->isEnabled());
+    QVERIFY(!action(&f.main(), "mnuGeneralPlugIns")->isEnabled());
     QVERIFY(!action(&f.main(), "mnuGeneralStopSounds")->isEnabled());
     f.ui.hooks.stopAllSounds = [] {};
     f.main().translate();

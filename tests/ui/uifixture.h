@@ -39,6 +39,8 @@ struct UiFixture {
     };
     std::vector<DialogCall> dialogCalls;
     bool dialogAnswer = true;
+    std::vector<std::vector<AlarmGroupPtr>> groupDialogCalls;
+    int settingsDialogCalls = 0;
 
     UiFixture() {
         for (const char* lng : {"English", "Deutsch"})
@@ -65,6 +67,14 @@ struct UiFixture {
         // The alarm dialog is tested on its own: here it answers OK at once.
         ui.hooks.editAlarms = [this](const std::vector<AlarmPtr>& alarms, int mode) {
             dialogCalls.push_back({alarms, mode});
+            return dialogAnswer;
+        };
+        ui.hooks.editGroups = [this](const std::vector<AlarmGroupPtr>& groups) {
+            groupDialogCalls.push_back(groups);
+            return dialogAnswer;
+        };
+        ui.hooks.editSettings = [this] {
+            ++settingsDialogCalls;
             return dialogAnswer;
         };
         ui.createWindows();
