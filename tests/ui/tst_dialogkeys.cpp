@@ -19,19 +19,6 @@ using namespace qv::test;
 
 namespace {
 
-// The letter after a single "&", lower case; nothing when there is none.
-QChar accessKey(const QString& text) {
-    for (int i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != QLatin1Char('&')) continue;
-        if (text[i + 1] == QLatin1Char('&')) {
-            ++i;
-            continue;
-        }
-        return text[i + 1].toLower();
-    }
-    return {};
-}
-
 QStringList clashes(QWidget* window, const QString& where) {
     QMap<QChar, QStringList> owners;
     auto note = [&](QObject* o, const QString& text) {

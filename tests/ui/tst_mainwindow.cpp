@@ -759,19 +759,6 @@ frmAlarm* openAlarmWindow(QtActionPerformer& perf, const AlarmPtr& a, DateTime d
     return windows.empty() ? nullptr : windows.back();
 }
 
-// The letter after a single "&", lower case; none when there is none.
-QChar accessKey(const QString& text) {
-    for (int i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != QLatin1Char('&')) continue;
-        if (text[i + 1] == QLatin1Char('&')) {
-            ++i;
-            continue;
-        }
-        return text[i + 1].toLower();
-    }
-    return {};
-}
-
 // Every pair of entries of one menu (or menu bar) that share an access key.
 QStringList clashes(const QString& where, const QList<QAction*>& actions) {
     QMap<QChar, QString> seen;

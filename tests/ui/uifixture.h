@@ -133,4 +133,18 @@ struct UiFixture {
     }
 };
 
+// The access key of a caption: the letter after a single "&", lower case;
+// nothing when there is none.
+inline QChar accessKey(const QString& text) {
+    for (int i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] == QLatin1Char('&')) {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toLower();
+    }
+    return {};
+}
+
 }  // namespace qv::test
