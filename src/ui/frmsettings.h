@@ -76,8 +76,8 @@ class frmSettings : public QDialog {
     static bool autostartEnabled();
     // Writes the entry starting `executable`, or removes it; true on success.
     static bool setAutostart(bool enabled, const QString& executable);
-    // The Exec value of a desktop entry for a program file (quoted as the
-    // specification asks where needed).
+    // The Exec value of a desktop entry for a program file (quoted the way
+    // desktop entries want it where needed).
     static QString desktopExec(const QString& executable);
 
     // The alarm-group folder as typed, made ready to store: no trailing
