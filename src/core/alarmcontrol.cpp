@@ -101,6 +101,8 @@ void alarmControl::onTimerTick() {
         s.inactivityDetected = false;
         catchUpAfterInactivity();
         s.inactivityDetected = false;
+        // A shut-down alarm among them has ended the program.
+        if (p_.exiting) return;
     }
 
     if (s.pendingWork & pending::kExactTick) {
