@@ -327,10 +327,10 @@ bool frmAlarmGroupProperties::run(Program& program, QtUserInterface& ui, QWidget
         new frmAlarmGroupProperties(program, std::move(editAlarm), parent);
     ui.registerWindow(dialog);
     dialog->setAlarmGroups(std::move(groups));
-    const bool wasOpen = program.modalOpen;
-    program.modalOpen = true;
+    // Alarms go on sounding on time while it is open: nothing it shows is
+    // applied before OK, and a held supervision would treat a long visit as
+    // the computer being away.
     const int result = dialog->exec();
-    program.modalOpen = wasOpen;
     const bool ok = dialog && result == QDialog::Accepted;
     delete dialog.data();
     return ok;

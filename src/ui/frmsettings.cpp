@@ -1152,10 +1152,10 @@ bool frmSettings::run(Program& program, QtUserInterface& ui, QWidget* parent, Al
     QPointer<frmSettings> dialog = new frmSettings(
         program, ui, std::move(editAlarm), services ? *services : programServices(program), parent);
     ui.registerWindow(dialog);
-    const bool wasOpen = program.modalOpen;
-    program.modalOpen = true;
+    // Alarms go on sounding on time while it is open: nothing it shows is
+    // applied before OK, and a held supervision would treat a long visit as
+    // the computer being away.
     const int result = dialog->exec();
-    program.modalOpen = wasOpen;
     const bool ok = dialog && result == QDialog::Accepted;
     delete dialog.data();
     return ok;
