@@ -44,10 +44,16 @@ QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
+const QString& VCalendarEntry::defaultDateFormat() {
+    static const QString f = QStringLiteral("yyyy/mm/dd hh:nn:ss");
+    return f;
+}
+
 QString VCalendarEntry::getToolTip() const {
     if (!showToolTip) return {};
     static const EnglishDateNames english;
     const DateNames& n = names ? *names : english;
+    const std::string dateFormat = this->dateFormat.toStdString();
     QString t;
     if (startDate < endDate)
         t = fromStd(formatDate(startDate, dateFormat, n)) + QStringLiteral(" --- ") +
@@ -346,8 +352,23 @@ void VCalendar::addEntry(DateTime startDate, DateTime endDate, const QString& te
     e->obj = std::move(obj);
     e->showToolTip = showToolTips_;
     e->names = names_;
-    QString shown = format(startDate, entryPrefixFormat_);
-    shown += shown.isEmpty() ? text : QLatin1Char(' ') + text;
+    // One allocation for the shown text (the prefix is mostly digits).
+    QString shown;
+    if (!entryPrefixFormat_.empty()) {
+        const std::string prefix = formatDate(startDate, entryPrefixFormat_, *names_);
+        shown.reserve(static_cast<qsizetype>(prefix.size()) + 1 + text.size());
+        const bool ascii = std::all_of(prefix.begin(), prefix.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x80;
+        });
+        if (ascii)
+            shown += QLatin1StringView(prefix.data(), static_cast<qsizetype>(prefix.size()));
+        else
+            shown += QString::fromStdString(prefix);
+        shown += QLatin1Char(' ');
+        shown += text;
+    } else {
+        shown = text;
+    }
     entries_.push_back(VGridCellEntry{key, shown, color, std::move(e)});
     rebuild();
 }
@@ -443,8 +464,9 @@ void VCalendar::rebuild() {
     }
 
     // Each entry into every cell it overlaps (cell ends exclusive; an entry
-    // without length belongs to the cell it starts in).
-    for (const VGridCellEntry& ge : entries_) {
+    // without length belongs to the cell it starts in). The cells are counted
+    // out first so each cell's lists grow once.
+    auto overlapped = [&](const VGridCellEntry& ge, auto&& visit) {
         const auto& ce = static_cast<const VCalendarEntry&>(*ge.obj);
         const DateTime s = ce.startDate;
         const DateTime e = std::max(ce.startDate, ce.endDate);
@@ -452,6 +474,18 @@ void VCalendar::rebuild() {
                                    [](DateTime t, const VPeriod& p) { return t < p.endDate; });
         for (; it != periods.end(); ++it) {
             if (s == e ? it->startDate > s : it->startDate >= e) break;
+            visit(it, s, e);
+        }
+    };
+    std::vector<int> counts(periods.size(), 0);
+    for (const VGridCellEntry& ge : entries_)
+        overlapped(ge, [&](auto it, DateTime, DateTime) { ++counts[it - periods.begin()]; });
+    for (size_t k = 0; k < periods.size(); ++k) {
+        const QPoint p = cellOf(static_cast<int>(k) / subs_, static_cast<int>(k) % subs_);
+        vgr_->cell(p.x(), p.y())->reserve(counts[k]);
+    }
+    for (const VGridCellEntry& ge : entries_) {
+        overlapped(ge, [&](auto it, DateTime s, DateTime e) {
             const auto k = static_cast<int>(it - periods.begin());
             const QPoint p = cellOf(k / subs_, k % subs_);
             VGridCell* c = vgr_->cell(p.x(), p.y());
@@ -461,7 +495,7 @@ void VCalendar::rebuild() {
             const double b = (e.seconds() - it->startDate.seconds()) / len;
             c->addNewInterval(static_cast<float>(std::clamp(a, 0.0, 1.0)),
                               static_cast<float>(std::clamp(b, 0.0, 1.0)), ge.Color);
-        }
+        });
     }
     vgr_->setLockRefresh(false);
 }

@@ -37,8 +37,9 @@ class VCalendarEntry : public VGridObject {
   public:
     DateTime startDate;
     DateTime endDate;
-    std::shared_ptr<VGridObject> obj;  // the caller's object
-    std::string dateFormat = "yyyy/mm/dd hh:nn:ss";
+    std::shared_ptr<VGridObject> obj;          // the caller's object
+    QString dateFormat = defaultDateFormat();  // shared, not copied per entry
+    static const QString& defaultDateFormat();
 
     // The period, then a line break and the caller object's own tooltip;
     // empty while tooltips are off.

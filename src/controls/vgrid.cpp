@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace qv {
 
@@ -498,24 +499,37 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
     }
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
                                     c->HeaderEntry(), fm.height());
-    // Interval bars along the cell's left edge (vertical) or bottom edge.
-    if (intervalBarBreadth_ > 0) {
+    // Interval bars along the cell's left edge (vertical) or bottom edge. A
+    // busy cell holds many thousands of intervals: they are first put into
+    // one interval per pixel (later ones on top), then drawn as runs of one colour.
+    if (intervalBarBreadth_ > 0 && c->NumberOfIntervals() > 0) {
+        const int len = intervalBarVertical_ ? r.height() : r.width();
+        std::vector<int> px(static_cast<size_t>(std::max(0, len)), -1);
         for (int i = 0; i < c->NumberOfIntervals(); ++i) {
             const VGridCellInterval& iv = c->Interval(i);
-            const double s = std::clamp<double>(iv.IntStart, 0, 1);
-            const double e = std::clamp<double>(iv.IntEnd, 0, 1);
-            QRect bar;
-            if (intervalBarVertical_) {
-                const int y0 = r.top() + static_cast<int>(s * r.height());
-                const int y1 = r.top() + static_cast<int>(e * r.height());
-                bar = QRect(r.left() + 1, y0, intervalBarBreadth_, std::max(1, y1 - y0));
-            } else {
-                const int x0 = r.left() + static_cast<int>(s * r.width());
-                const int x1 = r.left() + static_cast<int>(e * r.width());
-                bar = QRect(x0, r.bottom() - intervalBarBreadth_, std::max(1, x1 - x0),
-                            intervalBarBreadth_);
+            const int a = static_cast<int>(std::clamp<double>(iv.IntStart, 0, 1) * len);
+            int b = static_cast<int>(std::clamp<double>(iv.IntEnd, 0, 1) * len);
+            if (b <= a) b = std::min(len, a + 1);  // a moment still shows
+            std::fill(px.begin() + a, px.begin() + b, i);
+        }
+        auto colourAt = [&](int x) {
+            const int i = px[static_cast<size_t>(x)];
+            return i < 0 ? std::optional<std::int32_t>() : c->Interval(i).IntColor;
+        };
+        for (int a = 0; a < len;) {
+            const auto colour = colourAt(a);
+            int b = a + 1;
+            while (b < len && colourAt(b) == colour) ++b;
+            if (colour) {
+                const QColor qc = toQColor(*colour);
+                if (intervalBarVertical_)
+                    p.fillRect(QRect(r.left() + 1, r.top() + a, intervalBarBreadth_, b - a), qc);
+                else
+                    p.fillRect(QRect(r.left() + a, r.bottom() - intervalBarBreadth_, b - a,
+                                     intervalBarBreadth_),
+                               qc);
             }
-            p.fillRect(bar, toQColor(iv.IntColor));
+            a = b;
         }
     }
     if (const VGridCellEntry* h = c->HeaderEntry(); h && !h->text.isEmpty()) {

@@ -60,6 +60,11 @@ class VGridCell {
     void clearHeader() { header_.reset(); }
     void addInterval(VGridCellInterval interval) { intervals_.push_back(interval); }
     void addNewInterval(float start, float end, std::int32_t color);
+    // Room for n entries and intervals.
+    void reserve(int n) {
+        entries_.reserve(static_cast<size_t>(n));
+        intervals_.reserve(static_cast<size_t>(n));
+    }
     // Entries, header and intervals gone; colour and selectability kept.
     void clearContents();
 

@@ -163,6 +163,34 @@ class TestGrid : public QObject {
         QTRY_COMPARE(g.toolTip(), QString());
     }
 
+    void intervalBarsMarkTheirPartOfTheCell() {
+        VGrid g;
+        g.resize(210, 110);
+        g.setBorderStyle(0);
+        g.setNrOfCols(1);
+        g.setNrOfRows(1);
+        g.setIntervalBarBreadth(4);
+        g.cell(0, 0)->BackColor = 0xFFFFFF;
+        // Many small intervals under one long one of another colour: the later one is on top.
+        for (int i = 0; i < 1000; ++i)
+            g.cell(0, 0)->addNewInterval(i / 4000.0f, i / 4000.0f, 0xFF0000);
+        g.cell(0, 0)->addNewInterval(0.5f, 0.75f, 0x0000FF);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        const QImage img = g.grab().toImage();
+        const QRect r = g.cellRect(0, 0);
+        const int y = r.bottom() - 2;
+        auto at = [&](double f) { return img.pixelColor(r.left() + int(f * r.width()), y); };
+        QCOMPARE(at(0.1), QColor(0, 0, 0xFF));  // stored colours keep red in the low byte
+        QCOMPARE(at(0.6), QColor(0xFF, 0, 0));
+        QCOMPARE(at(0.9), QColor(0xFF, 0xFF, 0xFF));
+        g.setIntervalBarVertical(true);
+        const QImage v = g.grab().toImage();
+        QCOMPARE(v.pixelColor(r.left() + 2, r.top() + int(0.6 * r.height())), QColor(0xFF, 0, 0));
+        QCOMPARE(v.pixelColor(r.left() + 2, r.top() + int(0.9 * r.height())),
+                 QColor(0xFF, 0xFF, 0xFF));
+    }
+
     void exportWritesTheFragmentsInOrder() {
         VGrid g;
         g.setNrOfCols(2);
