@@ -1,0 +1,172 @@
+// Calendar benchmarks: the occurrences of the 10 000-alarm mix over a month
+// view and a year view, listed and laid out on the calendar, and one repaint,
+// each set against the supervision's bare scan over the same alarms.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "base/datetime.h"
+#include "benchsupport.h"
+#include "controls/vcalendar.h"
+
+namespace {
+
+using namespace qv::bench;
+using qv::DateTime;
+
+struct Occurrence {
+    DateTime start, end;
+    const qv::Alarm* alarm;
+    std::int32_t colour;
+};
+
+// Every moment of every alarm from (first - duration) up to `last`, each ending
+// after the alarm's duration, ordered by start: what the main window hands the view.
+std::vector<Occurrence> listOccurrences(DateTime first, DateTime last) {
+    std::vector<Occurrence> out;
+    for (const auto& g : alarmMix().groups)
+        for (const auto& a : g->alarms) {
+            DateTime t = qv::addToDate(first, -a->durationAmount, a->durationUnit);
+            t = DateTime(t.seconds() - 1);  // the search answers strictly after
+            while (a->hasNextAlarmDateAfter(t, false)) {
+                const DateTime m = a->getNextAlarmDateAfter();
+                if (m > last) break;
+                out.push_back(
+                    {m, qv::addToDate(m, a->durationAmount, a->durationUnit), a.get(), g->Color});
+                t = m;
+            }
+        }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Occurrence& x, const Occurrence& y) { return x.start < y.start; });
+    return out;
+}
+
+struct View {
+    int unit;
+    const char* name;
+};
+constexpr View kMonth{qv::kMonths, "month"};
+constexpr View kYear{qv::kYears, "year"};
+
+std::unique_ptr<qv::VCalendar> makeCalendar(const View& v) {
+    auto cal = std::make_unique<qv::VCalendar>();
+    cal->resize(1000, 700);
+    cal->setClock([] { return kScanFrom; });
+    cal->setLockRefresh(true);
+    cal->setScopeUnit(v.unit);
+    cal->setFirstDate(kScanFrom);
+    cal->setIntervalBarWidth(3);
+    cal->setLockRefresh(false);
+    cal->Refresh();
+    return cal;
+}
+
+void fill(qv::VCalendar& cal) {
+    invalidateAll(alarmMix().groups);
+    const auto occ = listOccurrences(cal.getFirstDateShown(), cal.getLastDateShown());
+    cal.setLockRefresh(true);
+    cal.clear();
+    for (const Occurrence& o : occ)
+        cal.addEntry(o.start, o.end, QString::fromStdString(o.alarm->name), QString(), o.colour);
+    cal.setLockRefresh(false);
+    cal.Refresh();
+}
+
+void layOut(benchmark::State& state, const View* v) {
+    auto cal = makeCalendar(*v);
+    std::size_t n = 0;
+    for (auto _ : state) {
+        fill(*cal);
+        n = static_cast<std::size_t>(cal->NumberOfEntries());
+    }
+    state.counters["entries"] = static_cast<double>(n);
+}
+
+void listOnly(benchmark::State& state, const View* v) {
+    auto cal = makeCalendar(*v);
+    for (auto _ : state) {
+        invalidateAll(alarmMix().groups);
+        benchmark::DoNotOptimize(
+            listOccurrences(cal->getFirstDateShown(), cal->getLastDateShown()));
+    }
+}
+
+void repaint(benchmark::State& state, const View* v) {
+    auto cal = makeCalendar(*v);
+    fill(*cal);
+    QPixmap target(cal->size());
+    for (auto _ : state) cal->render(&target);
+}
+
+void scanCold(benchmark::State& state) {
+    const auto& groups = alarmMix().groups;
+    for (auto _ : state) {
+        state.PauseTiming();
+        invalidateAll(groups);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(qv::getEarliestAlarmsAfter(groups, kScanFrom, false));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+    benchmark::RegisterBenchmark("BM_Scan/cold", scanCold)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_List/month", listOnly, &kMonth)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("BM_ListAndLayOut/month", layOut, &kMonth)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("BM_Repaint/month", repaint, &kMonth)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("BM_List/year", listOnly, &kYear)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("BM_ListAndLayOut/year", layOut, &kYear)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("BM_Repaint/year", repaint, &kYear)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+
+    CapturingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& best = reporter.best;
+    auto get = [&](const char* name) {
+        // Names carry the iteration count ("BM_Repaint/year/iterations:3").
+        auto f = best.lower_bound(name);
+        return f == best.end() || f->first.rfind(name, 0) != 0 ? -1.0 : f->second;
+    };
+    const double scan = get("BM_Scan/cold");
+    std::printf(
+        "\nSummary (best CPU time per iteration, ratio to the cold scan of %d alarms, "
+        "%.3f ms):\n",
+        kAlarms, scan * 1e3);
+    for (const char* v : {"month", "year"}) {
+        const double list = get((std::string("BM_List/") + v).c_str());
+        const double lay = get((std::string("BM_ListAndLayOut/") + v).c_str());
+        const double paint = get((std::string("BM_Repaint/") + v).c_str());
+        if (lay < 0 || paint < 0 || scan <= 0) continue;
+        if (list >= 0)
+            std::printf("  %-5s view: listing alone %.1f ms (%.0fx)\n", v, list * 1e3, list / scan);
+        std::printf(
+            "  %-5s view: list and lay out %.1f ms (%.0fx), repaint %.1f ms (%.0fx); "
+            "switching %.1f ms: %s the 100 ms goal\n",
+            v, lay * 1e3, lay / scan, paint * 1e3, paint / scan, (lay + paint) * 1e3,
+            lay + paint < 0.1 ? "within" : "OVER");
+    }
+    benchmark::Shutdown();
+    return 0;
+}
