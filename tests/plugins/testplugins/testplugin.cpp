@@ -1,0 +1,146 @@
+// Plug-in components for the host's tests, one per TEST_KIND: a well-behaved
+// one of every type, one with a foreign interface id, one whose answers are
+// broken XML and one that throws.
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QXmlStreamReader>
+#include <stdexcept>
+
+#include "quorvane/iplugin.h"
+
+#define KIND_GOOD 1
+#define KIND_WRONG_IID 2
+#define KIND_BAD_XML 3
+#define KIND_THROWS 4
+
+namespace {
+
+[[maybe_unused]] bool keeperActive = false;
+
+struct Request {
+    QString plugin, method, language, path;
+};
+
+Request readRequest(const QString& text) {
+    Request r;
+    QXmlStreamReader xml(text);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("plugin"))
+            r.plugin = xml.readElementText();
+        else if (name == QLatin1String("method"))
+            r.method = xml.readElementText();
+        else if (name == QLatin1String("language"))
+            r.language = xml.readElementText();
+        else if (name == QLatin1String("path"))
+            r.path = xml.readElementText();
+    }
+    return r;
+}
+
+QString wrap(const QString& children) { return "<xml>" + children + "</xml>"; }
+
+QString discovery() {
+#if TEST_KIND == KIND_GOOD || TEST_KIND == KIND_WRONG_IID
+    return wrap(
+        "<plugins>"
+        "<plugin><type>FileExportPlugIn</type><name>Files</name></plugin>"
+        "<plugin><type>NoSuchType</type><name>Odd</name></plugin>"
+        "<plugin><type>FileImportPlugIn</type><name>Files</name></plugin>"
+        "<plugin><type>ActionPlugIn</type><name>Act</name></plugin>"
+        "<plugin><type>FileExportPlugIn</type><name>Files</name></plugin>"
+        "<plugin><type>SynchronizationPlugIn</type><name>Sync</name></plugin>"
+        "<plugin><type>GeneralPurposePlugIn</type><name>Keeper</name></plugin>"
+        "</plugins>");
+#elif TEST_KIND == KIND_BAD_XML
+    return wrap(
+        "<plugins><plugin><type>GeneralPurposePlugIn</type><name>Bad</name></plugin>"
+        "<plugin><type>ActionPlugIn</type><name>BadAct</name></plugin></plugins>");
+#else
+    return wrap(
+        "<plugins><plugin><type>ActionPlugIn</type><name>Thrower</name></plugin></plugins>");
+#endif
+}
+
+QString answer(const QString& request) {
+    const Request r = readRequest(request);
+    if (r.plugin == QLatin1String("PlugInInfo")) return discovery();
+#if TEST_KIND == KIND_BAD_XML
+    return "<xml><name>half an answer</xml>";
+#elif TEST_KIND == KIND_THROWS
+    throw std::runtime_error("plug-in failure");
+#else
+    const QString& m = r.method;
+    if (r.plugin == QLatin1String("Echo"))
+        return wrap("<request>" + request.toHtmlEscaped() + "</request>");
+    if (r.plugin == QLatin1String("Files")) {
+        if (m == QLatin1String("GetExpFileFormats") || m == QLatin1String("GetImpFileFormats"))
+            return wrap("<filters>Test groups (*.tqx)</filters><extensions>*.tqx</extensions>");
+        if (m == QLatin1String("SaveAlarmgroupToFile")) {
+            const qsizetype from = request.indexOf("<algr>");
+            const qsizetype to = request.lastIndexOf("</algr>");
+            QFile f(r.path);
+            if (from < 0 || to < from || !f.open(QIODevice::WriteOnly)) return wrap({});
+            f.write(request.mid(from, to + 7 - from).toUtf8());
+            return wrap("<success>-1</success>");
+        }
+        if (m == QLatin1String("GetAlarmgroupFromFile")) {
+            QFile f(r.path);
+            if (!f.open(QIODevice::ReadOnly)) return wrap({});
+            return wrap(QString::fromUtf8(f.readAll()));
+        }
+    }
+    if (r.plugin == QLatin1String("Act")) {
+        if (m == QLatin1String("GetActionInfo"))
+            return wrap("<shortdescription>Act in " + r.language + "</shortdescription>");
+        if (m == QLatin1String("Execute"))
+            return request.contains("<alrm>") ? wrap("<success>-1</success>")
+                                              : wrap("<error>no alarm</error>");
+    }
+    if (r.plugin == QLatin1String("Sync")) {
+        if (m == QLatin1String("GetSynchInfo"))
+            return wrap("<shortdescription>Sync</shortdescription>");
+        if (m == QLatin1String("Synchronize"))
+            return wrap(
+                "<algr><name>Synced</name><alrm><name>From the plug-in</name></alrm>"
+                "</algr>");
+    }
+    if (r.plugin == QLatin1String("Keeper")) {
+        if (m == QLatin1String("Run") || m == QLatin1String("Quit")) {
+            keeperActive = m == QLatin1String("Run");
+            return wrap("<success>-1</success>");
+        }
+        if (m == QLatin1String("GetStatus"))
+            return wrap(keeperActive ? "<active>-1</active>" : "<active>0</active>");
+    }
+    return wrap({});
+#endif
+}
+
+class TestPlugIn : public QObject, public quorvane::IPlugIn {
+    Q_OBJECT
+    Q_INTERFACES(quorvane::IPlugIn)
+  public:
+    QString MethodCall(const QString& request) override { return answer(request); }
+};
+
+class TestFactory : public QObject, public quorvane::IPlugInFactory {
+    Q_OBJECT
+#if TEST_KIND == KIND_WRONG_IID
+    Q_PLUGIN_METADATA(IID "org.example.SomethingElse/1")
+#else
+    Q_PLUGIN_METADATA(IID QUORVANE_PLUGIN_IID)
+#endif
+    Q_INTERFACES(quorvane::IPlugInFactory)
+  public:
+    QObject* create(const QString& className) override {
+        return className == QLatin1String("PlugIn") ? new TestPlugIn : nullptr;
+    }
+};
+
+}  // namespace
+
+#include "testplugin.moc"
