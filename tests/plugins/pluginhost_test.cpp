@@ -3,71 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <utility>
-
-#include "core/corefixture.h"
-#include "plugins/clsplugin.h"
+#include "plugins/hostfixture.h"
 #include "xml/xmlnode.h"
 
 namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Records the busy cursor together with the call-in-progress flag it came with.
-class BusyUI : public FakeUI {
-  public:
-    const bool* modalOpen = nullptr;
-    std::vector<std::pair<bool, bool>> busyCalls;  // (busy, modalOpen at that moment)
-    void setBusy(bool b) override {
-        FakeUI::setBusy(b);
-        busyCalls.emplace_back(b, modalOpen && *modalOpen);
-    }
-};
-
-// A program whose plug-in port is the real host, over a PlugIns folder that
-// holds the components a test asks for.
-struct HostFixture {
-    TempFolder folder;
-    FakeClock clock;
-    FakeTimer timer;
-    BusyUI ui;
-    clsPlugIn host;
-    RecordingPerformer performer;
-    FakeSession session;
-    FakeShell shell;
-    FakeInstance instance;
-    FixedSystemColors systemColours;
-    EnglishDateNames names;
-    std::unique_ptr<Program> program;
-
-    // `components`: file names from the test build ("QuorvaneTestGood.so") or,
-    // with a leading "bin:", from the program's own PlugIns folder.
-    explicit HostFixture(const std::vector<std::string>& components) {
-        EXPECT_TRUE(writeFile(folder.file("English.lng"), kTestLanguage));
-        fs::create_directories(folder.file("PlugIns"));
-        for (const std::string& c : components) {
-            const bool shipped = c.rfind("bin:", 0) == 0;
-            const std::string name = shipped ? c.substr(4) : c;
-            const fs::path from =
-                fs::path(shipped ? QUORVANE_BUILD_PLUGINS : QUORVANE_TEST_PLUGINS) / name;
-            fs::copy_file(from, folder.file("PlugIns/" + name));
-        }
-        program = std::make_unique<Program>(Folders::forFolder(folder.path()),
-                                            CorePorts{clock, timer, ui, host, performer, session,
-                                                      shell, instance, systemColours, names});
-        program->translation.setLanguage("English");
-        ui.modalOpen = &program->modalOpen;
-        host.attach(*program);
-    }
-    Program& p() { return *program; }
-    std::vector<std::string> list(int type) const {
-        const StringVector& v = host.plugIns(type);
-        return {v.begin(), v.end()};
-    }
-};
-
 using Ids = std::vector<std::string>;
 
 TEST(PlugInHost, DiscoveryFillsTheTypeListsInOrderAndSkipsFilesThatDoNotLoad) {
@@ -83,7 +25,7 @@ TEST(PlugInHost, DiscoveryFillsTheTypeListsInOrderAndSkipsFilesThatDoNotLoad) {
     EXPECT_EQ(f.list(clsPlugIn::kFileExport), (Ids{"QuorvaneTestGood*Files"}));
     EXPECT_EQ(f.list(clsPlugIn::kFileImport), (Ids{"QuorvaneTestGood*Files"}));
     EXPECT_EQ(f.list(clsPlugIn::kSynchronization), (Ids{"QuorvaneTestGood*Sync"}));
-    EXPECT_TRUE(f.list(clsPlugIn::kImport).empty());
+    EXPECT_EQ(f.list(clsPlugIn::kImport), (Ids{"QuorvaneTestGood*Groups"}));
 
     // The two broken files are recorded with the reason and never called.
     ASSERT_EQ(f.host.loadErrors().size(), 2u);

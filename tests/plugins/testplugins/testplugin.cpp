@@ -18,6 +18,8 @@
 namespace {
 
 [[maybe_unused]] bool keeperActive = false;
+// The name of the group the Groups plug-in was last given.
+[[maybe_unused]] QString lastExported;
 
 struct Request {
     QString plugin, method, language, path;
@@ -54,6 +56,8 @@ QString discovery() {
         "<plugin><type>FileExportPlugIn</type><name>Files</name></plugin>"
         "<plugin><type>SynchronizationPlugIn</type><name>Sync</name></plugin>"
         "<plugin><type>GeneralPurposePlugIn</type><name>Keeper</name></plugin>"
+        "<plugin><type>ImportPlugIn</type><name>Groups</name></plugin>"
+        "<plugin><type>ExportPlugIn</type><name>Groups</name></plugin>"
         "</plugins>");
 #elif TEST_KIND == KIND_BAD_XML
     return wrap(
@@ -107,6 +111,34 @@ QString answer(const QString& request) {
             return wrap(
                 "<algr><name>Synced</name><alrm><name>From the plug-in</name></alrm>"
                 "</algr>");
+    }
+    if (r.plugin == QLatin1String("Groups")) {
+        if (m == QLatin1String("GetImpMenuCaption"))
+            return wrap("<menucaption>Import &amp; &lt;b&gt;more&lt;/b&gt;</menucaption>");
+        if (m == QLatin1String("GetAlarmgroups"))
+            return wrap(
+                "<alarmgroups><algr><name>First</name></algr>"
+                "<algr><name>Second</name><alrm><name>Inside</name></alrm></algr>"
+                "</alarmgroups>");
+        if (m == QLatin1String("SetAlarmGroups")) {
+            QXmlStreamReader xml(request);
+            while (!xml.atEnd()) {
+                if (xml.readNext() == QXmlStreamReader::StartElement &&
+                    xml.name() == QLatin1String("algr")) {
+                    while (xml.readNextStartElement()) {
+                        if (xml.name() == QLatin1String("name")) {
+                            lastExported = xml.readElementText();
+                            break;
+                        }
+                        xml.skipCurrentElement();
+                    }
+                    break;
+                }
+            }
+            return wrap({});
+        }
+        if (m == QLatin1String("LastExport"))
+            return wrap("<name>" + lastExported.toHtmlEscaped() + "</name>");
     }
     if (r.plugin == QLatin1String("Keeper")) {
         if (m == QLatin1String("Run") || m == QLatin1String("Quit")) {

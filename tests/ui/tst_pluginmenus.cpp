@@ -1,0 +1,103 @@
+// The main window's plug-in menus and the saved running plug-ins, against
+// real components through the real host.
+
+#include <QAction>
+#include <QMenu>
+#include <QtTest>
+
+#include "plugins/hostfixture.h"
+#include "ui/pluginmenus.h"
+#include "ui/qtuserinterface.h"
+
+using namespace qv;
+using namespace qv::test;
+
+class TestPlugInMenus : public QObject {
+    Q_OBJECT
+
+    static void open(QMenu& menu) { QMetaObject::invokeMethod(&menu, "aboutToShow"); }
+    static QAction* item(QMenu& menu, const QString& text) {
+        for (QAction* a : menu.actions())
+            if (a->text() == text) return a;
+        return nullptr;
+    }
+
+  private slots:
+    void importExportAndGeneralPurposeMenus() {
+        HostFixture f({"QuorvaneTestGood.so", "bin:QuorvaneExample.so"});
+        f.host.loadPlugins();
+        QMenu importMenu, exportMenu, generalMenu;
+        PlugInMenus menus(f.p(), &importMenu, &exportMenu, &generalMenu);
+        std::vector<AlarmGroupPtr> imported;
+        menus.addGroups = [&](const std::vector<AlarmGroupPtr>& g) { imported = g; };
+        auto selected = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+        selected->name = "Chosen";
+        menus.selectedGroups = [&] { return std::vector<AlarmGroupPtr>{selected}; };
+        QVERIFY(importMenu.isEnabled() && exportMenu.isEnabled() && generalMenu.isEnabled());
+
+        // The plug-in's caption is plain text: its "&" stays an ampersand.
+        open(importMenu);
+        QAction* importItem = item(importMenu, "Import && <b>more</b>");
+        QVERIFY(importItem);
+        importItem->trigger();
+        QCOMPARE(imported.size(), std::size_t{2});
+        QCOMPARE(imported[1]->name, std::string("Second"));
+        QCOMPARE(imported[1]->alarms.numberOfElements(), 1);
+
+        // Without a caption the identifier stands in.
+        open(exportMenu);
+        QAction* exportItem = item(exportMenu, "QuorvaneTestGood*Groups");
+        QVERIFY(exportItem);
+        exportItem->trigger();
+        QCOMPARE(f.host.commonMethodCall("QuorvaneTestGood*Groups", "LastExport", "name"),
+                 std::string("Chosen"));
+
+        // General-purpose: the check mark follows the plug-in's status.
+        open(generalMenu);
+        QAction* keeper = item(generalMenu, "QuorvaneTestGood*Keeper");
+        QVERIFY(keeper && item(generalMenu, "Greeter"));
+        QVERIFY(!keeper->isChecked());
+        keeper->trigger();
+        QVERIFY(keeper->isChecked());
+        QCOMPARE(f.host.keptPlugIns(), std::vector<std::string>{"QuorvaneTestGood*Keeper"});
+        XMLNodePtr acpl = PlugInMenus::activePlugIns(f.p());
+        QCOMPARE(acpl->getNumberOfNodes(), 1);
+        QCOMPARE(acpl->getString("plin"), std::string("QuorvaneTestGood*Keeper"));
+        keeper->trigger();
+        QVERIFY(!keeper->isChecked());
+        QCOMPARE(PlugInMenus::activePlugIns(f.p())->getNumberOfNodes(), 0);
+
+        // The file plug-ins' formats for the file dialogs.
+        QCOMPARE(menus.fileFilters(false), QString("Test groups (*.tqx)"));
+    }
+
+    void savedRunningPlugInsStartAndSafeModeKeepsTheList() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        f.host.loadPlugins();
+        QtUserInterface ui;
+        ui.attach(f.p());
+        auto acpl = XMLNode::Create("acpl");
+        acpl->addString("plin", "QuorvaneTestGood*Keeper");
+        acpl->addString("plin", "QuorvaneGone*Away");
+
+        // One message for the one that did not start; the other runs, kept.
+        ui.applyActivePlugInsSettings(acpl);
+        QCOMPARE(f.ui.boxes.size(), std::size_t{1});
+        QCOMPARE(f.host.keptPlugIns(), std::vector<std::string>{"QuorvaneTestGood*Keeper"});
+        QCOMPARE(ui.activePlugInsSettings()->getNumberOfNodes(), 1);
+
+        // Safe mode: nothing started, and saving keeps the user's list as it was.
+        HostFixture safe({"QuorvaneTestGood.so"});
+        safe.p().safeMode = true;
+        safe.host.loadPlugins();
+        QtUserInterface safeUi;
+        safeUi.attach(safe.p());
+        safeUi.applyActivePlugInsSettings(acpl);
+        QVERIFY(safe.ui.boxes.empty());
+        QVERIFY(safe.host.keptPlugIns().empty());
+        QCOMPARE(safeUi.activePlugInsSettings()->getNumberOfNodes(), 2);
+    }
+};
+
+QTEST_MAIN(TestPlugInMenus)
+#include "tst_pluginmenus.moc"
