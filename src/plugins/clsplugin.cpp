@@ -152,6 +152,7 @@ bool clsPlugIn::discoverComponent(const std::string& file) {
     if (safeMode()) return false;
     const std::string component = baseNameOf(file);
     componentFiles_[component] = file;
+    failed_.erase(component);  // a new discovery tries again
     QObject* object = createObject(component, "PlugIn");
     if (!object) {
         // createObject recorded why when the library itself failed.
@@ -208,7 +209,9 @@ QObject* clsPlugIn::factoryOf(const std::string& component) {
     auto loaded = loaders_.find(component);
     if (loaded != loaders_.end()) return loaded->second->instance();
     const auto file = componentFiles_.find(component);
-    if (file == componentFiles_.end()) return nullptr;
+    if (file == componentFiles_.end() || failed_.count(component)) return nullptr;
+    // Whatever goes wrong below is recorded once; later calls fail at once.
+    failed_.insert(component);
 
     auto loader = std::make_unique<QPluginLoader>(toQ(file->second));
     // The IID is read from the file's metadata before any of its code runs.
@@ -240,6 +243,7 @@ QObject* clsPlugIn::factoryOf(const std::string& component) {
         loadErrors_.push_back({file->second, "the root object is not a plug-in factory"});
         return nullptr;
     }
+    failed_.erase(component);
     loaders_.emplace(component, std::move(loader));
     return root;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,7 @@ class clsPlugIn : public PlugInHost {
     // loaded until the program ends: objects it made may still be alive.
     std::map<std::string, std::string> componentFiles_;
     std::map<std::string, std::unique_ptr<QPluginLoader>> loaders_;
+    std::set<std::string> failed_;
 };
 
 }  // namespace qv

@@ -33,7 +33,10 @@ TEST(PlugInHost, DiscoveryFillsTheTypeListsInOrderAndSkipsFilesThatDoNotLoad) {
     EXPECT_NE(f.host.loadErrors()[0].error.find("not a Qt plugin"), std::string::npos);
     EXPECT_NE(f.host.loadErrors()[1].file.find("QuorvaneTestWrongIid.so"), std::string::npos);
     EXPECT_NE(f.host.loadErrors()[1].error.find("org.example.SomethingElse/1"), std::string::npos);
+    // A stored identifier of a broken component fails at once, without new reports.
     EXPECT_EQ(f.host.methodCall("QuorvaneTestWrongIid*Files", "GetExpFileFormats", "", false), "");
+    EXPECT_EQ(f.host.methodCall("QuorvaneTestNotAPlugIn*X", "Run", "", false), "");
+    EXPECT_EQ(f.host.loadErrors().size(), 2u);
 
     // Descriptions were asked in the current language; formats serve the lookups.
     EXPECT_EQ(f.host.actionDescription("QuorvaneTestGood*Act"), "Act in English");
