@@ -19,8 +19,10 @@
 #include "base/translation.h"
 #include "core/program.h"
 #include "model/texts.h"
+#include "plugins/clsplugin.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
 
 namespace qv {
@@ -326,6 +328,15 @@ bool frmAlarmGroupProperties::run(Program& program, QtUserInterface& ui, QWidget
     QPointer<frmAlarmGroupProperties> dialog =
         new frmAlarmGroupProperties(program, std::move(editAlarm), parent);
     ui.registerWindow(dialog);
+    // The synchronisation plug-ins the host found, before the groups: a group
+    // whose plug-in is not among them is told so.
+    if (clsPlugIn* host = plugInHostOf(program)) {
+        std::vector<SynchPlugIn> synch;
+        const StringVector& ids = host->plugIns(clsPlugIn::kSynchronization);
+        for (std::int32_t i = 0; i < ids.numberOfElements(); ++i)
+            synch.push_back({ids.stringAt(i), host->synchDescription(ids.stringAt(i))});
+        dialog->setSynchPlugIns(std::move(synch));
+    }
     dialog->setAlarmGroups(std::move(groups));
     const bool wasOpen = program.modalOpen;
     program.modalOpen = true;

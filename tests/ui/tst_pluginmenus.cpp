@@ -2,10 +2,14 @@
 // real components through the real host.
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QMenu>
+#include <QTimer>
 #include <QtTest>
 
 #include "plugins/hostfixture.h"
+#include "ui/frmalarmgroupproperties.h"
 #include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
 
@@ -96,6 +100,27 @@ class TestPlugInMenus : public QObject {
         QVERIFY(safe.ui.boxes.empty());
         QVERIFY(safe.host.keptPlugIns().empty());
         QCOMPARE(safeUi.activePlugInsSettings()->getNumberOfNodes(), 2);
+    }
+
+    void groupPropertiesOfferTheHostsSynchronisationPlugIns() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        f.host.loadPlugins();
+        QtUserInterface ui;
+        ui.attach(f.p());
+        auto g = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+        g->synchPlugin = "QuorvaneTestGood*Sync";
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            QVERIFY(d);
+            shown = d->findChild<QComboBox*>("cmbType")->currentText();
+            qobject_cast<QDialog*>(d)->reject();
+        });
+        QVERIFY(!frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
+        // The group's plug-in is there: chosen, and no "plug-in missing" message.
+        QCOMPARE(shown, QString("Sync"));
+        QVERIFY(f.ui.boxes.empty());
+        QCOMPARE(g->synchPlugin, std::string("QuorvaneTestGood*Sync"));
     }
 };
 
