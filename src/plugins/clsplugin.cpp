@@ -288,6 +288,20 @@ std::string clsPlugIn::envelope(const std::string& name, const std::string& meth
            "</params></xml>";
 }
 
+std::string clsPlugIn::controlRequest(const std::string& identifier, const std::string& method,
+                                      const XMLNodePtr& settings) const {
+    const std::size_t star = identifier.find('*');
+    auto request = XMLNode::Create("xml");
+    request->addString("plugin",
+                       star == std::string::npos ? identifier : identifier.substr(star + 1));
+    request->addString("method", method);
+    auto params = XMLNode::Create("params");
+    params->addString("language", hooks_.languageName ? hooks_.languageName() : std::string());
+    if (settings) params->addNode(settings->getCopy());
+    request->addNode(params);
+    return request->toString();
+}
+
 std::string clsPlugIn::plugInMethodCall(QObject* plugIn, const std::string& request) {
     auto* target = plugIn ? qobject_cast<quorvane::IPlugIn*>(plugIn) : nullptr;
     if (!target) return {};

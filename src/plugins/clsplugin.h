@@ -16,6 +16,7 @@
 #include "base/folders.h"
 #include "core/coreports.h"
 #include "xml/vector.h"
+#include "xml/xmlnode.h"
 
 class QObject;
 class QPluginLoader;
@@ -91,6 +92,10 @@ class clsPlugIn : public PlugInHost {
     // The answer of an object the caller holds (a settings control); empty on
     // failure.
     std::string plugInMethodCall(QObject* plugIn, const std::string& request);
+    // A request to a settings control of the plug-in `identifier`: the plug-in
+    // name, the method, and the language element followed by `settings` (when given).
+    std::string controlRequest(const std::string& identifier, const std::string& method,
+                               const XMLNodePtr& settings) const;
     // A new object of a discovered component's class ("PlugIn" or a settings
     // control's name), owned by the caller; nullptr in safe mode or on failure.
     QObject* createObject(const std::string& component, const std::string& className);

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -121,6 +123,24 @@ class TestPlugInMenus : public QObject {
         QCOMPARE(shown, QString("Sync"));
         QVERIFY(f.ui.boxes.empty());
         QCOMPARE(g->synchPlugin, std::string("QuorvaneTestGood*Sync"));
+
+        // The plug-in's settings control shows the group's settings and gives
+        // back what the user changed.
+        g->synchSettings = XMLNode::createFromXML("<syst><file>/home/me/a.ics</file></syst>");
+        QString before;
+        QTimer::singleShot(0, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            QVERIFY(d);
+            auto* control = d->findChild<QWidget*>("synchSettingsControl");
+            QVERIFY(control);
+            auto* file = control->findChild<QLineEdit*>("txtFile");
+            before = file->text();
+            file->setText("/home/me/b.ics");
+            QTest::mouseClick(d->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+        });
+        QVERIFY(frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
+        QCOMPARE(before, QString("/home/me/a.ics"));
+        QCOMPARE(g->synchSettings->getString("file"), std::string("/home/me/b.ics"));
     }
 };
 

@@ -3,8 +3,11 @@
 // broken XML and one that throws.
 
 #include <QFile>
+#include <QLineEdit>
 #include <QObject>
 #include <QString>
+#include <QVBoxLayout>
+#include <QWidget>
 #include <QXmlStreamReader>
 #include <stdexcept>
 
@@ -105,6 +108,8 @@ QString answer(const QString& request) {
                                               : wrap("<error>no alarm</error>");
     }
     if (r.plugin == QLatin1String("Sync")) {
+        if (m == QLatin1String("GetSynchSettingsControlName"))
+            return wrap("<name>SyncSettings</name>");
         if (m == QLatin1String("GetSynchInfo"))
             return wrap("<shortdescription>Sync</shortdescription>");
         if (m == QLatin1String("Synchronize"))
@@ -159,6 +164,35 @@ class TestPlugIn : public QObject, public quorvane::IPlugIn {
     QString MethodCall(const QString& request) override { return answer(request); }
 };
 
+// The Sync plug-in's settings control: one field for the "file" setting.
+class SyncSettings : public QWidget, public quorvane::IPlugIn {
+    Q_OBJECT
+    Q_INTERFACES(quorvane::IPlugIn)
+  public:
+    SyncSettings() {
+        file_ = new QLineEdit(this);
+        file_->setObjectName("txtFile");
+        (new QVBoxLayout(this))->addWidget(file_);
+    }
+    QString MethodCall(const QString& request) override {
+        const Request r = readRequest(request);
+        if (r.method == QLatin1String("SetSettings")) {
+            QXmlStreamReader xml(request);
+            while (!xml.atEnd())
+                if (xml.readNext() == QXmlStreamReader::StartElement &&
+                    xml.name() == QLatin1String("file"))
+                    file_->setText(xml.readElementText());
+            return wrap({});
+        }
+        if (r.method == QLatin1String("GetSettings"))
+            return wrap("<syst><file>" + file_->text().toHtmlEscaped() + "</file></syst>");
+        return wrap({});
+    }
+
+  private:
+    QLineEdit* file_;
+};
+
 class TestFactory : public QObject, public quorvane::IPlugInFactory {
     Q_OBJECT
 #if TEST_KIND == KIND_WRONG_IID
@@ -169,7 +203,9 @@ class TestFactory : public QObject, public quorvane::IPlugInFactory {
     Q_INTERFACES(quorvane::IPlugInFactory)
   public:
     QObject* create(const QString& className) override {
-        return className == QLatin1String("PlugIn") ? new TestPlugIn : nullptr;
+        if (className == QLatin1String("PlugIn")) return new TestPlugIn;
+        if (className == QLatin1String("SyncSettings")) return new SyncSettings;
+        return nullptr;
     }
 };
 
