@@ -111,6 +111,7 @@ void clsPlugIn::attach(Program& program) {
     auto before = std::make_shared<bool>(false);
     hooks_.safeMode = [p] { return p->safeMode; };
     hooks_.languageName = [p] { return p->translation.language(); };
+    hooks_.log = [p](const std::string& line) { p->writeLog(line); };
     hooks_.callInProgress = [p, depth, before](bool running) {
         if (running) {
             if ((*depth)++ == 0) *before = p->modalOpen;
@@ -157,7 +158,7 @@ bool clsPlugIn::discoverComponent(const std::string& file) {
     if (!object) {
         // createObject recorded why when the library itself failed.
         if (loadErrors_.empty() || loadErrors_.back().file != file)
-            loadErrors_.push_back({file, "the component creates no PlugIn object"});
+            recordError(file, "the component creates no PlugIn object");
         return false;
     }
     const std::string answer = plugInMethodCall(object, kDiscoveryRequest);
@@ -165,7 +166,7 @@ bool clsPlugIn::discoverComponent(const std::string& file) {
     const XMLNodePtr root = parseAnswer(answer);
     const XMLNodePtr plugins = root ? root->getNode("plugins") : nullptr;
     if (!plugins) {
-        loadErrors_.push_back({file, "the component does not answer GetPlugIns"});
+        recordError(file, "the component does not answer GetPlugIns");
         return false;
     }
     for (const XMLNodePtr& plugin : plugins->children()) {
@@ -203,6 +204,11 @@ void clsPlugIn::loadDescriptions() {
     }
 }
 
+void clsPlugIn::recordError(const std::string& file, const std::string& error) {
+    loadErrors_.push_back({file, error});
+    if (hooks_.log) hooks_.log("plug-in component not used: " + file + ": " + error);
+}
+
 // ---- Objects ------------------------------------------------------------------------
 
 QObject* clsPlugIn::factoryOf(const std::string& component) {
@@ -220,13 +226,13 @@ QObject* clsPlugIn::factoryOf(const std::string& component) {
         // Without metadata the loader stops before running anything and says
         // why (not a Qt plug-in, missing or unreadable file).
         loader->load();
-        loadErrors_.push_back({file->second, fromQ(loader->errorString())});
+        recordError(file->second, fromQ(loader->errorString()));
         return nullptr;
     }
     const QString iid = meta.value("IID").toString();
     if (iid != QStringLiteral(QUORVANE_PLUGIN_IID)) {
-        loadErrors_.push_back({file->second, "the plug-in's interface is \"" + fromQ(iid) +
-                                                 "\", not \"" QUORVANE_PLUGIN_IID "\""});
+        recordError(file->second, "the plug-in's interface is \"" + fromQ(iid) +
+                                      "\", not \"" QUORVANE_PLUGIN_IID "\"");
         return nullptr;
     }
     QObject* root = nullptr;
@@ -236,11 +242,11 @@ QObject* clsPlugIn::factoryOf(const std::string& component) {
         root = nullptr;
     }
     if (!root) {
-        loadErrors_.push_back({file->second, fromQ(loader->errorString())});
+        recordError(file->second, fromQ(loader->errorString()));
         return nullptr;
     }
     if (!qobject_cast<quorvane::IPlugInFactory*>(root)) {
-        loadErrors_.push_back({file->second, "the root object is not a plug-in factory"});
+        recordError(file->second, "the root object is not a plug-in factory");
         return nullptr;
     }
     failed_.erase(component);

@@ -55,6 +55,8 @@ class clsPlugIn : public PlugInHost {
         // Called with true before a plug-in runs and false after it: the
         // program marks the call in progress and shows the busy cursor.
         std::function<void(bool)> callInProgress;
+        // Where a component that cannot be used is reported.
+        std::function<void(const std::string&)> log;
     };
 
     clsPlugIn();
@@ -130,6 +132,7 @@ class clsPlugIn : public PlugInHost {
                          const std::string& parameters) const;
     QObject* factoryOf(const std::string& component);
     void releaseObject(QObject* object);
+    void recordError(const std::string& file, const std::string& error);
 
     Folders folders_;
     Hooks hooks_;

@@ -33,6 +33,10 @@ TEST(PlugInHost, DiscoveryFillsTheTypeListsInOrderAndSkipsFilesThatDoNotLoad) {
     EXPECT_NE(f.host.loadErrors()[0].error.find("not a Qt plugin"), std::string::npos);
     EXPECT_NE(f.host.loadErrors()[1].file.find("QuorvaneTestWrongIid.so"), std::string::npos);
     EXPECT_NE(f.host.loadErrors()[1].error.find("org.example.SomethingElse/1"), std::string::npos);
+    // Until someone opens the plug-ins window, the log says why.
+    const std::string log = readFile(f.folder.file("quorvane.log"));
+    EXPECT_NE(log.find("QuorvaneTestWrongIid.so"), std::string::npos) << log;
+    EXPECT_NE(log.find("QuorvaneTestNotAPlugIn.so"), std::string::npos) << log;
     // A stored identifier of a broken component fails at once, without new reports.
     EXPECT_EQ(f.host.methodCall("QuorvaneTestWrongIid*Files", "GetExpFileFormats", "", false), "");
     EXPECT_EQ(f.host.methodCall("QuorvaneTestNotAPlugIn*X", "Run", "", false), "");
