@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 
 #include "plugins/hostfixture.h"
 #include "ui/frmalarmgroupproperties.h"
+#include "ui/frmalarmproperties.h"
 #include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
 
@@ -133,7 +135,7 @@ class TestPlugInMenus : public QObject {
             QVERIFY(d);
             auto* control = d->findChild<QWidget*>("synchSettingsControl");
             QVERIFY(control);
-            auto* file = control->findChild<QLineEdit*>("txtFile");
+            auto* file = control->findChild<QLineEdit*>("txtField");
             before = file->text();
             file->setText("/home/me/b.ics");
             QTest::mouseClick(d->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
@@ -141,6 +143,39 @@ class TestPlugInMenus : public QObject {
         QVERIFY(frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
         QCOMPARE(before, QString("/home/me/a.ics"));
         QCOMPARE(g->synchSettings->getString("file"), std::string("/home/me/b.ics"));
+    }
+
+    void anActionPlugInsSettingsControlEditsTheActionsSettings() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        f.host.loadPlugins();
+        QtUserInterface ui;
+        ui.attach(f.p());
+        auto alarm = ModelFixture::once(dt(2026, 5, 1, 8, 0, 0));
+        auto act = clsAction::Create(f.p().ctx, alarm, clsAction::kPlugIn);
+        act->plugin = "QuorvaneTestGood*Act";
+        act->settings = XMLNode::createFromXML("<sett><s>first</s></sett>");
+        alarm->actions.addElement(act);
+        auto note = clsAction::Create(f.p().ctx, alarm, clsAction::kShowMessage);
+        alarm->actions.addElement(note);
+
+        frmAlarmProperties d(f.p());
+        d.setAlarms({alarm}, frmAlarmProperties::kEdit, false);
+        d.actionList()->setCurrentRow(0);
+        auto* control = d.findChild<QWidget*>("actionSettingsControl");
+        QVERIFY(control);
+        auto* field = control->findChild<QLineEdit*>("txtField");
+        QCOMPARE(field->text(), QString("first"));
+        field->setText("second");
+        // Another action: the control goes, its settings stay with the action.
+        d.actionList()->setCurrentRow(1);
+        QVERIFY(!d.findChild<QWidget*>("actionSettingsControl"));
+        d.actionList()->setCurrentRow(0);
+        QCOMPARE(d.findChild<QWidget*>("actionSettingsControl")
+                     ->findChild<QLineEdit*>("txtField")
+                     ->text(),
+                 QString("second"));
+        d.findChild<QPushButton*>("cmdOk")->click();
+        QCOMPARE(alarm->actions.elementAt(0)->settings->getString("s"), std::string("second"));
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QXmlStreamReader>
 #include <stdexcept>
+#include <utility>
 
 #include "quorvane/iplugin.h"
 
@@ -103,6 +104,7 @@ QString answer(const QString& request) {
     if (r.plugin == QLatin1String("Act")) {
         if (m == QLatin1String("GetActionInfo"))
             return wrap("<shortdescription>Act in " + r.language + "</shortdescription>");
+        if (m == QLatin1String("GetSettingsControlName")) return wrap("<name>ActSettings</name>");
         if (m == QLatin1String("Execute"))
             return request.contains("<alrm>") ? wrap("<success>-1</success>")
                                               : wrap("<error>no alarm</error>");
@@ -164,33 +166,36 @@ class TestPlugIn : public QObject, public quorvane::IPlugIn {
     QString MethodCall(const QString& request) override { return answer(request); }
 };
 
-// The Sync plug-in's settings control: one field for the "file" setting.
-class SyncSettings : public QWidget, public quorvane::IPlugIn {
+// A settings control with one field: the Sync plug-in's "file" in "syst",
+// the Act plug-in's "s" in "sett".
+class SettingsControl : public QWidget, public quorvane::IPlugIn {
     Q_OBJECT
     Q_INTERFACES(quorvane::IPlugIn)
   public:
-    SyncSettings() {
-        file_ = new QLineEdit(this);
-        file_->setObjectName("txtFile");
-        (new QVBoxLayout(this))->addWidget(file_);
+    SettingsControl(QString root, QString field)
+        : root_(std::move(root)), field_(std::move(field)) {
+        edit_ = new QLineEdit(this);
+        edit_->setObjectName("txtField");
+        (new QVBoxLayout(this))->addWidget(edit_);
     }
     QString MethodCall(const QString& request) override {
         const Request r = readRequest(request);
         if (r.method == QLatin1String("SetSettings")) {
             QXmlStreamReader xml(request);
             while (!xml.atEnd())
-                if (xml.readNext() == QXmlStreamReader::StartElement &&
-                    xml.name() == QLatin1String("file"))
-                    file_->setText(xml.readElementText());
+                if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == field_)
+                    edit_->setText(xml.readElementText());
             return wrap({});
         }
         if (r.method == QLatin1String("GetSettings"))
-            return wrap("<syst><file>" + file_->text().toHtmlEscaped() + "</file></syst>");
+            return wrap("<" + root_ + "><" + field_ + ">" + edit_->text().toHtmlEscaped() + "</" +
+                        field_ + "></" + root_ + ">");
         return wrap({});
     }
 
   private:
-    QLineEdit* file_;
+    QString root_, field_;
+    QLineEdit* edit_;
 };
 
 class TestFactory : public QObject, public quorvane::IPlugInFactory {
@@ -204,7 +209,8 @@ class TestFactory : public QObject, public quorvane::IPlugInFactory {
   public:
     QObject* create(const QString& className) override {
         if (className == QLatin1String("PlugIn")) return new TestPlugIn;
-        if (className == QLatin1String("SyncSettings")) return new SyncSettings;
+        if (className == QLatin1String("SyncSettings")) return new SettingsControl("syst", "file");
+        if (className == QLatin1String("ActSettings")) return new SettingsControl("sett", "s");
         return nullptr;
     }
 };
