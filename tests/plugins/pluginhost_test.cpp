@@ -98,6 +98,41 @@ TEST(PlugInHost, ModelCallsRoundTripThroughRealComponents) {
     EXPECT_TRUE(f.performer.calls.empty());
 }
 
+TEST(PlugInHost, SynchronisationReplacesTheGroupsAlarmsAndSavesThemAndAMissingPlugInKeepsThem) {
+    HostFixture f({"QuorvaneTestGood.so"});
+    f.host.loadPlugins();
+    auto synced = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+    synced->name = "Diary";
+    synced->synchPlugin = "QuorvaneTestGood*Sync";
+    synced->addAlarm(ModelFixture::once(dt(2026, 5, 1, 8, 0, 0)));
+    auto orphan = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+    orphan->name = "Orphan";
+    orphan->synchPlugin = "QuorvaneGone*Calendar";
+    auto kept = ModelFixture::once(dt(2026, 5, 2, 8, 0, 0));
+    kept->name = "Mine";
+    orphan->addAlarm(kept);
+    orphan->changed = false;
+    kept->changed = false;
+    f.p().alarmGroups.addElement(synced);
+    f.p().alarmGroups.addElement(orphan);
+
+    f.p().control.synchronizeAll();
+    EXPECT_EQ(synced->name, "Synced");
+    ASSERT_EQ(synced->alarms.numberOfElements(), 1);
+    EXPECT_EQ(synced->alarms.elementAt(0)->name, "From the plug-in");
+    ASSERT_EQ(orphan->alarms.numberOfElements(), 1);
+    EXPECT_EQ(orphan->alarms.elementAt(0)->name, "Mine");
+    EXPECT_FALSE(orphan->getChanged());
+
+    // The replaced alarms reach the group's file.
+    EXPECT_TRUE(f.p().supervision.pendingWork & pending::kSaveGroups);
+    EXPECT_TRUE(f.p().main.saveChangedAlarmGroups());
+    ASSERT_FALSE(synced->path.empty());
+    const std::string file =
+        readFile(AlarmGroup::resolvePath(synced->path, f.p().alarmGroupFolder()));
+    EXPECT_NE(file.find("From the plug-in"), std::string::npos) << synced->path;
+}
+
 TEST(PlugInHost, KeptPlugInsArePolledAndReleasedWhenInactive) {
     HostFixture f({"QuorvaneTestGood.so"});
     f.host.loadPlugins();
