@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "plugins/clsplugin.h"
 #include "xml/xmlnode.h"
@@ -41,7 +42,9 @@ int main(int argc, char** argv) {
         QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString();
 
     qv::clsPlugIn host;
-    host.setHooks({nullptr, [] { return std::string("English"); }, nullptr});
+    qv::clsPlugIn::Hooks hooks;
+    hooks.languageName = [] { return std::string("English"); };
+    host.setHooks(std::move(hooks));
     if (!host.discoverComponent(file)) {
         for (const auto& e : host.loadErrors()) std::cerr << e.file << ": " << e.error << "\n";
         return 1;
