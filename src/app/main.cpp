@@ -8,6 +8,7 @@
 #include "base/folders.h"
 #include "base/languagedatenames.h"
 #include "core/program.h"
+#include "plugins/clsplugin.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
 #include "ui/frmabout.h"
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     qv::QtClock clock;
     qv::QtSupervisionTimer timer;
     qv::QtUserInterface ui;
-    qv::PlugInHost plugIns;  // no plug-ins are loaded yet: every call answers empty
+    qv::clsPlugIn plugIns;
     qv::QtActionPerformer performer;
     qv::QtSession session;
     qv::QtShell shell;
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     session.log = [&program](const std::string& line) { program.writeLog(line); };
 
     dateNames.attach(program.translation);
+    plugIns.attach(program);
     ui.attach(program);
     performer.attach(program);
     ui.linkPerformer(performer);

@@ -19,8 +19,10 @@
 #include "base/translation.h"
 #include "core/program.h"
 #include "model/texts.h"
+#include "plugins/clsplugin.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
 
 namespace qv {
@@ -197,6 +199,7 @@ void frmAlarmGroupProperties::setAlarmGroups(std::vector<AlarmGroupPtr> groups) 
         cmbType_->setCurrentIndex(0);
     }
     fraSynchSettings_->setVisible(cmbType_->currentIndex() > 0);
+    showSynchControl();
     filling_ = false;
     showColour();
     showTemplateState();
@@ -277,8 +280,36 @@ void frmAlarmGroupProperties::typeChanged(int index) {
     if (filling_) return;
     flags_ |= kType;
     missingPlugIn_.clear();
-    // The plug-in's own settings control goes here once plug-ins can offer one.
     fraSynchSettings_->setVisible(index > 0);
+    showSynchControl();
+}
+
+void frmAlarmGroupProperties::showSynchControl() {
+    delete synchSettingsControl_;
+    synchSettingsControl_ = nullptr;
+    synchControlPlugIn_.clear();
+    clsPlugIn* host = plugInHostOf(p_);
+    const int type = cmbType_->currentIndex();
+    if (!host || type <= 0 || type > static_cast<int>(plugIns_.size())) return;
+    const std::string& id = plugIns_[static_cast<std::size_t>(type - 1)].identifier;
+    const std::string name = host->commonMethodCall(id, "GetSynchSettingsControlName", "name");
+    if (name.empty()) return;
+    QObject* object = host->createObject(id.substr(0, id.find('*')), name);
+    auto* control = qobject_cast<QWidget*>(object);
+    if (!control) {
+        delete object;
+        return;
+    }
+    control->setObjectName(QStringLiteral("synchSettingsControl"));
+    if (!fraSynchControl_->layout()) new QVBoxLayout(fraSynchControl_);
+    fraSynchControl_->layout()->addWidget(control);
+    synchSettingsControl_ = control;
+    synchControlPlugIn_ = id;
+    // The settings of the one group that already uses this plug-in; fresh ones otherwise.
+    XMLNodePtr settings = XMLNode::Create("syst");
+    if (groups_.size() == 1 && groups_.front()->synchPlugin == id && groups_.front()->synchSettings)
+        settings = groups_.front()->synchSettings;
+    host->plugInMethodCall(control, host->controlRequest(id, "SetSettings", settings));
 }
 
 bool frmAlarmGroupProperties::eventFilter(QObject* watched, QEvent* event) {
@@ -315,6 +346,22 @@ void frmAlarmGroupProperties::accept() {
             }
         }
     }
+    // What the plug-in's control holds replaces the settings of the groups it is for.
+    clsPlugIn* host = plugInHostOf(p_);
+    if (host && synchSettingsControl_) {
+        const std::string answer = host->plugInMethodCall(
+            synchSettingsControl_,
+            host->controlRequest(synchControlPlugIn_, "GetSettings", nullptr));
+        const XMLNodePtr root = XMLNode::createFromXML(answer);
+        const XMLNodePtr syst = root ? root->getNode("syst") : nullptr;
+        for (const AlarmGroupPtr& g : groups_) {
+            if (!syst || g->synchPlugin != synchControlPlugIn_) continue;
+            if (!g->synchSettings || g->synchSettings->toString() != syst->toString()) {
+                g->synchSettings = syst->getCopy();
+                flags_ |= kType;
+            }
+        }
+    }
     if (flags_ != 0 && !groups_.empty()) p_.control.alarmGroupsChanged(groups_, change::kEdited);
     QDialog::accept();
 }
@@ -326,6 +373,15 @@ bool frmAlarmGroupProperties::run(Program& program, QtUserInterface& ui, QWidget
     QPointer<frmAlarmGroupProperties> dialog =
         new frmAlarmGroupProperties(program, std::move(editAlarm), parent);
     ui.registerWindow(dialog);
+    // The synchronisation plug-ins the host found, before the groups: a group
+    // whose plug-in is not among them is told so.
+    if (clsPlugIn* host = plugInHostOf(program)) {
+        std::vector<SynchPlugIn> synch;
+        const StringVector& ids = host->plugIns(clsPlugIn::kSynchronization);
+        for (std::int32_t i = 0; i < ids.numberOfElements(); ++i)
+            synch.push_back({ids.stringAt(i), host->synchDescription(ids.stringAt(i))});
+        dialog->setSynchPlugIns(std::move(synch));
+    }
     dialog->setAlarmGroups(std::move(groups));
     // Alarms go on sounding on time while it is open: nothing it shows is
     // applied before OK, and a held supervision would treat a long visit as

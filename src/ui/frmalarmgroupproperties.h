@@ -76,6 +76,9 @@ class frmAlarmGroupProperties : public QDialog {
     void setTemplate();
     void resetTemplate();
     void typeChanged(int index);
+    // The chosen synchronisation plug-in's own settings control, filled with
+    // the group's settings; none for the ordinary type or a plug-in without one.
+    void showSynchControl();
 
     Program& p_;
     AlarmEditor editAlarm_;
@@ -96,6 +99,8 @@ class frmAlarmGroupProperties : public QDialog {
     QComboBox* cmbType_ = nullptr;
     QGroupBox* fraSynchSettings_ = nullptr;
     QWidget* fraSynchControl_ = nullptr;
+    QWidget* synchSettingsControl_ = nullptr;
+    std::string synchControlPlugIn_;
     QLabel* lblTemplateAlarm_ = nullptr;
     QPushButton* cmdSetTemplate_ = nullptr;
     QPushButton* cmdResetTemplate_ = nullptr;

@@ -28,9 +28,11 @@
 #include "core/program.h"
 #include "model/clsadvanceddate.h"
 #include "model/texts.h"
+#include "plugins/clsplugin.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmdatetime.h"
+#include "ui/pluginmenus.h"
 
 namespace qv {
 namespace {
@@ -781,12 +783,59 @@ void frmAlarmProperties::showActionSettings() {
         vnbSoundLoopInterval_->setValue(s->getLong("l", 0, 1000));
     }
     if (reference) txtDate_->setText(qs(s->getString("d")));
+    showPlugInControl(type == clsAction::kPlugIn ? a : nullptr);
     filling_ = wasFilling;
+}
+
+void frmAlarmProperties::showPlugInControl(const ActionPtr& action) {
+    if (action && action == controlAction_) return;
+    delete actionSettingsControl_;
+    actionSettingsControl_ = nullptr;
+    controlAction_ = nullptr;
+    clsPlugIn* host = plugInHostOf(p_);
+    if (!action || !host || action->plugin.find('*') == std::string::npos) return;
+    const std::string name =
+        host->commonMethodCall(action->plugin, "GetSettingsControlName", "name");
+    if (name.empty()) return;
+    QObject* object = host->createObject(action->plugin.substr(0, action->plugin.find('*')), name);
+    auto* control = qobject_cast<QWidget*>(object);
+    if (!control) {
+        delete object;
+        return;
+    }
+    control->setObjectName(QStringLiteral("actionSettingsControl"));
+    control->setParent(fraActionSettings_);
+    auto* grid = static_cast<QGridLayout*>(fraActionSettings_->layout());
+    grid->addWidget(control, grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+    control->show();
+    actionSettingsControl_ = control;
+    controlAction_ = action;
+    host->plugInMethodCall(
+        control,
+        host->controlRequest(action->plugin, "SetSettings",
+                             action->settings ? action->settings : XMLNode::Create("sett")));
+}
+
+void frmAlarmProperties::storePlugInSettings(const ActionPtr& action) {
+    clsPlugIn* host = plugInHostOf(p_);
+    if (!host || !actionSettingsControl_ || action != controlAction_) return;
+    const XMLNodePtr root = XMLNode::createFromXML(host->plugInMethodCall(
+        actionSettingsControl_, host->controlRequest(action->plugin, "GetSettings", nullptr)));
+    const XMLNodePtr sett = root ? root->getNode("sett") : nullptr;
+    if (!sett) return;
+    if (!action->settings || action->settings->toString() != sett->toString()) {
+        action->settings = sett->getCopy();
+        actionsChanged_ = true;
+    }
 }
 
 void frmAlarmProperties::storeActionSetting() {
     if (filling_ || !currentAction_) return;
     const ActionPtr a = currentAction_;
+    if (a->action == clsAction::kPlugIn) {
+        storePlugInSettings(a);
+        return;
+    }
     if (!a->settings) a->settings = XMLNode::Create("sett");
     XMLNode& s = *a->settings;
     const int type = a->action;

@@ -116,6 +116,11 @@ class frmAlarmProperties : public QDialog {
     std::vector<AlarmGroupPtr> groups_;
     std::vector<ActionPtr> actions_;
     ActionPtr currentAction_;
+    // The settings control of a plug-in action (type 16) and the action it shows.
+    QWidget* actionSettingsControl_ = nullptr;
+    ActionPtr controlAction_;
+    void showPlugInControl(const ActionPtr& action);
+    void storePlugInSettings(const ActionPtr& action);
     bool actionsChanged_ = false;
     std::uint32_t changedFields_ = 0;
     bool filling_ = false;

@@ -38,6 +38,7 @@
 #include "ui/frmalarmproperties.h"
 #include "ui/frmfind.h"
 #include "ui/frmsettings.h"
+#include "ui/pluginmenus.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -317,17 +318,19 @@ void frmQuorvaneMain::buildMenus() {
     mnuAg_->addSeparator();
     connect(namedAction(mnuAg_, "mnuAgImportFile", "Import from file..."), &QAction::triggered,
             this, [this] {
-                const QStringList files = QFileDialog::getOpenFileNames(
-                    this, QString(), qs(p_.folders.programFolder), filters({3, 1, 2, 4}));
+                const QStringList files =
+                    QFileDialog::getOpenFileNames(this, QString(), qs(p_.folders.programFolder),
+                                                  withPlugInFilters(filters({3, 1, 2, 4}), true));
                 importFiles(files);
             });
-    namedAction(mnuAg_, "mnuAgImportPlugin", "Import through a plug-in...", false);
+    QMenu* importPlugIn = namedMenu(this, "mnuAgImportPlugin", "Import through a plug-in");
+    mnuAg_->addMenu(importPlugIn);
     connect(namedAction(mnuAg_, "mnuAgExportFile", "Export to file..."), &QAction::triggered, this,
             [this] {
                 for (const AlarmGroupPtr& g : selectedGroups()) {
                     const QString path = QFileDialog::getSaveFileName(
                         this, QString(), qs(p_.folders.programFolder + "/" + g->name + ".agx"),
-                        filters({1, 4}));
+                        withPlugInFilters(filters({1, 4}), false));
                     if (!path.isEmpty()) exportGroupToFile(g, path);
                 }
             });
@@ -345,7 +348,8 @@ void frmQuorvaneMain::buildMenus() {
             &QAction::triggered, this, [exportAs] { exportAs(false); });
     connect(namedAction(mnuAg_, "mnuAgExportCol", "Export all as collection..."),
             &QAction::triggered, this, [exportAs] { exportAs(true); });
-    namedAction(mnuAg_, "mnuAgExportPlugIn", "Export through a plug-in...", false);
+    QMenu* exportPlugIn = namedMenu(this, "mnuAgExportPlugIn", "Export through a plug-in");
+    mnuAg_->addMenu(exportPlugIn);
     bar->addMenu(mnuAg_);
 
     mnuAl_ = namedMenu(this, "mnuAl", "&Alarms");
@@ -393,7 +397,18 @@ void frmQuorvaneMain::buildMenus() {
             this, [this] { editSettings(); });
     namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
     namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
-    namedAction(mnuGeneral_, "mnuGeneralGPP", "General-purpose plug-ins", false);
+    QMenu* generalPlugIns = namedMenu(this, "mnuGeneralGPP", "General-purpose plug-ins");
+    mnuGeneral_->addMenu(generalPlugIns);
+    plugInMenus_ = new PlugInMenus(p_, importPlugIn, exportPlugIn, generalPlugIns);
+    plugInMenus_->selectedGroups = [this] { return selectedGroups(); };
+    plugInMenus_->addGroups = [this](const std::vector<AlarmGroupPtr>& groups) {
+        for (const AlarmGroupPtr& g : groups) {
+            g->path.clear();
+            g->setChanged();
+            p_.alarmGroups.addElement(g);
+        }
+        p_.control.alarmGroupsChanged(groups, change::kEdited);
+    };
     mnuGeneral_->addSeparator();
     // Exit lives here as well as in the tray's menu: a desktop without a
     // notification area must still let the user end the program.
@@ -489,6 +504,11 @@ void frmQuorvaneMain::updateMenus() {
     mnuWindowShowAC_->setEnabled(static_cast<bool>(ui_.hooks.showAlarmClock));
     mnuHelpAutoCheckVersion_->setChecked(p_.settings.acv);
     mnuAlPaste_->setEnabled(ClipboardAlarms && ClipboardAlarms->getNumberOfNodes() > 0);
+}
+
+QString frmQuorvaneMain::withPlugInFilters(const QString& own, bool import) const {
+    const QString more = plugInMenus_ ? plugInMenus_->fileFilters(import) : QString();
+    return more.isEmpty() ? own : own + QStringLiteral(";;") + more;
 }
 
 QString frmQuorvaneMain::filters(std::initializer_list<int> numbers) const {

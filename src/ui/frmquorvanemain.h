@@ -28,6 +28,8 @@ class QTreeWidgetItem;
 
 namespace qv {
 
+class PlugInMenus;
+
 class frmFind;
 
 class Program;
@@ -166,6 +168,8 @@ class frmQuorvaneMain : public QMainWindow {
     AlarmGroupPtr targetGroup() const;
     std::vector<AlarmPtr> commandAlarms(bool fromSeeAlarms) const;
     QString filters(std::initializer_list<int> numbers) const;
+    // The program's own filters, then those of the file plug-ins.
+    QString withPlugInFilters(const QString& own, bool import) const;
     void runHelp();
 
     Program& p_;
@@ -206,6 +210,7 @@ class frmQuorvaneMain : public QMainWindow {
     QAction* mnuAlTest_ = nullptr;
     QAction* mnuSATest_ = nullptr;
     QAction* mnuAlPaste_ = nullptr;
+    PlugInMenus* plugInMenus_ = nullptr;
     int contextSeeAlarms_ = 0;
 };
 

@@ -26,6 +26,7 @@
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmquorvanemain.h"
 #include "ui/messagebox.h"
+#include "ui/pluginmenus.h"
 
 namespace qv {
 
@@ -246,10 +247,17 @@ void QtUserInterface::applyCalendarViewSettings(const XMLNodePtr& node) {
     calview_ = node ? node->getCopy() : XMLNode::Create("calview");
 }
 
-XMLNodePtr QtUserInterface::activePlugInsSettings() const { return acpl_; }
+XMLNodePtr QtUserInterface::activePlugInsSettings() const {
+    // In safe mode no plug-in runs: the list the user had is kept for the next start.
+    if (!p_ || p_->safeMode || !plugInHostOf(*p_)) return acpl_;
+    return PlugInMenus::activePlugIns(*p_);
+}
 
 void QtUserInterface::applyActivePlugInsSettings(const XMLNodePtr& node) {
     acpl_ = node ? node->getCopy() : XMLNode::Create("acpl");
+    if (!p_ || p_->safeMode) return;
+    if (!PlugInMenus::startPlugIns(*p_, *acpl_))
+        p_->main.showMessageBox("One or more plug-ins could not be started", mb::kExclamation);
 }
 
 void QtUserInterface::updateColumnsToReal(XMLNode& layouts) {
