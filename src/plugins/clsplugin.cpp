@@ -128,13 +128,17 @@ void clsPlugIn::attach(Program& program) {
 
 void clsPlugIn::clearLists() {
     for (auto& list : lists_) list.clear();
+    clearDescriptions();
+    loadErrors_.clear();
+}
+
+void clsPlugIn::clearDescriptions() {
     actionDescriptions_.clear();
     synchDescriptions_.clear();
     importFilters_.clear();
     importExtensions_.clear();
     exportFilters_.clear();
     exportExtensions_.clear();
-    loadErrors_.clear();
 }
 
 void clsPlugIn::loadPlugins() {
@@ -182,12 +186,7 @@ bool clsPlugIn::discoverComponent(const std::string& file) {
 }
 
 void clsPlugIn::loadDescriptions() {
-    actionDescriptions_.clear();
-    synchDescriptions_.clear();
-    importFilters_.clear();
-    importExtensions_.clear();
-    exportFilters_.clear();
-    exportExtensions_.clear();
+    clearDescriptions();
     for (const std::string& id : lists_[kAction])
         actionDescriptions_.addString(commonMethodCall(id, "GetActionInfo", "shortdescription"));
     for (const std::string& id : lists_[kSynchronization])

@@ -108,6 +108,8 @@ class clsPlugIn : public PlugInHost {
     bool discoverComponent(const std::string& file);
     // Empties the lists, the descriptions and the recorded failures.
     void clearLists();
+    // The descriptions and file formats read after discovery.
+    void clearDescriptions();
 
     const StringVector& plugIns(int type) const { return lists_.at(type); }
     const StringVector& actionDescriptions() const { return actionDescriptions_; }
