@@ -31,6 +31,7 @@
 #include "plugins/clsplugin.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/frmactions.h"
 #include "ui/frmdatetime.h"
 #include "ui/pluginmenus.h"
 
@@ -429,6 +430,27 @@ void frmAlarmProperties::build() {
                 qs(p_.translation.readKey(texts::kAction, "d" + std::to_string(type), "")));
             connect(a, &QAction::triggered, this, [this, type] { addAction(type); });
         }
+        // The actions of the plug-ins; their texts are plain, never access keys.
+        clsPlugIn* host = plugInHostOf(p_);
+        const StringVector none;
+        const StringVector& ids = host ? host->plugIns(clsPlugIn::kAction) : none;
+        if (ids.numberOfElements() > 0) newMenu->addSeparator();
+        for (int i = 0; i < ids.numberOfElements(); ++i) {
+            const std::string id = ids.stringAt(i);
+            const std::string text = host->actionDescription(id);
+            QAction* a = newMenu->addAction(
+                qs(text.empty() ? id : text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            connect(a, &QAction::triggered, this,
+                    [this, id] { addAction(clsAction::kPlugIn, id); });
+        }
+        newMenu->addSeparator();
+        QAction* more = newMenu->addAction(qs(p_.translation.getText("frmActions", 4)));
+        connect(more, &QAction::triggered, this, [this] {
+            frmActions w(p_, this);
+            if (w.exec() != QDialog::Accepted) return;
+            const ActionPtr a = w.getAction(alarms_.size() == 1 ? alarms_.front() : nullptr);
+            if (a) addAction(a);
+        });
     });
     connect(cmdRemoveAction_, &QPushButton::clicked, this, [this] {
         const int row = lstActions_->currentRow();
@@ -712,10 +734,16 @@ void frmAlarmProperties::showActions() {
     showActionSettings();
 }
 
-void frmAlarmProperties::addAction(std::int16_t type) {
-    storeActionSetting();
+void frmAlarmProperties::addAction(std::int16_t type, const std::string& plugin) {
     const AlarmPtr owner = alarms_.size() == 1 ? alarms_.front() : nullptr;
-    actions_.push_back(clsAction::Create(p_.ctx, owner, type));
+    ActionPtr a = clsAction::Create(p_.ctx, owner, type);
+    a->plugin = plugin;
+    addAction(a);
+}
+
+void frmAlarmProperties::addAction(const ActionPtr& action) {
+    storeActionSetting();
+    actions_.push_back(action);
     actionsChanged_ = true;
     currentAction_ = actions_.back();
     showActions();

@@ -58,7 +58,8 @@ class frmAlarmProperties : public QDialog {
     QLineEdit* dateField(int index) const { return txtDateUnit_[static_cast<std::size_t>(index)]; }
     QListWidget* actionList() const { return lstActions_; }
     // Appends a working copy of a new action of `type` (what "New" offers).
-    void addAction(std::int16_t type);
+    void addAction(std::int16_t type, const std::string& plugin = {});
+    void addAction(const ActionPtr& action);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -34,9 +34,11 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmabout.h"
+#include "ui/frmactions.h"
 #include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/frmfind.h"
+#include "ui/frmplugins.h"
 #include "ui/frmsettings.h"
 #include "ui/pluginmenus.h"
 #include "ui/programicons.h"
@@ -395,8 +397,16 @@ void frmQuorvaneMain::buildMenus() {
             [this] { showFind(); });
     connect(namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings..."), &QAction::triggered,
             this, [this] { editSettings(); });
-    namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins...", false);
-    namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions...", false);
+    connect(namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins..."), &QAction::triggered, this,
+            [this] {
+                frmPlugIns w(p_, this);
+                w.exec();
+            });
+    connect(namedAction(mnuGeneral_, "mnuGeneralCustAct", "Custom actions..."), &QAction::triggered,
+            this, [this] {
+                frmActions w(p_, this);
+                w.exec();
+            });
     QMenu* generalPlugIns = namedMenu(this, "mnuGeneralGPP", "General-purpose plug-ins");
     mnuGeneral_->addMenu(generalPlugIns);
     plugInMenus_ = new PlugInMenus(p_, importPlugIn, exportPlugIn, generalPlugIns);
