@@ -24,6 +24,7 @@ namespace {
 [[maybe_unused]] bool keeperActive = false;
 // The name of the group the Groups plug-in was last given.
 [[maybe_unused]] QString lastExported;
+[[maybe_unused]] QString lastShown;
 
 struct Request {
     QString plugin, method, language, path;
@@ -103,7 +104,10 @@ QString answer(const QString& request) {
     }
     if (r.plugin == QLatin1String("Act")) {
         if (m == QLatin1String("GetActionInfo"))
-            return wrap("<shortdescription>Act in " + r.language + "</shortdescription>");
+            return wrap("<shortdescription>Act in " + r.language +
+                        "</shortdescription><category>Tests</category>"
+                        "<description>Acts &lt;b&gt;boldly&lt;/b&gt;</description>");
+        if (m == QLatin1String("GetName")) return wrap("<name>Acting &lt;i&gt;</name>");
         if (m == QLatin1String("GetSettingsControlName")) return wrap("<name>ActSettings</name>");
         if (m == QLatin1String("Execute"))
             return request.contains("<alrm>") ? wrap("<success>-1</success>")
@@ -147,6 +151,14 @@ QString answer(const QString& request) {
         if (m == QLatin1String("LastExport"))
             return wrap("<name>" + lastExported.toHtmlEscaped() + "</name>");
     }
+    // The plug-ins window's calls, remembered for the test to ask.
+    if (m == QLatin1String("ShowSettings") || m == QLatin1String("ShowAbout") ||
+        m == QLatin1String("ShowHelp")) {
+        lastShown = r.plugin + " " + m + " " + r.language;
+        return wrap({});
+    }
+    if (m == QLatin1String("LastShown"))
+        return wrap("<name>" + lastShown.toHtmlEscaped() + "</name>");
     if (r.plugin == QLatin1String("Keeper")) {
         if (m == QLatin1String("Run") || m == QLatin1String("Quit")) {
             keeperActive = m == QLatin1String("Run");
