@@ -125,6 +125,20 @@ TEST(ICalendarExport, ExportedEventsHaveTheAlarmsMomentsForTheComingYear) {
     fortnight->correctionAmount = -1;
     fortnight->correctionUnit = kDays;
     exact.push_back(fortnight);
+    // Every three hours on weekends.
+    auto weekends = named(ModelFixture::periodic(dt(2026, 2, 1, 1, 30, 0), 3, kHours), "Weekends");
+    weekends->activePeriod = Alarm::kRestrictWeekdays;
+    weekends->weekDays = 0b1000001;
+    exact.push_back(weekends);
+    // Quarterly on the 15th, a month late, until the range ends in eight months.
+    auto quarterly =
+        named(ModelFixture::periodic(dt(2025, 11, 15, 10, 0, 0), 3, kMonths), "Quarterly");
+    quarterly->correctionAmount = 1;
+    quarterly->correctionUnit = kMonths;
+    quarterly->activePeriod = Alarm::kRestrictDates;
+    quarterly->startDate = dt(2025, 1, 1);
+    quarterly->endDate = addToDate(now, 8, kMonths);
+    exact.push_back(quarterly);
     for (const AlarmPtr& a : exact) group->addAlarm(a);
 
     const std::string path = f.folder.file("home.ics");
