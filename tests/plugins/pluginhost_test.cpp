@@ -143,13 +143,17 @@ TEST(PlugInHost, KeptPlugInsArePolledAndReleasedWhenInactive) {
     EXPECT_GE(run->getNodeIndex("success"), 0);
     EXPECT_EQ(f.host.keptPlugIns(), (Ids{keeper}));
 
-    // Still active: the supervision's poll keeps it.
-    f.p().control.pollActivePlugIns();
+    // The supervision's timer polls the kept plug-ins on each of its ticks.
+    auto tick = [&f] {
+        f.clock.advance(1);
+        f.p().control.onTimerTick();
+    };
+    tick();
     EXPECT_EQ(f.host.keptPlugIns(), (Ids{keeper}));
 
-    // Quit through a fresh object; the next poll finds it inactive and lets go.
+    // Quit through a fresh object; the next tick finds it inactive and lets go.
     EXPECT_NE(f.host.methodCall(keeper, "Quit", f.host.lang(), false), "");
-    f.p().control.pollActivePlugIns();
+    tick();
     EXPECT_TRUE(f.host.keptPlugIns().empty());
     EXPECT_EQ(f.host.callKept(keeper, "GetStatus"), "");
 
