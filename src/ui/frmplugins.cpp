@@ -51,6 +51,15 @@ frmPlugIns::frmPlugIns(Program& program, QWidget* parent) : QDialog(parent), p_(
     cmdAbout_ = button("cmdAbout", "&About");
     cmdHelp_ = button("cmdHelp", "&Help");
     cmdClose_ = button("cmdClose", "&Close");
+    // Where to read about plug-ins: the shipped help page, shown as a link.
+    helpPage_ = QString::fromStdString(p_.folders.shippedFile("help/plugins.html"));
+    txtWebsite_ = new QLabel(this);
+    txtWebsite_->setObjectName(QStringLiteral("txtWebsite"));
+    txtWebsite_->setTextFormat(Qt::RichText);
+    txtWebsite_->setText("<a href=\"page\">" + helpPage_.toHtmlEscaped() + "</a>");
+    txtWebsite_->setCursor(Qt::PointingHandCursor);
+    connect(txtWebsite_, &QLabel::linkActivated, this,
+            [this] { p_.commands.shellOpen(ss(helpPage_), "", ""); });
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(cmbPlugInTypes_, 0, 0);
@@ -64,6 +73,7 @@ frmPlugIns::frmPlugIns(Program& program, QWidget* parent) : QDialog(parent), p_(
     grid->addLayout(side, 0, 1, 2, 1);
     grid->addWidget(lblErrors_, 2, 0, 1, 2);
     grid->addWidget(lstErrors_, 3, 0, 1, 2);
+    grid->addWidget(txtWebsite_, 4, 0, 1, 2);
     grid->setRowStretch(1, 1);
     resize(560, 380);
 
@@ -138,6 +148,8 @@ void frmPlugIns::callSelected(const char* method) {
     const int row = lstPlugIns_->indexOfTopLevelItem(lstPlugIns_->currentItem());
     if (!host || row < 0 || row >= static_cast<int>(shown_.size())) return;
     host->methodCall(shown_[static_cast<std::size_t>(row)], method, host->lang(), false);
+    // A general-purpose plug-in's settings are saved with the program's.
+    if (std::string_view(method) == "ShowSettings") p_.settingsStore.settingsChanged();
 }
 
 }  // namespace qv

@@ -35,6 +35,8 @@ class frmPlugIns : public QDialog {
     QComboBox* cmbPlugInTypes_;
     QTreeWidget* lstPlugIns_;
     QLabel* lblErrors_;
+    QLabel* txtWebsite_;
+    QString helpPage_;
     QListWidget* lstErrors_;
     QPushButton* cmdSettings_;
     QPushButton* cmdAbout_;

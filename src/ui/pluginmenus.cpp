@@ -144,12 +144,29 @@ XMLNodePtr PlugInMenus::activePlugIns(Program& p) {
     for (const std::string& id : host->plugIns(clsPlugIn::kGeneralPurpose)) {
         if (isActive(*host, id)) acpl->addString("plin", id);
     }
+    for (const std::string& id : host->plugIns(clsPlugIn::kGeneralPurpose)) {
+        const XMLNodePtr root = parsed(host->methodCall(id, "GetSettings", host->lang(), false));
+        const int index = root ? root->getNodeIndex("sett") : -1;
+        if (index < 0) continue;
+        auto entry = XMLNode::Create("plst");
+        entry->addString("plin", id);
+        entry->addNode(root->getNodeAt(index)->getCopy());
+        acpl->addNode(entry);
+    }
     return acpl;
 }
 
 bool PlugInMenus::startPlugIns(Program& p, const XMLNode& acpl) {
     clsPlugIn* host = plugInHostOf(p);
     if (!host) return true;
+    for (const XMLNodePtr& child : acpl.children()) {
+        if (!child || child->name != "plst") continue;
+        const std::string id = child->getString("plin");
+        const int index = child->getNodeIndex("sett");
+        if (id.empty() || index < 0) continue;
+        host->methodCall(id, "SetSettings", host->lang() + child->getNodeAt(index)->toString(),
+                         false);
+    }
     bool allStarted = true;
     for (const XMLNodePtr& child : acpl.children()) {
         if (!child || child->name != "plin") continue;

@@ -36,9 +36,12 @@ class PlugInMenus : public QObject {
     // The file-dialog filters of the file-import (export) plug-ins, joined by ";;".
     QString fileFilters(bool import) const;
 
-    // "acpl": the general-purpose plug-ins that report themselves running.
+    // "acpl": the general-purpose plug-ins that report themselves running
+    // ("plin" children), and the settings of those that answer "GetSettings"
+    // ("plst" children: the identifier "plin" and the settings "sett").
     static XMLNodePtr activePlugIns(Program& p);
-    // Starts the plug-ins named by "plin" children; false when any did not start.
+    // Hands each plug-in its saved settings, then starts the plug-ins named by
+    // "plin" children; false when any did not start.
     static bool startPlugIns(Program& p, const XMLNode& acpl);
 
   private:
