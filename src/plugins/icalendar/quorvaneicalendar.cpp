@@ -1,19 +1,27 @@
 // QuorvaneICalendar: the file export plug-in "iCalendar". It saves an alarm
 // group as an .ics file so that other calendars can show its alarms; alarms
 // whose timing iCalendar cannot state exactly are left out and counted in the
-// answer (<exported>, <skipped>, <inactive>).
+// answer (<exported>, <skipped>, <inactive>) and, in the program, told to
+// the user.
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QMessageBox>
 #include <QObject>
 #include <QSaveFile>
 #include <QString>
 
 #include "icalexport.h"
+#include "plugins/pluginlanguage.h"
 #include "quorvane/iplugin.h"
 #include "xml/xmlparser.h"
 
 namespace {
+
+QString text(const QString& language, const char* key) {
+    return pluginText("QuorvaneICalendar", "iCalendar", language, key);
+}
 
 QString answer(const QString& children) { return "<xml>" + children + "</xml>"; }
 
@@ -24,7 +32,7 @@ qv::DateTime localNow() {
     return qv::DateTime::fromParts(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
 }
 
-QString saveToFile(const qv::XMLNode& params) {
+QString saveToFile(const qv::XMLNode& params, const QString& language) {
     const int pathIndex = params.getNodeIndex("path");
     const int groupIndex = params.getNodeIndex("algr");
     if (pathIndex < 0 || groupIndex < 0) return answer({});
@@ -38,6 +46,12 @@ QString saveToFile(const qv::XMLNode& params) {
     if (r.text.empty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
         !file.commit())
         return answer({});
+    // Told only where there is someone to tell: not in a tool or a test.
+    if (r.skipped > 0 && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QMessageBox::information(
+            nullptr, text(language, "title"),
+            text(language, "skipped").replace(QLatin1String("#1"), QString::number(r.skipped)));
+    }
     return answer(QStringLiteral("<success>-1</success><exported>%1</exported>"
                                  "<skipped>%2</skipped><inactive>%3</inactive>")
                       .arg(r.exported)
@@ -61,16 +75,14 @@ class ICalendarPlugIn : public QObject, public quorvane::IPlugIn {
                 "</plugins>");
         if (plugin != "iCalendar") return answer({});
         const int paramsIndex = root.getNodeIndex("params");
-        const bool german =
-            paramsIndex >= 0 && root.getNodeAt(paramsIndex)->getString("language") == "Deutsch";
+        const QString language = QString::fromStdString(
+            paramsIndex >= 0 ? root.getNodeAt(paramsIndex)->getString("language") : "");
         if (method == "GetName") return answer("<name>iCalendar</name>");
         if (method == "GetExpFileFormats")
-            return answer(german ? QStringLiteral("<filters>iCalendar-Kalender (*.ics)</filters>"
-                                                  "<extensions>*.ics</extensions>")
-                                 : QStringLiteral("<filters>iCalendar calendar (*.ics)</filters>"
-                                                  "<extensions>*.ics</extensions>"));
+            return answer("<filters>" + text(language, "filter").toHtmlEscaped() +
+                          "</filters><extensions>*.ics</extensions>");
         if (method == "SaveAlarmgroupToFile" && paramsIndex >= 0)
-            return saveToFile(*root.getNodeAt(paramsIndex));
+            return saveToFile(*root.getNodeAt(paramsIndex), language);
         return answer({});
     }
 };

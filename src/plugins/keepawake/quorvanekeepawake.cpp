@@ -5,8 +5,6 @@
 // edited in its settings control and stored by the program with its running
 // state.
 
-#include <dlfcn.h>
-
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -14,16 +12,14 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QObject>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QXmlStreamReader>
 #include <optional>
 
-#include "base/inifile.h"
+#include "plugins/pluginlanguage.h"
 #include "quorvane/iplugin.h"
 
 namespace {
@@ -72,24 +68,8 @@ QString settingsElement(bool screen) {
     return QStringLiteral("<sett><scr>%1</scr></sett>").arg(screen ? 1 : 0);
 }
 
-// ---- texts: QuorvaneKeepAwake_<language>.lng beside the library ------------
-
-QString libraryFolder() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&libraryFolder), &info) || !info.dli_fname) return {};
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
-}
-
 QString text(const QString& language, const char* key) {
-    const QString folder = libraryFolder();
-    for (const QString& lang : {language, QStringLiteral("English")}) {
-        if (lang.isEmpty() || lang.contains(QLatin1Char('/'))) continue;
-        const std::string file =
-            (folder + "/QuorvaneKeepAwake_" + lang + ".lng").toStdString();
-        if (auto value = qv::findProfileString("KeepAwake", key, file))
-            return QString::fromStdString(*value);
-    }
-    return QString::fromLatin1(key);
+    return pluginText("QuorvaneKeepAwake", "KeepAwake", language, key);
 }
 
 // ---- the state: one for the component, since every call has its own object --
