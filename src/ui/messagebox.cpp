@@ -29,6 +29,8 @@ std::vector<Choice> choicesFor(int set) {
 QMessageBox* createMessageBox(QWidget* parent, const QString& text, int buttons, const QString& title) {
     auto* box = new QMessageBox(parent);
     box->setWindowTitle(title);
+    // Texts carry names and answers from files and plug-ins: never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     switch (buttons & 0x70) {
         case 16: box->setIcon(QMessageBox::Critical); break;

@@ -112,8 +112,13 @@ void PlugInMenus::fillGeneral() {
             const std::string answer = wasRunning
                                            ? host->methodCall(id, "Quit", host->lang(), false)
                                            : host->methodCall(id, "Run", host->lang(), true);
-            a->setChecked(succeeded(answer) ? nowChecked : wasRunning);
+            const bool ok = succeeded(answer);
+            a->setChecked(ok ? nowChecked : wasRunning);
             p_.settingsStore.settingsChanged();
+            // The plug-in's own reason, when it gave one.
+            const XMLNodePtr root = ok ? nullptr : parsed(answer);
+            const std::string reason = root ? root->getString("error") : "";
+            if (!reason.empty()) p_.main.showMessageBox(reason, mb::kExclamation);
         });
     }
 }

@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusUnixFileDescriptor>
+#include <QMenu>
 #include <QMutex>
 #include <QThread>
 #include <QtTest>
@@ -195,7 +196,17 @@ class TestKeepAwake : public QObject {
         auto f = fixture();
         auto acpl = XMLNode::createFromXML("<acpl><plin>" + kId.toStdString() + "</plin></acpl>");
         QVERIFY(!PlugInMenus::startPlugIns(f->p(), *acpl));
-        QVERIFY(call(*f, "Run").find("The computer cannot be kept awake") != std::string::npos);
+        // From the menu: the mark stays off and the user reads why.
+        QMenu importMenu, exportMenu, generalMenu;
+        PlugInMenus menus(f->p(), &importMenu, &exportMenu, &generalMenu);
+        QMetaObject::invokeMethod(&generalMenu, "aboutToShow");
+        QCOMPARE(generalMenu.actions().size(), 1);
+        QAction* item = generalMenu.actions().front();
+        QCOMPARE(item->text(), QStringLiteral("Keep the computer awake"));
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QCOMPARE(f->ui.boxes.size(), std::size_t{1});
+        QVERIFY(f->ui.boxes[0].text.find("The computer cannot be kept awake") == 0);
         QVERIFY(call(*f, "GetStatus").find("<active>0</active>") != std::string::npos);
         QVERIFY(!takeCalls().contains("ScreenSaver.Inhibit Quorvane"));
     }

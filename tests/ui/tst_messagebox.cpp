@@ -71,6 +71,14 @@ private slots:
         QTest::keyClick(yesNo.get(), Qt::Key_Escape);
         QCOMPARE(messageBoxAnswer(*yesNo), 7);
     }
+
+    // A name from a file or a plug-in's answer is shown as it is, not as markup.
+    void textIsNeverMarkup() {
+        std::unique_ptr<QMessageBox> box(
+            createMessageBox(nullptr, "<b>Wake</b> <img src=x>", 48, "T"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->text(), QStringLiteral("<b>Wake</b> <img src=x>"));
+    }
 };
 
 QTEST_MAIN(TestMessageBox)
