@@ -34,13 +34,13 @@ std::string GroupFolderSync::resolved(const std::string& storedPath) const {
     return AlarmGroup::resolvePath(storedPath, folder_);
 }
 
-void GroupFolderSync::restart() {
+void GroupFolderSync::restart(bool takeWhatIsThere) {
     seen_.clear();
     const std::string folder = p_.alarmGroupFolder();
     const bool on = watcher_ && p_.settings.wfld && !p_.safeMode && folderExists(folder);
     folder_ = on ? folder : std::string();
     if (watcher_) watcher_->watch(folder_);
-    if (!on) return;
+    if (!on || !takeWhatIsThere) return;
     // What is there now is what the program has loaded (or left alone as
     // unreadable): only what changes from here on comes from elsewhere.
     for (const std::string& file : listMatchingFiles(folder_ + "/usg_*.agx"))

@@ -30,9 +30,10 @@ class GroupFolderSync {
     // The watcher to use (none: nothing is watched).
     void attach(FolderWatcher* watcher);
     // Watches the alarm-group folder when the setting asks for it, and takes
-    // what the folder holds now as known. Called after the groups were loaded
-    // and when the settings changed.
-    void restart();
+    // what the folder holds now as known (unless `takeWhatIsThere` is false:
+    // then the next look takes over every group file there that is not ours).
+    // Called after the groups were loaded and when the settings changed.
+    void restart(bool takeWhatIsThere = true);
     // Our own save of a group file: what it holds now is known.
     void noteSaved(const std::string& storedPath);
     // Looks at every group file of the folder and takes over what others changed.
