@@ -284,6 +284,7 @@ void frmSettings::buildPages() {
             check(f, "chkWakeFromSleep", "Wake the computer from s&leep for the next alarm");
         lblWakeFromSleep_ = named(new QLabel(f), QStringLiteral("lblWakeFromSleep"));
         lblWakeFromSleep_->setWordWrap(true);
+        lblWakeFromSleep_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         lblWakeFromSleep_->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* form = new QFormLayout(f);
         form->addRow(label(f, "lblWarning",
@@ -589,8 +590,11 @@ void frmSettings::showWakeAvailability() {
     wakeAvailability_ = services_.wakeAvailability
                             ? services_.wakeAvailability()
                             : static_cast<int>(LinuxWakeTimer::availability());
-    chkWakeFromSleep_->setVisible(wakeAvailability_ == 0);
-    lblWakeFromSleep_->setVisible(wakeAvailability_ != 0);
+    // Whole rows, so the hidden one leaves no gap.
+    if (auto* form = qobject_cast<QFormLayout*>(fraTab_[2]->layout())) {
+        form->setRowVisible(chkWakeFromSleep_, wakeAvailability_ == 0);
+        form->setRowVisible(lblWakeFromSleep_, wakeAvailability_ != 0);
+    }
     if (wakeAvailability_ == 1)
         lblWakeFromSleep_->setText(qs(texts::fill(
             ss(text(kWakeNoCapability)),

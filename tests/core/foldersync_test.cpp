@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "base/files.h"
+#include "base/folders.h"
 #include "core/corefixture.h"
 
 namespace qv::test {
@@ -171,6 +174,29 @@ TEST_F(FolderSyncTest, WatchesOnlyWhenSwitchedOnAndWaitsForOpenDialogs) {
     p().modalOpen = false;
     changed();
     EXPECT_EQ(named("Work")->elementAt(0)->name, "Changed again");
+}
+
+TEST_F(FolderSyncTest, AnotherFolderChosenTakesOverTheGroupsAlreadyThere) {
+    start();
+    const std::string shared = folder.file("shared");
+    ASSERT_TRUE(std::filesystem::create_directory(shared));
+    ASSERT_TRUE(writeFile(shared + "/usg_0.agx", groupText("Laptop", "Backup")));
+    // As the settings dialog does: our groups go to free names there at the next save.
+    p().settings.agp = shared;
+    p().ctx.alarmGroupFolder = p().alarmGroupFolder();
+    for (const AlarmGroupPtr& g : p().alarmGroups) {
+        g->path.clear();
+        g->setChanged();
+    }
+    p().folderSync.restart(false);
+    EXPECT_EQ(watcher.watched.back(), shared);
+    changed();
+    ASSERT_TRUE(named("Laptop"));
+    EXPECT_EQ(p().alarmGroups.numberOfElements(), 3);
+    ASSERT_TRUE(p().main.saveChangedAlarmGroups());
+    changed();
+    EXPECT_EQ(p().alarmGroups.numberOfElements(), 3);
+    EXPECT_EQ(listMatchingFiles(shared + "/usg_*.agx").size(), 3u);
 }
 
 }  // namespace
