@@ -6,6 +6,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
@@ -71,6 +72,12 @@ void QtFolderWatcher::recheckIn(int milliseconds) {
 void QtFolderWatcher::fire() {
     if (folder_.isEmpty()) return;
     watchFiles();
+    // A dialog may be editing an alarm of the very group that changed: the
+    // group is replaced once it is closed, not under it.
+    if (QApplication::activeModalWidget()) {
+        recheck_.start(kModalWaitMs);
+        return;
+    }
     if (changed) changed();
 }
 

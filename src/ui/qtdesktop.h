@@ -23,6 +23,8 @@ class QtFolderWatcher : public QObject, public FolderWatcher {
     // The quiet moment that ends a burst (a synchronisation service writes a
     // file, renames it, sets its times...).
     static constexpr int kSettleMs = 500;
+    // How often it looks again while a modal dialog is open.
+    static constexpr int kModalWaitMs = 1000;
 
     explicit QtFolderWatcher(QObject* parent = nullptr);
 

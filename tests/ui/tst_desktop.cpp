@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -124,12 +125,26 @@ class TestDesktop : public QObject {
         watcher.recheckIn(50);
         QTRY_COMPARE_WITH_TIMEOUT(calls, 5, 5000);
 
+        // While a modal dialog is open (it may be editing the very group), the
+        // look waits until it is closed.
+        QDialog dialog;
+        int callsWhileOpen = -1;
+        QTimer::singleShot(0, &dialog, [&] {
+            if (write(file, "<algr><name>Modal</name></algr>"))
+                QTest::qWait(QtFolderWatcher::kSettleMs * 3);
+            callsWhileOpen = calls;
+            dialog.accept();
+        });
+        dialog.exec();
+        QCOMPARE(callsWhileOpen, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(calls, 6, 5000);
+
         // Watching nothing: quiet.
         watcher.watch(std::string());
         QVERIFY(write(file, "<algr><name>D</name></algr>"));
         watcher.recheckIn(10);
         QTest::qWait(QtFolderWatcher::kSettleMs * 2);
-        QCOMPARE(calls, 5);
+        QCOMPARE(calls, 6);
     }
 };
 
