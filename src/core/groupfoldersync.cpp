@@ -53,10 +53,18 @@ void GroupFolderSync::noteSaved(const std::string& storedPath) {
     if (const auto content = tryReadFile(file)) seen_[file] = {hashOf(*content), true};
 }
 
-bool GroupFolderSync::mayOverwrite(const std::string& storedPath) const {
+bool GroupFolderSync::mayOverwrite(const std::string& storedPath) {
     if (folder_.empty() || storedPath.empty()) return true;
-    const auto it = seen_.find(resolved(storedPath));
-    return it == seen_.end() || it->second.wellFormed;
+    const std::string file = resolved(storedPath);
+    const auto it = seen_.find(file);
+    if (it == seen_.end()) return true;
+    if (!it->second.wellFormed) return false;
+    // Changed there a moment ago, before the watcher's call came: looked at
+    // first, so a change on both sides is kept on both.
+    const auto content = tryReadFile(file);
+    if (!content || hashOf(*content) == it->second.hash) return true;
+    if (watcher_) watcher_->recheckIn(0);
+    return false;
 }
 
 void GroupFolderSync::rescan() {

@@ -38,9 +38,10 @@ class GroupFolderSync {
     void noteSaved(const std::string& storedPath);
     // Looks at every group file of the folder and takes over what others changed.
     void rescan();
-    // False while the group's file is half-written by the other side: saving
-    // over it now would lose their version.
-    bool mayOverwrite(const std::string& storedPath) const;
+    // False while the group's file holds something of the other side's that
+    // has not been looked at yet (or is half-written): saving over it now
+    // would lose their version. The look is then asked for at once.
+    bool mayOverwrite(const std::string& storedPath);
 
     bool watching() const { return !folder_.empty(); }
 

@@ -123,6 +123,20 @@ TEST_F(FolderSyncTest, ChangedOnBothSidesKeepsOursAndSavesTheirsAsAGroupOfItsOwn
     changed();
     EXPECT_EQ(p().alarmGroups.numberOfElements(), 3);
     EXPECT_EQ(ui.notices.size(), 1u);
+
+    // Their change lands just before our save, ahead of the watcher's call:
+    // our save waits for the look, which keeps theirs too.
+    home->elementAt(0)->name = "Bins at seven";
+    home->setChanged();
+    ASSERT_TRUE(writeFile(file("usg_1.agx"), groupText("Home", "Bins on Monday")));
+    EXPECT_FALSE(p().main.saveChangedAlarmGroups());
+    EXPECT_NE(readFile(file("usg_1.agx")).find("Bins on Monday"), std::string::npos);
+    EXPECT_EQ(watcher.rechecks, std::vector<int>{0});
+    changed();
+    EXPECT_EQ(p().alarmGroups.numberOfElements(), 4);
+    EXPECT_EQ(ui.notices.size(), 2u);
+    ASSERT_TRUE(p().main.saveChangedAlarmGroups());
+    EXPECT_NE(readFile(file("usg_1.agx")).find("Bins at seven"), std::string::npos);
 }
 
 TEST_F(FolderSyncTest, HalfWrittenFileIsLookedAtAgainNeverLoadedNorSavedOver) {
