@@ -189,6 +189,8 @@ void DesktopNotifier::send(Entries::iterator it) {
                 auto e = findSerial(serial);
                 if (reply.isError()) {
                     failed(QStringLiteral("Notify"), reply.error().name());
+                    // The service went (or another took its place): asked afresh next time.
+                    capabilitiesKnown_ = false;
                     if (e != entries_.end()) entries_.erase(e);
                     return;
                 }
