@@ -13,6 +13,7 @@
 #include "presentation/qtstrings.h"
 #include "ui/frmabout.h"
 #include "ui/frmquorvanemain.h"
+#include "ui/qtdesktop.h"
 #include "ui/qtplatform.h"
 #include "ui/qtuserinterface.h"
 
@@ -49,6 +50,21 @@ int main(int argc, char** argv) {
     ui.linkPerformer(performer);
     timer.onTick = [&program] { program.control.onTimerTick(); };
 
+    // A shared alarm folder, waking from sleep for the next alarm, and a moment
+    // before sleep to record the supervision's state.
+    qv::QtFolderWatcher folderWatcher;
+    program.folderSync.attach(&folderWatcher);
+    qv::LinuxWakeTimer wakeTimer;
+    program.wake.attach(&wakeTimer);
+    qv::SleepInhibitor sleepInhibitor;
+    sleepInhibitor.log = [&program](const std::string& line) { program.writeLog(line); };
+    sleepInhibitor.beforeSleep = [&program] {
+        if (!program.started || program.exiting) return;
+        program.control.checkNow();
+        if (!program.settingsStore.writeSettingsFile())
+            program.writeLog("the state before sleep could not be recorded");
+    };
+
     // The monotonic timer stands still while the computer sleeps, and a wall
     // clock that is set moves every alarm: look at once in both cases.
     qv::SystemEvents events;
@@ -84,5 +100,6 @@ int main(int argc, char** argv) {
     // A SIGTERM or the end of the session while a start-up question was open
     // broke start-up off; there is no event loop to leave yet.
     if (!started || program.exiting) return 0;
+    sleepInhibitor.take();
     return app.exec();
 }

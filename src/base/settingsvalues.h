@@ -96,6 +96,12 @@ struct SettingsValues {
     std::int16_t dsu = kMinutes;
     std::int16_t dsat = 0;
     bool uoaw = false;
+    // Beyond the classic keys: a desktop notification beside every alarm window,
+    // reloading group files another computer changed in a shared alarm folder,
+    // and waking the computer from sleep for the next alarm.
+    bool dntf = true;
+    bool wfld = true;
+    bool wake = false;
 };
 
 }  // namespace qv

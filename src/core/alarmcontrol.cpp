@@ -483,6 +483,8 @@ void alarmControl::scheduleNextTick() {
     if (interval < 1) interval = 1;
     timer.setInterval(static_cast<int>(interval));
     timer.start();
+    // The next alarm may have moved: the computer wakes for the new one.
+    p_.wake.update();
 }
 
 void alarmControl::pollActivePlugIns() {

@@ -4,6 +4,7 @@
 // The Qt program implements these; tests fake them.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +147,32 @@ class SingleInstance {
     virtual ~SingleInstance() = default;
     // True when this is the only running instance (and stays so until exit).
     virtual bool acquire() = 0;
+};
+
+// Watches the alarm-group folder for group files that someone else changed
+// (a synchronisation service keeping the folder equal on several computers).
+// Set up after the program state, so it is not one of the CorePorts.
+class FolderWatcher {
+  public:
+    virtual ~FolderWatcher() = default;
+    // Watches `folder` and the files in it from now on; empty: watches nothing.
+    virtual void watch(const std::string& folder) = 0;
+    // Calls `changed` once more after `milliseconds`, whatever happens meanwhile.
+    virtual void recheckIn(int milliseconds) = 0;
+    // Called a moment after something in the folder changed (once for a burst).
+    std::function<void()> changed;
+};
+
+// A timer that wakes the computer from sleep at a moment of the wall clock.
+class WakeTimer {
+  public:
+    virtual ~WakeTimer() = default;
+    // Empty when waking can work here, else why not (a sentence for the log).
+    virtual std::string unavailableReason() const = 0;
+    // Wakes the computer at `moment` (local wall-clock time); false when it
+    // cannot be armed.
+    virtual bool arm(DateTime moment) = 0;
+    virtual void disarm() = 0;
 };
 
 struct CorePorts {

@@ -151,6 +151,8 @@ void modMain::loadAllAlarmGroups() {
     p_.control.alarmGroupsChanged(all, change::kLoaded);
     p_.loading = wasLoading;
     ui.setBusy(false);
+    // From here on, what changes in the folder comes from elsewhere.
+    p_.folderSync.restart();
     reportUnreadableGroups(unreadable);
 }
 
@@ -215,10 +217,16 @@ bool modMain::saveChangedAlarmGroups() {
     bool all = true;
     for (const AlarmGroupPtr& g : p_.alarmGroups) {
         if (!g->getChanged()) continue;
+        // Its file is being written on another computer: saved once that is done.
+        if (!p_.folderSync.mayOverwrite(g->path)) {
+            all = false;
+            continue;
+        }
         const bool isNew = g->path.empty();
         const std::string path = isNew ? AlarmGroup::newFilePath(folder) : g->path;
         if (g->save(p_.ctx, path, false)) {
             if (isNew) g->path = path;
+            p_.folderSync.noteSaved(path);
         } else {
             all = false;
             if (p_.ctx.log) p_.ctx.log("alarm group \"" + g->name + "\" not saved to " + path);

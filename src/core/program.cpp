@@ -20,7 +20,9 @@ Program::Program(const Folders& f, const CorePorts& p)
       control(*this),
       main(*this),
       statistics(*this),
-      secretary(*this) {
+      secretary(*this),
+      folderSync(*this),
+      wake(*this) {
     translation.setLanguage(settings.lng);
     colours.setSchemeName(settings.cls);
     ctx.log = [this](const std::string& line) { writeLog(line); };

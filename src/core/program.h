@@ -16,11 +16,13 @@
 #include "base/translation.h"
 #include "core/alarmcontrol.h"
 #include "core/coreports.h"
+#include "core/groupfoldersync.h"
 #include "core/modmain.h"
 #include "core/modsecretary.h"
 #include "core/systemcommands.h"
 #include "core/settingsstore.h"
 #include "core/statistics.h"
+#include "core/wakescheduler.h"
 #include "model/alarm.h"
 #include "model/alarmgroup.h"
 #include "model/ports.h"
@@ -114,6 +116,8 @@ public:
     modMain main;
     Statistics statistics;
     modSecretary secretary;
+    GroupFolderSync folderSync;
+    WakeScheduler wake;
 
     // The alarm-group folder: the "agp" setting with "<app_path>" replaced by
     // the program folder (and "\" read as "/").

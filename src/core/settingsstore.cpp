@@ -331,6 +331,10 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     s.dsu = root.getInteger("dsu", 0, def.dsu);
     s.dsat = root.getInteger("dsat", 0, def.dsat);
     s.uoaw = root.getBoolean("uoaw", 0, def.uoaw);
+    // Notifications, the shared alarm folder, waking from sleep.
+    s.dntf = root.getBoolean("dntf", 0, def.dntf);
+    s.wfld = root.getBoolean("wfld", 0, def.wfld);
+    s.wake = root.getBoolean("wake", 0, def.wake);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -466,6 +470,9 @@ XMLNodePtr SettingsStore::toXML() {
     root->addInteger("dsu", s.dsu);
     root->addInteger("dsat", s.dsat);
     root->addBoolean("uoaw", s.uoaw);
+    root->addBoolean("dntf", s.dntf);
+    root->addBoolean("wfld", s.wfld);
+    root->addBoolean("wake", s.wake);
     return root;
 }
 

@@ -316,6 +316,7 @@ void frmAlarm::showWindow() {
     const bool appearing = !isVisible();
     show();
     bringToFront(p_.settings.ftf);
+    performer_.alarmWindowShown(this);
     // Enter answers a new alarm: OK takes it, not the text box as a line break.
     // A window shown again keeps the focus where the user left it.
     if (appearing) cmdOk->setFocus();
@@ -414,6 +415,7 @@ void frmAlarm::closeEvent(QCloseEvent* event) {
     }
     closing_ = true;
     performer_.removeWindow(this);
+    performer_.alarmWindowClosing(this);
     stopPlayer();
     mnuAlarm->hide();
     // A snooze that came due was cleared when the window was filled; report it

@@ -1,10 +1,14 @@
 #include "presentation/qtactionperformer.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QUrl>
 #include <algorithm>
 
+#include "base/files.h"
 #include "core/program.h"
+#include "presentation/desktopnotifier.h"
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
 #include "presentation/frmmessage.h"
@@ -21,6 +25,11 @@ constexpr const char* kShippedDefaultSound = "sounds/alarm.wav";
 constexpr const char* kSoundSection = "frmSound";
 constexpr int kNoMixerText = 31;
 constexpr int kNoMixerTitle = 2;
+// The captions of the notification's actions in the alarm window's section.
+constexpr const char* kAlarmSection = "frmAlarm";
+constexpr int kNotifySnooze = 31;
+constexpr int kNotifyStop = 32;
+constexpr int kNotifyShow = 33;
 }  // namespace
 
 QtActionPerformer::QtActionPerformer() {
@@ -35,6 +44,8 @@ QtActionPerformer::QtActionPerformer() {
 
 QtActionPerformer::~QtActionPerformer() {
     // Whatever is still open goes without reporting to a program that may be gone.
+    // The notifications go with the windows, quietly.
+    notifier_.reset();
     const auto players = std::move(players_);
     const auto windows = std::move(windows_);
     players_.clear();
@@ -70,6 +81,40 @@ void QtActionPerformer::sayNoMixer(const QString& text) {
     if (noMixerNote_) noMixerNote_->close();
     noMixerNote_ = new frmMessage(*p_);
     noMixerNote_->showMessage(qs(note), kNoMixerTitle);
+}
+
+DesktopNotifier& QtActionPerformer::notifier() {
+    if (!notifier_) {
+        notifier_ = std::make_unique<DesktopNotifier>();
+        if (p_) {
+            Program* p = p_;
+            notifier_->log = [p](const std::string& line) { p->writeLog(line); };
+            notifier_->caption = [p](const char* action) {
+                const std::string key = action;
+                const int number = key == DesktopNotifier::kSnoozeAction ? kNotifySnooze
+                                   : key == DesktopNotifier::kStopAction ? kNotifyStop
+                                                                         : kNotifyShow;
+                const std::string text = p->translation.getText(kAlarmSection, number);
+                return text.rfind("String [", 0) == 0 ? QString() : qs(text);
+            };
+            // Installed, the icon is in the desktop's icon theme; portable, it
+            // is a file beside the program.
+            const std::string svg = p->folders.shippedFile("icons/quorvane.svg");
+            notifier_->icon =
+                !p->folders.portable || !fileExists(svg)
+                    ? QStringLiteral("quorvane")
+                    : QUrl::fromLocalFile(QFileInfo(qs(svg)).absoluteFilePath()).toString();
+        }
+    }
+    return *notifier_;
+}
+
+void QtActionPerformer::alarmWindowShown(frmAlarm* w) {
+    if (p_ && p_->settings.dntf && !p_->exiting) notifier().notify(w);
+}
+
+void QtActionPerformer::alarmWindowClosing(frmAlarm* w) {
+    if (notifier_) notifier_->withdraw(w);
 }
 
 Speech& QtActionPerformer::speech() {

@@ -18,6 +18,7 @@
 
 namespace qv {
 
+class DesktopNotifier;
 class Program;
 class Speech;
 class frmAlarm;
@@ -69,6 +70,13 @@ class QtActionPerformer : public ActionPerformer {
     // Open alarm windows and sound players, oldest first.
     std::vector<frmAlarm*> alarmWindows() const;
     std::vector<frmSound*> soundPlayers() const;
+    // The desktop notifications of the alarm windows; made on first use.
+    DesktopNotifier& notifier();
+    // An alarm window was shown (or shown again) / is closing: its desktop
+    // notification follows, when the setting asks for one.
+    void alarmWindowShown(frmAlarm* w);
+    void alarmWindowClosing(frmAlarm* w);
+
     // Used by the windows themselves.
     void addWindow(frmAlarm* w);
     void removeWindow(frmAlarm* w);
@@ -97,6 +105,7 @@ class QtActionPerformer : public ActionPerformer {
     SoundServices sound_;
     std::unique_ptr<AlarmVolume> volume_;
     std::unique_ptr<Speech> speech_;
+    std::unique_ptr<DesktopNotifier> notifier_;
     QPointer<frmAlarmClock> clock_;
     QPointer<frmMessage> noMixerNote_;
     std::vector<QPointer<frmAlarm>> windows_;

@@ -40,6 +40,7 @@
 #include "presentation/translateform.h"
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmquorvanemain.h"
+#include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
 
 namespace qv {
@@ -71,6 +72,8 @@ enum Text {
     kNoTemplate = 50,
     kOneDeleted = 51,
     kNoneDeleted = 52,
+    kWakeNoCapability = 61,
+    kWakeNotSupported = 62,
 };
 
 // The fields each list offers beyond its first (the name, always shown).
@@ -229,6 +232,8 @@ void frmSettings::buildPages() {
         txtAlarmGroupLocation_ = named(new QLineEdit(f), QStringLiteral("txtAlarmGroupLocation"));
         cmdDefaultPath_ = button(f, "cmdDefaultPath", "&Program folder");
         chkAutoSave_ = check(f, "chkAutoSave", "Save changes &automatically");
+        chkWatchAlarmFolder_ =
+            check(f, "chkWatchAlarmFolder", "Take over alarm groups changed on another &computer");
         lblTemplateAlarm_ = named(new QLabel(f), QStringLiteral("lblTemplateAlarm"));
         lblTemplateAlarm_->setWordWrap(true);
         cmdSetTemplateAlarm_ = button(f, "cmdSetTemplateAlarm", "&Template alarm...");
@@ -246,6 +251,7 @@ void frmSettings::buildPages() {
             txtAlarmGroupLocation_);
         form->addRow(QString(), row({cmdDefaultPath_}));
         form->addRow(QString(), chkAutoSave_);
+        form->addRow(QString(), chkWatchAlarmFolder_);
         form->addRow(label(f, "lblTemplate", "Template alarm:", nullptr), lblTemplateAlarm_);
         form->addRow(QString(), row({cmdSetTemplateAlarm_, cmdResetTemplateAlarm_}));
         form->addRow(chkOverlapWarning_, row({vnbOverlapWarning_, cmbOverlapWarning_}));
@@ -272,6 +278,14 @@ void frmSettings::buildPages() {
         chkForceForeground_ = check(f, "chkForceForeground", "Keep alarm windows in &front");
         chkUseOneAlarmWindow_ =
             check(f, "chkUseOneAlarmWindow", "&One alarm window for all alarms");
+        chkDesktopNotifications_ = check(f, "chkDesktopNotifications",
+                                         "Show a desktop &notification with every alarm window");
+        chkWakeFromSleep_ =
+            check(f, "chkWakeFromSleep", "Wake the computer from s&leep for the next alarm");
+        lblWakeFromSleep_ = named(new QLabel(f), QStringLiteral("lblWakeFromSleep"));
+        lblWakeFromSleep_->setWordWrap(true);
+        lblWakeFromSleep_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        lblWakeFromSleep_->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* form = new QFormLayout(f);
         form->addRow(label(f, "lblWarning",
                            "&Ask first when more alarms are due than:", vnbWarning_->textField()),
@@ -285,6 +299,9 @@ void frmSettings::buildPages() {
                      row({vnbSnoozeAmount_, cmbSnoozeUnit_, cmbSnoozeAddTo_}));
         form->addRow(QString(), chkForceForeground_);
         form->addRow(QString(), chkUseOneAlarmWindow_);
+        form->addRow(QString(), chkDesktopNotifications_);
+        form->addRow(QString(), chkWakeFromSleep_);
+        form->addRow(QString(), lblWakeFromSleep_);
     }
     // 3: secondary and attention alarm
     {
@@ -562,8 +579,28 @@ void frmSettings::translate() {
     lstPlugIns_->addItem(text(kNoPlugIns));
     lstPlugIns_->setEnabled(false);
     lblTemplateAlarm_->setText(text(template_.empty() ? kNoTemplate : kTemplateSet));
+    showWakeAvailability();
     showFontName();
     filling_ = false;
+}
+
+void frmSettings::showWakeAvailability() {
+    // Offered only where it can work; elsewhere the dialog says why, and how
+    // to mend it when that is in the user's hands.
+    wakeAvailability_ = services_.wakeAvailability
+                            ? services_.wakeAvailability()
+                            : static_cast<int>(LinuxWakeTimer::availability());
+    // Whole rows, so the hidden one leaves no gap.
+    if (auto* form = qobject_cast<QFormLayout*>(fraTab_[2]->layout())) {
+        form->setRowVisible(chkWakeFromSleep_, wakeAvailability_ == 0);
+        form->setRowVisible(lblWakeFromSleep_, wakeAvailability_ != 0);
+    }
+    if (wakeAvailability_ == 1)
+        lblWakeFromSleep_->setText(qs(texts::fill(
+            ss(text(kWakeNoCapability)),
+            {ss(QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath())})));
+    else if (wakeAvailability_ != 0)
+        lblWakeFromSleep_->setText(text(kWakeNotSupported));
 }
 
 // ---- Loading -------------------------------------------------------------------------
@@ -605,6 +642,7 @@ void frmSettings::loadFromSettings() {
     // Page 1
     txtAlarmGroupLocation_->setText(qs(s.agp));
     chkAutoSave_->setChecked(s.as);
+    chkWatchAlarmFolder_->setChecked(s.wfld);
     template_ = s.tmpl;
     lblTemplateAlarm_->setText(text(template_.empty() ? kNoTemplate : kTemplateSet));
     chkOverlapWarning_->setChecked(s.odt);
@@ -620,6 +658,8 @@ void frmSettings::loadFromSettings() {
     cmbSnoozeUnit_->setCurrentIndex(frmAlarm::indexOfUnitCode(s.dsu));
     cmbSnoozeAddTo_->setCurrentIndex(std::clamp<int>(s.dsat, 0, 1));
     chkUseOneAlarmWindow_->setChecked(s.uoaw);
+    chkDesktopNotifications_->setChecked(s.dntf);
+    chkWakeFromSleep_->setChecked(s.wake);
     // Page 3
     const ExtraAlarm* extras[2] = {&p_.secondaryAlarm, &p_.attentionAlarm};
     for (std::size_t k = 0; k < 2; ++k) {
@@ -963,6 +1003,7 @@ bool frmSettings::apply() {
     }
 
     // 4: everything else.
+    bool folderMoved = false;
     if (folder != s.agp) {
         const QString before = QFileInfo(qs(p_.alarmGroupFolder())).canonicalFilePath();
         s.agp = folder;
@@ -977,6 +1018,7 @@ bool frmSettings::apply() {
                 g->setChanged();
             }
             p_.supervision.pendingWork |= pending::kSaveGroups;
+            folderMoved = true;
         }
     }
     txtAlarmGroupLocation_->setText(qs(folder));
@@ -996,6 +1038,12 @@ bool frmSettings::apply() {
     s.dsu = static_cast<std::int16_t>(frmAlarm::unitCodeOfIndex(cmbSnoozeUnit_->currentIndex()));
     s.dsat = static_cast<std::int16_t>(std::max(0, cmbSnoozeAddTo_->currentIndex()));
     s.uoaw = chkUseOneAlarmWindow_->isChecked();
+    s.dntf = chkDesktopNotifications_->isChecked();
+    // Where waking cannot work, the setting stays as it was (for a later
+    // start with the capability).
+    if (wakeAvailability_ == 0) s.wake = chkWakeFromSleep_->isChecked();
+    const bool watchChanged = s.wfld != chkWatchAlarmFolder_->isChecked();
+    s.wfld = chkWatchAlarmFolder_->isChecked();
 
     ExtraAlarm* extras[2] = {&p_.secondaryAlarm, &p_.attentionAlarm};
     for (std::size_t k = 0; k < 2; ++k) {
@@ -1052,6 +1100,15 @@ bool frmSettings::apply() {
     ui_.applyListFont(s.font);
     applyColumns();
     p_.settingsStore.settingsChanged();
+    p_.wake.update();
+    if (folderMoved) {
+        // The groups already in the new folder are taken over like any that
+        // arrive there later.
+        p_.folderSync.restart(false);
+        p_.folderSync.rescan();
+    } else if (watchChanged) {
+        p_.folderSync.restart();
+    }
 
     // Every open window in the new language; the lists in the new formats.
     if (languageChanged || schemeChanged) ui_.translateAll();

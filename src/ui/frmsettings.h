@@ -48,6 +48,10 @@ class frmSettings : public QDialog {
             speak;
         std::function<std::optional<QFont>(const QFont& current)> chooseFont;
         std::function<QString(const QString& current)> chooseSoundFile;
+        // Whether the computer can be woken for alarms here: 0 yes, 1 the
+        // program lacks the capability, 2 the system offers no wake-up alarm.
+        // Empty: asks the system.
+        std::function<int()> wakeAvailability;
     };
 
     static constexpr int kPages = 10;
@@ -98,6 +102,7 @@ class frmSettings : public QDialog {
 
   private:
     QString text(int number) const;
+    void showWakeAvailability();
     void buildPages();
     void fillLists();
     void updateEnabled();
@@ -144,6 +149,7 @@ class frmSettings : public QDialog {
     QLineEdit* txtAlarmGroupLocation_ = nullptr;
     QPushButton* cmdDefaultPath_ = nullptr;
     QCheckBox* chkAutoSave_ = nullptr;
+    QCheckBox* chkWatchAlarmFolder_ = nullptr;
     QLabel* lblTemplateAlarm_ = nullptr;
     QPushButton* cmdSetTemplateAlarm_ = nullptr;
     QPushButton* cmdResetTemplateAlarm_ = nullptr;
@@ -162,6 +168,10 @@ class frmSettings : public QDialog {
     QComboBox* cmbSnoozeUnit_ = nullptr;
     QComboBox* cmbSnoozeAddTo_ = nullptr;
     QCheckBox* chkUseOneAlarmWindow_ = nullptr;
+    QCheckBox* chkDesktopNotifications_ = nullptr;
+    QCheckBox* chkWakeFromSleep_ = nullptr;
+    QLabel* lblWakeFromSleep_ = nullptr;
+    int wakeAvailability_ = 0;
     // Page 3: 0 secondary, 1 attention
     std::array<QCheckBox*, 2> chkExtra_{};
     std::array<QLabel*, 2> lblExtraRestriction_{};

@@ -37,15 +37,16 @@ std::string fullFile(const std::string& tmpl, const std::string& sca, const std:
            "<acmm>7</acmm><acst>9</acst><auc>0</auc><cao>20</cao><stt>0</stt><odt>-1</odt>"
            "<ola>15</ola><olu>2</olu><olp>3</olp>"
            "<epa>-1</epa><ofrm>-1</ofrm><dsa>10</dsa><dsu>2</dsu><dsat>1</dsat><uoaw>-1</uoaw>"
+           "<dntf>0</dntf><wfld>0</wfld><wake>-1</wake>"
            "</settings>";
 }
 
 const std::vector<std::string> kKeyOrder = {
-    "bl",    "lsd",  "sa",   "mw",   "ftf",  "wl",  "wu",    "so",   "agp",   "as",
-    "tc",    "vd",   "aw",   "sta",  "font", "ds",  "lng",   "lst",  "df",    "sca",
-    "ata",   "cls",  "acpl", "acv",  "igc",  "ibw", "osvol", "svol", "ovvol", "vvol",
-    "ovspd", "vspd", "tiia", "acmm", "acst", "auc", "cao",   "stt",  "odt",   "ola",
-    "olu",   "olp",  "epa",  "ofrm", "dsa",  "dsu", "dsat",  "uoaw"};
+    "bl",   "lsd",  "sa",   "mw",   "ftf",   "wl",   "wu",    "so",   "agp",   "as",   "tc",
+    "vd",   "aw",   "sta",  "font", "ds",    "lng",  "lst",   "df",   "sca",   "ata",  "cls",
+    "acpl", "acv",  "igc",  "ibw",  "osvol", "svol", "ovvol", "vvol", "ovspd", "vspd", "tiia",
+    "acmm", "acst", "auc",  "cao",  "stt",   "odt",  "ola",   "olu",  "olp",   "epa",  "ofrm",
+    "dsa",  "dsu",  "dsat", "uoaw", "dntf",  "wfld", "wake"};
 
 struct SettingsStoreTest : CoreFixture, ::testing::Test {
     SettingsStore& store() { return p().settingsStore; }
@@ -157,6 +158,9 @@ TEST_F(SettingsStoreTest, FullFileReadsAndWritesBackUnchanged) {
     auto t = Alarm::createFromXML(*XMLNode::createFromXML(s.tmpl), nullptr);
     EXPECT_EQ(t->name, "template");
     EXPECT_EQ(s.uoaw, true);
+    EXPECT_FALSE(s.dntf);
+    EXPECT_FALSE(s.wfld);
+    EXPECT_TRUE(s.wake);
     EXPECT_EQ(p().supervision.pendingWork, 0);
 
     EXPECT_TRUE(store().saveSettings());

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # End to end: install Quorvane into a temporary prefix, let the real program
 # sound one alarm, end it with SIGTERM and check from its files alone that it
-# ran cleanly. A second start while the first runs must end at once.
+# ran cleanly. A second start while the first runs must end at once. The alarm
+# also shows a desktop notification (on a stand-in notification service), and
+# the group file, changed from outside while the program runs, is taken over:
+# its new alarm sounds too.
 #
 # usage: e2e_test.sh BUILD_DIR           run the test
 #        e2e_test.sh --no-program        the program is not built yet: skip (77)
@@ -19,6 +22,7 @@ export XDG_DATA_HOME=$tmp/xdg
 data=$XDG_DATA_HOME/quorvane
 groups=$tmp/groups
 first_pid=""    # the program itself (inside dbus-run-session)
+fake_pid=""     # the stand-in notification service beside it
 first_job=""    # dbus-run-session around it
 second_job=""
 second_pid=""
@@ -26,7 +30,7 @@ second_pid=""
 cleanup() {
     # The programs first: dbus-run-session then ends by itself and takes its
     # bus daemon along (killing it first would leave the daemon behind).
-    for p in $first_pid $second_pid; do kill -KILL "$p" 2>/dev/null; done
+    for p in $first_pid $second_pid $fake_pid; do kill -KILL "$p" 2>/dev/null; done
     for j in $first_job $second_job; do
         wait_until 10 dead "$j" || kill -KILL "$j" 2>/dev/null
     done
@@ -50,6 +54,7 @@ fail() {
     show_file "$data/state"
     show_file "$data/usr.cfx"
     show_file "$data/quorvane.log"
+    show_file "$tmp/notifications.log"
     for f in "$data"/*.log; do [ -f "$f" ] && [ "$f" != "$data/quorvane.log" ] && show_file "$f"; done
     echo "----- data folder"; ls -la "$data" 2>&1
     echo "----- alarm-group folder"; ls -la "$groups" 2>&1
@@ -128,22 +133,30 @@ alarm_text=$(stored_time "$alarm_at")
 never="9999/12/31 00:00:00"
 printf '<settings><bl>0</bl><lsd>%s</lsd><agp>%s</agp><lng>English</lng><cls>default</cls></settings>' \
     "$start_text" "$groups" > "$data/usr.cfx"
-printf '%s' "<algr><name>End to end</name><stat>-1</stat><chsi>0</chsi><colr>0</colr><sync></sync><syst></syst>\
-<alrm><name>End-to-end alarm</name><datk>0</datk><perl>1</perl><peru>3</peru><oncd>$alarm_text</oncd>\
+# One one-off alarm element: name, moment.
+alarm_xml() {
+    printf '%s' "<alrm><name>$1</name><datk>0</datk><perl>1</perl><peru>3</peru><oncd>$2</oncd>\
 <nexd>$never</nexd><actp>0</actp><stad>$never</stad><endd>$never</endd><wkds>0</wkds><adva></adva>\
 <adda>0</adda><addu>0</addu><acti><acid>1</acid><plug></plug><sett><s></s><i>1</i></sett></acti>\
-<saia>-1</saia><stat>-1</stat><snoz>0</snoz><snod>$never</snod><rdon>0</rdon></alrm></algr>" \
-    > "$groups/usg_0.agx"
+<saia>-1</saia><stat>-1</stat><snoz>0</snoz><snod>$never</snod><rdon>0</rdon></alrm>"
+}
+group_head="<algr><name>End to end</name><stat>-1</stat><chsi>0</chsi><colr>0</colr><sync></sync><syst></syst>"
+printf '%s' "$group_head$(alarm_xml "End-to-end alarm" "$alarm_text")</algr>" > "$groups/usg_0.agx"
 
 # ---- first start
 export QT_QPA_PLATFORM=offscreen
-# The shell writes its own pid and then becomes the program, so the pid is the
+fake=$build/bin/quorvane-test-notifications
+[ -x "$fake" ] || fail "the stand-in notification service $fake is not built"
+# The shell starts the stand-in notification service on the program's bus,
+# writes its own pid and then becomes the program, so the pid is the
 # program's: SIGTERM goes to the program, not to dbus-run-session.
-dbus-run-session -- sh -c 'echo $$ > "$1"; exec "$0"' "$program" "$tmp/first.pid" \
+dbus-run-session -- sh -c '"$2" "$3" & echo $! > "$4"; echo $$ > "$1"; exec "$0"' \
+    "$program" "$tmp/first.pid" "$fake" "$tmp/notifications.log" "$tmp/fake.pid" \
     > "$tmp/first.out" 2> "$tmp/first.err" &
 first_job=$!
 wait_until 30 test -s "$tmp/first.pid" || fail "the program did not start"
 first_pid=$(cat "$tmp/first.pid")
+fake_pid=$(cat "$tmp/fake.pid")
 
 wait_until 30 test -s "$data/state" || fail "no run-state file was written at start"
 state=$(tr -d ' \r\n' < "$data/state")
@@ -152,6 +165,20 @@ state=$(tr -d ' \r\n' < "$data/state")
 # Let the alarm come due; the program must stay up.
 wait_until $((alarm_at - $(date +%s) + 60)) now_passed $((alarm_at + 4)) || true
 alive "$first_pid" || fail "the program ended by itself before SIGTERM"
+wait_until 10 grep -q "summary=End-to-end alarm .*urgency=2 actions=default,Show,snooze,Snooze,stop,Stop" \
+    "$tmp/notifications.log" || fail "the alarm showed no desktop notification"
+
+# ---- the group file changed by another computer (written beside, then renamed
+# over it, as synchronisation services do): its new alarm must sound.
+second_at=$(($(date +%s) + 4))
+second_text=$(stored_time "$second_at")
+printf '%s' "$group_head$(alarm_xml "End-to-end alarm" "$alarm_text")\
+$(alarm_xml "Changed from outside" "$second_text")</algr>" > "$groups/.usg_0.agx.part"
+mv "$groups/.usg_0.agx.part" "$groups/usg_0.agx"
+wait_until $((second_at - $(date +%s) + 60)) now_passed $((second_at + 4)) || true
+wait_until 10 grep -q "summary=Changed from outside" "$tmp/notifications.log" \
+    || fail "the alarm of the group file changed from outside did not sound"
+alive "$first_pid" || fail "the program ended by itself after the group file changed"
 
 # ---- a second start while the first runs ends at once and leaves "state" alone
 dbus-run-session -- sh -c 'echo $$ > "$1"; exec "$0"' "$program" "$tmp/second.pid" \
@@ -172,6 +199,8 @@ kill -TERM "$first_pid"
 wait_until 60 dead "$first_pid" || fail "the program did not end within 60 s of SIGTERM" \
     "(a modal dialog left open, such as the first-time settings when $share/English.lng was not found, keeps it running)"
 first_pid=""
+kill -TERM "$fake_pid" 2>/dev/null
+fake_pid=""
 wait "$first_job"; first_rc=$?
 first_job=""
 [ "$first_rc" -eq 0 ] || fail "the program ended with status $first_rc after SIGTERM"
@@ -201,8 +230,11 @@ lsd=$(leaf "$cfx" settings/lsd)
 [[ "$lsd" > "$alarm_text" || "$lsd" == "$alarm_text" ]] \
     || fail "\"lsd\" ($lsd) did not move past the alarm's moment ($alarm_text)"
 s2=$(leaf "$cfx" settings/sta/s2)
-[ "$s2" = "1" ] || fail "\"sta/s2\" counted '$s2' alarms sounded, expected 1" \
+[ "$s2" = "2" ] || fail "\"sta/s2\" counted '$s2' alarms sounded, expected 2 (the second from the group file changed from outside)" \
     "(is the installed program reading its shipped files from $share?)"
+# Both alarm windows were closed at exit: so were their notifications.
+[ "$(grep -c '^CloseNotification' "$tmp/notifications.log")" = "2" ] \
+    || fail "the notifications were not closed with their windows"
 
-echo "PASS: installed, sounded one alarm, refused a second instance, ended cleanly on SIGTERM (state $state, lsd $lsd)"
+echo "PASS: installed, sounded one alarm with a desktop notification, took over its group file changed from outside, refused a second instance, ended cleanly on SIGTERM (state $state, lsd $lsd)"
 exit 0

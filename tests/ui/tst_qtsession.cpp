@@ -11,6 +11,7 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <QMutex>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include <QtTest>
 #include <atomic>
 
+#include "ui/qtdesktop.h"
 #include "ui/qtplatform.h"
 
 using namespace qv;
@@ -81,6 +83,18 @@ class Login1Manager : public QObject, protected QDBusContext {
     void PowerOff(bool interactive) { calls.add("login1.PowerOff " + yesNo(interactive)); }
     void Reboot(bool interactive) { calls.add("login1.Reboot " + yesNo(interactive)); }
     void TerminateSession(const QString& id) { calls.add("login1.TerminateSession " + id); }
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
+                                    const QString& mode) {
+        calls.add("login1.Inhibit " + what + " " + who + " " + mode +
+                  (why.isEmpty() ? "" : " +why"));
+        // The inhibitor lasts while the caller holds the descriptor: a pipe's end.
+        int fds[2];
+        if (::pipe(fds) != 0) return {};
+        QDBusUnixFileDescriptor fd(fds[1]);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return fd;
+    }
     QDBusObjectPath GetSessionByPID(uint pid) {
         if (noSessionForPid) {
             sendErrorReply(QStringLiteral("org.freedesktop.login1.NoSessionForPID"),
@@ -195,6 +209,7 @@ class TestQtSession : public QObject {
     void logOffEndsTheOwnLoginSessionWithoutAManager();
     void refusedLogOffIsNotForced();
     void wakingUpIsReported();
+    void sleepWaitsForTheStateToBeRecorded();
 
   private:
     template <typename F>
@@ -384,6 +399,36 @@ void TestQtSession::wakingUpIsReported() {
     // Going to sleep is not waking up.
     QTest::qWait(200);
     QCOMPARE(resumed.count(), 1);
+}
+
+void TestQtSession::sleepWaitsForTheStateToBeRecorded() {
+    {
+        QVERIFY(offerOnly({}));
+        SleepInhibitor absent;
+        QVERIFY(!absent.take());
+        QVERIFY(!absent.held());
+    }
+
+    QVERIFY(offerOnly({QStringLiteral("org.freedesktop.login1")}));
+    SleepInhibitor inhibitor;
+    int recorded = 0;
+    inhibitor.beforeSleep = [&] {
+        // Still held while the state is written.
+        QVERIFY(inhibitor.held());
+        ++recorded;
+    };
+    QVERIFY(inhibitor.take());
+    QVERIFY(inhibitor.held());
+    QCOMPARE(calls.take(), QStringList{QStringLiteral("login1.Inhibit sleep Quorvane delay +why")});
+
+    // Going to sleep: recorded, then let go; awake again: taken again.
+    QVERIFY(invoke([&] { return fakes_->prepareForSleep(true); }));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded, 1, 20000);
+    QVERIFY(!inhibitor.held());
+    QVERIFY(invoke([&] { return fakes_->prepareForSleep(false); }));
+    QTRY_VERIFY_WITH_TIMEOUT(inhibitor.held(), 20000);
+    QCOMPARE(recorded, 1);
+    QCOMPARE(calls.take(), QStringList{QStringLiteral("login1.Inhibit sleep Quorvane delay +why")});
 }
 
 QTEST_MAIN(TestQtSession)

@@ -103,6 +103,7 @@ struct Fakes {
             return std::optional<QFont>(f);
         };
         s.chooseSoundFile = [](const QString&) { return QStringLiteral("/sounds/bell.ogg"); };
+        s.wakeAvailability = [] { return 0; };
         return s;
     }
 };
@@ -610,6 +611,46 @@ class TestSettings : public QObject {
             g.setAlarmGroups({f.addGroup("G")});
             unique(keysOf(g), QString::fromLatin1(lng));
         }
+    }
+
+    // The switches of notifications, the shared folder and waking; waking is
+    // offered only where it can work, and the dialog says why not elsewhere.
+    void desktopSwitchesAndWhyWakingIsNotOffered() {
+        UiFixture f;
+        Fakes fakes;
+        frmSettings::Services services = fakes.services();
+        const SettingsValues& s = f.p().settings;
+        QVERIFY(s.dntf && s.wfld && !s.wake);
+        whenOpen([](frmSettings& d) {
+            page(d, 1);
+            tick(chk(d, "chkWatchAlarmFolder"));
+            page(d, 2);
+            tick(chk(d, "chkDesktopNotifications"));
+            tick(chk(d, "chkWakeFromSleep"));
+            click(cmd(d, "cmdOk"));
+        });
+        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
+        QVERIFY(!s.dntf);
+        QVERIFY(!s.wfld);
+        QVERIFY(s.wake);
+
+        services.wakeAvailability = [] { return 1; };
+        {
+            frmSettings d(f.p(), f.ui, {}, services);
+            QVERIFY(chk(d, "chkWakeFromSleep")->isHidden());
+            auto* why = child<QLabel>(d, QStringLiteral("lblWakeFromSleep"));
+            QVERIFY(!why->isHidden());
+            QVERIFY(why->text().contains(QLatin1String("CAP_WAKE_ALARM")));
+            QVERIFY(why->text().contains(QLatin1String("setcap cap_wake_alarm+ep \"/")));
+            // Not offered is not switched off: a start with the capability wakes again.
+            QVERIFY(d.apply());
+            QVERIFY(s.wake);
+        }
+        services.wakeAvailability = [] { return 2; };
+        frmSettings d(f.p(), f.ui, {}, services);
+        QVERIFY(chk(d, "chkWakeFromSleep")->isHidden());
+        const QString why = child<QLabel>(d, QStringLiteral("lblWakeFromSleep"))->text();
+        QVERIFY(!why.isEmpty() && !why.contains(QLatin1String("setcap")));
     }
 
     void columnChoicesKeepOrderAndName() {

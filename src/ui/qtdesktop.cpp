@@ -1,0 +1,210 @@
+#include "ui/qtdesktop.h"
+
+#include <errno.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <cstdint>
+#include <cstring>
+
+#include "presentation/qtstrings.h"
+
+namespace qv {
+
+// ---- Folder watcher ---------------------------------------------------------------------
+
+QtFolderWatcher::QtFolderWatcher(QObject* parent) : QObject(parent) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    recheck_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, &QtFolderWatcher::fire);
+    connect(&recheck_, &QTimer::timeout, this, &QtFolderWatcher::fire);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this,
+            &QtFolderWatcher::somethingChanged);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &QtFolderWatcher::somethingChanged);
+}
+
+void QtFolderWatcher::watch(const std::string& folder) {
+    const QStringList old = watcher_.files() + watcher_.directories();
+    if (!old.isEmpty()) watcher_.removePaths(old);
+    settle_.stop();
+    recheck_.stop();
+    folder_ = qs(folder);
+    if (folder_.isEmpty()) return;
+    watcher_.addPath(folder_);
+    watchFiles();
+}
+
+void QtFolderWatcher::watchFiles() {
+    if (folder_.isEmpty()) return;
+    // The folder itself reports files added, removed and renamed; a file
+    // written in place is only reported by a watch on the file.
+    const QStringList names =
+        QDir(folder_).entryList({QStringLiteral("usg_*.agx")}, QDir::Files | QDir::Hidden);
+    QStringList missing;
+    const QStringList watched = watcher_.files();
+    for (const QString& name : names) {
+        const QString path = QDir(folder_).filePath(name);
+        if (!watched.contains(path)) missing << path;
+    }
+    if (!missing.isEmpty()) watcher_.addPaths(missing);
+}
+
+void QtFolderWatcher::somethingChanged() {
+    if (folder_.isEmpty()) return;
+    settle_.start();
+}
+
+void QtFolderWatcher::recheckIn(int milliseconds) {
+    if (folder_.isEmpty()) return;
+    recheck_.start(milliseconds);
+}
+
+void QtFolderWatcher::fire() {
+    if (folder_.isEmpty()) return;
+    watchFiles();
+    // A dialog may be editing an alarm of the very group that changed: the
+    // group is replaced once it is closed, not under it.
+    if (QApplication::activeModalWidget()) {
+        recheck_.start(kModalWaitMs);
+        return;
+    }
+    if (changed) changed();
+}
+
+// ---- Wake timer ------------------------------------------------------------------------
+
+namespace {
+
+// How the wall clock's local time maps to the seconds since the epoch, today.
+std::int64_t epochSeconds(DateTime moment) { return toQDateTime(moment).toSecsSinceEpoch(); }
+
+}  // namespace
+
+LinuxWakeTimer::LinuxWakeTimer() {
+    fd_ = ::timerfd_create(CLOCK_REALTIME_ALARM, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd_ < 0) {
+        const int error = errno;
+        reason_ = error == EPERM
+                      ? "the program does not hold the capability CAP_WAKE_ALARM"
+                      : std::string("the system offers no wake-up alarm: ") + std::strerror(error);
+        return;
+    }
+    if (!hasWakeClock()) reason_ = "no real-time clock here can wake the computer";
+    // Once it ran out it stays readable until read: read it, nothing more (the
+    // supervision looks at the time itself when the computer wakes up).
+    notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier_, &QSocketNotifier::activated, [fd = fd_] {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &expirations, sizeof expirations);
+    });
+}
+
+LinuxWakeTimer::~LinuxWakeTimer() {
+    delete notifier_;
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool LinuxWakeTimer::arm(DateTime moment) {
+    if (fd_ < 0) return false;
+    itimerspec spec = {};
+    spec.it_value.tv_sec = static_cast<time_t>(epochSeconds(moment));
+    // Zero would disarm it: a moment before 1970 is a moment long gone.
+    if (spec.it_value.tv_sec <= 0) spec.it_value.tv_sec = 1;
+    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) == 0;
+}
+
+void LinuxWakeTimer::disarm() {
+    if (fd_ < 0) return;
+    const itimerspec off = {};
+    ::timerfd_settime(fd_, 0, &off, nullptr);
+}
+
+bool LinuxWakeTimer::hasWakeClock() {
+    // The kernel wakes the computer through a real-time clock that has an alarm.
+    const QDir rtc(QStringLiteral("/sys/class/rtc"));
+    for (const QString& name : rtc.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (QFileInfo::exists(rtc.filePath(name + QStringLiteral("/wakealarm")))) return true;
+    return false;
+}
+
+LinuxWakeTimer::Availability LinuxWakeTimer::availability() {
+    const int fd = ::timerfd_create(CLOCK_REALTIME_ALARM, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd < 0) return errno == EPERM ? Availability::kNoCapability : Availability::kNotSupported;
+    ::close(fd);
+    // Without a clock that can wake it the timer runs, but the computer sleeps on.
+    return hasWakeClock() ? Availability::kAvailable : Availability::kNotSupported;
+}
+
+bool LinuxWakeTimer::hasWakeCapability() {
+    __user_cap_header_struct header = {};
+    header.version = _LINUX_CAPABILITY_VERSION_3;
+    header.pid = 0;
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (::syscall(SYS_capget, &header, data) != 0) return false;
+    return (data[CAP_WAKE_ALARM / 32].effective & (1u << (CAP_WAKE_ALARM % 32))) != 0;
+}
+
+// ---- Sleep inhibitor -------------------------------------------------------------------
+
+SleepInhibitor::SleepInhibitor(QObject* parent) : QObject(parent) {}
+
+SleepInhibitor::~SleepInhibitor() { release(); }
+
+bool SleepInhibitor::take() {
+    if (fd_ >= 0) return true;
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        if (log) log("Sleep: no system bus; the state is not recorded before sleep");
+        return false;
+    }
+    if (!listening_) {
+        listening_ = bus.connect(
+            QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+            this, SLOT(onPrepareForSleep(bool)));
+    }
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+    m << QStringLiteral("sleep") << QStringLiteral("Quorvane")
+      << QStringLiteral("Recording the alarm supervision before sleep") << QStringLiteral("delay");
+    // Short: logind answers at once or is not there.
+    const QDBusMessage reply = bus.call(m, QDBus::Block, 3000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        if (log) log("Sleep: logind gave no inhibitor: " + ss(reply.errorName()));
+        return false;
+    }
+    const QDBusUnixFileDescriptor fd = reply.arguments().first().value<QDBusUnixFileDescriptor>();
+    if (!fd.isValid()) return false;
+    // The descriptor object closes its own copy; ours is held until sleep.
+    fd_ = ::dup(fd.fileDescriptor());
+    return fd_ >= 0;
+}
+
+void SleepInhibitor::release() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void SleepInhibitor::onPrepareForSleep(bool sleeping) {
+    if (sleeping) {
+        if (beforeSleep) beforeSleep();
+        // Closing it lets the computer go to sleep.
+        release();
+    } else {
+        take();
+    }
+}
+
+}  // namespace qv
