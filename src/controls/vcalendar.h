@@ -9,6 +9,7 @@
 #include <QMetaType>
 #include <QVariantMap>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,14 +41,21 @@ class VCalendarEntry : public VGridObject {
     std::shared_ptr<VGridObject> obj;          // the caller's object
     QString dateFormat = defaultDateFormat();  // shared, not copied per entry
     static const QString& defaultDateFormat();
+    QString text;  // the caller's text
 
     // The period, then a line break and the caller object's own tooltip;
     // empty while tooltips are off.
     QString getToolTip() const override;
+    // The start in the calendar's entry prefix format, a blank, the text.
+    QString getText() const override;
 
-    // Set by the calendar.
-    bool showToolTip = true;
-    std::shared_ptr<const DateNames> names;
+    // What the entries of a calendar share; set by the calendar.
+    struct Context {
+        bool showToolTip = true;
+        std::shared_ptr<const DateNames> names;
+        std::string prefixFormat;
+    };
+    const Context* context = nullptr;
 };
 
 class VCalendar : public QWidget {
@@ -155,6 +163,14 @@ class VCalendar : public QWidget {
     std::shared_ptr<const DateNames> names_;
     std::function<DateTime()> clock_;
     std::vector<VGridCellEntry> entries_;
+    // The entries' own objects, kept together: an entry costs no allocation
+    // of its own. A pool lives while the grid or a caller holds one of them.
+    struct Pool {
+        std::deque<VCalendarEntry> entries;
+        std::shared_ptr<VCalendarEntry::Context> context;
+    };
+    std::shared_ptr<VCalendarEntry::Context> context_;
+    std::shared_ptr<Pool> pool_;
     int lines_ = 0, subs_ = 0;
 };
 

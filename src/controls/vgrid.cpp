@@ -15,6 +15,7 @@ namespace qv {
 
 VGridObject::~VGridObject() = default;
 QString VGridObject::getToolTip() const { return {}; }
+QString VGridObject::getText() const { return {}; }
 
 void VGridCell::addNewEntry(const QString& key, const QString& text, std::int32_t color,
                             std::shared_ptr<VGridObject> obj) {
@@ -553,7 +554,7 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
             p.setPen(toQColor(e.Color));
         }
         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(e.text, Qt::ElideRight, line.width()));
+                   fm.elidedText(e.shownText(), Qt::ElideRight, line.width()));
     }
     p.setPen(toQColor(gridLineColor_));
     p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -801,7 +802,8 @@ QString VGrid::toHtml() const {
             if (cl->NumberOfEntries() == 0) out += QStringLiteral("&nbsp;");
             for (int i = 0; i < cl->NumberOfEntries(); ++i) {
                 const VGridCellEntry& e = cl->Entry(i);
-                out += colour(e.Color) + e.text.toHtmlEscaped() + QStringLiteral("</font><br />");
+                out += colour(e.Color) + e.shownText().toHtmlEscaped() +
+                       QStringLiteral("</font><br />");
             }
             out += QStringLiteral("</td>");
         }

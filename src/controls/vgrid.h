@@ -25,6 +25,8 @@ class VGridObject {
   public:
     virtual ~VGridObject();
     virtual QString getToolTip() const;
+    // The text of an entry that leaves it to its object (an entry whose text is null).
+    virtual QString getText() const;
 };
 
 struct VGridCellEntry {
@@ -32,6 +34,9 @@ struct VGridCellEntry {
     QString text;
     std::int32_t Color = 0;
     std::shared_ptr<VGridObject> obj;
+    // What is shown: the entry's text, or its object's when the entry has none.
+    // (A calendar leaves its thousands of entries' texts to be made when drawn.)
+    QString shownText() const { return text.isNull() && obj ? obj->getText() : text; }
 };
 
 struct VGridCellInterval {

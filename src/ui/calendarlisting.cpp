@@ -1,7 +1,6 @@
 #include "ui/calendarlisting.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <exception>
 
 namespace qv {
@@ -11,22 +10,17 @@ namespace {
 // otherwise fill the memory).
 constexpr int kOccurrenceLimit = 100000;
 
-struct Found {
-    DateTime start;
-    std::uint32_t index;  // into the listing's alarm order, keeps equal starts stable
-};
-
 }  // namespace
 
 CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
                                             DateTime last, int minImportance) {
-    std::vector<Found> found;
-    std::vector<const AlarmPtr*> owner;
-    std::vector<DateTime> ends;
+    CalendarOccurrences out;
     for (const AlarmGroupPtr& g : groups) {
         if (!g || !g->Active) continue;
         for (const AlarmPtr& a : g->alarms) {
             if (!a || !a->Active || a->importance < minImportance) continue;
+            const auto index = static_cast<std::uint32_t>(out.alarms.size());
+            const std::size_t before = out.items.size();
             // One second earlier: the search answers strictly after its moment,
             // and a moment right at the start belongs in the view.
             const DateTime from = addToDate(first, -a->durationAmount, a->durationUnit);
@@ -35,28 +29,21 @@ CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, Da
                 for (int n = 0; n < kOccurrenceLimit && a->hasNextAlarmDateAfter(d, false); ++n) {
                     const DateTime m = a->getNextAlarmDateAfter();
                     if (m >= last || m.year() >= 9999) break;
-                    found.push_back({m, static_cast<std::uint32_t>(owner.size())});
-                    owner.push_back(&a);
-                    ends.push_back(addToDate(m, a->durationAmount, a->durationUnit));
+                    out.items.push_back(
+                        {m, addToDate(m, a->durationAmount, a->durationUnit), index});
                     d = m;
                 }
             } catch (const std::exception&) {
                 // The supervision reports a malformed expression; here it shows nothing.
             }
+            if (out.items.size() > before) out.alarms.push_back(a);
         }
     }
-    std::sort(found.begin(), found.end(), [](const Found& x, const Found& y) {
-        return x.start < y.start || (x.start == y.start && x.index < y.index);
-    });
-    CalendarOccurrences out;
-    out.alarms.reserve(found.size());
-    out.startDates.reserve(found.size());
-    out.endDates.reserve(found.size());
-    for (const Found& f : found) {
-        out.alarms.push_back(*owner[f.index]);
-        out.startDates.push_back(f.start);
-        out.endDates.push_back(ends[f.index]);
-    }
+    // Each alarm's moments come in order already; the alarm's place breaks ties.
+    std::sort(out.items.begin(), out.items.end(),
+              [](const CalendarOccurrences::Item& x, const CalendarOccurrences::Item& y) {
+                  return x.start < y.start || (x.start == y.start && x.alarm < y.alarm);
+              });
     return out;
 }
 

@@ -4,6 +4,7 @@
 // of the active groups that overlaps the range, each lasting the alarm's
 // duration, in order of their start.
 
+#include <cstdint>
 #include <vector>
 
 #include "base/datetime.h"
@@ -14,14 +15,20 @@
 namespace qv {
 
 struct CalendarOccurrences {
+    // Each alarm once; the occurrences refer to it by its place here.
     std::vector<AlarmPtr> alarms;
-    std::vector<DateTime> startDates;
-    std::vector<DateTime> endDates;
-    std::size_t size() const { return alarms.size(); }
+    struct Item {
+        DateTime start;
+        DateTime end;
+        std::uint32_t alarm;
+    };
+    std::vector<Item> items;
+    std::size_t size() const { return items.size(); }
 };
 
 // Moments from `first` minus each alarm's duration up to (not including)
-// `last`. An alarm whose expression cannot be worked out is left out.
+// `last`; equal starts keep the order of the groups and their alarms. An
+// alarm whose expression cannot be worked out is left out.
 CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
                                             DateTime last, int minImportance);
 

@@ -614,7 +614,7 @@ void frmQuorvaneMain::listCalendars() {
                                     calview_->getLastDate(v), calview_->getMinImportance(v));
         ++calendarListings_;
         calview_->clear(v);
-        calview_->addAlarms(v, occ.alarms, occ.startDates, occ.endDates);
+        calview_->addAlarms(v, occ);
     }
 }
 

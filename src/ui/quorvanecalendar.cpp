@@ -285,8 +285,20 @@ void QuorvaneCalendar::clear(int view) { vcal_[idx(view)]->clear(); }
 void QuorvaneCalendar::addAlarms(int view, const std::vector<AlarmPtr>& alarms,
                                  const std::vector<DateTime>& startDates,
                                  const std::vector<DateTime>& endDates) {
-    VCalendar* cal = vcal_[idx(view)];
+    CalendarOccurrences occ;
+    std::unordered_map<const Alarm*, std::uint32_t> place;
     const std::size_t n = std::min({alarms.size(), startDates.size(), endDates.size()});
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!alarms[k]) continue;
+        auto [it, added] = place.try_emplace(alarms[k].get(), occ.alarms.size());
+        if (added) occ.alarms.push_back(alarms[k]);
+        occ.items.push_back({startDates[k], endDates[k], it->second});
+    }
+    addAlarms(view, occ);
+}
+
+void QuorvaneCalendar::addAlarms(int view, const CalendarOccurrences& occurrences) {
+    VCalendar* cal = vcal_[idx(view)];
     cal->setLockRefresh(true);
     // An alarm's occurrences share one object, one text and one colour.
     struct PerAlarm {
@@ -294,18 +306,17 @@ void QuorvaneCalendar::addAlarms(int view, const std::vector<AlarmPtr>& alarms,
         QString name;
         std::int32_t colour = 0;
     };
-    std::unordered_map<const Alarm*, PerAlarm> seen;
-    for (std::size_t k = 0; k < n; ++k) {
-        const AlarmPtr& a = alarms[k];
-        if (!a) continue;
-        auto [it, added] = seen.try_emplace(a.get());
-        if (added) {
-            it->second.obj = std::make_shared<AlarmEntryObject>(a, p_.ctx);
-            it->second.name = qs(a->name);
-            if (const auto g = a->parentGroup()) it->second.colour = g->Color;
-        }
-        cal->addEntry(startDates[k], endDates[k], it->second.name, QString(), it->second.colour,
-                      it->second.obj);
+    std::vector<PerAlarm> per;
+    per.reserve(occurrences.alarms.size());
+    for (const AlarmPtr& a : occurrences.alarms) {
+        const auto g = a->parentGroup();
+        per.push_back(
+            {std::make_shared<AlarmEntryObject>(a, p_.ctx), qs(a->name), g ? g->Color : 0});
+    }
+    for (const CalendarOccurrences::Item& o : occurrences.items) {
+        if (o.alarm >= per.size()) continue;
+        const PerAlarm& a = per[o.alarm];
+        cal->addEntry(o.start, o.end, a.name, QString(), a.colour, a.obj);
     }
     updateSelectedDateLabel(view);
     cal->setLockRefresh(false);

@@ -15,6 +15,7 @@
 #include "base/datetime.h"
 #include "controls/vcalendar.h"
 #include "model/alarm.h"
+#include "ui/calendarlisting.h"
 #include "xml/xmlnode.h"
 
 class QAction;
@@ -49,6 +50,8 @@ class QuorvaneCalendar : public QWidget {
     // (an alarm may come several times). The calendar is laid out once.
     void addAlarms(int view, const std::vector<AlarmPtr>& alarms,
                    const std::vector<DateTime>& startDates, const std::vector<DateTime>& endDates);
+    // The same from a listing, without a copy of the alarm per occurrence.
+    void addAlarms(int view, const CalendarOccurrences& occurrences);
     std::shared_ptr<VPeriod> getSelectedPeriod(int view) const;
     std::shared_ptr<VPeriod> getSelectedEntryPeriod(int view) const;
     bool isAlarmSelected(int view) const;

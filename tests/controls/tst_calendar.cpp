@@ -88,7 +88,7 @@ class TestCalendar : public QObject {
         const VGridCell* after = g->cell(2, 1);    // 11 May, 00:00
         QCOMPARE(periodOf(before).startDate, at(2026, 5, 10, 23));
         QCOMPARE(before->NumberOfEntries(), 1);
-        QCOMPARE(before->Entry(0).text, QStringLiteral("23:30 night"));
+        QCOMPARE(before->Entry(0).shownText(), QStringLiteral("23:30 night"));
         QCOMPARE(bars(before), QStringList{"0.5-1"});
         QCOMPARE(after->NumberOfEntries(), 1);
         QCOMPARE(bars(after), QStringList{"0-0.5"});
