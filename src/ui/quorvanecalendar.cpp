@@ -215,6 +215,9 @@ void QuorvaneCalendar::buildView(int view) {
     auto* lblDate = new QLabel(frame);
     lblDate->setObjectName(QStringLiteral("lblSelectedDate(%1)").arg(view));
     lblDate->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long date gives way before the toolbar and the filter do.
+    lblDate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblDate->setMinimumWidth(40);
     lblSelectedDate_[i] = lblDate;
 
     auto* cal = new VCalendar(frame);
