@@ -68,6 +68,7 @@ void fill(qv::VCalendar& cal) {
         per.push_back({QString::fromStdString(a->name), g ? g->Color : 0,
                        std::make_shared<qv::VGridObject>()});
     }
+    cal.reserveEntries(static_cast<int>(occ.items.size()));
     for (const auto& o : occ.items) {
         const PerAlarm& a = per[o.alarm];
         cal.addEntry(o.start, o.end, a.name, QString(), a.colour, a.obj);

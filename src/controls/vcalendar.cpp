@@ -371,9 +371,13 @@ void VCalendar::clear() {
     rebuild();
 }
 
+void VCalendar::reserveEntries(int n) {
+    if (n > 0) entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
+}
+
 void VCalendar::addEntry(DateTime startDate, DateTime endDate, const QString& text,
                          const QString& key, std::int32_t color, std::shared_ptr<VGridObject> obj) {
-    VCalendarEntry& e = pool_->entries.emplace_back();
+    VCalendarEntry& e = pool_->add();
     e.startDate = startDate;
     e.endDate = endDate;
     e.obj = std::move(obj);

@@ -9,7 +9,6 @@
 #include <QMetaType>
 #include <QVariantMap>
 #include <QWidget>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +111,8 @@ class VCalendar : public QWidget {
 
     int NumberOfEntries() const { return static_cast<int>(entries_.size()); }
     void clear();
+    // Room for n more entries (a caller about to add many).
+    void reserveEntries(int n);
     void addEntry(DateTime startDate, DateTime endDate, const QString& text, const QString& key,
                   std::int32_t color, std::shared_ptr<VGridObject> obj = nullptr);
 
@@ -166,8 +167,17 @@ class VCalendar : public QWidget {
     // The entries' own objects, kept together: an entry costs no allocation
     // of its own. A pool lives while the grid or a caller holds one of them.
     struct Pool {
-        std::deque<VCalendarEntry> entries;
+        static constexpr std::size_t kChunk = 4096;
+        std::vector<std::unique_ptr<VCalendarEntry[]>> chunks;
+        std::size_t used = kChunk;  // in the last chunk
         std::shared_ptr<VCalendarEntry::Context> context;
+        VCalendarEntry& add() {
+            if (used == kChunk) {
+                chunks.push_back(std::make_unique<VCalendarEntry[]>(kChunk));
+                used = 0;
+            }
+            return chunks.back()[used++];
+        }
     };
     std::shared_ptr<VCalendarEntry::Context> context_;
     std::shared_ptr<Pool> pool_;

@@ -316,6 +316,7 @@ void QuorvaneCalendar::addAlarms(int view, const CalendarOccurrences& occurrence
         per.push_back(
             {std::make_shared<AlarmEntryObject>(a, p_.ctx), qs(a->name), g ? g->Color : 0});
     }
+    cal->reserveEntries(static_cast<int>(occurrences.items.size()));
     for (const CalendarOccurrences::Item& o : occurrences.items) {
         if (o.alarm >= per.size()) continue;
         const PerAlarm& a = per[o.alarm];
