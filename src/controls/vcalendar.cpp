@@ -363,7 +363,14 @@ std::int32_t VCalendar::background(DateTime start, DateTime end, DateTime now) c
 
 // ---------------------------------------------------------------- entries
 
+void VCalendar::releaseCellEntries() {
+    if (!cellsReferToEntries_) return;
+    cellsReferToEntries_ = false;
+    vgr_->clearCellEntries();
+}
+
 void VCalendar::clear() {
+    releaseCellEntries();
     entries_.clear();
     // Entries still held elsewhere keep their old pool.
     pool_ = std::make_shared<Pool>();
@@ -372,11 +379,14 @@ void VCalendar::clear() {
 }
 
 void VCalendar::reserveEntries(int n) {
-    if (n > 0) entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
+    if (n <= 0) return;
+    releaseCellEntries();
+    entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
 }
 
 void VCalendar::addEntry(DateTime startDate, DateTime endDate, const QString& text,
                          const QString& key, std::int32_t color, std::shared_ptr<VGridObject> obj) {
+    if (entries_.size() == entries_.capacity()) releaseCellEntries();
     VCalendarEntry& e = pool_->add();
     e.startDate = startDate;
     e.endDate = endDate;
@@ -413,6 +423,7 @@ void VCalendar::rebuild() {
     const Units u = unitsOf(scopeUnit_);
     vgr_->setLockRefresh(true);
     vgr_->clearCells();
+    cellsReferToEntries_ = false;
     vgr_->setIntervalBarBreadth(intervalBarWidth_);
     if (u.line < 0) {
         lines_ = subs_ = 0;
@@ -506,7 +517,7 @@ void VCalendar::rebuild() {
             const auto k = static_cast<int>(it - periods.begin());
             const QPoint p = cellOf(k / subs_, k % subs_);
             VGridCell* c = vgr_->cell(p.x(), p.y());
-            c->addEntry(ge);
+            c->addEntryRef(ge);
             const double len = static_cast<double>(it->endDate.seconds() - it->startDate.seconds());
             const double a = (s.seconds() - it->startDate.seconds()) / len;
             const double b = (e.seconds() - it->startDate.seconds()) / len;
@@ -514,6 +525,7 @@ void VCalendar::rebuild() {
                               static_cast<float>(std::clamp(b, 0.0, 1.0)), ge.Color);
         });
     }
+    cellsReferToEntries_ = !entries_.empty();
     vgr_->setLockRefresh(false);
 }
 

@@ -181,6 +181,9 @@ class VCalendar : public QWidget {
     };
     std::shared_ptr<VCalendarEntry::Context> context_;
     std::shared_ptr<Pool> pool_;
+    // The grid's cells point at entries_: before entries_ changes they let go.
+    bool cellsReferToEntries_ = false;
+    void releaseCellEntries();
     int lines_ = 0, subs_ = 0;
 };
 

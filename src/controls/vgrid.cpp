@@ -19,7 +19,7 @@ QString VGridObject::getText() const { return {}; }
 
 void VGridCell::addNewEntry(const QString& key, const QString& text, std::int32_t color,
                             std::shared_ptr<VGridObject> obj) {
-    entries_.push_back(VGridCellEntry{key, text, color, std::move(obj)});
+    addEntry(VGridCellEntry{key, text, color, std::move(obj)});
 }
 
 void VGridCell::setHeader(const QString& key, const QString& text, std::int32_t color,
@@ -32,8 +32,13 @@ void VGridCell::addNewInterval(float start, float end, std::int32_t color) {
 }
 
 void VGridCell::clearContents() {
-    entries_.clear();
+    clearEntries();
     header_.reset();
+}
+
+void VGridCell::clearEntries() {
+    entries_.clear();
+    owned_.clear();
     intervals_.clear();
 }
 
@@ -199,6 +204,13 @@ const VGridCell* VGrid::cell(int col, int row) const {
 
 void VGrid::clearCells() {
     for (auto& c : cells_) c->clearContents();
+    selIndex_ = 0;
+    selScroll_ = 0;
+    refresh();
+}
+
+void VGrid::clearCellEntries() {
+    for (auto& c : cells_) c->clearEntries();
     selIndex_ = 0;
     selScroll_ = 0;
     refresh();
