@@ -49,10 +49,27 @@ const QString& VCalendarEntry::defaultDateFormat() {
     return f;
 }
 
-QString VCalendarEntry::getToolTip() const {
-    if (!showToolTip) return {};
+namespace {
+const DateNames& namesOf(const VCalendarEntry::Context* c) {
     static const EnglishDateNames english;
-    const DateNames& n = names ? *names : english;
+    return c && c->names ? *c->names : english;
+}
+}  // namespace
+
+QString VCalendarEntry::getText() const {
+    if (!context || context->prefixFormat.empty()) return text;
+    const std::string prefix = formatDate(startDate, context->prefixFormat, namesOf(context));
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(prefix.size()) + 1 + text.size());
+    shown += QString::fromStdString(prefix);
+    shown += QLatin1Char(' ');
+    shown += text;
+    return shown;
+}
+
+QString VCalendarEntry::getToolTip() const {
+    if (context && !context->showToolTip) return {};
+    const DateNames& n = namesOf(context);
     const std::string dateFormat = this->dateFormat.toStdString();
     QString t;
     if (startDate < endDate)
@@ -75,6 +92,10 @@ VCalendar::VCalendar(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(vgr_);
     firstDate_ = clock_();
+    context_ = std::make_shared<VCalendarEntry::Context>();
+    context_->names = names_;
+    pool_ = std::make_shared<Pool>();
+    pool_->context = context_;
     connect(vgr_, &VGrid::Click, this, &VCalendar::Click);
     connect(vgr_, &VGrid::DblClick, this, &VCalendar::DblClick);
     connect(vgr_, &VGrid::SelectionChange, this, [this] {
@@ -134,6 +155,7 @@ void VCalendar::setCellHeaderFormat(const std::string& f) {
 
 void VCalendar::setEntryPrefixFormat(const std::string& f) {
     entryPrefixFormat_ = f;
+    context_->prefixFormat = f;
     rebuild();
 }
 
@@ -144,12 +166,12 @@ void VCalendar::setIntervalBarWidth(int w) {
 
 void VCalendar::setShowToolTips(bool on) {
     showToolTips_ = on;
-    for (auto& e : entries_) static_cast<VCalendarEntry&>(*e.obj).showToolTip = on;
+    context_->showToolTip = on;
 }
 
 void VCalendar::setDateNames(std::shared_ptr<const DateNames> names) {
     names_ = names ? std::move(names) : std::make_shared<EnglishDateNames>();
-    for (auto& e : entries_) static_cast<VCalendarEntry&>(*e.obj).names = names_;
+    context_->names = names_;
     rebuild();
 }
 
@@ -187,6 +209,7 @@ void VCalendar::setScopeUnit(int unit) {
     secondaryHeaderFormat_ = l.secondary;
     cellHeaderFormat_ = l.cell;
     entryPrefixFormat_ = l.prefix;
+    context_->prefixFormat = entryPrefixFormat_;
     vgr_->setLockRefresh(true);
     vgr_->setColOffset(0);
     vgr_->setRowOffset(0);
@@ -240,6 +263,7 @@ void VCalendar::loadProperties(const QVariantMap& props) {
     text("CellHeaderFormat", cellHeaderFormat_);
     text("EntryPrefixFormat", entryPrefixFormat_);
     integer("IntervalBarWidth", intervalBarWidth_, 0, 32767);
+    context_->prefixFormat = entryPrefixFormat_;
     rebuild();
 }
 
@@ -339,37 +363,40 @@ std::int32_t VCalendar::background(DateTime start, DateTime end, DateTime now) c
 
 // ---------------------------------------------------------------- entries
 
+void VCalendar::releaseCellEntries() {
+    if (!cellsReferToEntries_) return;
+    cellsReferToEntries_ = false;
+    vgr_->clearCellEntries();
+}
+
 void VCalendar::clear() {
+    releaseCellEntries();
     entries_.clear();
+    // Entries still held elsewhere keep their old pool.
+    pool_ = std::make_shared<Pool>();
+    pool_->context = context_;
     rebuild();
+}
+
+void VCalendar::reserveEntries(int n) {
+    if (n <= 0) return;
+    releaseCellEntries();
+    entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
 }
 
 void VCalendar::addEntry(DateTime startDate, DateTime endDate, const QString& text,
                          const QString& key, std::int32_t color, std::shared_ptr<VGridObject> obj) {
-    auto e = std::make_shared<VCalendarEntry>();
-    e->startDate = startDate;
-    e->endDate = endDate;
-    e->obj = std::move(obj);
-    e->showToolTip = showToolTips_;
-    e->names = names_;
-    // One allocation for the shown text (the prefix is mostly digits).
-    QString shown;
-    if (!entryPrefixFormat_.empty()) {
-        const std::string prefix = formatDate(startDate, entryPrefixFormat_, *names_);
-        shown.reserve(static_cast<qsizetype>(prefix.size()) + 1 + text.size());
-        const bool ascii = std::all_of(prefix.begin(), prefix.end(), [](char ch) {
-            return static_cast<unsigned char>(ch) < 0x80;
-        });
-        if (ascii)
-            shown += QLatin1StringView(prefix.data(), static_cast<qsizetype>(prefix.size()));
-        else
-            shown += QString::fromStdString(prefix);
-        shown += QLatin1Char(' ');
-        shown += text;
-    } else {
-        shown = text;
-    }
-    entries_.push_back(VGridCellEntry{key, shown, color, std::move(e)});
+    if (entries_.size() == entries_.capacity()) releaseCellEntries();
+    VCalendarEntry& e = pool_->add();
+    e.startDate = startDate;
+    e.endDate = endDate;
+    e.obj = std::move(obj);
+    e.text = text;
+    e.context = context_.get();
+    // The shown text (prefix and text) is made when the entry is drawn: a
+    // month of many alarms has far more entries than cells show.
+    entries_.push_back(
+        VGridCellEntry{key, QString(), color, std::shared_ptr<VGridObject>(pool_, &e)});
     rebuild();
 }
 
@@ -396,6 +423,7 @@ void VCalendar::rebuild() {
     const Units u = unitsOf(scopeUnit_);
     vgr_->setLockRefresh(true);
     vgr_->clearCells();
+    cellsReferToEntries_ = false;
     vgr_->setIntervalBarBreadth(intervalBarWidth_);
     if (u.line < 0) {
         lines_ = subs_ = 0;
@@ -489,7 +517,7 @@ void VCalendar::rebuild() {
             const auto k = static_cast<int>(it - periods.begin());
             const QPoint p = cellOf(k / subs_, k % subs_);
             VGridCell* c = vgr_->cell(p.x(), p.y());
-            c->addEntry(ge);
+            c->addEntryRef(ge);
             const double len = static_cast<double>(it->endDate.seconds() - it->startDate.seconds());
             const double a = (s.seconds() - it->startDate.seconds()) / len;
             const double b = (e.seconds() - it->startDate.seconds()) / len;
@@ -497,6 +525,7 @@ void VCalendar::rebuild() {
                               static_cast<float>(std::clamp(b, 0.0, 1.0)), ge.Color);
         });
     }
+    cellsReferToEntries_ = !entries_.empty();
     vgr_->setLockRefresh(false);
 }
 

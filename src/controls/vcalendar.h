@@ -40,14 +40,21 @@ class VCalendarEntry : public VGridObject {
     std::shared_ptr<VGridObject> obj;          // the caller's object
     QString dateFormat = defaultDateFormat();  // shared, not copied per entry
     static const QString& defaultDateFormat();
+    QString text;  // the caller's text
 
     // The period, then a line break and the caller object's own tooltip;
     // empty while tooltips are off.
     QString getToolTip() const override;
+    // The start in the calendar's entry prefix format, a blank, the text.
+    QString getText() const override;
 
-    // Set by the calendar.
-    bool showToolTip = true;
-    std::shared_ptr<const DateNames> names;
+    // What the entries of a calendar share; set by the calendar.
+    struct Context {
+        bool showToolTip = true;
+        std::shared_ptr<const DateNames> names;
+        std::string prefixFormat;
+    };
+    const Context* context = nullptr;
 };
 
 class VCalendar : public QWidget {
@@ -104,6 +111,8 @@ class VCalendar : public QWidget {
 
     int NumberOfEntries() const { return static_cast<int>(entries_.size()); }
     void clear();
+    // Room for n more entries (a caller about to add many).
+    void reserveEntries(int n);
     void addEntry(DateTime startDate, DateTime endDate, const QString& text, const QString& key,
                   std::int32_t color, std::shared_ptr<VGridObject> obj = nullptr);
 
@@ -155,6 +164,26 @@ class VCalendar : public QWidget {
     std::shared_ptr<const DateNames> names_;
     std::function<DateTime()> clock_;
     std::vector<VGridCellEntry> entries_;
+    // The entries' own objects, kept together: an entry costs no allocation
+    // of its own. A pool lives while the grid or a caller holds one of them.
+    struct Pool {
+        static constexpr std::size_t kChunk = 4096;
+        std::vector<std::unique_ptr<VCalendarEntry[]>> chunks;
+        std::size_t used = kChunk;  // in the last chunk
+        std::shared_ptr<VCalendarEntry::Context> context;
+        VCalendarEntry& add() {
+            if (used == kChunk) {
+                chunks.push_back(std::make_unique<VCalendarEntry[]>(kChunk));
+                used = 0;
+            }
+            return chunks.back()[used++];
+        }
+    };
+    std::shared_ptr<VCalendarEntry::Context> context_;
+    std::shared_ptr<Pool> pool_;
+    // The grid's cells point at entries_: before entries_ changes they let go.
+    bool cellsReferToEntries_ = false;
+    void releaseCellEntries();
     int lines_ = 0, subs_ = 0;
 };
 

@@ -15,10 +15,11 @@ namespace qv {
 
 VGridObject::~VGridObject() = default;
 QString VGridObject::getToolTip() const { return {}; }
+QString VGridObject::getText() const { return {}; }
 
 void VGridCell::addNewEntry(const QString& key, const QString& text, std::int32_t color,
                             std::shared_ptr<VGridObject> obj) {
-    entries_.push_back(VGridCellEntry{key, text, color, std::move(obj)});
+    addEntry(VGridCellEntry{key, text, color, std::move(obj)});
 }
 
 void VGridCell::setHeader(const QString& key, const QString& text, std::int32_t color,
@@ -31,8 +32,13 @@ void VGridCell::addNewInterval(float start, float end, std::int32_t color) {
 }
 
 void VGridCell::clearContents() {
-    entries_.clear();
+    clearEntries();
     header_.reset();
+}
+
+void VGridCell::clearEntries() {
+    entries_.clear();
+    owned_.clear();
     intervals_.clear();
 }
 
@@ -198,6 +204,13 @@ const VGridCell* VGrid::cell(int col, int row) const {
 
 void VGrid::clearCells() {
     for (auto& c : cells_) c->clearContents();
+    selIndex_ = 0;
+    selScroll_ = 0;
+    refresh();
+}
+
+void VGrid::clearCellEntries() {
+    for (auto& c : cells_) c->clearEntries();
     selIndex_ = 0;
     selScroll_ = 0;
     refresh();
@@ -553,7 +566,7 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
             p.setPen(toQColor(e.Color));
         }
         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(e.text, Qt::ElideRight, line.width()));
+                   fm.elidedText(e.shownText(), Qt::ElideRight, line.width()));
     }
     p.setPen(toQColor(gridLineColor_));
     p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -801,7 +814,8 @@ QString VGrid::toHtml() const {
             if (cl->NumberOfEntries() == 0) out += QStringLiteral("&nbsp;");
             for (int i = 0; i < cl->NumberOfEntries(); ++i) {
                 const VGridCellEntry& e = cl->Entry(i);
-                out += colour(e.Color) + e.text.toHtmlEscaped() + QStringLiteral("</font><br />");
+                out += colour(e.Color) + e.shownText().toHtmlEscaped() +
+                       QStringLiteral("</font><br />");
             }
             out += QStringLiteral("</td>");
         }

@@ -13,6 +13,7 @@
 #include <QVariantMap>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,8 @@ class VGridObject {
   public:
     virtual ~VGridObject();
     virtual QString getToolTip() const;
+    // The text of an entry that leaves it to its object (an entry whose text is null).
+    virtual QString getText() const;
 };
 
 struct VGridCellEntry {
@@ -32,6 +35,9 @@ struct VGridCellEntry {
     QString text;
     std::int32_t Color = 0;
     std::shared_ptr<VGridObject> obj;
+    // What is shown: the entry's text, or its object's when the entry has none.
+    // (A calendar leaves its thousands of entries' texts to be made when drawn.)
+    QString shownText() const { return text.isNull() && obj ? obj->getText() : text; }
 };
 
 struct VGridCellInterval {
@@ -47,12 +53,18 @@ class VGridCell {
     bool Selectable = true;
 
     int NumberOfEntries() const { return static_cast<int>(entries_.size()); }
-    const VGridCellEntry& Entry(int i) const { return entries_.at(static_cast<size_t>(i)); }
+    const VGridCellEntry& Entry(int i) const { return *entries_.at(static_cast<size_t>(i)); }
     const VGridCellEntry* HeaderEntry() const { return header_.get(); }
     int NumberOfIntervals() const { return static_cast<int>(intervals_.size()); }
     const VGridCellInterval& Interval(int i) const { return intervals_.at(static_cast<size_t>(i)); }
 
-    void addEntry(VGridCellEntry entry) { entries_.push_back(std::move(entry)); }
+    void addEntry(VGridCellEntry entry) {
+        owned_.push_back(std::move(entry));
+        entries_.push_back(&owned_.back());
+    }
+    // An entry the caller keeps, unchanged and in place, until the cell's
+    // entries are cleared (a calendar shows one entry in several cells).
+    void addEntryRef(const VGridCellEntry& entry) { entries_.push_back(&entry); }
     void addNewEntry(const QString& key, const QString& text, std::int32_t color,
                      std::shared_ptr<VGridObject> obj = nullptr);
     void setHeader(const QString& key, const QString& text, std::int32_t color,
@@ -67,9 +79,12 @@ class VGridCell {
     }
     // Entries, header and intervals gone; colour and selectability kept.
     void clearContents();
+    // Entries and intervals gone; the header stays.
+    void clearEntries();
 
   private:
-    std::vector<VGridCellEntry> entries_;
+    std::vector<const VGridCellEntry*> entries_;
+    std::deque<VGridCellEntry> owned_;  // the entries added by value
     std::unique_ptr<VGridCellEntry> header_;
     std::vector<VGridCellInterval> intervals_;
 };
@@ -161,6 +176,8 @@ class VGrid : public QWidget {
     const VGridCell* cell(int col, int row) const;
     // Every cell emptied (the size stays); the selection goes to the first data cell.
     void clearCells();
+    // Every cell's entries and intervals gone, the headers kept.
+    void clearCellEntries();
 
     void addEntry(int col, int row, const QString& text, const QString& key, std::int32_t color,
                   std::shared_ptr<VGridObject> obj = nullptr);

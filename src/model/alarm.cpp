@@ -208,6 +208,74 @@ bool Alarm::hasNextAlarmDateAfter(DateTime da, bool calendarDate) {
     return found;
 }
 
+void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
+                             std::vector<DateTime>& out, int limit) {
+    int n = 0;
+    auto plain = [&](DateTime from) {
+        for (; n < limit && hasNextAlarmDateAfter(from, calendarDate); ++n) {
+            const DateTime m = getNextAlarmDateAfter();
+            if (m >= before) return;
+            out.push_back(m);
+            from = m;
+        }
+    };
+    const std::int32_t corr = calendarDate || !validUnit(correctionUnit) ? 0 : correctionAmount;
+    // A correction in months or years clamps days and a snooze brings a moment
+    // of its own: those take the plain way, one query per moment.
+    const bool exactCorrection =
+        corr == 0 || (correctionUnit != kMonths && correctionUnit != kYears);
+    if (momentKind != kPeriodic || snoozing || !exactCorrection) {
+        plain(da);
+        return;
+    }
+    if (limit <= 0 || !hasNextAlarmDateAfter(da, calendarDate)) return;
+    const DateTime firstMoment = getNextAlarmDateAfter();
+    if (cacheGivenUp_ || firstMoment >= before) return;
+    out.push_back(firstMoment);
+    ++n;
+
+    // The grid point of that moment; from there on each next moment is the
+    // next grid point that passes the restrictions, as the query would find it.
+    const std::int32_t amount = everyAmount;
+    const int unit = everyUnit;
+    auto gridPoint = [&](std::int64_t k) {
+        return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
+    };
+    const DateTime g0 = corr == 0 ? firstMoment : addToDate(firstMoment, -corr, correctionUnit);
+    std::int64_t k = alignedGridIndex(nextDate, g0, amount, unit);
+    if (gridPoint(k) != g0) {
+        plain(firstMoment);
+        return;
+    }
+    const bool byDates = (activePeriod & kRestrictDates) != 0;
+    const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
+    const AdvancedDateProgram* program =
+        (activePeriod & kRestrictExpression) != 0 ? &currentProgram() : nullptr;
+    while (n < limit) {
+        // The query's first round looks at the grid point of the moment itself.
+        int rounds = 1;
+        DateTime cur;
+        bool again;
+        do {
+            ++rounds;
+            cur = gridPoint(++k);
+            again = false;
+            if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
+            if (program && !program->evaluate(cur)) again = true;
+            if (byDates) {
+                if (cur < startDate) again = true;
+                if (endDate < cur) return;
+            }
+        } while (again && rounds <= kStepLimit);
+        // Given up: the query answers a moment in the year 9999.
+        if (rounds > kStepLimit) return;
+        const DateTime m = corr == 0 ? cur : addToDate(cur, corr, correctionUnit);
+        if (m >= before) return;
+        out.push_back(m);
+        ++n;
+    }
+}
+
 const AdvancedDateProgram& Alarm::currentProgram() {
     if (!program_ || program_->expression() != activeAdvanced)
         program_ = std::make_shared<const AdvancedDateProgram>(activeAdvanced);

@@ -18,7 +18,7 @@ class clsAction;
 class AdvancedDateProgram;
 
 class Alarm : public std::enable_shared_from_this<Alarm> {
-public:
+  public:
     // Moment kinds.
     static constexpr std::int16_t kOnce = 0;
     static constexpr std::int16_t kPeriodic = 1;
@@ -79,6 +79,13 @@ public:
     bool hasNextAlarmDateAfter(DateTime da, bool calendarDate);
     // The moment found by the last query; never when it answered false.
     DateTime getNextAlarmDateAfter() const { return cacheNext_; }
+    // The moments that asking hasNextAlarmDateAfter again and again from `da`
+    // (each time after the moment found before) gives, as long as they come
+    // before `before`, at most `limit` of them, appended to `out`. Stepping
+    // along the period grid once instead of searching anew for each moment,
+    // for listings of many moments (the calendar). Throws as the query does.
+    void listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
+                          std::vector<DateTime>& out, int limit);
 
     void setChanged();
     void invalidateCaches();
@@ -99,7 +106,7 @@ public:
 
     std::shared_ptr<AlarmGroup> parentGroup() const { return parent.lock(); }
 
-private:
+  private:
     void initialize();
     bool computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp);
     const AdvancedDateProgram& currentProgram();

@@ -4,9 +4,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,6 +17,7 @@
 #include "core/statistics.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/frmdatetime.h"
 #include "ui/frmquorvanemain.h"
 #include "ui/qtuserinterface.h"
 
@@ -88,7 +91,6 @@ void frmAbout::buildTrayMenu() {
     mnuTrayToggleWindow_ = namedAction(mnuTray_, "mnuTrayToggleWindow", "Show or hide Quorvane");
     mnuTrayAddAlarm_ = namedAction(mnuTray_, "mnuTrayAddAlarm", "Add an alarm");
     mnuTrayShowCalendar_ = namedAction(mnuTray_, "mnuTrayShowCalendar", "Calendar");
-    mnuTrayShowCalendar_->setEnabled(false);  // the date picker comes later
     mnuTray_->addSeparator();
     mnuTrayBlocked_ = namedAction(mnuTray_, "mnuTrayBlocked", "Alarms blocked");
     mnuTrayBlocked_->setCheckable(true);
@@ -102,6 +104,7 @@ void frmAbout::buildTrayMenu() {
     connect(mnuTrayAddAlarm_, &QAction::triggered, this, [this] {
         if (auto* m = ui_.mainWindow()) m->addNewAlarm();
     });
+    connect(mnuTrayShowCalendar_, &QAction::triggered, this, [this] { showCalendar(); });
     connect(mnuTrayBlocked_, &QAction::triggered, this,
             [this] { p_.control.setBlocked(!p_.supervision.blocked); });
     connect(mnuTrayStopSounds_, &QAction::triggered, this, [this] {
@@ -110,6 +113,29 @@ void frmAbout::buildTrayMenu() {
     connect(mnuTrayExit_, &QAction::triggered, this, &frmAbout::exitFromTray);
     connect(mnuTray_, &QMenu::aboutToShow, this, &frmAbout::updateTrayMenu);
     updateTrayMenu();
+}
+
+QPoint frmAbout::calendarPlace(const QRect& screen, const QRect& workArea, const QSize& size) {
+    // Against the taskbar: on the left, at the work area's left edge and
+    // bottom; at the top, at its right edge and top; otherwise (at the bottom
+    // or on the right) in its bottom-right corner.
+    if (workArea.left() > screen.left())
+        return {workArea.left(), workArea.bottom() + 1 - size.height()};
+    if (workArea.top() > screen.top()) return {workArea.right() + 1 - size.width(), workArea.top()};
+    return {workArea.right() + 1 - size.width(), workArea.bottom() + 1 - size.height()};
+}
+
+void frmAbout::showCalendar() {
+    // The date picker, as a calendar to look things up in.
+    frmDateTime picker(p_.translation, p_.ports.dateNames);
+    picker.setDate(p_.now());
+    picker.adjustSize();
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        picker.move(
+            calendarPlace(s->geometry(), s->availableGeometry(), picker.frameGeometry().size()));
+    calendarPicker_ = &picker;
+    picker.exec();
+    calendarPicker_ = nullptr;
 }
 
 void frmAbout::updateTrayMenu() {

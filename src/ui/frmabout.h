@@ -39,6 +39,13 @@ class frmAbout : public QWidget {
     QMenu* trayMenu() const { return mnuTray_; }
     // Whether this desktop has a notification area now.
     bool trayAvailable() const;
+    // The tray's calendar: the date picker placed against the taskbar. Modal.
+    void showCalendar();
+    // The picker while it is open (tests).
+    QWidget* calendarPicker() const { return calendarPicker_; }
+    // Where a window of `size` goes against the taskbar, from the screen and
+    // the work area the taskbar leaves.
+    static QPoint calendarPlace(const QRect& screen, const QRect& workArea, const QSize& size);
 
     // The text the P key shows, and the window list of the W key.
     QString windowListText() const;
@@ -68,6 +75,7 @@ class frmAbout : public QWidget {
     QAction* mnuTrayStopSounds_ = nullptr;
     QAction* mnuTrayExit_ = nullptr;
     QTimer* trayWatch_ = nullptr;
+    QWidget* calendarPicker_ = nullptr;
     // Cleared when the icon was taken away on purpose (Ctrl+Shift+D).
     bool wantTray_ = true;
 };

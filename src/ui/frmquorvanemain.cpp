@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,6 +35,7 @@
 #include "model/texts.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/calendarlisting.h"
 #include "ui/frmabout.h"
 #include "ui/frmactions.h"
 #include "ui/frmalarmgroupproperties.h"
@@ -43,6 +46,7 @@
 #include "ui/pluginmenus.h"
 #include "ui/programicons.h"
 #include "ui/qtuserinterface.h"
+#include "ui/quorvanecalendar.h"
 
 namespace qv {
 namespace {
@@ -238,8 +242,18 @@ void frmQuorvaneMain::buildWidgets() {
     QSplitter* dv2 = makeSplitter(2, "lblVerDiv1", Qt::Horizontal);
     QSplitter* dv3 = makeSplitter(3, "lblHorDiv2", Qt::Horizontal);
     QSplitter* dv4 = makeSplitter(4, "lblVerDiv2", Qt::Horizontal);
+    // The right-hand pane shows the alarm list or, as view 1, the calendar.
+    calview_ = new QuorvaneCalendar(p_, this);
+    rightPane_ = new QStackedWidget(this);
+    rightPane_->addWidget(alarmsPane);
+    rightPane_->addWidget(calview_);
+    connect(calview_, &QuorvaneCalendar::ScopeChanged, this, [this](int v) { showCalendars(v); });
+    connect(calview_, &QuorvaneCalendar::DblClick, this, [this](int v) {
+        if (calview_->isAlarmSelected(v)) editAlarms(calview_->getSelectedAlarms(v));
+    });
+    connect(calview_, &QuorvaneCalendar::KeyDown, this, &frmQuorvaneMain::calendarKey);
     dv2->addWidget(groupsPane);
-    dv2->addWidget(alarmsPane);
+    dv2->addWidget(rightPane_);
     dv3->addWidget(seeAlarmsPanes[0]);
     dv3->addWidget(seeAlarmsPanes[1]);
     dv4->addWidget(dv3);
@@ -430,16 +444,14 @@ void frmQuorvaneMain::buildMenus() {
 
     mnuWindow_ = namedMenu(this, "mnuWindow", "&Window");
     QMenu* view = namedMenu(this, "mnuWindowView", "View");
-    QAction* listView = namedAction(view, "mnuWindowViewB(0)", "Alarm list");
-    listView->setCheckable(true);
-    listView->setChecked(true);
-    connect(listView, &QAction::triggered, this, [this, listView] {
-        listView->setChecked(true);
-        if (view_ != 0) {
-            view_ = 0;
-            p_.settingsStore.settingsChanged();
-        }
-    });
+    mnuWindowViewB_[0] = namedAction(view, "mnuWindowViewB(0)", "Alarm list");
+    mnuWindowViewB_[1] = namedAction(view, "mnuWindowViewB(1)", "Calendar");
+    for (int n = 0; n < 2; ++n) {
+        mnuWindowViewB_[static_cast<std::size_t>(n)]->setCheckable(true);
+        connect(mnuWindowViewB_[static_cast<std::size_t>(n)], &QAction::triggered, this,
+                [this, n] { setView(n); });
+    }
+    mnuWindowViewB_[0]->setChecked(true);
     mnuWindow_->addMenu(view);
     connect(namedAction(mnuWindow_, "mnuWindowDefault", "Default layout"), &QAction::triggered,
             this, [this] {
@@ -453,6 +465,7 @@ void frmQuorvaneMain::buildMenus() {
                 mw.h = def.h;
                 mw.state = 0;
                 applyPlacement(mw);
+                calview_->resetWindowSize();
                 p_.settingsStore.settingsChanged();
             });
     mnuWindowShowAC_ = namedAction(mnuWindow_, "mnuWindowShowAC", "Show the alarm clock");
@@ -513,6 +526,8 @@ void frmQuorvaneMain::updateMenus() {
     mnuGeneralStopSounds_->setEnabled(static_cast<bool>(ui_.hooks.stopAllSounds));
     mnuWindowShowAC_->setEnabled(static_cast<bool>(ui_.hooks.showAlarmClock));
     mnuHelpAutoCheckVersion_->setChecked(p_.settings.acv);
+    mnuWindowViewB_[0]->setChecked(view_ != 1);
+    mnuWindowViewB_[1]->setChecked(view_ == 1);
     mnuAlPaste_->setEnabled(ClipboardAlarms && ClipboardAlarms->getNumberOfNodes() > 0);
 }
 
@@ -560,7 +575,63 @@ void frmQuorvaneMain::translate() {
     }
     lastNextAlarmText_.clear();
     showNextAlarm();
+    calview_->translate();
     updateMenus();
+}
+
+// ---- The calendar view ----------------------------------------------------------------
+
+void frmQuorvaneMain::setView(int view) {
+    view = view == 1 ? 1 : 0;
+    const bool changed = view_ != view;
+    view_ = static_cast<std::int16_t>(view);
+    rightPane_->setCurrentIndex(view);
+    updateMenus();
+    if (changed) p_.settingsStore.settingsChanged();
+    if (view == 1) {
+        // Listed now rather than after the next event: the view shows its
+        // alarms as it appears.
+        listCalendars();
+    }
+}
+
+void frmQuorvaneMain::showCalendars(int view) {
+    calendarsDue_ |= view < 0 ? 3 : 1 << (view == 0 ? 0 : 1);
+    if (view_ != 1 || calendarListingPosted_) return;
+    calendarListingPosted_ = true;
+    QTimer::singleShot(0, this, [this] { listCalendars(); });
+}
+
+void frmQuorvaneMain::listCalendars() {
+    calendarListingPosted_ = false;
+    if (view_ != 1 || calendarsDue_ == 0) return;
+    const int due = calendarsDue_;
+    calendarsDue_ = 0;
+    for (int v = 0; v < calview_->getNumberOfViews(); ++v) {
+        if (!(due & (1 << v))) continue;
+        const CalendarOccurrences occ =
+            listCalendarOccurrences(p_.alarmGroups, calview_->getFirstDate(v),
+                                    calview_->getLastDate(v), calview_->getMinImportance(v));
+        ++calendarListings_;
+        calview_->clear(v);
+        calview_->addAlarms(v, occ);
+    }
+}
+
+void frmQuorvaneMain::calendarKey(int view, int key, int modifiers) {
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !calview_->isAlarmSelected(view)) return;
+    const std::vector<AlarmPtr> alarms = calview_->getSelectedAlarms(view);
+    // As in the lists: Enter opens the properties, Ctrl+Enter tests.
+    if (!(modifiers & Qt::ControlModifier)) {
+        editAlarms(alarms);
+        return;
+    }
+    for (const AlarmPtr& a : alarms) {
+        if (ui_.hooks.testAlarm)
+            ui_.hooks.testAlarm(a);
+        else
+            a->soundAlarm(p_.ctx, p_.now(), false);
+    }
 }
 
 QString frmQuorvaneMain::columnCaption(int list, int field) const {
@@ -1558,8 +1629,11 @@ MainWindowSettings frmQuorvaneMain::placement() const {
 }
 
 void frmQuorvaneMain::applyPlacement(const MainWindowSettings& mw) {
-    // Only the list view exists yet; a stored other view is kept for later.
+    // A view this window does not have is shown as the list and kept as stored.
     view_ = mw.view;
+    rightPane_->setCurrentIndex(view_ == 1 ? 1 : 0);
+    if (view_ == 1) showCalendars();
+    updateMenus();
     const double k = dpi() / 1440.0;
     auto px = [k](float twips, int lo, int hi) {
         const double v = std::isfinite(twips) ? std::round(twips * k) : 0.0;

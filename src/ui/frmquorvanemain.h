@@ -23,12 +23,14 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
+class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace qv {
 
 class PlugInMenus;
+class QuorvaneCalendar;
 
 class frmFind;
 
@@ -63,6 +65,16 @@ class frmQuorvaneMain : public QMainWindow {
     void updateColumnsToReal(XMLNode& layouts);
     void fillSeeAlarmsControls();
     void toggleWindowVisibility();
+    // The view of the right-hand pane: 0 the alarm list, 1 the alarm calendar.
+    int view() const { return view_; }
+    void setView(int view);
+    // The calendar's occurrences listed anew, once the current event is done
+    // (several reports of one change give one listing); while the calendar is
+    // not shown it is only marked for listing when it is shown next.
+    void showCalendars(int view = -1);
+    QuorvaneCalendar* calendarView() const { return calview_; }
+    // How often the calendar's occurrences were listed (for measurements).
+    int calendarListings() const { return calendarListings_; }
     // The close-box rule: hidden when the tray icon can bring the window back,
     // minimised otherwise.
     void putAway();
@@ -171,6 +183,8 @@ class frmQuorvaneMain : public QMainWindow {
     // The program's own filters, then those of the file plug-ins.
     QString withPlugInFilters(const QString& own, bool import) const;
     void runHelp();
+    void listCalendars();
+    void calendarKey(int view, int key, int modifiers);
 
     Program& p_;
     QtUserInterface& ui_;
@@ -196,6 +210,13 @@ class frmQuorvaneMain : public QMainWindow {
     QRect appliedRect_;
     std::array<float, 4> appliedTwips_{600, 400, 11385, 8445};
     std::int16_t view_ = 0;
+    QStackedWidget* rightPane_ = nullptr;
+    QuorvaneCalendar* calview_ = nullptr;
+    std::array<QAction*, 2> mnuWindowViewB_{};
+    // Views whose occurrences are to be listed (bit 0 upper, bit 1 lower).
+    int calendarsDue_ = 3;
+    bool calendarListingPosted_ = false;
+    int calendarListings_ = 0;
 
     QMenu* mnuAg_ = nullptr;
     QMenu* mnuAl_ = nullptr;

@@ -27,6 +27,7 @@
 #include "ui/frmquorvanemain.h"
 #include "ui/messagebox.h"
 #include "ui/pluginmenus.h"
+#include "ui/quorvanecalendar.h"
 
 namespace qv {
 
@@ -76,6 +77,7 @@ bool QtUserInterface::createWindows() {
         main_ = new frmQuorvaneMain(*p_, *this);
         registerWindow(main_);
         if (!pendingToDo_.empty()) main_->setToDoText(qs(pendingToDo_));
+        if (calview_->getNumberOfNodes() > 0) main_->calendarView()->setSettings(*calview_);
         main_->showFont(main_->font());
         return true;
     } catch (const std::exception&) {
@@ -150,7 +152,9 @@ void QtUserInterface::showBlocked(bool blocked) {
 }
 
 void QtUserInterface::updateLists() {
-    if (main_) main_->showAlarmGroups();
+    if (!main_) return;
+    main_->showAlarmGroups();
+    main_->showCalendars();
 }
 
 void QtUserInterface::showSeeAlarms(int list) {
@@ -241,10 +245,14 @@ void QtUserInterface::applyListFont(const FontSettings& font) {
     main_->showFont(f);
 }
 
-XMLNodePtr QtUserInterface::calendarViewSettings() const { return calview_; }
+XMLNodePtr QtUserInterface::calendarViewSettings() const {
+    if (main_ && main_->calendarView()) return main_->calendarView()->getSettings();
+    return calview_;
+}
 
 void QtUserInterface::applyCalendarViewSettings(const XMLNodePtr& node) {
     calview_ = node ? node->getCopy() : XMLNode::Create("calview");
+    if (main_ && main_->calendarView()) main_->calendarView()->setSettings(*calview_);
 }
 
 XMLNodePtr QtUserInterface::activePlugInsSettings() const {

@@ -88,7 +88,7 @@ class TestCalendar : public QObject {
         const VGridCell* after = g->cell(2, 1);    // 11 May, 00:00
         QCOMPARE(periodOf(before).startDate, at(2026, 5, 10, 23));
         QCOMPARE(before->NumberOfEntries(), 1);
-        QCOMPARE(before->Entry(0).text, QStringLiteral("23:30 night"));
+        QCOMPARE(before->Entry(0).shownText(), QStringLiteral("23:30 night"));
         QCOMPARE(bars(before), QStringList{"0.5-1"});
         QCOMPARE(after->NumberOfEntries(), 1);
         QCOMPARE(bars(after), QStringList{"0-0.5"});
@@ -115,6 +115,43 @@ class TestCalendar : public QObject {
         cal.clear();
         QCOMPARE(cal.NumberOfEntries(), 0);
         QCOMPARE(g->cell(1, 2)->NumberOfEntries(), 0);
+    }
+
+    // The cells show the calendar's own entries without copies: while the
+    // calendar is locked and its entries change, the cells let go of them
+    // first (a paint meanwhile shows empty cells, never freed ones), and
+    // the next layout shows them again.
+    void cellsLetGoOfEntriesThatChangeWhileLocked() {
+        VCalendar cal;
+        cal.resize(600, 400);
+        cal.setClock([] { return at(2000, 1, 1); });
+        cal.setLockRefresh(true);
+        cal.setScopeUnit(kDays);
+        cal.setFirstDate(at(2026, 5, 10));
+        cal.setLockRefresh(false);
+        cal.addEntry(at(2026, 5, 10, 1, 15), at(2026, 5, 10, 1, 45), "first", "f", 0);
+        VGrid* g = cal.Grid();
+        QCOMPARE(g->cell(1, 2)->NumberOfEntries(), 1);
+
+        cal.setLockRefresh(true);
+        for (int i = 0; i < 100; ++i)  // the entries' storage grows
+            cal.addEntry(at(2026, 5, 10, 2), at(2026, 5, 10, 3), QString::number(i), "n", 0);
+        QCOMPARE(g->cell(1, 2)->NumberOfEntries(), 0);
+        QPixmap target(cal.size());
+        cal.render(&target);
+        cal.setLockRefresh(false);
+        cal.Refresh();
+        QCOMPARE(g->cell(1, 2)->Entry(0).shownText(), QStringLiteral("1:15 first"));
+        QCOMPARE(g->cell(1, 3)->NumberOfEntries(), 100);
+
+        cal.setLockRefresh(true);
+        cal.clear();
+        QCOMPARE(g->cell(1, 3)->NumberOfEntries(), 0);
+        // The cells' periods stay for the range the owner asks about.
+        QCOMPARE(cal.getFirstDateShown(), at(2026, 5, 10));
+        cal.setLockRefresh(false);
+        cal.Refresh();
+        QCOMPARE(g->cell(1, 3)->NumberOfEntries(), 0);
     }
 
     void scopeUnitSetsTheLayoutAndDirectionSwapsRowsAndColumns() {

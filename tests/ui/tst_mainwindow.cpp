@@ -509,8 +509,19 @@ void TestMainWindow::everyWindowTranslatesIntoBothLanguages() {
             for (const QString& s : shown)
                 QVERIFY2(!s.contains(QLatin1String("not found")), qPrintable(s));
             // Every captioned control has its own key, so no caption stays in English.
+            // (The calendar view has a section of its own, checked with the view.)
+            QStringList ownSection;
+            for (auto* o : w->findChildren<QObject*>()) {
+                const bool inCalendar = [o] {
+                    for (QObject* p = o; p; p = p->parent())
+                        if (p->objectName() == QLatin1String("calview")) return true;
+                    return false;
+                }();
+                if (inCalendar) ownSection << o->objectName();
+            }
             for (const QString& name : named) {
                 if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
+                if (ownSection.contains(name)) continue;
                 QVERIFY2(f.p().translation.readKey(section, name.toStdString(), "\x01") != "\x01",
                          qPrintable(QStringLiteral("%1 [%2] %3").arg(lng, w->objectName(), name)));
             }

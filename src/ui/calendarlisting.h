@@ -1,0 +1,35 @@
+#pragma once
+// The occurrences the main window hands the alarm calendar for one view: for
+// the view's range and minimum importance, every moment of every active alarm
+// of the active groups that overlaps the range, each lasting the alarm's
+// duration, in order of their start.
+
+#include <cstdint>
+#include <vector>
+
+#include "base/datetime.h"
+#include "model/alarm.h"
+#include "model/alarmgroup.h"
+#include "xml/vector.h"
+
+namespace qv {
+
+struct CalendarOccurrences {
+    // Each alarm once; the occurrences refer to it by its place here.
+    std::vector<AlarmPtr> alarms;
+    struct Item {
+        DateTime start;
+        DateTime end;
+        std::uint32_t alarm;
+    };
+    std::vector<Item> items;
+    std::size_t size() const { return items.size(); }
+};
+
+// Moments from `first` minus each alarm's duration up to (not including)
+// `last`; equal starts keep the order of the groups and their alarms. An
+// alarm whose expression cannot be worked out is left out.
+CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
+                                            DateTime last, int minImportance);
+
+}  // namespace qv
