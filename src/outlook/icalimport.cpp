@@ -331,11 +331,13 @@ std::optional<std::vector<Pattern>> mapRule(const icalrecurrencetype& r, DateTim
         }
         case ICAL_MONTHLY_RECURRENCE: {
             if (days.mask) {
-                if (!monthDays.empty()) return std::nullopt;
+                // Weekdays together with days of the month: both must hold.
+                if (!monthDays.empty() && instance != 0) return std::nullopt;
                 p.perl = 1;
                 p.peru = kDays;
                 restrictWeekdays(p, days.mask);
                 if (instance != 0) restrictBy(p, instanceTerm(instance));
+                if (!monthDays.empty()) restrictBy(p, monthDayTerm(monthDays));
             } else if (monthDays.empty() ||
                        (monthDays.size() == 1 && monthDays.front() == first.day())) {
                 if (first.day() <= 28 && months.empty()) {
@@ -370,8 +372,9 @@ std::optional<std::vector<Pattern>> mapRule(const icalrecurrencetype& r, DateTim
             p.perl = 1;
             p.peru = kDays;
             if (days.mask) {
-                if (!monthDays.empty()) return std::nullopt;
+                if (!monthDays.empty() && instance != 0) return std::nullopt;
                 restrictWeekdays(p, days.mask);
+                if (!monthDays.empty()) restrictBy(p, monthDayTerm(monthDays));
                 const std::string inst = instanceTerm(instance);
                 if (!inst.empty()) restrictBy(p, inst);
                 if (inMonths.size() == 1)
