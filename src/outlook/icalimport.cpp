@@ -98,6 +98,9 @@ struct Expansion {
     DateTime windowEnd;
     Moments early;    // the first occurrences, when the window is empty
     Moments removed;  // occurrences the exclusions took out
+    // The iteration limit came before the comparison window was covered: a
+    // rule that busy (every second since last month) is no reminder.
+    bool tooBusy = false;
 };
 
 Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclusions& ex,
@@ -108,7 +111,9 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
     icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
     if (!it) return e;
     e.iterable = true;
-    for (int i = 0; i < kExpandLimit; ++i) {
+    DateTime seen = kDayZero;
+    int i = 0;
+    for (; i < kExpandLimit; ++i) {
         icaltimetype t = icalrecur_iterator_next(it);
         if (icaltime_is_null_time(t)) {
             e.ends = true;
@@ -118,6 +123,7 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
         t.is_date = start.is_date;
         if (t.year > 9998) break;  // past what an alarm can hold: open ended
         const DateTime d = toLocal(t);
+        seen = d;
         if (ex.excludes(d)) {
             e.removed.push_back(d);
             continue;
@@ -135,6 +141,7 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
         }
         if (!bounded && d > e.windowEnd) break;
     }
+    e.tooBusy = i == kExpandLimit && seen <= e.windowEnd;
     icalrecur_iterator_free(it);
     return e;
 }
@@ -667,7 +674,7 @@ class Builder {
                     return skip();
                 recurring = true;
                 const Expansion e = expand(rule, ruleStart, ex, o_.now);
-                if (!e.iterable) return skip();
+                if (!e.iterable || e.tooBusy) return skip();
                 if (e.first == kNever) continue;  // every occurrence excluded
                 if (e.anyAfterNow) future = true;
                 DateTime end = kNever;

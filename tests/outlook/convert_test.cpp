@@ -250,13 +250,14 @@ TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
         event("DTSTART:99991210T100000\r\nSUMMARY:Far\r\n") + event("SUMMARY:No start\r\n") +
         event("DTSTART:20261210T100000\r\nSUMMARY:Bad rule\r\nRRULE:FREQ=SOMETIMES\r\n") +
         event("DTSTART:20261210T100000\r\nSUMMARY:Huge\r\nRRULE:FREQ=DAILY;INTERVAL=99999999\r\n") +
+        event("DTSTART:20261101T100000\r\nSUMMARY:Busy\r\nRRULE:FREQ=SECONDLY;COUNT=9000000\r\n") +
         event("DTSTART:20261210T100000\r\nSUMMARY:Odd alarm\r\n"
               "BEGIN:VALARM\r\nTRIGGER:-P99999W\r\nEND:VALARM\r\n"));
     EXPECT_EQ(r.error, BuildError::None);
     std::vector<std::string> names;
     for (const XMLNodePtr& a : alarmsOf(r)) names.push_back(a->getString("name"));
     EXPECT_EQ(names, (std::vector<std::string>{"Good", "Odd alarm"}));
-    EXPECT_EQ(r.skipped, 5);
+    EXPECT_EQ(r.skipped, 6);
 }
 
 }  // namespace
