@@ -397,6 +397,8 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
         row->addWidget(cmdBrowse);
         layout->addLayout(row);
         layout->addWidget(lblNote);
+        lblNote_ = lblNote;
+        keepRoom();
     }
 
     QString MethodCall(const QString& request) override {
@@ -406,6 +408,7 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
         if (method == "SetSettings") {
             language().name = params->getString("language");
             translate(this);
+            keepRoom();
             const XMLNodePtr syst = params->getNode("syst");
             chkFutureOnly_->setChecked(syst->getInteger("i", 1, 1) == 1);
             txtFile_->setText(qs(syst->getString("path")));
@@ -424,6 +427,15 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
     }
 
   private:
+    // The dialog that holds the control may be narrow: the wrapped note gets
+    // the lines it needs there, and nothing is squeezed below its height.
+    void keepRoom() {
+        const int noteHeight = lblNote_->heightForWidth(220);
+        lblNote_->setMinimumHeight(noteHeight > 0 ? noteHeight : lblNote_->sizeHint().height());
+        setMinimumHeight(layout()->sizeHint().height());
+    }
+
+    QLabel* lblNote_;
     QCheckBox* chkFutureOnly_;
     QLineEdit* txtFile_;
 };
