@@ -111,6 +111,21 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
     icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
     if (!it) return e;
     e.iterable = true;
+    // An old rule without COUNT is expanded from a year before now: every
+    // step of libical's iterator is costly, and the years before do not ring.
+    // (The first moment is then a later one; it still lies on the rule.)
+    const DateTime skipTo = addToDate(now, -400, kDays);
+    const bool endsLater = icaltime_is_null_time(rule.until) || toLocal(rule.until) > now;
+    if (rule.count == 0 && endsLater && toLocal(start) < skipTo) {
+        icaltimetype from = floatingOf(skipTo);
+        from.is_date = start.is_date;
+        from.zone = start.zone;
+        if (!icalrecur_iterator_set_start(it, from)) {
+            icalrecur_iterator_free(it);
+            it = icalrecur_iterator_new(rule, start);
+            if (!it) return e;
+        }
+    }
     DateTime seen = kDayZero;
     int i = 0;
     for (; i < kExpandLimit; ++i) {
