@@ -87,6 +87,16 @@ TEST(OutlookConvert, TheRecurrenceTableAndTheReminder) {
     EXPECT_TRUE(once.getBoolean("rdon"));
     EXPECT_EQ(r.group->getNodeIndex("name"), -1);
 
+    // Every reminder rings: the day before and a quarter of an hour before.
+    r =
+        build(event("DTSTART:20261210T100000\r\nSUMMARY:Exam\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P1D\r\nEND:VALARM\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 1), std::vector<std::string>{"2026/12/09 10:00:00"});
+    EXPECT_EQ(next(*alarmsOf(r)[1], 1), std::vector<std::string>{"2026/12/10 09:45:00"});
+    EXPECT_EQ(r.converted, 1);
+
     // Weekly on Monday and Wednesday: daily, restricted to those weekdays.
     r = build(event("DTSTART:20261102T080000\r\nSUMMARY:Gym\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\n"));
     ASSERT_EQ(alarmsOf(r).size(), 1u);

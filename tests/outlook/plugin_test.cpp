@@ -181,6 +181,30 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
     ASSERT_EQ(algr->getNumberOfNodesWithName("alrm"), 1);
     EXPECT_EQ(algr->getNode("alrm")->getNodeIndex("rdon"), -1);
 
+    // Items that ring more often than the calendar are counted for the user.
+    ASSERT_TRUE(writeFile(data + "/evolution/calendar/system/calendar.ics",
+                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:1\r\n"
+                          "SUMMARY:Twice\r\nDTSTART:20200106T090000\r\n"
+                          "RRULE:FREQ=DAILY;BYHOUR=9,17\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\n"
+                          "UID:2\r\nSUMMARY:Broken\r\nDTSTART:2020\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n"));
+    QString summary;
+    whenModal([&](QWidget* w) {
+        whenModal([&](QWidget* box) {
+            summary = box->findChild<QLabel*>("qt_msgbox_label")->text();
+            box->close();
+        });
+        w->findChild<QPushButton*>("cmdOk")->click();
+    });
+    answer =
+        XMLNode::createFromXML(f.host.methodCall(importer, "GetAlarmgroups", f.host.lang(), false));
+    EXPECT_EQ(
+        summary.toStdString(),
+        "1 items were imported. 1 of them ring more often than in the calendar because their "
+        "repetition could not be matched exactly: please check them. 1 items could not be read "
+        "and were left out.");
+    EXPECT_EQ(answer->getNode("alarmgroups")->getNode("algr")->getNumberOfNodesWithName("alrm"), 2);
+
     // Cancel: no group.
     whenModal([](QWidget* w) { w->findChild<QPushButton*>("cmdCancel")->click(); });
     answer =
