@@ -79,9 +79,8 @@ Language& language() {
 
 // A window's caption and the captions of its buttons, check boxes, option
 // buttons and labels from the section of the window's name.
-void translate(QWidget* w) {
+void translate(QWidget* w, const std::string& section) {
     const Language& l = language();
-    const std::string section = ss(w->objectName());
     w->setWindowTitle(qs(l.get(section, section, ss(w->windowTitle()))));
     for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
         b->setText(qs(l.get(section, ss(b->objectName()), ss(b->text()))));
@@ -216,7 +215,7 @@ class frmMain : public QDialog {
         buttons->addWidget(cmdOk);
         buttons->addWidget(cmdCancel);
         layout->addLayout(buttons);
-        translate(this);
+        translate(this, "frmMain");
     }
 };
 
@@ -407,7 +406,8 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
         const XMLNodePtr params = root->getNode("params");
         if (method == "SetSettings") {
             language().name = params->getString("language");
-            translate(this);
+            // The host renames the control it places; its texts keep their section.
+            translate(this, "OutlookSynchSettingsControl");
             keepRoom();
             const XMLNodePtr syst = params->getNode("syst");
             chkFutureOnly_->setChecked(syst->getInteger("i", 1, 1) == 1);

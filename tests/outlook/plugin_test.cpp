@@ -154,6 +154,14 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
     EXPECT_EQ(request("GetSettings", nullptr),
               "<result><syst><i></i><i>0</i><path>/home/me/work.ics</path></syst></result>");
     EXPECT_EQ(control->findChild<QCheckBox*>("chkFutureOnly")->text(), "Only import future items");
+    // Placed in the group properties under the host's name, in German.
+    control->setObjectName("synchSettingsControl");
+    f.host.plugInMethodCall(control,
+                            "<xml><plugin>OutlookAppointmentSynchronizer</plugin>"
+                            "<method>SetSettings</method><params><language>Deutsch"
+                            "</language><syst/></params></xml>");
+    EXPECT_EQ(control->findChild<QCheckBox*>("chkFutureOnly")->text(),
+              "Nur zukünftige Einträge importieren");
     delete object;
 
     // The import dialog reads the desktop's calendar when there is one.
