@@ -60,16 +60,45 @@ icaltimetype floatingOf(DateTime d) {
     return t;
 }
 
-// libical turns lines it cannot read into X-LIC-ERROR properties.
-bool hasParseError(icalcomponent* c) {
-    if (icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY)) return true;
+std::string textOf(const char* v) { return v ? v : ""; }
+
+// libical turns lines it cannot read into X-LIC-ERROR properties and drops
+// them. What that costs depends on the property the line held.
+enum class Damage { None, Minor, Exclusion, Fatal };
+
+Damage damageOf(icalcomponent* c) {
+    Damage worst = Damage::None;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY)) {
+        // "No value for DESCRIPTION property…", "Can't parse as … value in RRULE property…"
+        const std::string text = p ? textOf(icalproperty_get_xlicerror(p)) : std::string();
+        std::string name;
+        const std::size_t end = text.find(" property");
+        if (end != std::string::npos && end > 0) {
+            const std::size_t begin = text.rfind(' ', end - 1);
+            if (begin != std::string::npos && begin > 0) {
+                const std::size_t before = text.rfind(' ', begin - 1);
+                const std::string word =
+                    text.substr(before == std::string::npos ? 0 : before + 1,
+                                begin - (before == std::string::npos ? 0 : before + 1));
+                if (word == "for" || word == "in") name = text.substr(begin + 1, end - begin - 1);
+            }
+        }
+        Damage d = Damage::Minor;
+        static const std::set<std::string> timing = {
+            "DTSTART", "DTEND",         "DUE",     "DURATION", "RRULE",
+            "RDATE",   "RECURRENCE-ID", "TRIGGER", "STATUS",   "ACTION"};
+        if (name.empty() || timing.count(name))
+            d = Damage::Fatal;  // a moment may be lost
+        else if (name == "EXDATE")
+            d = Damage::Exclusion;  // rings more often, never less
+        worst = std::max(worst, d);
+    }
     for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
          sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        if (hasParseError(sub)) return true;
-    return false;
+        worst = std::max(worst, damageOf(sub));
+    return worst;
 }
-
-std::string textOf(const char* v) { return v ? v : ""; }
 
 std::vector<int> listOf(const short* values, int size) {
     std::vector<int> out;
@@ -585,13 +614,14 @@ class Builder {
              c = icalcomponent_get_next_component(cal, kind)) {
             icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
             const char* uid = icalcomponent_get_uid(c);
-            if (!rid || !uid || hasParseError(c)) continue;
+            if (!rid || !uid || damageOf(c) == Damage::Fatal) continue;
             if (const auto d = localProperty(c, rid)) moved_[uid].push_back(*d);
         }
     }
 
     void add(icalcomponent* c, XMLNode& group) {
-        if (hasParseError(c)) {
+        const Damage damage = damageOf(c);
+        if (damage == Damage::Fatal) {
             ++r_.skipped;
             return;
         }
@@ -781,7 +811,7 @@ class Builder {
             }
         }
         ++r_.converted;
-        if (approximated) ++r_.approximated;
+        if (approximated || (recurring && damage == Damage::Exclusion)) ++r_.approximated;
     }
 
   private:

@@ -261,13 +261,23 @@ TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
         event("DTSTART:20261210T100000\r\nSUMMARY:Bad rule\r\nRRULE:FREQ=SOMETIMES\r\n") +
         event("DTSTART:20261210T100000\r\nSUMMARY:Huge\r\nRRULE:FREQ=DAILY;INTERVAL=99999999\r\n") +
         event("DTSTART:20261101T100000\r\nSUMMARY:Busy\r\nRRULE:FREQ=SECONDLY;COUNT=9000000\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Empty texts\r\nDESCRIPTION:\r\nLOCATION:\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost rule\r\nRRULE:FRQ=DAILY\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Garbled line\r\nRRUL\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost alarm\r\n"
+              "BEGIN:VALARM\r\nTRIGGER:-PTXM\r\nEND:VALARM\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost exclusion\r\nRRULE:FREQ=DAILY\r\n"
+              "EXDATE:2027\r\n") +
         event("DTSTART:20261210T100000\r\nSUMMARY:Odd alarm\r\n"
               "BEGIN:VALARM\r\nTRIGGER:-P99999W\r\nEND:VALARM\r\n"));
     EXPECT_EQ(r.error, BuildError::None);
     std::vector<std::string> names;
     for (const XMLNodePtr& a : alarmsOf(r)) names.push_back(a->getString("name"));
-    EXPECT_EQ(names, (std::vector<std::string>{"Good", "Odd alarm"}));
-    EXPECT_EQ(r.skipped, 6);
+    // Empty texts are no loss; a lost exclusion rings more often and is counted.
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Good", "Empty texts", "Lost exclusion", "Odd alarm"}));
+    EXPECT_EQ(r.skipped, 9);
+    EXPECT_EQ(r.approximated, 1);
 }
 
 }  // namespace
