@@ -833,6 +833,32 @@ bool containsNoCase(const std::string& hay, const std::string& needle) {
     return it != hay.end();
 }
 
+// Lines starting with `tag` (any case).
+int linesStartingWith(const std::string& text, const std::string& tag) {
+    int n = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.size() - at >= tag.size() &&
+            std::equal(
+                tag.begin(), tag.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); }))
+            ++n;
+        const std::size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) break;
+        at = nl + 1;
+    }
+    return n;
+}
+
+// Every calendar, item and reminder that begins also ends: a file cut short
+// anywhere is refused as a whole.
+bool balanced(const std::string& text) {
+    for (const char* kind : {"VCALENDAR", "VEVENT", "VTODO", "VALARM"})
+        if (linesStartingWith(text, std::string("BEGIN:") + kind) !=
+            linesStartingWith(text, std::string("END:") + kind))
+            return false;
+    return linesStartingWith(text, "END:VCALENDAR") > 0;
+}
+
 }  // namespace
 
 BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) {
@@ -843,7 +869,7 @@ BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) 
         result.error = BuildError::NotICalendar;
         return result;
     }
-    if (!containsNoCase(icsText, "END:VCALENDAR")) {
+    if (!balanced(icsText)) {
         result.error = BuildError::Truncated;
         return result;
     }

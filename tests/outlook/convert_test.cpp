@@ -250,6 +250,9 @@ TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
         EXPECT_NE(r.error, BuildError::None) << cut;
         EXPECT_FALSE(r.group) << cut;
     }
+    // A second calendar cut short after the first one's end.
+    EXPECT_EQ(buildGroup(whole + whole.substr(0, whole.size() / 2), o).error,
+              BuildError::Truncated);
     EXPECT_EQ(buildGroup("BEGIN:VCALENDAR\r\nGARBAGE\r\n:::\r\nEND:VCALENDAR\r\n", o).error,
               BuildError::Unreadable);
 
