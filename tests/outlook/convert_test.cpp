@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <random>
 
 #include "model/alarm.h"
 #include "outlook/icalimport.h"
@@ -281,6 +282,64 @@ TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
               (std::vector<std::string>{"Good", "Empty texts", "Lost exclusion", "Odd alarm"}));
     EXPECT_EQ(r.skipped, 9);
     EXPECT_EQ(r.approximated, 1);
+}
+
+TEST(OutlookConvert, MangledCalendarsNeverCrashAndGiveOnlyAlarmsThatWork) {
+    const std::string seed =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" +
+        event(
+            "DTSTART;TZID=Europe/Berlin:20261102T100000\r\nDTEND;TZID=Europe/Berlin:"
+            "20261102T110000\r\nSUMMARY:A\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,TH;"
+            "UNTIL=20280101T000000Z\r\nEXDATE;TZID=Europe/Berlin:20261116T100000\r\n"
+            "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT15M\r\nATTACH:file:///a.oga\r\n"
+            "END:VALARM\r\n") +
+        event(
+            "DTSTART;VALUE=DATE:20261110\r\nSUMMARY:B\r\nRRULE:FREQ=MONTHLY;BYDAY=-1FR;COUNT="
+            "9\r\n") +
+        event(
+            "DTSTART:20261210T080000Z\r\nSUMMARY:C\r\nRRULE:FREQ=YEARLY;BYMONTH=3,9;BYMONTHDAY=1,-"
+            "1\r\n") +
+        "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:D\r\nDUE:20261220T100000\r\nBEGIN:VALARM\r\n"
+        "TRIGGER;RELATED=END:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    const std::string alphabet = "0123456789:;=-,TZPWDHMS\r\nABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::mt19937 rng(7);
+    auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    };
+    int groups = 0;
+    for (int round = 0; round < 1500; ++round) {
+        std::string text = seed;
+        for (int edits = 1 + static_cast<int>(pick(4)); edits > 0; --edits) {
+            const std::size_t at = pick(text.size());
+            switch (pick(3)) {
+                case 0:
+                    text[at] = alphabet[pick(alphabet.size())];
+                    break;
+                case 1:
+                    text.erase(at, 1 + pick(12));
+                    break;
+                default:
+                    text.insert(at, text.substr(pick(text.size()), 1 + pick(20)));
+                    break;
+            }
+        }
+        for (ItemKind kind : {ItemKind::Appointments, ItemKind::Tasks}) {
+            BuildOptions o;
+            o.kind = kind;
+            o.now = kNow;
+            o.futureOnly = round % 2 == 0;
+            const BuildResult r = buildGroup(text, o);
+            ASSERT_EQ(r.error == BuildError::None, r.group != nullptr) << text;
+            if (!r.group) continue;
+            ++groups;
+            // Every alarm built can be timed: its expression is well formed.
+            for (const XMLNodePtr& a : alarmsOf(r)) {
+                const AlarmPtr al = Alarm::createFromXML(*a, nullptr);
+                EXPECT_NO_THROW(al->hasNextAlarmDateAfter(kNow, false)) << a->toString();
+            }
+        }
+    }
+    EXPECT_GT(groups, 500);  // most mangled files still have readable items
 }
 
 }  // namespace
