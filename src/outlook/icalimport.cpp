@@ -538,6 +538,7 @@ std::vector<Pattern> standIn(const Expansion& e, DateTime end) {
 
 struct Reminder {
     std::int64_t leadSeconds = 0;  // before the start; negative after it
+    std::optional<DateTime> at;    // an absolute trigger of an item without start
     std::string soundFile;
 };
 
@@ -581,12 +582,13 @@ std::vector<Reminder> remindersOf(icalcomponent* c, DateTime start, DateTime end
             if (rel && icalparameter_get_related(rel) == ICAL_RELATED_END)
                 lead -= end.seconds() - start.seconds();
         } else {
-            if (!sane(tr.time) || !haveStart) continue;
-            lead = start.seconds() - toLocal(tr.time).seconds();
+            if (!sane(tr.time)) continue;
+            lead = haveStart ? start.seconds() - toLocal(tr.time).seconds() : 0;
         }
         if (lead > 400LL * 86400 || lead < -400LL * 86400) continue;  // absurd
         Reminder r;
         r.leadSeconds = lead;
+        if (!haveStart) r.at = toLocal(tr.time);
         icalproperty* act = icalcomponent_get_first_property(va, ICAL_ACTION_PROPERTY);
         icalproperty* att = icalcomponent_get_first_property(va, ICAL_ATTACH_PROPERTY);
         if (act && icalproperty_get_action(act) == ICAL_ACTION_AUDIO && att)
@@ -671,13 +673,15 @@ class Builder {
             reminders = remindersOf(c, base, endBase, base != kNever);
             // The related end of a task is its due date.
             if (!reminders.empty())
-                moment = DateTime(base.seconds() - reminders.front().leadSeconds);
+                moment = reminders.front().at
+                             ? *reminders.front().at
+                             : DateTime(base.seconds() - reminders.front().leadSeconds);
             else
                 moment = due ? *due : kUnsetDate;
             if (due) name += ", " + text(14) + " " + fmt(*due);
             if (moment != kUnsetDate) {
                 ruleStart = floatingOf(moment);
-                shift = moment.seconds() - base.seconds();
+                shift = base == kNever ? 0 : moment.seconds() - base.seconds();
             }
             // Tasks ring at the reminder itself: only the first is kept.
             if (!reminders.empty()) {
@@ -710,6 +714,7 @@ class Builder {
         bool approximated = false;
         bool future = !tasks && moment >= o_.now;
         bool recurring = false;
+        bool ruled = false;
         if (!icaltime_is_null_time(ruleStart)) {
             for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
                  p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
@@ -717,7 +722,7 @@ class Builder {
                 if (rule.freq == ICAL_NO_RECURRENCE || rule.interval < 1 || rule.interval > 10000 ||
                     rule.count < 0 || rule.count > 1000000)
                     return skip();
-                recurring = true;
+                recurring = ruled = true;
                 const Expansion e = expand(rule, ruleStart, ex, o_.now);
                 if (!e.iterable || e.tooBusy) return skip();
                 if (e.first == kNever) continue;  // every occurrence excluded
@@ -745,6 +750,13 @@ class Builder {
                 if (!d) continue;
                 const DateTime at(d->seconds() + shift);
                 if (ex.excludes(at)) continue;
+                if (!recurring && !ruled && !ex.excludes(moment)) {
+                    // Without a rule the start itself is the first moment.
+                    Pattern first;
+                    first.once = true;
+                    first.anchor = moment;
+                    patterns.push_back(first);
+                }
                 recurring = true;
                 if (at >= o_.now) future = true;
                 Pattern q;

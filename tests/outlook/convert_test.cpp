@@ -176,6 +176,15 @@ TEST(OutlookConvert, MendedMappingsRingWhenTheCalendarDoes) {
                                         "2026/12/11 09:00:00"}));
     EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "2026/12/09 15:00:00");
 
+    // Extra dates without a rule come beside the start.
+    r =
+        build(event("DTSTART:20261210T100000\r\nSUMMARY:Course\r\n"
+                    "RDATE:20261217T100000,20261224T100000\r\n"));
+    std::vector<std::string> course;
+    for (const XMLNodePtr& a : alarmsOf(r)) course.push_back(a->getString("oncd"));
+    EXPECT_EQ(course, (std::vector<std::string>{"2026/12/10 10:00:00", "2026/12/17 10:00:00",
+                                                "2026/12/24 10:00:00"}));
+
     // A weekly meeting that began last year is still to come.
     r = build(event("DTSTART:20251103T100000\r\nSUMMARY:Weekly\r\nRRULE:FREQ=WEEKLY\r\n"));
     EXPECT_EQ(alarmsOf(r).size(), 1u);
@@ -208,11 +217,15 @@ TEST(OutlookConvert, TasksAndTheFutureFilter) {
         "BEGIN:VTODO\r\nUID:b\r\nSUMMARY:Call\r\nDESCRIPTION:Mum\r\nDUE:20261220T100000\r\n"
         "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;RELATED=END:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\n"
         "BEGIN:VTODO\r\nUID:c\r\nSUMMARY:Someday\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:f\r\nSUMMARY:Plants\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+        "TRIGGER;VALUE=DATE-TIME:20261218T170000Z\r\nEND:VALARM\r\nEND:VTODO\r\n"
         "BEGIN:VTODO\r\nUID:d\r\nSUMMARY:Old\r\nDUE:20250101T100000\r\nEND:VTODO\r\n"
         "BEGIN:VTODO\r\nUID:e\r\nSUMMARY:Dropped\r\nSTATUS:CANCELLED\r\nDUE:20271220T100000\r\n"
         "END:VTODO\r\n";
     BuildResult r = build(tasks, ItemKind::Tasks, true, true);
-    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    ASSERT_EQ(alarmsOf(r).size(), 3u);
+    // A reminder at a fixed time needs no due date.
+    EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "2026/12/18 18:00:00");
     EXPECT_EQ(r.group->getString("name"), "Diary");
     const XMLNode& taxes = *alarmsOf(r)[0];
     EXPECT_EQ(taxes.getString("name"), "Taxes, t14 2026/12/15 12:00:00");
@@ -225,7 +238,7 @@ TEST(OutlookConvert, TasksAndTheFutureFilter) {
 
     // With past items wanted, the undated task lies at the calendar's "unset" date.
     r = build(tasks, ItemKind::Tasks, true, false);
-    ASSERT_EQ(alarmsOf(r).size(), 4u);
+    ASSERT_EQ(alarmsOf(r).size(), 5u);
     EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "4501/01/01 00:00:00");
     EXPECT_EQ(alarmsOf(r)[2]->getString("name"), "Someday");
     // Appointments and tasks are told apart.
