@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "model/alarmgroup.h"
 #include "plugins/hostfixture.h"
@@ -80,6 +82,28 @@ TEST(OutlookPlugIn, DiscoveryNamesAndLanguageFilesThroughTheHost) {
     auto other = XMLNode::createFromXML(
         f.host.methodCall(kAppointmentSync, "GetName", "<language>Klingon</language>", false));
     EXPECT_EQ(other->getString("name"), "Calendar appointments synchroniser");
+}
+
+// "section/key" of every text in a language file.
+std::set<std::string> keysOf(const std::string& file) {
+    std::set<std::string> keys;
+    std::string section;
+    std::istringstream in(readFile(file));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[')
+            section = line.substr(1, line.find(']') - 1);
+        else if (line.find('=') != std::string::npos)
+            keys.insert(section + "/" + line.substr(0, line.find('=')));
+    }
+    return keys;
+}
+
+TEST(OutlookPlugIn, BothLanguageFilesHaveEveryText) {
+    const std::string dir = QUORVANE_BUILD_PLUGINS;
+    const auto english = keysOf(dir + "/QuorvaneOutlook_English.lng");
+    EXPECT_EQ(english.size(), 23u + 8u + 4u);
+    EXPECT_EQ(keysOf(dir + "/QuorvaneOutlook_Deutsch.lng"), english);
 }
 
 TEST(OutlookPlugIn, ASynchronisationThatCannotReadItsFileLeavesTheGroupAsItWas) {
