@@ -463,6 +463,23 @@ void excludeRemoved(std::vector<Pattern>& patterns, const Moments& removed, bool
     }
 }
 
+// Whether the local wall-clock time occurs at all (summer time skips an hour).
+bool existsHere(DateTime d) {
+    std::tm tm{};
+    tm.tm_year = d.year() - 1900;
+    tm.tm_mon = d.month() - 1;
+    tm.tm_mday = d.day();
+    tm.tm_hour = d.hour();
+    tm.tm_min = d.minute();
+    tm.tm_sec = d.second();
+    tm.tm_isdst = -1;
+    const std::time_t secs = std::mktime(&tm);
+    std::tm back{};
+    return localtime_r(&secs, &back) &&
+           DateTime::fromParts(back.tm_year + 1900, back.tm_mon + 1, back.tm_mday, back.tm_hour,
+                               back.tm_min, back.tm_sec) == d;
+}
+
 enum class Fit { Exact, More, Wrong };
 
 // The alarms' own moments against libical's over the comparison window.
@@ -483,7 +500,17 @@ Fit compare(const std::vector<Pattern>& patterns, const Expansion& e, DateTime n
             return Fit::Wrong;
         }
     }
-    const std::set<DateTime> theirs(e.window.begin(), e.window.end());
+    // On the day summer time begins, libical moves a time the clock skips
+    // (02:30) an hour on, and its daily steps carry that into the next day;
+    // the alarm keeps its wall-clock time (ringing as the clock passes it on
+    // the day itself). That is the same reminder, not a missing one.
+    std::set<DateTime> theirs;
+    for (const DateTime& d : e.window) {
+        const DateTime hourBefore(d.seconds() - 3600);
+        const bool nearGap =
+            !existsHere(hourBefore) || !existsHere(DateTime(hourBefore.seconds() - 86400));
+        theirs.insert(!ours.count(d) && ours.count(hourBefore) && nearGap ? hourBefore : d);
+    }
     if (!std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end())) return Fit::Wrong;
     return ours.size() == theirs.size() ? Fit::Exact : Fit::More;
 }

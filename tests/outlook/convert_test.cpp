@@ -185,6 +185,14 @@ TEST(OutlookConvert, MendedMappingsRingWhenTheCalendarDoes) {
     EXPECT_EQ(course, (std::vector<std::string>{"2026/12/10 10:00:00", "2026/12/17 10:00:00",
                                                 "2026/12/24 10:00:00"}));
 
+    // 02:30 does not exist on the day summer time begins: the alarm keeps its
+    // time rather than getting a second one at 03:30.
+    r =
+        build(event("DTSTART;TZID=Europe/Berlin:20261201T023000\r\nSUMMARY:Night shift\r\n"
+                    "RRULE:FREQ=DAILY\r\n"));
+    EXPECT_EQ(alarmsOf(r).size(), 1u);
+    EXPECT_EQ(r.approximated, 0);
+
     // A weekly meeting that began last year is still to come.
     r = build(event("DTSTART:20251103T100000\r\nSUMMARY:Weekly\r\nRRULE:FREQ=WEEKLY\r\n"));
     EXPECT_EQ(alarmsOf(r).size(), 1u);
