@@ -23,6 +23,8 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <map>
+#include <utility>
 
 #include "base/inifile.h"
 #include "outlook/icalimport.h"
@@ -258,6 +260,28 @@ std::string importGroups(ItemKind kind) {
     return result->toString();
 }
 
+// What a group's synchronisation last reported, by plug-in kind and file.
+std::map<std::pair<int, QString>, QString>& reported() {
+    static std::map<std::pair<int, QString>, QString> r;
+    return r;
+}
+
+// A synchronisation that fails says so without waiting for the user: a box
+// left open during the call would hold back every alarm until someone closes
+// it. The same failure of the same file is told once, until the file reads again.
+void tellOnce(ItemKind kind, const QString& path, const QString& text) {
+    QString& last = reported()[{static_cast<int>(kind), path}];
+    if (text == last) return;
+    last = text;
+    if (!haveWindows() || text.isEmpty()) return;
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quorvane"), text, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("synchronisationFailed"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     auto result = emptyResult();
     const XMLNodePtr syst = params.getNode("syst");
@@ -267,9 +291,10 @@ std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     const Converted c = convert(path, kind, false, futureOnly, {});
     if (!c.error.isEmpty()) {
         // No group in the answer: the group keeps the alarms it has.
-        messageBox(language().qtext(13) + " " + c.error, QMessageBox::NoIcon);
+        tellOnce(kind, path, language().qtext(13) + " " + c.error);
         return result->toString();
     }
+    tellOnce(kind, path, {});
     result->addNode(c.result.group);
     addCounts(*result, c.result);
     return result->toString();

@@ -188,6 +188,35 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
               "Nur zukünftige Einträge importieren");
     delete object;
 
+    // A synchronisation that cannot read its file tells so without holding
+    // the program up (no modal box: alarms wait while a call is open), once.
+    auto group = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+    group->synchPlugin = kAppointmentSync;
+    group->synchSettings = XMLNode::Create("syst");
+    group->synchSettings->addString("path", f.folder.file("gone.ics"));
+    auto notices = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "synchronisationFailed" && w->isVisible()) ++n;
+        return n;
+    };
+    QTimer guard;  // closes any modal box that would otherwise sit here
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* m = QApplication::activeModalWidget()) m->close();
+    });
+    guard.start(1000);
+    group->synchronize(f.p().ctx);
+    group->synchronize(f.p().ctx);
+    guard.stop();
+    EXPECT_EQ(notices(), 1);
+    ASSERT_TRUE(writeFile(f.folder.file("gone.ics"), calendar("20260105T100000")));
+    group->synchronize(f.p().ctx);
+    EXPECT_EQ(group->alarms.numberOfElements(), 1);
+    std::filesystem::remove(f.folder.file("gone.ics"));
+    group->synchronize(f.p().ctx);  // missing again after it was read: told again
+    EXPECT_EQ(notices(), 2);
+    EXPECT_EQ(group->alarms.numberOfElements(), 1);
+
     // The import dialog reads the desktop's calendar when there is one.
     const std::string data = f.folder.file("data");
     std::filesystem::create_directories(data + "/evolution/calendar/system");
