@@ -1,0 +1,962 @@
+#include "outlook/icalimport.h"
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "model/alarm.h"
+
+namespace qv::outlook {
+namespace {
+
+using Moments = std::vector<DateTime>;
+
+// Bounds of the work spent on one rule: iterations of libical's expansion, and
+// occurrences compared with the alarm's own moments.
+constexpr int kExpandLimit = 300000;
+constexpr std::size_t kSampleLimit = 3000;
+// How far ahead an alarm is held against the calendar.
+constexpr int kVerifyYears = 3;
+// Beyond this many distinct times of day the stand-in alarm is one grid.
+constexpr std::size_t kMaxTimesOfDay = 24;
+
+DateTime fieldsOf(const icaltimetype& t) {
+    return t.is_date ? DateTime::fromParts(t.year, t.month, t.day)
+                     : DateTime::fromParts(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// Local wall-clock time: dates at midnight, floating times as written, zoned
+// and UTC times through the system's zone data.
+DateTime toLocal(const icaltimetype& t) {
+    if (t.is_date || t.zone == nullptr) return fieldsOf(t);
+    const icaltimezone* zone = t.zone ? t.zone : icaltimezone_get_utc_timezone();
+    const std::time_t secs = icaltime_as_timet_with_zone(t, zone);
+    std::tm tm{};
+    if (!localtime_r(&secs, &tm)) return fieldsOf(t);
+    return DateTime::fromParts(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                               tm.tm_sec);
+}
+
+bool sane(const icaltimetype& t) {
+    return !icaltime_is_null_time(t) && t.year >= 1900 && t.year <= 9998 && t.month >= 1 &&
+           t.month <= 12 && t.day >= 1 && t.day <= 31;
+}
+
+icaltimetype floatingOf(DateTime d) {
+    icaltimetype t = icaltime_null_time();
+    t.year = d.year();
+    t.month = d.month();
+    t.day = d.day();
+    t.hour = d.hour();
+    t.minute = d.minute();
+    t.second = d.second();
+    return t;
+}
+
+std::string textOf(const char* v) { return v ? v : ""; }
+
+// libical turns lines it cannot read into X-LIC-ERROR properties and drops
+// them. What that costs depends on the property the line held.
+enum class Damage { None, Minor, Exclusion, Fatal };
+
+Damage damageOf(icalcomponent* c) {
+    Damage worst = Damage::None;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY)) {
+        // "No value for DESCRIPTION property…", "Can't parse as … value in RRULE property…"
+        const std::string text = p ? textOf(icalproperty_get_xlicerror(p)) : std::string();
+        std::string name;
+        const std::size_t end = text.find(" property");
+        if (end != std::string::npos && end > 0) {
+            const std::size_t begin = text.rfind(' ', end - 1);
+            if (begin != std::string::npos && begin > 0) {
+                const std::size_t before = text.rfind(' ', begin - 1);
+                const std::string word =
+                    text.substr(before == std::string::npos ? 0 : before + 1,
+                                begin - (before == std::string::npos ? 0 : before + 1));
+                if (word == "for" || word == "in") name = text.substr(begin + 1, end - begin - 1);
+            }
+        }
+        Damage d = Damage::Minor;
+        static const std::set<std::string> timing = {
+            "DTSTART", "DTEND",         "DUE",     "DURATION", "RRULE",
+            "RDATE",   "RECURRENCE-ID", "TRIGGER", "STATUS",   "ACTION"};
+        if (name.empty() || timing.count(name))
+            d = Damage::Fatal;  // a moment may be lost
+        else if (name == "EXDATE")
+            d = Damage::Exclusion;  // rings more often, never less
+        worst = std::max(worst, d);
+    }
+    for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        worst = std::max(worst, damageOf(sub));
+    return worst;
+}
+
+std::vector<int> listOf(const short* values, int size) {
+    std::vector<int> out;
+    for (int i = 0; i < size && values[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+        out.push_back(values[i]);
+    return out;
+}
+
+// ---- Expansion ----------------------------------------------------------------
+
+struct Exclusions {
+    std::set<DateTime> moments;   // EXDATE date-times and moved instances
+    std::set<std::int64_t> days;  // EXDATE dates
+    bool excludes(DateTime d) const { return moments.count(d) || days.count(d.days()); }
+};
+
+// libical's own expansion of one rule, in local time, without the excluded
+// occurrences.
+struct Expansion {
+    bool iterable = false;
+    DateTime first = kNever;
+    DateTime last = kNever;
+    bool ends = false;  // `last` is the rule's last occurrence
+    bool anyAfterNow = false;
+    Moments window;  // occurrences in (now, windowEnd]
+    DateTime windowEnd;
+    Moments early;    // the first occurrences, when the window is empty
+    Moments removed;  // occurrences the exclusions took out
+    // The iteration limit came before the comparison window was covered: a
+    // rule that busy (every second since last month) is no reminder.
+    bool tooBusy = false;
+};
+
+Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclusions& ex,
+                 DateTime now) {
+    Expansion e;
+    e.windowEnd = addToDate(now, kVerifyYears, kYears);
+    const bool bounded = rule.count > 0 || !icaltime_is_null_time(rule.until);
+    icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
+    if (!it) return e;
+    e.iterable = true;
+    // An old rule without COUNT is expanded from a year before now: every
+    // step of libical's iterator is costly, and the years before do not ring.
+    // (The first moment is then a later one; it still lies on the rule.)
+    const DateTime skipTo = addToDate(now, -400, kDays);
+    const bool endsLater = icaltime_is_null_time(rule.until) || toLocal(rule.until) > now;
+    if (rule.count == 0 && endsLater && toLocal(start) < skipTo) {
+        icaltimetype from = floatingOf(skipTo);
+        from.is_date = start.is_date;
+        from.zone = start.zone;
+        if (!icalrecur_iterator_set_start(it, from)) {
+            icalrecur_iterator_free(it);
+            it = icalrecur_iterator_new(rule, start);
+            if (!it) return e;
+        }
+    }
+    DateTime seen = kDayZero;
+    int i = 0;
+    for (; i < kExpandLimit; ++i) {
+        icaltimetype t = icalrecur_iterator_next(it);
+        if (icaltime_is_null_time(t)) {
+            e.ends = true;
+            break;
+        }
+        t.zone = start.zone;
+        t.is_date = start.is_date;
+        if (t.year > 9998) break;  // past what an alarm can hold: open ended
+        const DateTime d = toLocal(t);
+        seen = d;
+        if (ex.excludes(d)) {
+            e.removed.push_back(d);
+            continue;
+        }
+        if (e.first == kNever) e.first = d;
+        e.last = d;
+        if (e.early.size() < kSampleLimit) e.early.push_back(d);
+        if (d > now) {
+            e.anyAfterNow = true;
+            if (d <= e.windowEnd) {
+                e.window.push_back(d);
+                // Frequent rules are compared over their first few thousand moments.
+                if (e.window.size() >= kSampleLimit) e.windowEnd = d;
+            }
+        }
+        if (!bounded && d > e.windowEnd) break;
+    }
+    e.tooBusy = i == kExpandLimit && seen <= e.windowEnd;
+    icalrecur_iterator_free(it);
+    return e;
+}
+
+// ---- Alarm patterns -----------------------------------------------------------
+
+struct Pattern {
+    bool once = false;
+    DateTime anchor;
+    std::int32_t perl = 1;
+    std::int16_t peru = kDays;
+    std::int16_t actp = Alarm::kRestrictDates;
+    std::int16_t wkds = 0;
+    std::string adva;
+    DateTime stad = kNever;
+    DateTime endd = kNever;
+};
+
+void addTiming(XMLNode& n, const Pattern& p) {
+    if (p.once) {
+        n.addInteger("datk", Alarm::kOnce);
+        n.addDate("oncd", p.anchor);
+        return;
+    }
+    n.addDate("nexd", p.anchor);
+    n.addInteger("datk", Alarm::kPeriodic);
+    n.addLong("perl", p.perl);
+    n.addInteger("peru", p.peru);
+    n.addInteger("actp", p.actp);
+    n.addInteger("wkds", p.wkds);
+    n.addString("adva", p.adva);
+    n.addDate("stad", p.stad);
+    n.addDate("endd", p.endd);
+}
+
+void restrictBy(Pattern& p, const std::string& term) {
+    if (term.empty()) return;
+    p.adva = p.adva.empty() ? term : p.adva + " && " + term;
+    p.actp |= Alarm::kRestrictExpression;
+}
+
+void restrictWeekdays(Pattern& p, int mask) {
+    p.wkds = static_cast<std::int16_t>(mask);
+    p.actp |= Alarm::kRestrictWeekdays;
+}
+
+// "(NAME == a || NAME == b …)"; a single value needs no parentheses.
+std::string anyOf(const std::string& name, const std::vector<int>& values) {
+    std::string t;
+    for (int v : values) t += (t.empty() ? "" : " || ") + name + " == " + std::to_string(v);
+    return values.size() > 1 ? "(" + t + ")" : t;
+}
+
+std::string monthDayTerm(const std::vector<int>& days) {
+    std::string t;
+    for (int d : days)
+        t += (t.empty() ? "" : " || ") + (d > 0 ? "DAYOFMONTH == " + std::to_string(d)
+                                                : "DAYSBEFORENEXTMONTH == " + std::to_string(-d));
+    return days.size() > 1 ? "(" + t + ")" : t;
+}
+
+// The n-th weekday of a month; -1 is the last (the calendar's instance 5).
+std::string instanceTerm(int n) {
+    switch (n) {
+        case 1:
+            return "dayOfMonth <= 7";
+        case 2:
+            return "dayOfMonth >= 8 && dayOfMonth <= 14";
+        case 3:
+            return "dayOfMonth >= 15 && dayOfMonth <= 21";
+        case 4:
+            return "dayOfMonth >= 22 && dayOfMonth <= 28";
+        case 5:
+            return "dayOfMonth >= 29";
+        case -1:
+            return "daysBeforeNextMonth <= 7";
+        case -2:
+            return "daysBeforeNextMonth >= 8 && daysBeforeNextMonth <= 14";
+        case -3:
+            return "daysBeforeNextMonth >= 15 && daysBeforeNextMonth <= 21";
+        case -4:
+            return "daysBeforeNextMonth >= 22 && daysBeforeNextMonth <= 28";
+        case -5:
+            return "daysBeforeNextMonth >= 29";
+        default:
+            return {};
+    }
+}
+
+// The months, counted from the first occurrence's month, that every n-th month hits.
+std::vector<int> everyNthMonth(int firstMonth, int n) {
+    std::vector<int> months;
+    for (int m = 1; m <= 12; ++m)
+        if (((m - firstMonth) % n + n) % n == 0) months.push_back(m);
+    return months;
+}
+
+struct WeekdaySet {
+    int mask = 0;
+    int position = 0;  // the one position shared by all entries, 0 for none
+    bool mixed = false;
+    std::size_t count = 0;
+};
+
+WeekdaySet weekdaysOf(const icalrecurrencetype& r) {
+    WeekdaySet s;
+    bool firstEntry = true;
+    for (int v : listOf(r.by_day, ICAL_BY_DAY_SIZE)) {
+        const int day = icalrecurrencetype_day_day_of_week(static_cast<short>(v));
+        const int pos = icalrecurrencetype_day_position(static_cast<short>(v));
+        if (day < 1 || day > 7) continue;
+        s.mask |= 1 << (day - 1);
+        if (firstEntry)
+            s.position = pos;
+        else if (pos != s.position)
+            s.mixed = true;
+        firstEntry = false;
+        ++s.count;
+    }
+    return s;
+}
+
+// The recurrence table: the rule's moments as periodic alarms in local time,
+// from the first occurrence `first` to `end`. nullopt where the rule has parts
+// the table does not know.
+std::optional<std::vector<Pattern>> mapRule(const icalrecurrencetype& r, DateTime first,
+                                            DateTime end) {
+    if (!listOf(r.by_second, ICAL_BY_SECOND_SIZE).empty() ||
+        !listOf(r.by_minute, ICAL_BY_MINUTE_SIZE).empty() ||
+        !listOf(r.by_hour, ICAL_BY_HOUR_SIZE).empty() ||
+        !listOf(r.by_year_day, ICAL_BY_YEARDAY_SIZE).empty() ||
+        !listOf(r.by_week_no, ICAL_BY_WEEKNO_SIZE).empty())
+        return std::nullopt;
+    const int n = std::max<int>(1, r.interval);
+    const WeekdaySet days = weekdaysOf(r);
+    const std::vector<int> months = listOf(r.by_month, ICAL_BY_MONTH_SIZE);
+    const std::vector<int> monthDays = listOf(r.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+    const std::vector<int> setPos = listOf(r.by_set_pos, ICAL_BY_SETPOS_SIZE);
+    if (days.mixed) return std::nullopt;
+
+    Pattern p;
+    p.anchor = first;
+    p.stad = first;
+    p.endd = end;
+    // BYDAY=XX;BYSETPOS=n is the n-th XX.
+    int instance = days.position;
+    if (!setPos.empty()) {
+        if (setPos.size() != 1 || days.count != 1 || days.position != 0) return std::nullopt;
+        instance = setPos.front();
+    }
+    if (instance != 0 && instanceTerm(instance).empty()) return std::nullopt;
+
+    switch (r.freq) {
+        case ICAL_SECONDLY_RECURRENCE:
+        case ICAL_MINUTELY_RECURRENCE:
+        case ICAL_HOURLY_RECURRENCE:
+        case ICAL_DAILY_RECURRENCE: {
+            if (instance != 0) return std::nullopt;
+            p.perl = n;
+            p.peru = r.freq == ICAL_SECONDLY_RECURRENCE   ? kSeconds
+                     : r.freq == ICAL_MINUTELY_RECURRENCE ? kMinutes
+                     : r.freq == ICAL_HOURLY_RECURRENCE   ? kHours
+                                                          : kDays;
+            if (days.mask) restrictWeekdays(p, days.mask);
+            if (!months.empty()) restrictBy(p, anyOf("MONTH", months));
+            if (!monthDays.empty()) restrictBy(p, monthDayTerm(monthDays));
+            return std::vector<Pattern>{p};
+        }
+        case ICAL_WEEKLY_RECURRENCE: {
+            if (instance != 0 || !monthDays.empty()) return std::nullopt;
+            const int mask = days.mask ? days.mask : 1 << (first.weekday() - 1);
+            if (!months.empty()) restrictBy(p, anyOf("MONTH", months));
+            if (n == 1) {
+                restrictWeekdays(p, mask);
+                return std::vector<Pattern>{p};
+            }
+            // Every n-th week: one alarm per weekday, every 7n days from that
+            // weekday's first occurrence in the week of the first occurrence.
+            const int weekStart = r.week_start >= 1 && r.week_start <= 7 ? r.week_start : 2;
+            const DateTime weekBegin = DateTime::fromParts(
+                first.year(), first.month(), first.day() - ((first.weekday() - weekStart + 7) % 7),
+                first.hour(), first.minute(), first.second());
+            std::vector<Pattern> out;
+            for (int d = 1; d <= 7; ++d) {
+                if (!((mask >> (d - 1)) & 1)) continue;
+                DateTime at = addToDate(weekBegin, (d - weekStart + 7) % 7, kDays);
+                if (at < first) at = addToDate(at, 7LL * n, kDays);
+                Pattern q = p;
+                q.anchor = at;
+                q.perl = 7 * n;
+                out.push_back(q);
+            }
+            return out;
+        }
+        case ICAL_MONTHLY_RECURRENCE: {
+            if (days.mask) {
+                // Weekdays together with days of the month: both must hold.
+                if (!monthDays.empty() && instance != 0) return std::nullopt;
+                p.perl = 1;
+                p.peru = kDays;
+                restrictWeekdays(p, days.mask);
+                if (instance != 0) restrictBy(p, instanceTerm(instance));
+                if (!monthDays.empty()) restrictBy(p, monthDayTerm(monthDays));
+            } else if (monthDays.empty() ||
+                       (monthDays.size() == 1 && monthDays.front() == first.day())) {
+                if (first.day() <= 28 && months.empty()) {
+                    p.perl = n;  // the day of the month exists in every month
+                    p.peru = kMonths;
+                    return std::vector<Pattern>{p};
+                }
+                p.perl = 1;
+                p.peru = kDays;
+                restrictBy(p, "DAYOFMONTH == " + std::to_string(first.day()));
+            } else {
+                p.perl = 1;
+                p.peru = kDays;
+                restrictBy(p, monthDayTerm(monthDays));
+            }
+            // Every n-th month: exact where n divides the year.
+            if (n > 1 && 12 % n == 0)
+                restrictBy(p, anyOf("MONTH", everyNthMonth(first.month(), n)));
+            if (!months.empty()) restrictBy(p, anyOf("MONTH", months));
+            return std::vector<Pattern>{p};
+        }
+        case ICAL_YEARLY_RECURRENCE: {
+            const std::vector<int> inMonths =
+                months.empty() ? std::vector<int>{first.month()} : months;
+            if (!days.mask && monthDays.empty() && inMonths == std::vector<int>{first.month()} &&
+                !(first.month() == 2 && first.day() == 29)) {
+                p.perl = n;
+                p.peru = kYears;
+                return std::vector<Pattern>{p};
+            }
+            if (days.mask && months.empty()) return std::nullopt;  // n-th weekday of the year
+            p.perl = 1;
+            p.peru = kDays;
+            if (days.mask) {
+                if (!monthDays.empty() && instance != 0) return std::nullopt;
+                restrictWeekdays(p, days.mask);
+                if (!monthDays.empty()) restrictBy(p, monthDayTerm(monthDays));
+                const std::string inst = instanceTerm(instance);
+                if (!inst.empty()) restrictBy(p, inst);
+                if (inMonths.size() == 1)
+                    p.adva += (p.adva.empty() ? "Month == " : " && Month == ") +
+                              std::to_string(inMonths.front());
+                else
+                    restrictBy(p, anyOf("MONTH", inMonths));
+                p.actp |= Alarm::kRestrictExpression;
+            } else {
+                restrictBy(p, anyOf("MONTH", inMonths));
+                restrictBy(
+                    p, monthDayTerm(monthDays.empty() ? std::vector<int>{first.day()} : monthDays));
+            }
+            return std::vector<Pattern>{p};
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+// Terms that leave out the removed occurrences still to come.
+void excludeRemoved(std::vector<Pattern>& patterns, const Moments& removed, bool subDaily,
+                    DateTime now) {
+    for (const DateTime& d : removed) {
+        if (d < now.date()) continue;
+        std::string t = "(YEAR != " + std::to_string(d.year()) +
+                        " || MONTH != " + std::to_string(d.month()) +
+                        " || DAYOFMONTH != " + std::to_string(d.day());
+        if (subDaily)
+            t += " || HOUR != " + std::to_string(d.hour()) +
+                 " || MINUTE != " + std::to_string(d.minute()) +
+                 " || SECOND != " + std::to_string(d.second());
+        t += ")";
+        for (Pattern& p : patterns) restrictBy(p, t);
+    }
+}
+
+// Whether the local wall-clock time occurs at all (summer time skips an hour).
+bool existsHere(DateTime d) {
+    std::tm tm{};
+    tm.tm_year = d.year() - 1900;
+    tm.tm_mon = d.month() - 1;
+    tm.tm_mday = d.day();
+    tm.tm_hour = d.hour();
+    tm.tm_min = d.minute();
+    tm.tm_sec = d.second();
+    tm.tm_isdst = -1;
+    const std::time_t secs = std::mktime(&tm);
+    std::tm back{};
+    return localtime_r(&secs, &back) &&
+           DateTime::fromParts(back.tm_year + 1900, back.tm_mon + 1, back.tm_mday, back.tm_hour,
+                               back.tm_min, back.tm_sec) == d;
+}
+
+enum class Fit { Exact, More, Wrong };
+
+// The alarms' own moments against libical's over the comparison window.
+Fit compare(const std::vector<Pattern>& patterns, const Expansion& e, DateTime now) {
+    std::set<DateTime> ours;
+    for (const Pattern& p : patterns) {
+        auto node = XMLNode::Create("alrm");
+        addTiming(*node, p);
+        const AlarmPtr al = Alarm::createFromXML(*node, nullptr);
+        try {
+            for (DateTime t = now; al->hasNextAlarmDateAfter(t, true);) {
+                t = al->getNextAlarmDateAfter();
+                if (t > e.windowEnd) break;
+                ours.insert(t);
+                if (ours.size() > 20 * kSampleLimit) return Fit::Wrong;
+            }
+        } catch (...) {
+            return Fit::Wrong;
+        }
+    }
+    // On the day summer time begins, libical moves a time the clock skips
+    // (02:30) an hour on, and its daily steps carry that into the next day;
+    // the alarm keeps its wall-clock time (ringing as the clock passes it on
+    // the day itself). That is the same reminder, not a missing one.
+    std::set<DateTime> theirs;
+    for (const DateTime& d : e.window) {
+        const DateTime hourBefore(d.seconds() - 3600);
+        const bool nearGap =
+            !existsHere(hourBefore) || !existsHere(DateTime(hourBefore.seconds() - 86400));
+        theirs.insert(!ours.count(d) && ours.count(hourBefore) && nearGap ? hourBefore : d);
+    }
+    if (!std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end())) return Fit::Wrong;
+    return ours.size() == theirs.size() ? Fit::Exact : Fit::More;
+}
+
+// An alarm that rings at least at every moment of the rule: daily at each of
+// its times of day on its weekdays, or a grid through all of its moments.
+std::vector<Pattern> standIn(const Expansion& e, DateTime end) {
+    const Moments& sample = e.window.empty() ? e.early : e.window;
+    std::set<int> times;
+    int mask = 0;
+    for (const DateTime& d : sample) {
+        times.insert(d.secondsOfDay());
+        mask |= 1 << (d.weekday() - 1);
+    }
+    std::vector<Pattern> out;
+    if (times.size() <= kMaxTimesOfDay) {
+        for (int t : times) {
+            Pattern p;
+            p.anchor = DateTime(e.first.date().seconds() + t);
+            p.stad = e.first;
+            p.endd = end;
+            restrictWeekdays(p, mask);
+            out.push_back(p);
+        }
+        return out;
+    }
+    std::int64_t step = 0;
+    for (const DateTime& d : sample) step = std::gcd(step, d.seconds() - sample.front().seconds());
+    Pattern p;
+    p.anchor = sample.front();
+    p.stad = e.first;
+    p.endd = end;
+    if (step <= 0) step = 1;
+    if (step % 86400 == 0) {
+        p.perl = static_cast<std::int32_t>(std::min<std::int64_t>(step / 86400, 1 << 30));
+        p.peru = kDays;
+    } else if (step % 3600 == 0) {
+        p.perl = static_cast<std::int32_t>(step / 3600);
+        p.peru = kHours;
+    } else if (step % 60 == 0) {
+        p.perl = static_cast<std::int32_t>(step / 60);
+        p.peru = kMinutes;
+    } else {
+        p.perl = static_cast<std::int32_t>(step);
+        p.peru = kSeconds;
+    }
+    out.push_back(p);
+    return out;
+}
+
+// ---- Items --------------------------------------------------------------------
+
+struct Reminder {
+    std::int64_t leadSeconds = 0;  // before the start; negative after it
+    std::optional<DateTime> at;    // an absolute trigger of an item without start
+    std::string soundFile;
+};
+
+std::string fileOfAttach(icalproperty* p) {
+    icalattach* a = icalproperty_get_attach(p);
+    if (!a || !icalattach_get_is_url(a)) return {};
+    const char* url = icalattach_get_url(a);
+    std::string s = url ? url : "";
+    if (s.rfind("file://", 0) == 0)
+        s = s.substr(7);
+    else if (s.find("://") != std::string::npos)
+        return {};  // not a local file
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// The alarms of the item in order: TRIGGER relative to the start (RELATED=END
+// counted from `end`), or absolute. Repeated lead times count once.
+std::vector<Reminder> remindersOf(icalcomponent* c, DateTime start, DateTime end, bool haveStart) {
+    std::vector<Reminder> out;
+    for (icalcomponent* va = icalcomponent_get_first_component(c, ICAL_VALARM_COMPONENT); va;
+         va = icalcomponent_get_next_component(c, ICAL_VALARM_COMPONENT)) {
+        icalproperty* tp = icalcomponent_get_first_property(va, ICAL_TRIGGER_PROPERTY);
+        if (!tp) continue;
+        const icaltriggertype tr = icalproperty_get_trigger(tp);
+        std::int64_t lead;
+        if (icaltime_is_null_time(tr.time)) {
+            if (!haveStart) continue;
+            lead = -static_cast<std::int64_t>(icaldurationtype_as_int(tr.duration));
+            icalparameter* rel = icalproperty_get_first_parameter(tp, ICAL_RELATED_PARAMETER);
+            if (rel && icalparameter_get_related(rel) == ICAL_RELATED_END)
+                lead -= end.seconds() - start.seconds();
+        } else {
+            if (!sane(tr.time)) continue;
+            lead = haveStart ? start.seconds() - toLocal(tr.time).seconds() : 0;
+        }
+        if (lead > 400LL * 86400 || lead < -400LL * 86400) continue;  // absurd
+        Reminder r;
+        r.leadSeconds = lead;
+        if (!haveStart) r.at = toLocal(tr.time);
+        icalproperty* act = icalcomponent_get_first_property(va, ICAL_ACTION_PROPERTY);
+        icalproperty* att = icalcomponent_get_first_property(va, ICAL_ATTACH_PROPERTY);
+        if (act && icalproperty_get_action(act) == ICAL_ACTION_AUDIO && att)
+            r.soundFile = fileOfAttach(att);
+        const bool seen = std::any_of(out.begin(), out.end(), [&](const Reminder& o) {
+            return o.leadSeconds == r.leadSeconds;
+        });
+        if (!seen) out.push_back(r);
+    }
+    return out;
+}
+
+std::optional<DateTime> localProperty(icalcomponent* c, icalproperty* p) {
+    const icaltimetype t = icalproperty_get_datetime_with_component(p, c);
+    if (!sane(t)) return std::nullopt;
+    return toLocal(t);
+}
+
+class Builder {
+  public:
+    Builder(const BuildOptions& o, BuildResult& r) : o_(o), r_(r) {}
+
+    void collectMoved(icalcomponent* cal, icalcomponent_kind kind) {
+        for (icalcomponent* c = icalcomponent_get_first_component(cal, kind); c;
+             c = icalcomponent_get_next_component(cal, kind)) {
+            icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+            const char* uid = icalcomponent_get_uid(c);
+            if (!rid || !uid || damageOf(c) == Damage::Fatal) continue;
+            if (const auto d = localProperty(c, rid)) moved_[uid].push_back(*d);
+        }
+    }
+
+    void add(icalcomponent* c, XMLNode& group) {
+        const Damage damage = damageOf(c);
+        if (damage == Damage::Fatal) {
+            ++r_.skipped;
+            return;
+        }
+        icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
+        if (status && icalproperty_get_status(status) == ICAL_STATUS_CANCELLED) {
+            ++r_.filtered;
+            return;
+        }
+        const bool tasks = o_.kind == ItemKind::Tasks;
+        const std::string subject = textOf(icalcomponent_get_summary(c));
+        const std::string body = textOf(icalcomponent_get_description(c));
+
+        // The moment, and what the rule is expanded from.
+        DateTime moment;
+        icaltimetype ruleStart = icaltime_null_time();
+        std::int64_t shift = 0;  // tasks: reminder time minus the rule's own start
+        std::string name = subject;
+        std::string message = body;
+        std::vector<Reminder> reminders;
+        std::optional<DateTime> dueDate;
+        icalproperty* dtstartProp = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+        if (!tasks) {
+            if (!dtstartProp) return skip();
+            const icaltimetype st = icalcomponent_get_dtstart(c);
+            if (!sane(st)) return skip();
+            const DateTime start = toLocal(st);
+            DateTime end = start;
+            const icaltimetype en = icalcomponent_get_dtend(c);
+            if (sane(en) && toLocal(en) >= start) end = toLocal(en);
+            moment = start;
+            ruleStart = st;
+            reminders = remindersOf(c, start, end, true);
+            message = fmt(start) + " - " + fmt(end) + "\r\n" + text(15) + " " +
+                      textOf(icalcomponent_get_location(c)) + "\r\n" + body;
+        } else {
+            std::optional<DateTime> due, start;
+            if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
+                due = localProperty(c, p);
+                if (!due) return skip();
+            }
+            if (dtstartProp) {
+                start = localProperty(c, dtstartProp);
+                if (!start) return skip();
+            }
+            const DateTime base = start ? *start : due ? *due : kNever;
+            const DateTime endBase = due ? *due : base;
+            reminders = remindersOf(c, base, endBase, base != kNever);
+            // The related end of a task is its due date.
+            if (!reminders.empty())
+                moment = reminders.front().at
+                             ? *reminders.front().at
+                             : DateTime(base.seconds() - reminders.front().leadSeconds);
+            else
+                moment = due ? *due : kUnsetDate;
+            if (due) name += ", " + text(14) + " " + fmt(*due);
+            if (moment != kUnsetDate) {
+                ruleStart = floatingOf(moment);
+                shift = base == kNever ? 0 : moment.seconds() - base.seconds();
+            }
+            // Tasks ring at the reminder itself: only the first is kept.
+            if (!reminders.empty()) {
+                reminders.front().leadSeconds = 0;
+                reminders.resize(1);
+            }
+            dueDate = due;
+        }
+        if (moment.year() > 9998 && moment != kUnsetDate) return skip();
+
+        // Exclusions: EXDATE and the instances moved elsewhere (their own items).
+        Exclusions ex;
+        for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+             p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+            const icaltimetype t = icalproperty_get_datetime_with_component(p, c);
+            if (!sane(t)) continue;
+            if (t.is_date)
+                ex.days.insert(fieldsOf(t).days());
+            else
+                ex.moments.insert(DateTime(toLocal(t).seconds() + shift));
+        }
+        const char* uid = icalcomponent_get_uid(c);
+        const bool isMoved = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+        if (uid && !isMoved)
+            if (auto it = moved_.find(uid); it != moved_.end())
+                for (const DateTime& d : it->second)
+                    ex.moments.insert(DateTime(d.seconds() + shift));
+
+        std::vector<Pattern> patterns;
+        bool approximated = false;
+        bool future = !tasks && moment >= o_.now;
+        bool recurring = false;
+        bool ruled = false;
+        if (!icaltime_is_null_time(ruleStart)) {
+            for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
+                const icalrecurrencetype rule = icalproperty_get_rrule(p);
+                if (rule.freq == ICAL_NO_RECURRENCE || rule.interval < 1 || rule.interval > 10000 ||
+                    rule.count < 0 || rule.count > 1000000)
+                    return skip();
+                recurring = ruled = true;
+                const Expansion e = expand(rule, ruleStart, ex, o_.now);
+                if (!e.iterable || e.tooBusy) return skip();
+                if (e.first == kNever) continue;  // every occurrence excluded
+                if (e.anyAfterNow) future = true;
+                DateTime end = kNever;
+                if (e.ends)
+                    end = e.last;
+                else if (!icaltime_is_null_time(rule.until) && sane(rule.until))
+                    end = DateTime(toLocal(rule.until).seconds() + shift);
+                std::optional<std::vector<Pattern>> mapped = mapRule(rule, e.first, end);
+                if (mapped)
+                    excludeRemoved(*mapped, e.removed, rule.freq < ICAL_DAILY_RECURRENCE, o_.now);
+                Fit fit = mapped ? compare(*mapped, e, o_.now) : Fit::Wrong;
+                if (fit == Fit::Wrong) {
+                    mapped = standIn(e, end);
+                    fit = Fit::More;
+                }
+                if (fit == Fit::More) approximated = true;
+                patterns.insert(patterns.end(), mapped->begin(), mapped->end());
+            }
+            // RDATE: further one-off moments.
+            for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
+                const auto d = localProperty(c, p);
+                if (!d) continue;
+                const DateTime at(d->seconds() + shift);
+                if (ex.excludes(at)) continue;
+                if (!recurring && !ruled && !ex.excludes(moment)) {
+                    // Without a rule the start itself is the first moment.
+                    Pattern first;
+                    first.once = true;
+                    first.anchor = moment;
+                    patterns.push_back(first);
+                }
+                recurring = true;
+                if (at >= o_.now) future = true;
+                Pattern q;
+                q.once = true;
+                q.anchor = at;
+                patterns.push_back(q);
+            }
+            if (recurring && patterns.empty()) {  // nothing left to ring
+                ++r_.filtered;
+                return;
+            }
+        }
+        if (!recurring) {
+            Pattern p;
+            p.once = true;
+            p.anchor = moment;
+            patterns.push_back(p);
+        }
+        if (o_.futureOnly) {
+            // A recurring item counts while it has an occurrence still to come.
+            bool keep = future;
+            if (!recurring && tasks)
+                keep = (dueDate && *dueDate >= o_.now) || (!reminders.empty() && moment >= o_.now);
+            if (!keep) {
+                ++r_.filtered;
+                return;
+            }
+        }
+
+        // One alarm per pattern and reminder lead time.
+        const std::vector<Reminder> leads =
+            reminders.empty() ? std::vector<Reminder>{Reminder{}} : reminders;
+        for (const Reminder& rem : leads) {
+            for (const Pattern& p : patterns) {
+                auto al = XMLNode::Create("alrm");
+                al->addString("name", name);
+                addTiming(*al, p);
+                if (!tasks) {
+                    if (rem.leadSeconds % 60 == 0) {
+                        al->addLong("adda", static_cast<std::int32_t>(-rem.leadSeconds / 60));
+                        al->addInteger("addu", kMinutes);
+                    } else {
+                        al->addLong("adda", static_cast<std::int32_t>(-rem.leadSeconds));
+                        al->addInteger("addu", kSeconds);
+                    }
+                }
+                auto msg = XMLNode::Create("acti");
+                msg->addInteger("acid", 1);
+                auto msgSett = XMLNode::Create("sett");
+                msgSett->addString("s", message);
+                msg->addNode(msgSett);
+                al->addNode(msg);
+                if (!reminders.empty() && !rem.soundFile.empty()) {
+                    auto snd = XMLNode::Create("acti");
+                    snd->addInteger("acid", 7);
+                    auto sett = XMLNode::Create("sett");
+                    sett->addString("s", rem.soundFile);
+                    sett->addInteger("i", 0);
+                    snd->addNode(sett);
+                    al->addNode(snd);
+                }
+                if (!o_.importing) al->addBoolean("rdon", true);
+                group.addNode(al);
+            }
+        }
+        ++r_.converted;
+        if (approximated || (recurring && damage == Damage::Exclusion)) ++r_.approximated;
+    }
+
+  private:
+    void skip() { ++r_.skipped; }
+    std::string fmt(DateTime d) const {
+        return o_.shortDateTime ? o_.shortDateTime(d) : toStoredText(d);
+    }
+    std::string text(int n) const { return o_.text ? o_.text(n) : std::string(); }
+
+    const BuildOptions& o_;
+    BuildResult& r_;
+    std::map<std::string, Moments> moved_;
+};
+
+bool containsNoCase(const std::string& hay, const std::string& needle) {
+    auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+    return it != hay.end();
+}
+
+// Lines starting with `tag` (any case).
+int linesStartingWith(const std::string& text, const std::string& tag) {
+    int n = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.size() - at >= tag.size() &&
+            std::equal(
+                tag.begin(), tag.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); }))
+            ++n;
+        const std::size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) break;
+        at = nl + 1;
+    }
+    return n;
+}
+
+// Every calendar, item and reminder that begins also ends: a file cut short
+// anywhere is refused as a whole.
+bool balanced(const std::string& text) {
+    for (const char* kind : {"VCALENDAR", "VEVENT", "VTODO", "VALARM"})
+        if (linesStartingWith(text, std::string("BEGIN:") + kind) !=
+            linesStartingWith(text, std::string("END:") + kind))
+            return false;
+    return linesStartingWith(text, "END:VCALENDAR") > 0;
+}
+
+}  // namespace
+
+BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) {
+    BuildResult result;
+    // Binary data and text without a calendar are no iCalendar; a calendar
+    // that never ends was cut off, and its last item may be cut with it.
+    if (icsText.find('\0') != std::string::npos || !containsNoCase(icsText, "BEGIN:VCALENDAR")) {
+        result.error = BuildError::NotICalendar;
+        return result;
+    }
+    if (!balanced(icsText)) {
+        result.error = BuildError::Truncated;
+        return result;
+    }
+    icalerror_set_errors_are_fatal(0);
+    icalcomponent* root = icalparser_parse_string(icsText.c_str());
+    if (!root) {
+        result.error = BuildError::NotICalendar;
+        return result;
+    }
+    std::vector<icalcomponent*> calendars;
+    if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
+        calendars.push_back(root);
+    } else if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
+        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT);
+             c; c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
+            calendars.push_back(c);
+    }
+    if (calendars.empty()) {
+        icalcomponent_free(root);
+        result.error = BuildError::NotICalendar;
+        return result;
+    }
+
+    const icalcomponent_kind kind =
+        options.kind == ItemKind::Tasks ? ICAL_VTODO_COMPONENT : ICAL_VEVENT_COMPONENT;
+    auto group = XMLNode::Create("algr");
+    if (options.importing) group->addString("name", options.groupName);
+    Builder builder(options, result);
+    bool brokenCalendar = false;
+    int items = 0;
+    for (icalcomponent* cal : calendars) {
+        if (icalcomponent_get_first_property(cal, ICAL_XLICERROR_PROPERTY)) brokenCalendar = true;
+        builder.collectMoved(cal, kind);
+    }
+    for (icalcomponent* cal : calendars)
+        for (icalcomponent* c = icalcomponent_get_first_component(cal, kind); c;
+             c = icalcomponent_get_next_component(cal, kind)) {
+            ++items;
+            builder.add(c, *group);
+        }
+    icalcomponent_free(root);
+    if (items == 0 && brokenCalendar) {
+        result = BuildResult{};
+        result.error = BuildError::Unreadable;
+        return result;
+    }
+    result.group = group;
+    return result;
+}
+
+}  // namespace qv::outlook

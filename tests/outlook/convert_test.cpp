@@ -1,0 +1,367 @@
+// The calendar plug-in's conversion of iCalendar items into alarms: the
+// recurrence table, the mended cases, tasks and untrusted files.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+
+#include "model/alarm.h"
+#include "outlook/icalimport.h"
+
+namespace qv::outlook {
+namespace {
+
+// Every test of this program runs in one fixed zone with summer time.
+const bool kZoneSet = [] {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    return true;
+}();
+
+const DateTime kNow = DateTime::fromParts(2026, 12, 7, 12, 0, 0);
+
+BuildResult build(const std::string& items, ItemKind kind = ItemKind::Appointments,
+                  bool importing = false, bool futureOnly = true) {
+    BuildOptions o;
+    o.kind = kind;
+    o.importing = importing;
+    o.futureOnly = futureOnly;
+    o.now = kNow;
+    o.groupName = "Diary";
+    o.text = [](int n) { return "t" + std::to_string(n); };
+    o.shortDateTime = [](DateTime d) { return toStoredText(d); };
+    return buildGroup(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:test\r\n" + items + "END:VCALENDAR\r\n", o);
+}
+
+std::string event(const std::string& lines) {
+    return "BEGIN:VEVENT\r\nUID:" + std::to_string(std::hash<std::string>{}(lines)) + "\r\n" +
+           lines + "END:VEVENT\r\n";
+}
+
+std::vector<XMLNodePtr> alarmsOf(const BuildResult& r) {
+    std::vector<XMLNodePtr> out;
+    if (!r.group) return out;
+    for (const XMLNodePtr& c : r.group->children())
+        if (c->name == "alrm") out.push_back(c);
+    return out;
+}
+
+// The next `n` moments (with correction) of an alarm element after kNow.
+std::vector<std::string> next(const XMLNode& alrm, int n) {
+    const AlarmPtr al = Alarm::createFromXML(alrm, nullptr);
+    std::vector<std::string> out;
+    for (DateTime t = kNow; n-- > 0 && al->hasNextAlarmDateAfter(t, false);) {
+        t = al->getNextAlarmDateAfter();
+        out.push_back(toStoredText(t));
+    }
+    return out;
+}
+
+TEST(OutlookConvert, TheRecurrenceTableAndTheReminder) {
+    // A one-off appointment at 10:00 with a 15-minute reminder sounds at 09:45.
+    BuildResult r =
+        build(event("DTSTART;TZID=Europe/Berlin:20261210T100000\r\n"
+                    "DTEND;TZID=Europe/Berlin:20261210T110000\r\nSUMMARY:Dentist\r\n"
+                    "LOCATION:Town\r\nDESCRIPTION:Bring the card\r\n"
+                    "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT15M\r\n"
+                    "ATTACH:file:///usr/share/sounds/bell%20one.oga\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 1u);
+    const XMLNode& once = *alarmsOf(r)[0];
+    EXPECT_EQ(once.getString("name"), "Dentist");
+    EXPECT_EQ(once.getInteger("datk", 0, -1), 0);
+    EXPECT_EQ(once.getString("oncd"), "2026/12/10 10:00:00");
+    EXPECT_EQ(once.getLong("adda"), -15);
+    EXPECT_EQ(once.getInteger("addu"), 1);
+    EXPECT_EQ(next(once, 1), std::vector<std::string>{"2026/12/10 09:45:00"});
+    const XMLNodePtr msg = once.getNode("acti", 0);
+    EXPECT_EQ(msg->getInteger("acid"), 1);
+    EXPECT_EQ(msg->getNode("sett")->getString("s"),
+              "2026/12/10 10:00:00 - 2026/12/10 11:00:00\r\nt15 Town\r\nBring the card");
+    const XMLNodePtr sound = once.getNode("acti", 1);
+    EXPECT_EQ(sound->getInteger("acid"), 7);
+    EXPECT_EQ(sound->getNode("sett")->getString("s"), "/usr/share/sounds/bell one.oga");
+    EXPECT_EQ(sound->getNode("sett")->getInteger("i", 0, -1), 0);
+    // Synchronised alarms are read-only; no name: the group keeps its own.
+    EXPECT_TRUE(once.getBoolean("rdon"));
+    EXPECT_EQ(r.group->getNodeIndex("name"), -1);
+
+    // Every reminder rings: the day before and a quarter of an hour before.
+    r =
+        build(event("DTSTART:20261210T100000\r\nSUMMARY:Exam\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P1D\r\nEND:VALARM\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 1), std::vector<std::string>{"2026/12/09 10:00:00"});
+    EXPECT_EQ(next(*alarmsOf(r)[1], 1), std::vector<std::string>{"2026/12/10 09:45:00"});
+    EXPECT_EQ(r.converted, 1);
+
+    // Weekly on Monday and Wednesday: daily, restricted to those weekdays.
+    r = build(event("DTSTART:20261102T080000\r\nSUMMARY:Gym\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 1u);
+    const XMLNode& weekly = *alarmsOf(r)[0];
+    EXPECT_EQ(weekly.getLong("perl"), 1);
+    EXPECT_EQ(weekly.getInteger("peru"), 3);
+    EXPECT_EQ(weekly.getInteger("actp"), 2 + 4);
+    EXPECT_EQ(weekly.getInteger("wkds"), 2 + 8);
+    EXPECT_EQ(weekly.getString("stad"), "2026/11/02 08:00:00");
+    EXPECT_EQ(weekly.getString("endd"), "9999/12/31 00:00:00");
+    // No reminder: the message action only, no correction.
+    EXPECT_EQ(weekly.getNumberOfNodesWithName("acti"), 1);
+    EXPECT_EQ(weekly.getLong("adda"), 0);
+
+    // The second Tuesday of every month.
+    r = build(
+        event("DTSTART:20261110T090000\r\nSUMMARY:Board\r\nRRULE:FREQ=MONTHLY;BYDAY=2TU\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 1u);
+    EXPECT_EQ(alarmsOf(r)[0]->getInteger("actp"), 2 + 4 + 8);
+    EXPECT_EQ(alarmsOf(r)[0]->getInteger("wkds"), 4);
+    EXPECT_EQ(alarmsOf(r)[0]->getString("adva"), "dayOfMonth >= 8 && dayOfMonth <= 14");
+
+    // The last Friday of March, also written with BYSETPOS.
+    for (const char* rule :
+         {"FREQ=YEARLY;BYMONTH=3;BYDAY=-1FR", "FREQ=YEARLY;BYMONTH=3;BYDAY=FR;BYSETPOS=-1"}) {
+        r = build(event("DTSTART:20260327T090000\r\nSUMMARY:Close\r\nRRULE:" + std::string(rule) +
+                        "\r\n"));
+        ASSERT_EQ(alarmsOf(r).size(), 1u) << rule;
+        EXPECT_EQ(alarmsOf(r)[0]->getString("adva"), "daysBeforeNextMonth <= 7 && Month == 3");
+        EXPECT_EQ(next(*alarmsOf(r)[0], 2),
+                  (std::vector<std::string>{"2027/03/26 09:00:00", "2028/03/31 09:00:00"}));
+        EXPECT_EQ(r.approximated, 0);
+    }
+
+    // COUNT ends at the last occurrence libical counts; UNTIL at its moment.
+    r = build(event(
+        "DTSTART:20261201T070000\r\nSUMMARY:Pills\r\nRRULE:FREQ=DAILY;INTERVAL=3;COUNT=4\r\n"));
+    EXPECT_EQ(alarmsOf(r)[0]->getString("endd"), "2026/12/10 07:00:00");
+    EXPECT_EQ(alarmsOf(r)[0]->getLong("perl"), 3);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 5), std::vector<std::string>{"2026/12/10 07:00:00"});
+}
+
+TEST(OutlookConvert, MendedMappingsRingWhenTheCalendarDoes) {
+    // Every two weeks on Monday and Thursday: one alarm per weekday, every 14 days.
+    BuildResult r =
+        build(event("DTSTART:20261102T100000\r\nSUMMARY:Sprint\r\n"
+                    "RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,TH\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    EXPECT_EQ(r.approximated, 0);
+    EXPECT_EQ(alarmsOf(r)[0]->getLong("perl"), 14);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 2),
+              (std::vector<std::string>{"2026/12/14 10:00:00", "2026/12/28 10:00:00"}));
+    EXPECT_EQ(next(*alarmsOf(r)[1], 1), std::vector<std::string>{"2026/12/17 10:00:00"});
+
+    // The first Monday of every third month: the months are named.
+    r =
+        build(event("DTSTART:20261005T100000\r\nSUMMARY:Quarter\r\n"
+                    "RRULE:FREQ=MONTHLY;INTERVAL=3;BYDAY=1MO\r\n"));
+    EXPECT_EQ(alarmsOf(r)[0]->getString("adva"),
+              "dayOfMonth <= 7 && (MONTH == 1 || MONTH == 4 || MONTH == 7 || MONTH == 10)");
+    EXPECT_EQ(next(*alarmsOf(r)[0], 1), std::vector<std::string>{"2027/01/04 10:00:00"});
+
+    // EXDATE leaves the day out; a moved instance rings at its new time only.
+    r = build(event("DTSTART:20261201T090000\r\nSUMMARY:Standup\r\nRRULE:FREQ=DAILY\r\n"
+                    "EXDATE:20261208T090000\r\n") +
+              "BEGIN:VEVENT\r\nUID:s\r\nDTSTART:20261201T090000\r\nSUMMARY:Moved\r\n"
+              "RRULE:FREQ=DAILY\r\nEND:VEVENT\r\n"
+              "BEGIN:VEVENT\r\nUID:s\r\nRECURRENCE-ID:20261209T090000\r\n"
+              "DTSTART:20261209T150000\r\nSUMMARY:Moved\r\nEND:VEVENT\r\n");
+    ASSERT_EQ(alarmsOf(r).size(), 3u);
+    EXPECT_EQ(r.approximated, 0);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 2),
+              (std::vector<std::string>{"2026/12/09 09:00:00", "2026/12/10 09:00:00"}));
+    EXPECT_EQ(next(*alarmsOf(r)[1], 3),
+              (std::vector<std::string>{"2026/12/08 09:00:00", "2026/12/10 09:00:00",
+                                        "2026/12/11 09:00:00"}));
+    EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "2026/12/09 15:00:00");
+
+    // Extra dates without a rule come beside the start.
+    r =
+        build(event("DTSTART:20261210T100000\r\nSUMMARY:Course\r\n"
+                    "RDATE:20261217T100000,20261224T100000\r\n"));
+    std::vector<std::string> course;
+    for (const XMLNodePtr& a : alarmsOf(r)) course.push_back(a->getString("oncd"));
+    EXPECT_EQ(course, (std::vector<std::string>{"2026/12/10 10:00:00", "2026/12/17 10:00:00",
+                                                "2026/12/24 10:00:00"}));
+
+    // 02:30 does not exist on the day summer time begins: the alarm keeps its
+    // time rather than getting a second one at 03:30.
+    r =
+        build(event("DTSTART;TZID=Europe/Berlin:20261201T023000\r\nSUMMARY:Night shift\r\n"
+                    "RRULE:FREQ=DAILY\r\n"));
+    EXPECT_EQ(alarmsOf(r).size(), 1u);
+    EXPECT_EQ(r.approximated, 0);
+
+    // A weekly meeting that began last year is still to come.
+    r = build(event("DTSTART:20251103T100000\r\nSUMMARY:Weekly\r\nRRULE:FREQ=WEEKLY\r\n"));
+    EXPECT_EQ(alarmsOf(r).size(), 1u);
+    // One that has ended is not.
+    r = build(event("DTSTART:20251103T100000\r\nSUMMARY:Over\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"));
+    EXPECT_TRUE(alarmsOf(r).empty());
+    EXPECT_EQ(r.filtered, 1);
+
+    // What the table cannot say rings more often, never less, and is counted.
+    r = build(event("DTSTART:20261207T090000\r\nSUMMARY:Twice\r\n"
+                    "RRULE:FREQ=DAILY;BYHOUR=9,17\r\n") +
+              event("DTSTART:20261207T090000\r\nSUMMARY:Every5\r\n"
+                    "RRULE:FREQ=MONTHLY;INTERVAL=5;BYDAY=1MO\r\n"));
+    EXPECT_EQ(r.approximated, 2);
+    EXPECT_EQ(r.converted, 2);
+    std::vector<std::string> twice;
+    for (const XMLNodePtr& a : alarmsOf(r))
+        if (a->getString("name") == "Twice")
+            for (const std::string& m : next(*a, 2)) twice.push_back(m);
+    std::sort(twice.begin(), twice.end());
+    EXPECT_EQ(twice, (std::vector<std::string>{"2026/12/07 17:00:00", "2026/12/08 09:00:00",
+                                               "2026/12/08 17:00:00", "2026/12/09 09:00:00"}));
+}
+
+TEST(OutlookConvert, TasksAndTheFutureFilter) {
+    const std::string tasks =
+        "BEGIN:VTODO\r\nUID:a\r\nSUMMARY:Taxes\r\nDUE:20261215T120000\r\n"
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20261214T080000Z\r\n"
+        "END:VALARM\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:b\r\nSUMMARY:Call\r\nDESCRIPTION:Mum\r\nDUE:20261220T100000\r\n"
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;RELATED=END:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:c\r\nSUMMARY:Someday\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:f\r\nSUMMARY:Plants\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+        "TRIGGER;VALUE=DATE-TIME:20261218T170000Z\r\nEND:VALARM\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:d\r\nSUMMARY:Old\r\nDUE:20250101T100000\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:e\r\nSUMMARY:Dropped\r\nSTATUS:CANCELLED\r\nDUE:20271220T100000\r\n"
+        "END:VTODO\r\n";
+    BuildResult r = build(tasks, ItemKind::Tasks, true, true);
+    ASSERT_EQ(alarmsOf(r).size(), 3u);
+    // A reminder at a fixed time needs no due date.
+    EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "2026/12/18 18:00:00");
+    EXPECT_EQ(r.group->getString("name"), "Diary");
+    const XMLNode& taxes = *alarmsOf(r)[0];
+    EXPECT_EQ(taxes.getString("name"), "Taxes, t14 2026/12/15 12:00:00");
+    EXPECT_EQ(taxes.getString("oncd"), "2026/12/14 09:00:00");  // UTC trigger, local time
+    EXPECT_EQ(taxes.getNodeIndex("adda"), -1);
+    EXPECT_EQ(taxes.getNodeIndex("rdon"), -1);  // imported alarms stay editable
+    EXPECT_EQ(alarmsOf(r)[1]->getString("oncd"), "2026/12/20 09:00:00");
+    EXPECT_EQ(alarmsOf(r)[1]->getNode("acti")->getNode("sett")->getString("s"), "Mum");
+    EXPECT_EQ(r.filtered, 3);  // no dates, in the past, cancelled
+
+    // With past items wanted, the undated task lies at the calendar's "unset" date.
+    r = build(tasks, ItemKind::Tasks, true, false);
+    ASSERT_EQ(alarmsOf(r).size(), 5u);
+    EXPECT_EQ(alarmsOf(r)[2]->getString("oncd"), "4501/01/01 00:00:00");
+    EXPECT_EQ(alarmsOf(r)[2]->getString("name"), "Someday");
+    // Appointments and tasks are told apart.
+    EXPECT_TRUE(alarmsOf(build(tasks, ItemKind::Appointments)).empty());
+}
+
+TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
+    BuildOptions o;
+    o.now = kNow;
+    EXPECT_EQ(buildGroup("", o).error, BuildError::NotICalendar);
+    EXPECT_EQ(buildGroup(std::string("\x89PNG\r\n\0\0BEGIN:VCALENDAR", 23), o).error,
+              BuildError::NotICalendar);
+    EXPECT_EQ(buildGroup("name,date\nDentist,2026-12-10\n", o).error, BuildError::NotICalendar);
+    const std::string whole =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + event("DTSTART:20261210T100000\r\nSUMMARY:A\r\n") +
+        event("DTSTART:20261211T100000\r\nSUMMARY:B\r\n") + "END:VCALENDAR\r\n";
+    const BuildResult ok = buildGroup(whole, o);
+    EXPECT_EQ(ok.error, BuildError::None);
+    EXPECT_EQ(ok.converted, 2);
+    // Cut anywhere inside, the file is refused as a whole: no half group.
+    for (std::size_t cut = 20; cut + 10 < whole.size(); cut += 7) {
+        const BuildResult r = buildGroup(whole.substr(0, cut), o);
+        EXPECT_NE(r.error, BuildError::None) << cut;
+        EXPECT_FALSE(r.group) << cut;
+    }
+    // A second calendar cut short after the first one's end.
+    EXPECT_EQ(buildGroup(whole + whole.substr(0, whole.size() / 2), o).error,
+              BuildError::Truncated);
+    EXPECT_EQ(buildGroup("BEGIN:VCALENDAR\r\nGARBAGE\r\n:::\r\nEND:VCALENDAR\r\n", o).error,
+              BuildError::Unreadable);
+
+    // Broken lines, absurd values and impossible rules skip their item only.
+    const BuildResult r = build(
+        event("DTSTART:20261210T100000\r\nSUMMARY:Good\r\n") +
+        event("DTSTART:2026121\r\nSUMMARY:Bad date\r\n") +
+        event("DTSTART:99991210T100000\r\nSUMMARY:Far\r\n") + event("SUMMARY:No start\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Bad rule\r\nRRULE:FREQ=SOMETIMES\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Huge\r\nRRULE:FREQ=DAILY;INTERVAL=99999999\r\n") +
+        event("DTSTART:20261101T100000\r\nSUMMARY:Busy\r\nRRULE:FREQ=SECONDLY;COUNT=9000000\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Empty texts\r\nDESCRIPTION:\r\nLOCATION:\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost rule\r\nRRULE:FRQ=DAILY\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Garbled line\r\nRRUL\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost alarm\r\n"
+              "BEGIN:VALARM\r\nTRIGGER:-PTXM\r\nEND:VALARM\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Lost exclusion\r\nRRULE:FREQ=DAILY\r\n"
+              "EXDATE:2027\r\n") +
+        event("DTSTART:20261210T100000\r\nSUMMARY:Odd alarm\r\n"
+              "BEGIN:VALARM\r\nTRIGGER:-P99999W\r\nEND:VALARM\r\n"));
+    EXPECT_EQ(r.error, BuildError::None);
+    std::vector<std::string> names;
+    for (const XMLNodePtr& a : alarmsOf(r)) names.push_back(a->getString("name"));
+    // Empty texts are no loss; a lost exclusion rings more often and is counted.
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Good", "Empty texts", "Lost exclusion", "Odd alarm"}));
+    EXPECT_EQ(r.skipped, 9);
+    EXPECT_EQ(r.approximated, 1);
+}
+
+TEST(OutlookConvert, MangledCalendarsNeverCrashAndGiveOnlyAlarmsThatWork) {
+    const std::string seed =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" +
+        event(
+            "DTSTART;TZID=Europe/Berlin:20261102T100000\r\nDTEND;TZID=Europe/Berlin:"
+            "20261102T110000\r\nSUMMARY:A\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,TH;"
+            "UNTIL=20280101T000000Z\r\nEXDATE;TZID=Europe/Berlin:20261116T100000\r\n"
+            "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT15M\r\nATTACH:file:///a.oga\r\n"
+            "END:VALARM\r\n") +
+        event(
+            "DTSTART;VALUE=DATE:20261110\r\nSUMMARY:B\r\nRRULE:FREQ=MONTHLY;BYDAY=-1FR;COUNT="
+            "9\r\n") +
+        event(
+            "DTSTART:20261210T080000Z\r\nSUMMARY:C\r\nRRULE:FREQ=YEARLY;BYMONTH=3,9;BYMONTHDAY=1,-"
+            "1\r\n") +
+        "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:D\r\nDUE:20261220T100000\r\nBEGIN:VALARM\r\n"
+        "TRIGGER;RELATED=END:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    const std::string alphabet = "0123456789:;=-,TZPWDHMS\r\nABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::mt19937 rng(7);
+    auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    };
+    int groups = 0;
+    for (int round = 0; round < 1500; ++round) {
+        std::string text = seed;
+        for (int edits = 1 + static_cast<int>(pick(4)); edits > 0; --edits) {
+            const std::size_t at = pick(text.size());
+            switch (pick(3)) {
+                case 0:
+                    text[at] = alphabet[pick(alphabet.size())];
+                    break;
+                case 1:
+                    text.erase(at, 1 + pick(12));
+                    break;
+                default:
+                    text.insert(at, text.substr(pick(text.size()), 1 + pick(20)));
+                    break;
+            }
+        }
+        for (ItemKind kind : {ItemKind::Appointments, ItemKind::Tasks}) {
+            BuildOptions o;
+            o.kind = kind;
+            o.now = kNow;
+            o.futureOnly = round % 2 == 0;
+            const BuildResult r = buildGroup(text, o);
+            ASSERT_EQ(r.error == BuildError::None, r.group != nullptr) << text;
+            if (!r.group) continue;
+            ++groups;
+            // Every alarm built can be timed: its expression is well formed.
+            for (const XMLNodePtr& a : alarmsOf(r)) {
+                const AlarmPtr al = Alarm::createFromXML(*a, nullptr);
+                EXPECT_NO_THROW(al->hasNextAlarmDateAfter(kNow, false)) << a->toString();
+            }
+        }
+    }
+    EXPECT_GT(groups, 500);  // most mangled files still have readable items
+}
+
+}  // namespace
+}  // namespace qv::outlook
