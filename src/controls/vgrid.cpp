@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextDocument>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -778,6 +779,8 @@ void VGrid::mouseMoveEvent(QMouseEvent* e) {
         const VGridCellEntry& entry = cell(col, row)->Entry(index);
         if (entry.obj) tip = entry.obj->getToolTip();
     }
+    // Entry texts come from users and imports: shown as plain text.
+    if (!tip.isEmpty()) tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal);
     if (tip != toolTip()) setToolTip(tip);
 }
 

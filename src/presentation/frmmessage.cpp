@@ -21,6 +21,7 @@ frmMessage::frmMessage(Program& program, QWidget* parent) : QWidget(parent), p_(
     lblMessage = new QLabel(this);
     lblMessage->setObjectName("lblMessage");
     lblMessage->setWordWrap(true);
+    lblMessage->setTextFormat(Qt::PlainText);
     cmdOk = new QPushButton("OK", this);
     cmdOk->setObjectName("cmdOk");
     cmdOk->setDefault(true);

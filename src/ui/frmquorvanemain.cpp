@@ -159,6 +159,8 @@ void frmQuorvaneMain::buildWidgets() {
     lblAlarms_->setObjectName(QStringLiteral("lblAlarms"));
     lblNextAlarm_ = new QLabel(this);
     lblNextAlarm_->setObjectName(QStringLiteral("lblNextAlarm"));
+    // Holds an alarm's name: text as typed or imported, never markup.
+    lblNextAlarm_->setTextFormat(Qt::PlainText);
     txtToDo_ = new QPlainTextEdit(this);
     txtToDo_->setObjectName(QStringLiteral("txtToDo"));
     connect(txtToDo_, &QPlainTextEdit::textChanged, this, [this] {

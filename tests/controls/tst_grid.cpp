@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QXmlStreamReader>
+#include <QTextDocument>
 #include <QtTest>
 
 #include "controls/vgrid.h"
@@ -128,7 +129,7 @@ class TestGrid : public QObject {
         g.setNrOfRows(2);
         for (int i = 0; i < 30; ++i)
             g.addEntry(1, 1, QStringLiteral("entry %1").arg(i), QString::number(i), 0,
-                       std::make_shared<Tip>(QStringLiteral("tip %1").arg(i)));
+                       std::make_shared<Tip>(QStringLiteral("<b>tip</b> %1").arg(i)));
         g.addEntry(0, 0, "no tooltip", "x", 0);
         g.show();
         QVERIFY(QTest::qWaitForWindowExposed(&g));
@@ -155,9 +156,10 @@ class TestGrid : public QObject {
         QCOMPARE(g.SelectedIndex(), 1);
         QCOMPARE(g.selectedCellScroll(), 0);
 
-        // The entry under the pointer gives the tooltip; one without an object none.
+        // The entry under the pointer gives the tooltip, its text never read as
+        // markup; one without an object none.
         QTest::mouseMove(&g, QPoint(r.left() + 10, r.top() + 2 + lh / 2));
-        QTRY_COMPARE(g.toolTip(), QStringLiteral("tip 0"));
+        QTRY_COMPARE(g.toolTip(), QStringLiteral("<p>&lt;b&gt;tip&lt;/b&gt; 0</p>"));
         const QRect r0 = g.cellRect(0, 0);
         QTest::mouseMove(&g, QPoint(r0.left() + 10, r0.top() + 2 + lh / 2));
         QTRY_COMPARE(g.toolTip(), QString());
