@@ -524,8 +524,11 @@ void QuorvaneCalendar::applyHorDivY() {
     for (int s : sizes) total += s;
     const int want = static_cast<int>(std::round(horDivY_ * pixelsPerTwip()));
     if (total <= 0) total = std::max(height(), want + 100);
-    // Each view keeps some room, wherever the stored divider lies.
-    const int first = std::clamp(want, std::min(40, total / 2), std::max(total - 40, total / 2));
+    // Each view keeps room for its toolbar, its headers and a line of cells,
+    // wherever the stored divider lies and however small the window is.
+    constexpr int kRoom = 110;
+    const int first =
+        std::clamp(want, std::min(kRoom, total / 2), std::max(total - kRoom, total / 2));
     const QSignalBlocker block(lblHorDiv_);
     lblHorDiv_->setSizes({first, total - first});
 }
