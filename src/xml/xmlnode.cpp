@@ -1,5 +1,6 @@
 #include "xml/xmlnode.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -63,15 +64,19 @@ XMLNode::XMLNode(std::string nodeName, std::string value)
 
 XMLNode::~XMLNode() {
     // Children that die with this node hand their own children to the pending
-    // list first, so no destructor ever recurses more than one level.
+    // list first, so no destructor ever recurses more than one level. The list
+    // is a stack kept in reverse, so nodes go in document order: the order a
+    // parse laid them out in memory.
     if (children_.empty()) return;
     std::vector<XMLNodePtr> pending = std::move(children_);
     children_.clear();
+    std::reverse(pending.begin(), pending.end());
     while (!pending.empty()) {
         XMLNodePtr node = std::move(pending.back());
         pending.pop_back();
         if (node.use_count() == 1 && !node->children_.empty()) {
-            for (auto& child : node->children_) pending.push_back(std::move(child));
+            for (auto child = node->children_.rbegin(); child != node->children_.rend(); ++child)
+                pending.push_back(std::move(*child));
             node->children_.clear();
         }
     }
