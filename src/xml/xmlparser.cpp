@@ -39,6 +39,7 @@ enum : std::uint8_t {
     kNameStop = 2,    // a character the tag-name state must look at itself
     kValueSpace = 4,  // whitespace that becomes a space inside attribute values
     kNameEnd = 8,     // ends the name of a tag that does not start with "!"
+    kTextEnd = 16,    // ends a run of plain text
 };
 
 constexpr std::array<std::uint8_t, 256> makeClasses() {
@@ -47,12 +48,28 @@ constexpr std::array<std::uint8_t, 256> makeClasses() {
     for (int c : {'>', '/', '-', '[', 'E'}) t[c] |= kNameStop;
     for (int c : {' ', '\r', '\n', '\t'}) t[c] |= kValueSpace;
     for (int c : {9, 10, 11, 12, 13, 28, 29, 30, 31, 32, int{'>'}, int{'/'}}) t[c] |= kNameEnd;
+    for (int c : {'<', '&'}) t[c] |= kTextEnd;
     return t;
 }
 constexpr std::array<std::uint8_t, 256> kClasses = makeClasses();
 
 inline bool is(char c, std::uint8_t cls) {
     return (kClasses[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+// The first position from `at` whose character is of the class, or n. Looks
+// at eight characters per test while it can: runs of text and names are
+// mostly longer than that.
+inline std::size_t skipUntil(const char* s, std::size_t at, std::size_t n, std::uint8_t cls) {
+    auto c = [s](std::size_t k) { return kClasses[static_cast<unsigned char>(s[k])]; };
+    while (at + 8 <= n) {
+        const std::uint8_t any = c(at) | c(at + 1) | c(at + 2) | c(at + 3) | c(at + 4) | c(at + 5) |
+                                 c(at + 6) | c(at + 7);
+        if (any & cls) break;
+        at += 8;
+    }
+    while (at < n && !(c(at) & cls)) ++at;
+    return at;
 }
 
 inline bool endsWith(const std::string& s, char a, char b) {
@@ -194,11 +211,38 @@ struct BlockAllocator {
         return static_cast<T*>(blocks->allocate(n * sizeof(T), alignof(T)));
     }
     void deallocate(T* p, std::size_t) noexcept { NodeBlocks::release(p); }
+    // Default-initialised: value-initialising a node would zero all of it
+    // before its members are built.
+    template <class U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
     template <class U>
     bool operator==(const BlockAllocator<U>& other) const noexcept {
         return blocks == other.blocks;
     }
 };
+
+// The text between "&" and ";": appends what it stands for. False for an
+// unknown entity name.
+bool appendReference(std::string_view ref, std::string& out) {
+    if (ref == "lt") {
+        out += '<';
+    } else if (ref == "gt") {
+        out += '>';
+    } else if (ref == "amp") {
+        out += '&';
+    } else if (ref == "quot") {
+        out += '"';
+    } else if (ref == "apos") {
+        out += '\'';
+    } else if (!ref.empty() && ref[0] == '#') {
+        appendCharacterReference(ref, out);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -214,14 +258,17 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     // The open elements, innermost last; the document element is root. The
     // children of open elements wait in one shared list and move into their
     // parent, in one exact allocation, when it closes (or the parse ends).
-    std::vector<XMLNode*> open;
-    std::vector<std::size_t> firstChild;
+    struct Open {
+        XMLNode* node;
+        std::size_t firstChild;
+    };
+    // A plain array with its own depth: pushing a struct through push_back
+    // cost a stalled copy per element.
+    std::vector<Open> open(64);
+    std::size_t depth = 1;
     std::vector<XMLNodePtr> children;
-    open.reserve(64);
-    firstChild.reserve(64);
     children.reserve(256);
-    open.push_back(&root);
-    firstChild.push_back(0);
+    open[0] = {&root, 0};
     std::int64_t openCount = 0;
 
     std::string buffer;
@@ -244,20 +291,23 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
             return;
         }
         auto node = std::allocate_shared<XMLNode>(BlockAllocator<XMLNode>(&blocks));
-        node->name = elementName;
-        open.push_back(node.get());
+        node->name.append(elementName.data(), elementName.size());
+        if (depth == open.size()) open.resize(2 * depth);
+        open[depth].node = node.get();
+        open[depth].firstChild = children.size() + 1;
+        ++depth;
         children.push_back(std::move(node));
-        firstChild.push_back(children.size());
     };
     auto closeInnermost = [&]() {
-        XMLNode* node = open.back();
-        const std::size_t first = firstChild.back();
-        auto& own = node->children_;
-        own.reserve(own.size() + (children.size() - first));
-        for (std::size_t k = first; k < children.size(); ++k) own.push_back(std::move(children[k]));
-        children.resize(first);
-        open.pop_back();
-        firstChild.pop_back();
+        const Open top = open[--depth];
+        const std::size_t count = children.size() - top.firstChild;
+        if (count == 0) return;
+        auto& own = top.node->children_;
+        const auto first = children.begin() + static_cast<std::ptrdiff_t>(top.firstChild);
+        own.reserve(own.size() + count);
+        own.insert(own.end(), std::make_move_iterator(first),
+                   std::make_move_iterator(children.end()));
+        children.erase(first, children.end());
     };
     // False when there is no open element to end.
     auto endElement = [&]() {
@@ -268,11 +318,11 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     };
     // Every exit hands the waiting children to their parents, root last.
     auto finish = [&](bool result) {
-        while (!open.empty()) closeInnermost();
+        while (depth > 0) closeInnermost();
         return result;
     };
     auto appendText = [&](std::string_view text) {
-        if (openCount > 0) open.back()->Value.append(text);  // text outside is dropped
+        if (openCount > 0) open[depth - 1].node->Value.append(text);  // text outside is dropped
     };
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -297,8 +347,19 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 // handed to them at its first character.
                 std::size_t at = i;
                 for (;;) {
-                    std::size_t j = at;
-                    while (j < n && s[j] != '<' && s[j] != '&') ++j;
+                    const std::size_t j = skipUntil(s, at, n, kTextEnd);
+                    if (j < n && s[j] == '&') {
+                        const void* semicolon = std::memchr(s + j + 1, ';', n - j - 1);
+                        if (semicolon) {
+                            const auto end = static_cast<const char*>(semicolon);
+                            buffer.append(s + at, j - at);
+                            if (!appendReference(std::string_view(s + j + 1, end - (s + j + 1)),
+                                                 buffer))
+                                failed = true;
+                            at = static_cast<std::size_t>(end - s) + 1;
+                            continue;
+                        }
+                    }
                     if (j == n || s[j] == '&') {
                         buffer.append(s + at, j - at);
                         if (j < n) {
@@ -327,8 +388,8 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                         continue;
                     }
                     if (k >= n || s[k] == '?' || s[k] == '>' || s[k] == '!') break;
-                    const std::size_t nameStart = k++;
-                    while (k < n && !is(s[k], kNameEnd)) ++k;
+                    const std::size_t nameStart = k;
+                    k = skipUntil(s, k + 1, n, kNameEnd);
                     if (k == n) break;
                     const std::string_view elementName(s + nameStart, k - nameStart);
                     if (s[k] == '>') {
@@ -450,21 +511,8 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
             case State::Reference:
                 if (c == ';') {
                     state = pop();
-                    if (reference == "lt") {
-                        buffer += '<';
-                    } else if (reference == "gt") {
-                        buffer += '>';
-                    } else if (reference == "amp") {
-                        buffer += '&';
-                    } else if (reference == "quot") {
-                        buffer += '"';
-                    } else if (reference == "apos") {
-                        buffer += '\'';
-                    } else if (!reference.empty() && reference[0] == '#') {
-                        appendCharacterReference(reference, buffer);
-                    } else {
+                    if (!appendReference(reference, buffer))
                         failed = true;  // unknown entity: noted, reading goes on
-                    }
                     reference.clear();
                 } else {
                     const void* semicolon = std::memchr(s + i, ';', n - i);
