@@ -347,7 +347,9 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 // handed to them at its first character.
                 std::size_t at = i;
                 for (;;) {
-                    const std::size_t j = skipUntil(s, at, n, kTextEnd);
+                    // Between tags there is mostly no text at all.
+                    const std::size_t j =
+                        at < n && s[at] == '<' ? at : skipUntil(s, at, n, kTextEnd);
                     if (j < n && s[j] == '&') {
                         const void* semicolon = std::memchr(s + j + 1, ';', n - j - 1);
                         if (semicolon) {
@@ -371,7 +373,7 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                         break;
                     }
                     if (buffer.empty()) {
-                        appendText(std::string_view(s + at, j - at));
+                        if (j > at) appendText(std::string_view(s + at, j - at));
                     } else {
                         buffer.append(s + at, j - at);
                         appendText(buffer);
@@ -380,16 +382,19 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                     i = j;  // the '<', should the general states have to take it
                     std::size_t k = j + 1;
                     if (k < n && s[k] == '/') {
-                        const void* gt = std::memchr(s + k, '>', n - k);
-                        if (!gt) break;
+                        // End-tag names are short: a plain loop beats a call.
+                        std::size_t gt = k + 1;
+                        while (gt < n && s[gt] != '>') ++gt;
+                        if (gt == n) break;
                         if (!endElement()) return finish(true);
                         if (openCount == 0) return finish(failed);
-                        at = static_cast<std::size_t>(static_cast<const char*>(gt) - s) + 1;
+                        at = gt + 1;
                         continue;
                     }
                     if (k >= n || s[k] == '?' || s[k] == '>' || s[k] == '!') break;
                     const std::size_t nameStart = k;
-                    k = skipUntil(s, k + 1, n, kNameEnd);
+                    ++k;
+                    while (k < n && !is(s[k], kNameEnd)) ++k;  // names are short
                     if (k == n) break;
                     const std::string_view elementName(s + nameStart, k - nameStart);
                     if (s[k] == '>') {
