@@ -386,8 +386,14 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                         std::size_t gt = k + 1;
                         while (gt < n && s[gt] != '>') ++gt;
                         if (gt == n) break;
-                        if (!endElement()) return finish(true);
-                        if (openCount == 0) return finish(failed);
+                        if (openCount > 1 && open[depth - 1].firstChild == children.size()) {
+                            // A childless element has nothing to hand over.
+                            --openCount;
+                            --depth;
+                        } else {
+                            if (!endElement()) return finish(true);
+                            if (openCount == 0) return finish(failed);
+                        }
                         at = gt + 1;
                         continue;
                     }
