@@ -62,6 +62,13 @@ inline bool is(char c, std::uint8_t cls) {
 // mostly longer than that.
 inline std::size_t skipUntil(const char* s, std::size_t at, std::size_t n, std::uint8_t cls) {
     auto c = [s](std::size_t k) { return kClasses[static_cast<unsigned char>(s[k])]; };
+    if (at + 4 <= n) {
+        if (c(at) & cls) return at;
+        if (c(at + 1) & cls) return at + 1;
+        if (c(at + 2) & cls) return at + 2;
+        if (c(at + 3) & cls) return at + 3;
+        at += 4;
+    }
     while (at + 8 <= n) {
         const std::uint8_t any = c(at) | c(at + 1) | c(at + 2) | c(at + 3) | c(at + 4) | c(at + 5) |
                                  c(at + 6) | c(at + 7);
