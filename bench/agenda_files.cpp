@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     const auto& mix = qv::bench::alarmMix();
-    std::string remind = "# " + std::to_string(qv::bench::kAlarms) + " alarms, written by agenda_files\n";
+    std::string remind =
+        "# " + std::to_string(qv::bench::kAlarms) + " alarms, written by agenda_files\n";
     int n = 0;
     for (const auto& group : mix.groups) {
         const std::string path = folder + "/groups/usg_" + std::to_string(n++) + ".agx";
