@@ -1,8 +1,10 @@
 #include "xml/xmlnode.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -63,15 +65,19 @@ XMLNode::XMLNode(std::string nodeName, std::string value)
 
 XMLNode::~XMLNode() {
     // Children that die with this node hand their own children to the pending
-    // list first, so no destructor ever recurses more than one level.
+    // list first, so no destructor ever recurses more than one level. The list
+    // is a stack kept in reverse, so nodes go in document order: the order a
+    // parse laid them out in memory.
     if (children_.empty()) return;
     std::vector<XMLNodePtr> pending = std::move(children_);
     children_.clear();
+    std::reverse(pending.begin(), pending.end());
     while (!pending.empty()) {
         XMLNodePtr node = std::move(pending.back());
         pending.pop_back();
         if (node.use_count() == 1 && !node->children_.empty()) {
-            for (auto& child : node->children_) pending.push_back(std::move(child));
+            for (auto child = node->children_.rbegin(); child != node->children_.rend(); ++child)
+                pending.push_back(std::move(*child));
             node->children_.clear();
         }
     }
@@ -207,18 +213,35 @@ XMLNodePtr XMLNode::removeNodeAt(std::int32_t position) {
 
 // ---- Children by name and occurrence -----------------------------------------
 
+namespace {
+
+// Whether the child has that name. Stored element names are short and mostly
+// differ in their first or last character, so those are looked at before
+// memcmp is called: reading an alarm looks up some thirty names among as many
+// children.
+inline bool hasName(const XMLNodePtr& child, std::string_view wanted) {
+    if (!child) return false;
+    const std::string& name = child->name;
+    const std::size_t n = wanted.size();
+    if (name.size() != n) return false;
+    if (n == 0) return true;
+    return name[0] == wanted[0] && name[n - 1] == wanted[n - 1] &&
+           std::memcmp(name.data(), wanted.data(), n) == 0;
+}
+
+}  // namespace
+
 std::int32_t XMLNode::getNumberOfNodesWithName(std::string_view nodeName) const {
     std::int32_t count = 0;
     for (const auto& child : children_)
-        if (child && child->name == nodeName) ++count;
+        if (hasName(child, nodeName)) ++count;
     return count;
 }
 
 std::int32_t XMLNode::getNodeIndex(std::string_view nodeName, std::int32_t Index) const {
     if (Index < 0) return -1;
     for (std::size_t i = 0; i < children_.size(); ++i) {
-        if (children_[i] && children_[i]->name == nodeName && Index-- == 0)
-            return static_cast<std::int32_t>(i);
+        if (hasName(children_[i], nodeName) && Index-- == 0) return static_cast<std::int32_t>(i);
     }
     return -1;
 }
@@ -450,6 +473,25 @@ std::string XMLNode::doubleToText(double value) { return floatingToText(value, 1
 
 bool XMLNode::textToInteger(std::string_view text, std::int64_t min, std::int64_t max,
                             std::int64_t& out) {
+    // Most stored numbers are plain whole numbers: read those directly. Up to
+    // 15 digits the general route below (through double) is exact, so both
+    // give the same answer.
+    if (!text.empty()) {
+        const bool negative = text[0] == '-';
+        const std::size_t first = negative ? 1 : 0;
+        if (text.size() > first && text.size() - first <= 15) {
+            std::int64_t value = 0;
+            std::size_t k = first;
+            for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k)
+                value = value * 10 + (text[k] - '0');
+            if (k == text.size()) {
+                if (negative) value = -value;
+                if (value < min || value > max) return false;
+                out = value;
+                return true;
+            }
+        }
+    }
     double d;
     if (!parseFloating(text, d)) return false;
     // Halves go to the even neighbour.

@@ -1,9 +1,13 @@
 #include "xml/xmlparser.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,8 @@ enum : std::uint8_t {
     kTagSpace = 1,    // codes 9-13 and 28-32 end a tag name or separate attributes
     kNameStop = 2,    // a character the tag-name state must look at itself
     kValueSpace = 4,  // whitespace that becomes a space inside attribute values
+    kNameEnd = 8,     // ends the name of a tag that does not start with "!"
+    kTextEnd = 16,    // ends a run of plain text
 };
 
 constexpr std::array<std::uint8_t, 256> makeClasses() {
@@ -41,12 +47,36 @@ constexpr std::array<std::uint8_t, 256> makeClasses() {
     for (int c : {9, 10, 11, 12, 13, 28, 29, 30, 31, 32}) t[c] |= kTagSpace | kNameStop;
     for (int c : {'>', '/', '-', '[', 'E'}) t[c] |= kNameStop;
     for (int c : {' ', '\r', '\n', '\t'}) t[c] |= kValueSpace;
+    for (int c : {9, 10, 11, 12, 13, 28, 29, 30, 31, 32, int{'>'}, int{'/'}}) t[c] |= kNameEnd;
+    for (int c : {'<', '&'}) t[c] |= kTextEnd;
     return t;
 }
 constexpr std::array<std::uint8_t, 256> kClasses = makeClasses();
 
 inline bool is(char c, std::uint8_t cls) {
     return (kClasses[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+// The first position from `at` whose character is of the class, or n. Short
+// runs end within the first four tests; longer ones are looked at eight
+// characters per test, which saves a branch per character.
+inline std::size_t skipUntil(const char* s, std::size_t at, std::size_t n, std::uint8_t cls) {
+    auto c = [s](std::size_t k) { return kClasses[static_cast<unsigned char>(s[k])]; };
+    if (at + 4 <= n) {
+        if (c(at) & cls) return at;
+        if (c(at + 1) & cls) return at + 1;
+        if (c(at + 2) & cls) return at + 2;
+        if (c(at + 3) & cls) return at + 3;
+        at += 4;
+    }
+    while (at + 8 <= n) {
+        const std::uint8_t any = c(at) | c(at + 1) | c(at + 2) | c(at + 3) | c(at + 4) | c(at + 5) |
+                                 c(at + 6) | c(at + 7);
+        if (any & cls) break;
+        at += 8;
+    }
+    while (at < n && !(c(at) & cls)) ++at;
+    return at;
 }
 
 inline bool endsWith(const std::string& s, char a, char b) {
@@ -101,12 +131,133 @@ void appendCharacterReference(std::string_view ref, std::string& out) {
     appendUtf8(out, cp);
 }
 
+// The nodes of one parse are carved out of 64 KiB blocks instead of taking a
+// heap allocation each: with one allocation per node, malloc and free were a
+// third of the parse. Each slot starts with a pointer to its block; a block
+// counts its living nodes and goes back to the heap with the last of them, so
+// a node kept after its document is dropped keeps only its own block alive.
+class NodeBlocks {
+  public:
+    NodeBlocks() = default;
+    NodeBlocks(const NodeBlocks&) = delete;
+    NodeBlocks& operator=(const NodeBlocks&) = delete;
+    ~NodeBlocks() { retire(); }
+
+    void* allocate(std::size_t bytes, std::size_t align) {
+        char* p = place(next_, align);
+        if (!block_ || p + bytes > end_) {
+            retire();
+            const std::size_t size =
+                std::max(kBlockSize, sizeof(Block) + kSlotHeader + align + bytes);
+            void* memory = std::malloc(size);
+            if (!memory) throw std::bad_alloc();
+            block_ = ::new (memory) Block{kHeld};
+            next_ = static_cast<char*>(memory) + sizeof(Block);
+            end_ = static_cast<char*>(memory) + size;
+            p = place(next_, align);
+        }
+        std::memcpy(p - kSlotHeader, &block_, sizeof block_);
+        next_ = p + bytes;
+        ++handedOut_;
+        return p;
+    }
+
+    static void release(void* p) noexcept {
+        Block* block;
+        std::memcpy(&block, static_cast<char*>(p) - kSlotHeader, sizeof block);
+        drop(block, 1);
+    }
+
+  private:
+    struct Block {
+        // While the block is being filled, its count holds kHeld on top of
+        // the living nodes, so freeing a node early never frees it.
+        std::atomic<std::uint64_t> living;
+    };
+    static constexpr std::size_t kBlockSize =
+        64 * 1024 - 64;  // stays below malloc's mmap threshold
+    static constexpr std::size_t kSlotHeader = sizeof(Block*);
+    static constexpr std::uint64_t kHeld = std::uint64_t{1} << 62;
+
+    static char* place(char* at, std::size_t align) {
+        const auto a = reinterpret_cast<std::uintptr_t>(at) + kSlotHeader;
+        return reinterpret_cast<char*>((a + align - 1) & ~(std::uintptr_t{align} - 1));
+    }
+    static void drop(Block* block, std::uint64_t count) noexcept {
+        if (block->living.fetch_sub(count, std::memory_order_acq_rel) == count) {
+            block->~Block();
+            std::free(block);
+        }
+    }
+    // The block stops being filled; from now on only its nodes keep it.
+    void retire() noexcept {
+        if (!block_) return;
+        drop(block_, kHeld - handedOut_);
+        block_ = nullptr;
+        next_ = end_ = nullptr;
+        handedOut_ = 0;
+    }
+
+    Block* block_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    std::uint64_t handedOut_ = 0;
+};
+
+// Hands allocate_shared its memory from the blocks. The copy kept inside each
+// node's control block only frees, which needs the slot, never the blocks
+// object, so it may outlive the parse.
+template <class T>
+struct BlockAllocator {
+    using value_type = T;
+    NodeBlocks* blocks;
+    explicit BlockAllocator(NodeBlocks* b) noexcept : blocks(b) {}
+    template <class U>
+    BlockAllocator(const BlockAllocator<U>& other) noexcept : blocks(other.blocks) {}
+    T* allocate(std::size_t n) {
+        return static_cast<T*>(blocks->allocate(n * sizeof(T), alignof(T)));
+    }
+    void deallocate(T* p, std::size_t) noexcept { NodeBlocks::release(p); }
+    // Default-initialised: value-initialising a node would zero all of it
+    // before its members are built.
+    template <class U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U>
+    bool operator==(const BlockAllocator<U>& other) const noexcept {
+        return blocks == other.blocks;
+    }
+};
+
+// The text between "&" and ";": appends what it stands for. False for an
+// unknown entity name.
+bool appendReference(std::string_view ref, std::string& out) {
+    if (ref == "lt") {
+        out += '<';
+    } else if (ref == "gt") {
+        out += '>';
+    } else if (ref == "amp") {
+        out += '&';
+    } else if (ref == "quot") {
+        out += '"';
+    } else if (ref == "apos") {
+        out += '\'';
+    } else if (!ref.empty() && ref[0] == '#') {
+        appendCharacterReference(ref, out);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     const char* const s = xml.data();
     const std::size_t n = xml.size();
 
+    NodeBlocks blocks;
     bool failed = false;
     State state = State::Prolog;
     std::vector<State> returns;
@@ -114,14 +265,17 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     // The open elements, innermost last; the document element is root. The
     // children of open elements wait in one shared list and move into their
     // parent, in one exact allocation, when it closes (or the parse ends).
-    std::vector<XMLNode*> open;
-    std::vector<std::size_t> firstChild;
+    struct Open {
+        XMLNode* node;
+        std::size_t firstChild;
+    };
+    // A plain array with its own depth: pushing a struct through push_back
+    // cost a stalled copy per element.
+    std::vector<Open> open(64);
+    std::size_t depth = 1;
     std::vector<XMLNodePtr> children;
-    open.reserve(64);
-    firstChild.reserve(64);
     children.reserve(256);
-    open.push_back(&root);
-    firstChild.push_back(0);
+    open[0] = {&root, 0};
     std::int64_t openCount = 0;
 
     std::string buffer;
@@ -137,27 +291,30 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
         returns.pop_back();
         return st;
     };
-    auto startElement = [&](const std::string& elementName) {
+    auto startElement = [&](std::string_view elementName) {
         ++openCount;
         if (openCount == 1) {
             root.name = elementName;
             return;
         }
-        auto node = std::make_shared<XMLNode>();
-        node->name = elementName;
-        open.push_back(node.get());
+        auto node = std::allocate_shared<XMLNode>(BlockAllocator<XMLNode>(&blocks));
+        node->name.append(elementName.data(), elementName.size());
+        if (depth == open.size()) open.resize(2 * depth);
+        open[depth].node = node.get();
+        open[depth].firstChild = children.size() + 1;
+        ++depth;
         children.push_back(std::move(node));
-        firstChild.push_back(children.size());
     };
     auto closeInnermost = [&]() {
-        XMLNode* node = open.back();
-        const std::size_t first = firstChild.back();
-        auto& own = node->children_;
-        own.reserve(own.size() + (children.size() - first));
-        for (std::size_t k = first; k < children.size(); ++k) own.push_back(std::move(children[k]));
-        children.resize(first);
-        open.pop_back();
-        firstChild.pop_back();
+        const Open top = open[--depth];
+        const std::size_t count = children.size() - top.firstChild;
+        if (count == 0) return;
+        auto& own = top.node->children_;
+        const auto first = children.begin() + static_cast<std::ptrdiff_t>(top.firstChild);
+        own.reserve(own.size() + count);
+        own.insert(own.end(), std::make_move_iterator(first),
+                   std::make_move_iterator(children.end()));
+        children.erase(first, children.end());
     };
     // False when there is no open element to end.
     auto endElement = [&]() {
@@ -168,11 +325,11 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
     };
     // Every exit hands the waiting children to their parents, root last.
     auto finish = [&](bool result) {
-        while (!open.empty()) closeInnermost();
+        while (depth > 0) closeInnermost();
         return result;
     };
     auto appendText = [&](std::string_view text) {
-        if (openCount > 0) open.back()->Value.append(text);  // text outside is dropped
+        if (openCount > 0) open[depth - 1].node->Value.append(text);  // text outside is dropped
     };
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -189,25 +346,87 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                 state = State::TagStart;
                 break;
             }
-            case State::Content:
-                if (c == '<') {
-                    push(State::Content);
-                    state = State::TagStart;
-                    if (!buffer.empty()) {
+            case State::Content: {
+                // Plain text, start tags without attributes, empty-element tags
+                // and end tags are read here in one go; each does exactly what
+                // the general states below would do with it, and anything else
+                // ("<!", "<?", attributes, references, running out of text) is
+                // handed to them at its first character.
+                std::size_t at = i;
+                for (;;) {
+                    // Between tags there is mostly no text at all.
+                    const std::size_t j =
+                        at < n && s[at] == '<' ? at : skipUntil(s, at, n, kTextEnd);
+                    if (j < n && s[j] == '&') {
+                        const void* semicolon = std::memchr(s + j + 1, ';', n - j - 1);
+                        if (semicolon) {
+                            const auto end = static_cast<const char*>(semicolon);
+                            buffer.append(s + at, j - at);
+                            const std::string_view name(
+                                s + j + 1, static_cast<std::size_t>(end - (s + j + 1)));
+                            if (!appendReference(name, buffer)) failed = true;  // as below
+                            at = static_cast<std::size_t>(end - s) + 1;
+                            continue;
+                        }
+                    }
+                    if (j == n || s[j] == '&') {
+                        buffer.append(s + at, j - at);
+                        if (j < n) {
+                            push(State::Content);
+                            reference.clear();
+                            state = State::Reference;
+                        }
+                        i = j;
+                        break;
+                    }
+                    if (buffer.empty()) {
+                        if (j > at) appendText(std::string_view(s + at, j - at));
+                    } else {
+                        buffer.append(s + at, j - at);
                         appendText(buffer);
                         buffer.clear();
                     }
-                } else if (c == '&') {
+                    i = j;  // the '<', should the general states have to take it
+                    std::size_t k = j + 1;
+                    if (k < n && s[k] == '/') {
+                        // End-tag names are short: a plain loop beats a call.
+                        std::size_t gt = k + 1;
+                        while (gt < n && s[gt] != '>') ++gt;
+                        if (gt == n) break;
+                        if (openCount > 1 && open[depth - 1].firstChild == children.size()) {
+                            // A childless element has nothing to hand over.
+                            --openCount;
+                            --depth;
+                        } else {
+                            if (!endElement()) return finish(true);
+                            if (openCount == 0) return finish(failed);
+                        }
+                        at = gt + 1;
+                        continue;
+                    }
+                    if (k >= n || s[k] == '?' || s[k] == '>' || s[k] == '!') break;
+                    const std::size_t nameStart = k;
+                    ++k;
+                    while (k < n && !is(s[k], kNameEnd)) ++k;  // names are short
+                    if (k == n) break;
+                    const std::string_view elementName(s + nameStart, k - nameStart);
+                    if (s[k] == '>') {
+                        startElement(elementName);
+                        at = k + 1;
+                        continue;
+                    }
+                    if (s[k] != '/' || k + 1 >= n || s[k + 1] != '>') break;
+                    startElement(elementName);
+                    endElement();
+                    if (openCount == 0) return finish(failed);
+                    at = k + 2;
+                }
+                if (state == State::Content && i < n) {
                     push(State::Content);
-                    reference.clear();
-                    state = State::Reference;
-                } else {
-                    std::size_t j = i + 1;
-                    while (j < n && s[j] != '<' && s[j] != '&') ++j;
-                    buffer.append(s + i, j - i);
-                    i = j - 1;
+                    state = State::TagStart;
                 }
                 break;
+            }
             case State::TagStart: {
                 const State back = pop();
                 if (c == '/') {
@@ -310,24 +529,17 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
             case State::Reference:
                 if (c == ';') {
                     state = pop();
-                    if (reference == "lt") {
-                        buffer += '<';
-                    } else if (reference == "gt") {
-                        buffer += '>';
-                    } else if (reference == "amp") {
-                        buffer += '&';
-                    } else if (reference == "quot") {
-                        buffer += '"';
-                    } else if (reference == "apos") {
-                        buffer += '\'';
-                    } else if (!reference.empty() && reference[0] == '#') {
-                        appendCharacterReference(reference, buffer);
-                    } else {
+                    if (!appendReference(reference, buffer))
                         failed = true;  // unknown entity: noted, reading goes on
-                    }
                     reference.clear();
                 } else {
-                    reference += c;
+                    const void* semicolon = std::memchr(s + i, ';', n - i);
+                    const std::size_t j =
+                        semicolon
+                            ? static_cast<std::size_t>(static_cast<const char*>(semicolon) - s)
+                            : n;
+                    reference.append(s + i, j - i);
+                    i = j - 1;
                 }
                 break;
             case State::EndTag: {

@@ -5,10 +5,11 @@
 #include <unistd.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <locale>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -119,6 +120,40 @@ TEST(XMLNode, IntegerAndLongConversions) {
     EXPECT_EQ(n->toString(), "<n><i>-32768</i><l>-123456789</l></n>");
 }
 
+TEST(XMLNode, WholeNumbersReadDirectlyAgreeWithTheGeneralRoute) {
+    // A trailing blank sends the same text down the general route (blanks
+    // trimmed, read as a decimal number): both must agree on every range.
+    std::mt19937 random(16);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> length(1, 20);
+    const std::pair<std::int64_t, std::int64_t> ranges[] = {
+        {INT16_MIN, INT16_MAX}, {INT32_MIN, INT32_MAX}, {INT64_MIN, INT64_MAX}, {0, 1}};
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "-",
+                                      "00012",
+                                      "-32768",
+                                      "32768",
+                                      "-2147483649",
+                                      "999999999999999",
+                                      "9999999999999999",
+                                      "-9007199254740993"};
+    for (int k = 0; k < 2000; ++k) {
+        std::string t = k % 3 == 0 ? "-" : "";
+        for (int d = length(random); d > 0; --d) t += static_cast<char>('0' + digit(random));
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        for (const auto& [min, max] : ranges) {
+            std::int64_t direct = 7, general = 7;
+            const bool directOk = XMLNode::textToInteger(t, min, max, direct);
+            const bool generalOk = XMLNode::textToInteger(t + " ", min, max, general);
+            EXPECT_EQ(directOk, generalOk) << t;
+            EXPECT_EQ(direct, general) << t;
+        }
+    }
+}
+
 TEST(XMLNode, BooleanConversions) {
     auto n = XMLNode::Create("n");
     n->addBoolean("t", true);
@@ -179,8 +214,8 @@ TEST(XMLNode, FloatingValuesUseAPointWhateverTheLocale) {
         char dir[] = "/tmp/quorvane-locale-XXXXXX";
         if (::mkdtemp(dir)) {
             generated = dir;
-            const std::string cmd = "localedef -i de_DE -f UTF-8 '" + generated +
-                                    "/de_DE.UTF-8' >/dev/null 2>&1";
+            const std::string cmd =
+                "localedef -i de_DE -f UTF-8 '" + generated + "/de_DE.UTF-8' >/dev/null 2>&1";
             (void)std::system(cmd.c_str());
             ::setenv("LOCPATH", generated.c_str(), 1);
             comma = std::setlocale(LC_ALL, "de_DE.UTF-8");

@@ -243,3 +243,32 @@ TEST(XMLParser, DeepDocumentsNeedNoRecursion) {
     open.node.reset();
     middle.reset();
 }
+
+TEST(XMLParser, NodesKeptOutliveTheirDocument) {
+    // Nodes of one parse share memory blocks; a node kept after its document
+    // is dropped must keep what it needs, wherever in the document it was.
+    std::string text = "<r>";
+    for (int i = 0; i < 5000; ++i)
+        text += "<a><n>node " + std::to_string(i) + " with a text past the short form</n><b/></a>";
+    text += "</r>";
+    std::vector<XMLNodePtr> kept;
+    {
+        auto p = parse(text);
+        ASSERT_FALSE(p.failed);
+        for (int i : {0, 1, 2500, 4999}) kept.push_back(p.node->getNodeAt(i));
+        auto other = XMLNode::Create("other");
+        other->addNode(p.node->getNodeAt(10)->getNodeAt(0));  // moved into a tree of its own
+        kept.push_back(other);
+    }
+    // Whatever the freed blocks are used for next must not reach the kept nodes.
+    for (int round = 0; round < 3; ++round) {
+        auto again = parse(text);
+        ASSERT_FALSE(again.failed);
+    }
+    EXPECT_EQ(kept[0]->getString("n"), "node 0 with a text past the short form");
+    EXPECT_EQ(kept[1]->getString("n"), "node 1 with a text past the short form");
+    EXPECT_EQ(kept[2]->getString("n"), "node 2500 with a text past the short form");
+    EXPECT_EQ(kept[3]->getNodeAt(1)->name, "b");
+    EXPECT_EQ(kept[4]->toString(), "<other><n>node 10 with a text past the short form</n></other>");
+    kept.clear();
+}
