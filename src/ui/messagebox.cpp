@@ -15,29 +15,46 @@ struct Choice {
 
 std::vector<Choice> choicesFor(int set) {
     switch (set) {
-        case 1: return {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}};
-        case 2: return {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
-        case 3: return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
-        case 4: return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}};
-        case 5: return {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}};
-        default: return {{QMessageBox::Ok, 1}};
+        case 1:
+            return {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}};
+        case 2:
+            return {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
+        case 3:
+            return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
+        case 4:
+            return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}};
+        case 5:
+            return {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}};
+        default:
+            return {{QMessageBox::Ok, 1}};
     }
 }
 
 }  // namespace
 
-QMessageBox* createMessageBox(QWidget* parent, const QString& text, int buttons, const QString& title) {
+QMessageBox* createMessageBox(QWidget* parent, const QString& text, int buttons,
+                              const QString& title) {
     auto* box = new QMessageBox(parent);
     box->setWindowTitle(title);
     // Texts carry names and answers from files and plug-ins: never markup.
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     switch (buttons & 0x70) {
-        case 16: box->setIcon(QMessageBox::Critical); break;
-        case 32: box->setIcon(QMessageBox::Question); break;
-        case 48: box->setIcon(QMessageBox::Warning); break;
-        case 64: box->setIcon(QMessageBox::Information); break;
-        default: box->setIcon(QMessageBox::NoIcon); break;
+        case 16:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case 32:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case 48:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case 64:
+            box->setIcon(QMessageBox::Information);
+            break;
+        default:
+            box->setIcon(QMessageBox::NoIcon);
+            break;
     }
     const auto choices = choicesFor(buttons & 7);
     for (const Choice& c : choices) box->addButton(c.button);

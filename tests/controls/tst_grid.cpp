@@ -3,8 +3,8 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QXmlStreamReader>
 #include <QTextDocument>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include "controls/vgrid.h"

@@ -87,7 +87,8 @@ class Services : public QObject {
     Q_OBJECT
   public:
     Q_INVOKABLE bool start(const QString& address) {
-        bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, kConnection));
+        bus_ =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, kConnection));
         auto* logind = new FakeLogind;
         auto* saver = new FakeScreenSaver;
         logind->setParent(this);
@@ -119,7 +120,8 @@ class TestKeepAwake : public QObject {
     template <typename F>
     auto invoke(F f) {
         decltype(f()) result{};
-        QMetaObject::invokeMethod(services_, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            services_, [&] { result = f(); }, Qt::BlockingQueuedConnection);
         return result;
     }
     static std::unique_ptr<HostFixture> fixture() {
@@ -141,8 +143,9 @@ class TestKeepAwake : public QObject {
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
         for (const QString& name :
              QDBusConnection::sessionBus().interface()->registeredServiceNames().value()) {
-            QVERIFY2(name.startsWith(QLatin1Char(':')) || name == QLatin1String("org.freedesktop.DBus"),
-                     qPrintable("the bus is not private: " + name));
+            QVERIFY2(
+                name.startsWith(QLatin1Char(':')) || name == QLatin1String("org.freedesktop.DBus"),
+                qPrintable("the bus is not private: " + name));
         }
         services_ = new Services;
         services_->moveToThread(&thread_);
@@ -166,9 +169,9 @@ class TestKeepAwake : public QObject {
         QVERIFY(invoke([&] { return services_->offer(true); }));
         auto f = fixture();
         takeCalls();
-        auto acpl = XMLNode::createFromXML(
-            "<acpl><plst><plin>" + kId.toStdString() +
-            "</plin><sett><scr>1</scr></sett></plst><plin>" + kId.toStdString() + "</plin></acpl>");
+        auto acpl = XMLNode::createFromXML("<acpl><plst><plin>" + kId.toStdString() +
+                                           "</plin><sett><scr>1</scr></sett></plst><plin>" +
+                                           kId.toStdString() + "</plin></acpl>");
         QVERIFY(acpl);
         QVERIFY(PlugInMenus::startPlugIns(f->p(), *acpl));
         QCOMPARE(takeCalls(), (QStringList{"Inhibit sleep:idle Quorvane block",

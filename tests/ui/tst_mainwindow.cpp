@@ -463,7 +463,8 @@ void TestMainWindow::nextAlarmText() {
     f.p().speakMessages = true;
     f.p().control.checkAlarms();
     // Names as typed or imported: shown as they are, never as markup.
-    QCOMPARE(label->text(), QStringLiteral("Next alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)"));
+    QCOMPARE(label->text(),
+             QStringLiteral("Next alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)"));
     QCOMPARE(label->textFormat(), Qt::PlainText);
     // A changed text is spoken while message speaking is on.
     bool spoken = false;

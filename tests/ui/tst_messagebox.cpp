@@ -12,18 +12,21 @@ using namespace qv;
 
 class TestMessageBox : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void buttonsIconsAndDefaults_data() {
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("buttonCount");
         QTest::addColumn<int>("icon");
         QTest::addColumn<int>("defaultButton");
         QTest::newRow("ok") << 0 << 1 << int(QMessageBox::NoIcon) << int(QMessageBox::Ok);
-        QTest::newRow("critical ok") << 16 << 1 << int(QMessageBox::Critical) << int(QMessageBox::Ok);
-        QTest::newRow("yes/no, exclamation") << 52 << 2 << int(QMessageBox::Warning) << int(QMessageBox::Yes);
+        QTest::newRow("critical ok")
+            << 16 << 1 << int(QMessageBox::Critical) << int(QMessageBox::Ok);
+        QTest::newRow("yes/no, exclamation")
+            << 52 << 2 << int(QMessageBox::Warning) << int(QMessageBox::Yes);
         QTest::newRow("yes/no, exclamation, No default")
             << 308 << 2 << int(QMessageBox::Warning) << int(QMessageBox::No);
-        QTest::newRow("yes/no, question") << 36 << 2 << int(QMessageBox::Question) << int(QMessageBox::Yes);
+        QTest::newRow("yes/no, question")
+            << 36 << 2 << int(QMessageBox::Question) << int(QMessageBox::Yes);
         QTest::newRow("yes/no/cancel, third default")
             << (3 | 64 | 512) << 3 << int(QMessageBox::Information) << int(QMessageBox::Cancel);
         QTest::newRow("ok/cancel") << 1 << 2 << int(QMessageBox::NoIcon) << int(QMessageBox::Ok);

@@ -99,10 +99,9 @@ void releaseLocks() {
 bool takeLocks(const QString& language) {
     releaseLocks();
     const QString why = text(language, "why");
-    QDBusInterface logind(QStringLiteral("org.freedesktop.login1"),
-                          QStringLiteral("/org/freedesktop/login1"),
-                          QStringLiteral("org.freedesktop.login1.Manager"),
-                          QDBusConnection::systemBus());
+    QDBusInterface logind(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QDBusConnection::systemBus());
     const QDBusReply<QDBusUnixFileDescriptor> lock =
         logind.call(QStringLiteral("Inhibit"), QStringLiteral("sleep:idle"),
                     QStringLiteral("Quorvane"), why, QStringLiteral("block"));
@@ -168,8 +167,9 @@ void showSettings(const QString& language) {
     dialog.setObjectName(QStringLiteral("frmKeepAwakeSettings"));
     dialog.setWindowTitle(text(language, "title"));
     auto* control = new SettingsControl;
-    control->MethodCall("<xml><method>SetSettings</method><params>" + element("language", language) +
-                        settingsElement(state.screen) + "</params></xml>");
+    control->MethodCall("<xml><method>SetSettings</method><params>" +
+                        element("language", language) + settingsElement(state.screen) +
+                        "</params></xml>");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -183,8 +183,9 @@ void showSettings(const QString& language) {
     if (screen == state.screen) return;
     state.screen = screen;
     if (state.active && !takeLocks(language)) {
-        QMessageBox::warning(nullptr, text(language, "title"),
-                             text(language, "failed").replace(QLatin1String("#1"), state.lastError));
+        QMessageBox::warning(
+            nullptr, text(language, "title"),
+            text(language, "failed").replace(QLatin1String("#1"), state.lastError));
     }
 }
 
@@ -208,7 +209,8 @@ class KeepAwakePlugIn : public QObject, public quorvane::IPlugIn {
         if (m == QLatin1String("Run")) {
             if (!takeLocks(r.language))
                 return answer(element(
-                    "error", text(r.language, "failed").replace(QLatin1String("#1"), state.lastError)));
+                    "error",
+                    text(r.language, "failed").replace(QLatin1String("#1"), state.lastError)));
             return answer(QStringLiteral("<success>-1</success>"));
         }
         if (m == QLatin1String("Quit")) {
@@ -216,7 +218,8 @@ class KeepAwakePlugIn : public QObject, public quorvane::IPlugIn {
             return answer(QStringLiteral("<success>-1</success>"));
         }
         if (m == QLatin1String("GetStatus"))
-            return answer(element("active", state.active ? QStringLiteral("-1") : QStringLiteral("0")));
+            return answer(
+                element("active", state.active ? QStringLiteral("-1") : QStringLiteral("0")));
         if (m == QLatin1String("GetSettings")) return answer(settingsElement(state.screen));
         if (m == QLatin1String("SetSettings")) {
             state.screen = r.screen.value_or(false);
@@ -228,8 +231,9 @@ class KeepAwakePlugIn : public QObject, public quorvane::IPlugIn {
             return answer({});
         }
         if (m == QLatin1String("ShowAbout") || m == QLatin1String("ShowHelp")) {
-            QMessageBox::information(nullptr, text(r.language, "name"),
-                                     text(r.language, m == QLatin1String("ShowAbout") ? "about" : "help"));
+            QMessageBox::information(
+                nullptr, text(r.language, "name"),
+                text(r.language, m == QLatin1String("ShowAbout") ? "about" : "help"));
             return answer({});
         }
         return answer({});
