@@ -101,6 +101,7 @@ bool haveWindows() { return qobject_cast<QApplication*>(QCoreApplication::instan
 void messageBox(const QString& text, QMessageBox::Icon icon) {
     if (!haveWindows()) return;  // a program without windows just gets the answer
     QMessageBox box(icon, QStringLiteral("Quorvane"), text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // names and errors from the file, never markup
     box.exec();
 }
 
@@ -253,10 +254,14 @@ std::string importGroups(ItemKind kind) {
     }
     groups->addNode(c.result.group);
     addCounts(*result, c.result);
-    if (c.result.approximated > 0 || c.result.skipped > 0)
-        messageBox(fill(language().qtext(19),
-                        {c.result.converted, c.result.approximated, c.result.skipped}),
-                   QMessageBox::Information);
+    if (c.result.approximated > 0 || c.result.skipped > 0) {
+        // Only the counts that say something.
+        QString summary = fill(language().qtext(19), {c.result.converted});
+        if (c.result.approximated > 0)
+            summary += " " + fill(language().qtext(24), {c.result.approximated});
+        if (c.result.skipped > 0) summary += " " + fill(language().qtext(25), {c.result.skipped});
+        messageBox(summary, QMessageBox::Information);
+    }
     return result->toString();
 }
 
