@@ -11,11 +11,11 @@
 #include <QMutex>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QThread>
 #include <QtTest>
 
 #include "presentation/alarmwindowfixture.h"
 #include "presentation/desktopnotifier.h"
+#include "privatebus.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -124,22 +124,14 @@ class TestNotifications : public QObject {
     void withoutServiceOrSettingNothingIsShown();
 
   private:
-    template <typename F>
-    auto invoke(F f) {
-        decltype(f()) result{};
-        QMetaObject::invokeMethod(
-            fake_, [&] { result = f(); }, Qt::BlockingQueuedConnection);
-        return result;
-    }
     bool offer(bool on) {
-        return invoke([&] { return fake_->offer(on); });
+        return fake_.invoke([&] { return fake_->offer(on); });
     }
     bool action(uint id, const char* key) {
-        return invoke([&] { return fake_->invokeAction(id, QString::fromLatin1(key)); });
+        return fake_.invoke([&] { return fake_->invokeAction(id, QString::fromLatin1(key)); });
     }
 
-    QThread thread_;
-    FakeService* fake_ = nullptr;
+    FakeServicesThread<FakeService> fake_;
 };
 
 void TestNotifications::initTestCase() {
@@ -151,22 +143,10 @@ void TestNotifications::initTestCase() {
     QVERIFY(bus.isConnected());
     QVERIFY2(!bus.interface()->activatableServiceNames().value().contains(kName),
              "the bus would start a real notification service");
-    fake_ = new FakeService;
-    fake_->moveToThread(&thread_);
-    thread_.start();
-    QVERIFY(invoke([&] { return fake_->start(QString::fromUtf8(address)); }));
+    QVERIFY(fake_.start(address));
 }
 
-void TestNotifications::cleanupTestCase() {
-    if (!fake_) return;
-    invoke([&] {
-        fake_->stop();
-        return true;
-    });
-    QMetaObject::invokeMethod(fake_, &QObject::deleteLater);
-    thread_.quit();
-    thread_.wait();
-}
+void TestNotifications::cleanupTestCase() { fake_.stop(); }
 
 void TestNotifications::init() {
     QVERIFY(offer(true));

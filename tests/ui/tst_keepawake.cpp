@@ -11,10 +11,10 @@
 #include <QDBusUnixFileDescriptor>
 #include <QMenu>
 #include <QMutex>
-#include <QThread>
 #include <QtTest>
 
 #include "plugins/hostfixture.h"
+#include "privatebus.h"
 #include "ui/pluginmenus.h"
 
 using namespace qv;
@@ -81,8 +81,6 @@ class FakeScreenSaver : public QObject {
     void UnInhibit(uint cookie) { record("ScreenSaver.UnInhibit " + QString::number(cookie)); }
 };
 
-// The services live on their own connection in their own thread, as the real
-// ones live in other processes: the plug-in's calls are synchronous.
 class Services : public QObject {
     Q_OBJECT
   public:
@@ -117,12 +115,8 @@ class Services : public QObject {
 class TestKeepAwake : public QObject {
     Q_OBJECT
 
-    template <typename F>
-    auto invoke(F f) {
-        decltype(f()) result{};
-        QMetaObject::invokeMethod(
-            services_, [&] { result = f(); }, Qt::BlockingQueuedConnection);
-        return result;
+    bool offer(bool logind) {
+        return services_.invoke([&] { return services_->offer(logind); });
     }
     static std::unique_ptr<HostFixture> fixture() {
         auto f = std::make_unique<HostFixture>(std::vector<std::string>{
@@ -147,26 +141,14 @@ class TestKeepAwake : public QObject {
                 name.startsWith(QLatin1Char(':')) || name == QLatin1String("org.freedesktop.DBus"),
                 qPrintable("the bus is not private: " + name));
         }
-        services_ = new Services;
-        services_->moveToThread(&thread_);
-        thread_.start();
-        QVERIFY(invoke([&] { return services_->start(QString::fromUtf8(address)); }));
+        QVERIFY(services_.start(address));
     }
-    void cleanupTestCase() {
-        if (!services_) return;
-        invoke([&] {
-            services_->stop();
-            return true;
-        });
-        QMetaObject::invokeMethod(services_, &QObject::deleteLater);
-        thread_.quit();
-        thread_.wait();
-    }
+    void cleanupTestCase() { services_.stop(); }
 
     // Saved running with "keep the screen on": both locks are taken at start,
     // the settings and the running state are saved again, Quit lets both go.
     void startsFromTheSavedStateAndLetsGoOnQuit() {
-        QVERIFY(invoke([&] { return services_->offer(true); }));
+        QVERIFY(offer(true));
         auto f = fixture();
         takeCalls();
         auto acpl = XMLNode::createFromXML("<acpl><plst><plin>" + kId.toStdString() +
@@ -195,7 +177,7 @@ class TestKeepAwake : public QObject {
     // Without logind nothing is held and the start is reported as failed,
     // with the reason in the plug-in's own words.
     void withoutLogindItDoesNotStart() {
-        QVERIFY(invoke([&] { return services_->offer(false); }));
+        QVERIFY(offer(false));
         auto f = fixture();
         auto acpl = XMLNode::createFromXML("<acpl><plin>" + kId.toStdString() + "</plin></acpl>");
         QVERIFY(!PlugInMenus::startPlugIns(f->p(), *acpl));
@@ -236,8 +218,7 @@ class TestKeepAwake : public QObject {
     }
 
   private:
-    QThread thread_;
-    Services* services_ = nullptr;
+    FakeServicesThread<Services> services_;
 };
 
 QTEST_MAIN(TestKeepAwake)

@@ -16,14 +16,15 @@
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <atomic>
 
+#include "privatebus.h"
 #include "ui/qtdesktop.h"
 #include "ui/qtplatform.h"
 
 using namespace qv;
+using qv::test::FakeServicesThread;
 
 namespace {
 
@@ -214,17 +215,13 @@ class TestQtSession : public QObject {
   private:
     template <typename F>
     auto invoke(F f) {
-        decltype(f()) result{};
-        QMetaObject::invokeMethod(
-            fakes_, [&] { result = f(); }, Qt::BlockingQueuedConnection);
-        return result;
+        return fakes_.invoke(f);
     }
     bool offerOnly(const QStringList& services) {
         return invoke([&] { return fakes_->offerOnly(services); });
     }
 
-    QThread thread_;
-    FakeServices* fakes_ = nullptr;
+    FakeServicesThread<FakeServices> fakes_;
 };
 
 void TestQtSession::initTestCase() {
@@ -248,22 +245,10 @@ void TestQtSession::initTestCase() {
         QVERIFY2(!activatable.contains(name), qPrintable("the bus would start a real " + name));
     }
 
-    fakes_ = new FakeServices;
-    fakes_->moveToThread(&thread_);
-    thread_.start();
-    QVERIFY(invoke([&] { return fakes_->start(QString::fromUtf8(address)); }));
+    QVERIFY(fakes_.start(address));
 }
 
-void TestQtSession::cleanupTestCase() {
-    if (!fakes_) return;
-    invoke([&] {
-        fakes_->stop();
-        return true;
-    });
-    QMetaObject::invokeMethod(fakes_, &QObject::deleteLater);
-    thread_.quit();
-    thread_.wait();
-}
+void TestQtSession::cleanupTestCase() { fakes_.stop(); }
 
 void TestQtSession::init() {
     gnomeSessionRefuses = false;
