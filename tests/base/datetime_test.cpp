@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace qv;
 
 namespace {
@@ -76,4 +79,29 @@ TEST(DateDiff, CountsBoundariesCrossedPerUnit) {
     EXPECT_EQ(dateDiff(dt(2025, 1, 1, 0, 0, 30), dt(2025, 1, 1, 0, 0, 59), kMinutes), 0);
     EXPECT_EQ(dateDiff(a, b, 9), 0);
     EXPECT_EQ(dateDiff(kDayZero, kNever, kSeconds), 2147483647);
+}
+
+// Month and year arithmetic works the calendar date out once; it must give what
+// the date's parts, built again with calendar carry, give.
+TEST(DateTime, CalendarArithmeticAgreesWithThePartsOverRandomMoments) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> moment(-800'000LL * 86400, 3'000'000LL * 86400);
+    std::uniform_int_distribution<std::int64_t> amount(-30'000, 30'000);
+    for (int i = 0; i < 20'000; ++i) {
+        const DateTime d(moment(rng));
+        const DateTime e(moment(rng));
+        const DateTime::YearMonthDay c = d.ymd();
+        ASSERT_EQ(c.year, d.year());
+        ASSERT_EQ(c.month, d.month());
+        ASSERT_EQ(c.day, d.day());
+        const std::int64_t n = amount(rng);
+        const std::int64_t months = d.year() * 12LL + (d.month() - 1) + n;
+        const std::int64_t y = months >= 0 ? months / 12 : -((-months + 11) / 12);
+        const int m = static_cast<int>(months - y * 12) + 1;
+        const DateTime expected = DateTime::fromParts(y, m, std::min(d.day(), daysInMonth(y, m)),
+                                                      d.hour(), d.minute(), d.second());
+        ASSERT_EQ(addToDate(d, n, kMonths), expected) << d.seconds() << " + " << n;
+        ASSERT_EQ(dateDiff(d, e, kMonths),
+                  (e.year() * 12LL + e.month()) - (d.year() * 12LL + d.month()));
+    }
 }
