@@ -413,6 +413,15 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
     }
 }
 
+void Alarm::shareProgram(SharedPrograms& programs) {
+    if (momentKind != kPeriodic || (activePeriod & kRestrictExpression) == 0) return;
+    // A program never changes once compiled, so sharing it is safe; an alarm whose
+    // expression is edited later compiles its own (currentProgram).
+    std::shared_ptr<const AdvancedDateProgram>& shared = programs[activeAdvanced];
+    if (!shared) shared = std::make_shared<const AdvancedDateProgram>(activeAdvanced);
+    program_ = shared;
+}
+
 const AdvancedDateProgram& Alarm::currentProgram() {
     if (!program_ || program_->expression() != activeAdvanced)
         program_ = std::make_shared<const AdvancedDateProgram>(activeAdvanced);
