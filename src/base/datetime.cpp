@@ -192,6 +192,11 @@ std::optional<DateTime> parseStoredText(std::string_view text) {
     const auto y = number(0, 4), mo = number(5, 2), d = number(8, 2), h = number(11, 2),
                mi = number(14, 2), s = number(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
+    // A month of the calendar needs no carry: the parts add up directly (a
+    // four-digit year keeps this far from any overflow or clamping).
+    if (*mo >= 1 && *mo <= 12)
+        return DateTime((daysFromCivil(*y, *mo, *d) - kDayZeroFromEpoch) * kSecondsPerDay +
+                        *h * 3600LL + *mi * 60LL + *s);
     return DateTime::fromParts(*y, *mo, *d, *h, *mi, *s);
 }
 
