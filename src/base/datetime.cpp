@@ -81,8 +81,10 @@ std::int64_t DateTime::days() const { return floorDiv(secs_, kSecondsPerDay); }
 
 int DateTime::secondsOfDay() const { return static_cast<int>(floorMod(secs_, kSecondsPerDay)); }
 
-int DateTime::year() const {
-    return static_cast<int>(civilFromDays(days() + kDayZeroFromEpoch).y);
+int DateTime::year() const { return static_cast<int>(civilFromDays(days() + kDayZeroFromEpoch).y); }
+DateTime::YearMonthDay DateTime::ymd() const {
+    const Civil c = civilFromDays(days() + kDayZeroFromEpoch);
+    return {static_cast<int>(c.y), c.m, c.d};
 }
 int DateTime::month() const { return civilFromDays(days() + kDayZeroFromEpoch).m; }
 int DateTime::day() const { return civilFromDays(days() + kDayZeroFromEpoch).d; }
@@ -101,9 +103,7 @@ int DateTime::dayOfYear() const {
     return static_cast<int>(d - daysFromCivil(c.y, 1, 1)) + 1;
 }
 
-bool isLeapYear(std::int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int daysInMonth(std::int64_t year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -135,7 +135,8 @@ DateTime addToDate(DateTime date, std::int64_t n, int unit) {
             const std::int64_t y = floorDiv(total, 12);
             const int m = static_cast<int>(floorMod(total, 12)) + 1;
             const int d = std::min(c.d, daysInMonth(y, m));
-            return DateTime::fromParts(y, m, d, 0, 0, date.secondsOfDay());
+            const __int128 dayNumber = daysFromCivil(y, m, d) - kDayZeroFromEpoch;
+            return clampedSeconds(dayNumber * kSecondsPerDay + date.secondsOfDay());
         }
         default:
             return kDayZero;
@@ -157,9 +158,11 @@ std::int32_t dateDiff(DateTime from, DateTime to, int unit) {
         case kWeeks:
             // Day 1 (31 December 1899) was a Sunday: weeks are counted from there.
             return saturate32(floorDiv(to.days() - 1, 7) - floorDiv(from.days() - 1, 7));
-        case kMonths:
-            return saturate32((static_cast<std::int64_t>(to.year()) * 12 + to.month()) -
-                              (static_cast<std::int64_t>(from.year()) * 12 + from.month()));
+        case kMonths: {
+            const DateTime::YearMonthDay t = to.ymd(), f = from.ymd();
+            return saturate32((static_cast<std::int64_t>(t.year) * 12 + t.month) -
+                              (static_cast<std::int64_t>(f.year) * 12 + f.month));
+        }
         case kYears:
             return saturate32(static_cast<std::int64_t>(to.year()) - from.year());
         default:
@@ -189,6 +192,11 @@ std::optional<DateTime> parseStoredText(std::string_view text) {
     const auto y = number(0, 4), mo = number(5, 2), d = number(8, 2), h = number(11, 2),
                mi = number(14, 2), s = number(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
+    // A month of the calendar needs no carry: the parts add up directly (a
+    // four-digit year keeps this far from any overflow or clamping).
+    if (*mo >= 1 && *mo <= 12)
+        return DateTime((daysFromCivil(*y, *mo, *d) - kDayZeroFromEpoch) * kSecondsPerDay +
+                        *h * 3600LL + *mi * 60LL + *s);
     return DateTime::fromParts(*y, *mo, *d, *h, *mi, *s);
 }
 

@@ -13,7 +13,7 @@ namespace qv {
 // Whole seconds since 30 December 1899 00:00:00 (day zero), local wall-clock
 // time without a time zone. Dates before day zero are negative.
 class DateTime {
-public:
+  public:
     constexpr DateTime() = default;
     constexpr explicit DateTime(std::int64_t secondsSinceDayZero) : secs_(secondsSinceDayZero) {}
 
@@ -42,12 +42,21 @@ public:
     int weekday() const;    // 1 Sunday .. 7 Saturday
     int dayOfYear() const;  // 1..366
 
+    // Year, month and day worked out together: asking year(), month() and day()
+    // one by one does the calendar conversion three times.
+    struct YearMonthDay {
+        int year;
+        int month;
+        int day;
+    };
+    YearMonthDay ymd() const;
+
     // The date at midnight.
     DateTime date() const { return fromDays(days()); }
 
     constexpr auto operator<=>(const DateTime&) const = default;
 
-private:
+  private:
     std::int64_t secs_ = 0;
 };
 

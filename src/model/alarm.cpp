@@ -1,5 +1,8 @@
 #include "model/alarm.h"
 
+#include <array>
+#include <cstdint>
+
 #include "base/colors.h"
 #include "base/dateformat.h"
 #include "base/settingsvalues.h"
@@ -28,6 +31,131 @@ std::int64_t roundHalfEvenDiv(std::int64_t k, std::int64_t d) {
     if (2 * r > d || (2 * r == d && (q % 2 != 0))) ++q;
     return q;
 }
+
+// The children an alarm element is read from, found in one pass instead of a
+// lookup by name for each (a group of thousands of alarms spends most of its
+// reading time there otherwise).
+enum AlarmField : int {
+    kName,
+    kDatk,
+    kPerl,
+    kPeru,
+    kOncd,
+    kNexd,
+    kActp,
+    kStad,
+    kEndd,
+    kWkds,
+    kAdva,
+    kAdda,
+    kAddu,
+    kSaia,
+    kStat,
+    kSnoz,
+    kSnod,
+    kRdon,
+    kImpr,
+    kDura,
+    kDuru,
+    kLsa,
+    kLsu,
+    kLsat,
+    kFieldCount,
+    kActi = kFieldCount
+};
+
+constexpr std::uint32_t tag(char a, char b, char c, char d) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
+}
+
+// The field a child's name stands for, or -1 for any other name.
+int fieldOf(const std::string& n) {
+    if (n.size() == 3) {
+        if (n[0] != 'l' || n[1] != 's') return -1;
+        return n[2] == 'a' ? kLsa : n[2] == 'u' ? kLsu : -1;
+    }
+    if (n.size() != 4) return -1;
+    switch (tag(n[0], n[1], n[2], n[3])) {
+        case tag('n', 'a', 'm', 'e'):
+            return kName;
+        case tag('d', 'a', 't', 'k'):
+            return kDatk;
+        case tag('p', 'e', 'r', 'l'):
+            return kPerl;
+        case tag('p', 'e', 'r', 'u'):
+            return kPeru;
+        case tag('o', 'n', 'c', 'd'):
+            return kOncd;
+        case tag('n', 'e', 'x', 'd'):
+            return kNexd;
+        case tag('a', 'c', 't', 'p'):
+            return kActp;
+        case tag('s', 't', 'a', 'd'):
+            return kStad;
+        case tag('e', 'n', 'd', 'd'):
+            return kEndd;
+        case tag('w', 'k', 'd', 's'):
+            return kWkds;
+        case tag('a', 'd', 'v', 'a'):
+            return kAdva;
+        case tag('a', 'd', 'd', 'a'):
+            return kAdda;
+        case tag('a', 'd', 'd', 'u'):
+            return kAddu;
+        case tag('a', 'c', 't', 'i'):
+            return kActi;
+        case tag('s', 'a', 'i', 'a'):
+            return kSaia;
+        case tag('s', 't', 'a', 't'):
+            return kStat;
+        case tag('s', 'n', 'o', 'z'):
+            return kSnoz;
+        case tag('s', 'n', 'o', 'd'):
+            return kSnod;
+        case tag('r', 'd', 'o', 'n'):
+            return kRdon;
+        case tag('i', 'm', 'p', 'r'):
+            return kImpr;
+        case tag('d', 'u', 'r', 'a'):
+            return kDura;
+        case tag('d', 'u', 'r', 'u'):
+            return kDuru;
+        case tag('l', 's', 'a', 't'):
+            return kLsat;
+        default:
+            return -1;
+    }
+}
+
+// Reads the found children as XMLNode's typed getters read them: the default
+// when the child is missing or its text does not convert.
+struct FieldReader {
+    const std::array<const XMLNode*, kFieldCount>& found;
+
+    std::string text(int f) const { return found[f] ? found[f]->Value : std::string(); }
+    std::int16_t integer(int f, std::int16_t fallback) const {
+        std::int64_t v;
+        if (!found[f] || !XMLNode::textToInteger(found[f]->Value, INT16_MIN, INT16_MAX, v))
+            return fallback;
+        return static_cast<std::int16_t>(v);
+    }
+    std::int32_t longValue(int f, std::int32_t fallback) const {
+        std::int64_t v;
+        if (!found[f] || !XMLNode::textToInteger(found[f]->Value, INT32_MIN, INT32_MAX, v))
+            return fallback;
+        return static_cast<std::int32_t>(v);
+    }
+    bool boolean(int f, bool fallback) const {
+        bool v;
+        return found[f] && XMLNode::textToBoolean(found[f]->Value, v) ? v : fallback;
+    }
+    DateTime date(int f, DateTime fallback) const {
+        return found[f] ? parseStoredText(found[f]->Value).value_or(fallback) : fallback;
+    }
+};
 
 }  // namespace
 
@@ -81,37 +209,46 @@ AlarmPtr Alarm::createDefaultHiddenAlarm(const std::shared_ptr<AlarmGroup>& par,
 AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGroup>& par) {
     auto a = std::make_shared<Alarm>();
     a->initialize();
-    a->name = node.getString("name", 0, "");
-    a->momentKind = node.getInteger("datk", 0, 0);
-    a->everyAmount = node.getLong("perl", 0, 1);
-    a->everyUnit = node.getInteger("peru", 0, kDays);
-    a->onceDate = node.getDate("oncd", 0, kNever);
-    a->nextDate = node.getDate("nexd", 0, kNever);
-    a->activePeriod = node.getInteger("actp", 0, 0);
-    a->startDate = node.getDate("stad", 0, kNever);
-    a->endDate = node.getDate("endd", 0, kNever);
-    a->weekDays = node.getInteger("wkds", 0, 0);
-    a->activeAdvanced = node.getString("adva", 0, "");
-    a->correctionAmount = node.getLong("adda", 0, 0);
-    a->correctionUnit = node.getInteger("addu", 0, 0);
+    // One pass over the children: the first child of each name is the one read,
+    // as a lookup by name would find it; actions are taken in their order.
+    std::array<const XMLNode*, kFieldCount> found{};
     for (const XMLNodePtr& child : node.children()) {
-        if (child->name != "acti") continue;
-        auto action = clsAction::createFromXML(*child);
-        action->al = a;
-        a->actions.addElement(std::move(action));
+        if (!child) continue;
+        const int f = fieldOf(child->name);
+        if (f == kActi) {
+            auto action = clsAction::createFromXML(*child);
+            action->al = a;
+            a->actions.addElement(std::move(action));
+        } else if (f >= 0 && !found[f]) {
+            found[f] = child.get();
+        }
     }
-    a->soundAfterInactive = node.getBoolean("saia", 0, true);
-    a->Active = node.getBoolean("stat", 0, true);
-    a->snoozing = node.getBoolean("snoz", 0, false);
-    a->nextSnoozeAlarmDate = node.getDate("snod", 0, kNever);
-    a->readOnly = node.getBoolean("rdon", 0, false);
-    a->importance = node.getInteger("impr", 0, 0);
-    a->durationAmount = node.getLong("dura", 0, 0);
-    a->durationUnit = node.getInteger("duru", 0, 1);
-    a->lastSnoozeSet = node.getNodeIndex("lsa", 0) >= 0;
-    a->lastSnoozeAmount = node.getInteger("lsa", 0, 0);
-    a->lastSnoozeUnit = node.getInteger("lsu", 0, 0);
-    a->lastSnoozeAddTo = node.getInteger("lsat", 0, 0);
+    const FieldReader r{found};
+    a->name = r.text(kName);
+    a->momentKind = r.integer(kDatk, 0);
+    a->everyAmount = r.longValue(kPerl, 1);
+    a->everyUnit = r.integer(kPeru, kDays);
+    a->onceDate = r.date(kOncd, kNever);
+    a->nextDate = r.date(kNexd, kNever);
+    a->activePeriod = r.integer(kActp, 0);
+    a->startDate = r.date(kStad, kNever);
+    a->endDate = r.date(kEndd, kNever);
+    a->weekDays = r.integer(kWkds, 0);
+    a->activeAdvanced = r.text(kAdva);
+    a->correctionAmount = r.longValue(kAdda, 0);
+    a->correctionUnit = r.integer(kAddu, 0);
+    a->soundAfterInactive = r.boolean(kSaia, true);
+    a->Active = r.boolean(kStat, true);
+    a->snoozing = r.boolean(kSnoz, false);
+    a->nextSnoozeAlarmDate = r.date(kSnod, kNever);
+    a->readOnly = r.boolean(kRdon, false);
+    a->importance = r.integer(kImpr, 0);
+    a->durationAmount = r.longValue(kDura, 0);
+    a->durationUnit = r.integer(kDuru, 1);
+    a->lastSnoozeSet = found[kLsa] != nullptr;
+    a->lastSnoozeAmount = r.integer(kLsa, 0);
+    a->lastSnoozeUnit = r.integer(kLsu, 0);
+    a->lastSnoozeAddTo = r.integer(kLsat, 0);
     a->parent = par;
     a->changed = false;
     a->invalidateCaches();
@@ -274,6 +411,15 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
         out.push_back(m);
         ++n;
     }
+}
+
+void Alarm::shareProgram(SharedPrograms& programs) {
+    if (momentKind != kPeriodic || (activePeriod & kRestrictExpression) == 0) return;
+    // A program never changes once compiled, so sharing it is safe; an alarm whose
+    // expression is edited later compiles its own (currentProgram).
+    std::shared_ptr<const AdvancedDateProgram>& shared = programs[activeAdvanced];
+    if (!shared) shared = std::make_shared<const AdvancedDateProgram>(activeAdvanced);
+    program_ = shared;
 }
 
 const AdvancedDateProgram& Alarm::currentProgram() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/datetime.h"
@@ -105,6 +106,15 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     std::string getToolTip(ModelContext& ctx);
 
     std::shared_ptr<AlarmGroup> parentGroup() const { return parent.lock(); }
+
+    // Compiled advanced expressions by their text. Alarms read together share
+    // one program per expression: a group of thousands of alarms often holds
+    // only a handful of different expressions.
+    using SharedPrograms =
+        std::unordered_map<std::string, std::shared_ptr<const AdvancedDateProgram>>;
+    // Takes this alarm's program from `programs`, compiling it there first if
+    // needed; only for a periodic alarm restricted by its expression.
+    void shareProgram(SharedPrograms& programs);
 
   private:
     void initialize();

@@ -83,8 +83,13 @@ void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
 
     alarms.clear();
     const auto self = shared_from_this();
-    for (const XMLNodePtr& child : root.children())
-        if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
+    Alarm::SharedPrograms programs;
+    for (const XMLNodePtr& child : root.children()) {
+        if (!child || child->name != "alrm") continue;
+        auto alarm = Alarm::createFromXML(*child, self);
+        alarm->shareProgram(programs);
+        alarms.addElement(std::move(alarm));
+    }
 }
 
 AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root) {
@@ -112,7 +117,8 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromFile(ModelContext& ctx, const std:
         if (root->initializeFromXML(*content)) return nullptr;
         auto g = createFromNode(ctx, *root);
         std::string folder = ctx.alarmGroupFolder;
-        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+            folder.pop_back();
         // Only a file inside the folder itself counts, not one in "<folder>2/".
         if (!folder.empty() && path.size() > folder.size() + 1 &&
             path.compare(0, folder.size(), folder) == 0 &&
@@ -149,7 +155,7 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromImportedFile(ModelContext& ctx,
 }
 
 std::vector<AlarmGroupPtr> AlarmGroup::createAlarmGroupsFromCollection(ModelContext& ctx,
-                                                                      const std::string& path) {
+                                                                       const std::string& path) {
     std::vector<AlarmGroupPtr> groups;
     const auto content = tryReadFile(path);
     if (!content) return groups;
@@ -230,8 +236,7 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
 
 bool AlarmGroup::synchronize(ModelContext& ctx) {
     if (synchPlugin.empty()) return false;
-    const std::string params =
-        ctx.plugIns.lang() + synchSettings->toString() + toXML()->toString();
+    const std::string params = ctx.plugIns.lang() + synchSettings->toString() + toXML()->toString();
     const std::string answer = ctx.plugIns.methodCall(synchPlugin, "Synchronize", params, false);
     if (answer.empty()) return false;
     auto reply = XMLNode::Create();
@@ -251,8 +256,13 @@ bool AlarmGroup::synchronize(ModelContext& ctx) {
     if (syst >= 0) synchSettings = g->getNodeAt(syst)->getCopy();
     alarms.clear();
     const auto self = shared_from_this();
-    for (const XMLNodePtr& child : g->children())
-        if (child->name == "alrm") alarms.addElement(Alarm::createFromXML(*child, self));
+    Alarm::SharedPrograms programs;
+    for (const XMLNodePtr& child : g->children()) {
+        if (!child || child->name != "alrm") continue;
+        auto alarm = Alarm::createFromXML(*child, self);
+        alarm->shareProgram(programs);
+        alarms.addElement(std::move(alarm));
+    }
     setChanged();
     return true;
 }
@@ -302,8 +312,8 @@ std::vector<std::string> AlarmGroup::getStringItems(ModelContext& ctx) const {
 }
 
 EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime from,
-                                      bool onlyAfterInactive,
-                                      const ExpressionErrorHandler& onError, bool calendarDate) {
+                                      bool onlyAfterInactive, const ExpressionErrorHandler& onError,
+                                      bool calendarDate) {
     EarliestAlarms result;
     for (const AlarmGroupPtr& group : groups) {
         if (!group->Active) continue;

@@ -62,9 +62,10 @@ class DateValues {
                 break;
         }
         if (!haveCivil_) {
-            year_ = date_.year();
-            month_ = date_.month();
-            day_ = date_.day();
+            const DateTime::YearMonthDay c = date_.ymd();
+            year_ = c.year;
+            month_ = c.month;
+            day_ = c.day;
             haveCivil_ = true;
         }
         switch (keyword) {

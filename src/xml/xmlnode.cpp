@@ -504,6 +504,21 @@ bool XMLNode::textToInteger(std::string_view text, std::int64_t min, std::int64_
 }
 
 bool XMLNode::textToBoolean(std::string_view text, bool& out) {
+    // The stored forms are "-1" and "0": plain whole numbers are read directly,
+    // any digit but zero making them true, as the general route reads them.
+    if (!text.empty()) {
+        const std::size_t first = text[0] == '-' ? 1 : 0;
+        if (text.size() > first && text.size() - first <= 15) {
+            bool nonZero = false;
+            std::size_t k = first;
+            for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k)
+                nonZero = nonZero || text[k] != '0';
+            if (k == text.size()) {
+                out = nonZero;
+                return true;
+            }
+        }
+    }
     const std::string_view t = trimBlanks(text);
     auto equalsNoCase = [t](std::string_view word) {
         if (t.size() != word.size()) return false;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <string>
+
 using namespace qv;
 
 namespace {
@@ -76,4 +81,51 @@ TEST(DateDiff, CountsBoundariesCrossedPerUnit) {
     EXPECT_EQ(dateDiff(dt(2025, 1, 1, 0, 0, 30), dt(2025, 1, 1, 0, 0, 59), kMinutes), 0);
     EXPECT_EQ(dateDiff(a, b, 9), 0);
     EXPECT_EQ(dateDiff(kDayZero, kNever, kSeconds), 2147483647);
+}
+
+// Month and year arithmetic works the calendar date out once; it must give what
+// the date's parts, built again with calendar carry, give.
+TEST(DateTime, CalendarArithmeticAgreesWithThePartsOverRandomMoments) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> moment(-800'000LL * 86400, 3'000'000LL * 86400);
+    std::uniform_int_distribution<std::int64_t> amount(-30'000, 30'000);
+    for (int i = 0; i < 20'000; ++i) {
+        const DateTime d(moment(rng));
+        const DateTime e(moment(rng));
+        const DateTime::YearMonthDay c = d.ymd();
+        ASSERT_EQ(c.year, d.year());
+        ASSERT_EQ(c.month, d.month());
+        ASSERT_EQ(c.day, d.day());
+        const std::int64_t n = amount(rng);
+        const std::int64_t months = d.year() * 12LL + (d.month() - 1) + n;
+        const std::int64_t y = months >= 0 ? months / 12 : -((-months + 11) / 12);
+        const int m = static_cast<int>(months - y * 12) + 1;
+        const DateTime expected = DateTime::fromParts(y, m, std::min(d.day(), daysInMonth(y, m)),
+                                                      d.hour(), d.minute(), d.second());
+        ASSERT_EQ(addToDate(d, n, kMonths), expected) << d.seconds() << " + " << n;
+        ASSERT_EQ(dateDiff(d, e, kMonths),
+                  (e.year() * 12LL + e.month()) - (d.year() * 12LL + d.month()));
+    }
+}
+
+// Stored text is read directly when the month needs no carry; every text must
+// give what building the moment from its parts gives.
+TEST(DateTime, StoredTextAgreesWithThePartsOverRandomTexts) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> digit(0, 9);
+    for (int i = 0; i < 50'000; ++i) {
+        std::string t = "0000/00/00 00:00:00";
+        for (char& ch : t)
+            if (ch == '0') ch = static_cast<char>('0' + digit(rng));
+        // Mostly real months, now and then one that carries.
+        if (i % 4 != 0) {
+            const int month = 1 + static_cast<int>(rng() % 12);
+            t[5] = static_cast<char>('0' + month / 10);
+            t[6] = static_cast<char>('0' + month % 10);
+        }
+        auto part = [&](int pos, int len) { return std::stoi(t.substr(pos, len)); };
+        const DateTime expected = DateTime::fromParts(part(0, 4), part(5, 2), part(8, 2),
+                                                      part(11, 2), part(14, 2), part(17, 2));
+        ASSERT_EQ(parseStoredText(t), std::optional<DateTime>(expected)) << t;
+    }
 }

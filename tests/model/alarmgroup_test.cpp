@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "base/files.h"
+#include "model/clsadvanceddate.h"
 #include "modelfixture.h"
 
 using namespace qv;
@@ -31,13 +32,12 @@ TEST(AlarmGroup, RootWithOnlyANameLoadsAsAnEmptyActiveGroup) {
 TEST(AlarmGroup, TemplateIsWrittenBetweenColourAndSync) {
     ModelFixture f;
     auto g = AlarmGroup::createFromXML(f.ctx, kTwoAlarms);
-    EXPECT_EQ(childNames(*g->toXML()),
-              (std::vector<std::string>{"name", "stat", "chsi", "colr", "sync", "syst", "alrm", "alrm"}));
+    EXPECT_EQ(childNames(*g->toXML()), (std::vector<std::string>{"name", "stat", "chsi", "colr",
+                                                                 "sync", "syst", "alrm", "alrm"}));
     g->template_ = "<tmpl><name>x</name></tmpl>";
     auto x = g->toXML();
-    EXPECT_EQ(childNames(*x),
-              (std::vector<std::string>{"name", "stat", "chsi", "colr", "tmpl", "sync", "syst", "alrm",
-                                        "alrm"}));
+    EXPECT_EQ(childNames(*x), (std::vector<std::string>{"name", "stat", "chsi", "colr", "tmpl",
+                                                        "sync", "syst", "alrm", "alrm"}));
     auto again = AlarmGroup::createFromXML(f.ctx, x->toString());
     EXPECT_EQ(again->template_, "<tmpl><name>x</name></tmpl>");
     auto t = again->getTemplateAlarm(f.ctx);
@@ -65,8 +65,9 @@ TEST(AlarmGroup, OlderLayoutTemplateSurvivesASaveAndLoad) {
     auto reloaded = AlarmGroup::createFromXML(f.ctx, g->toXML()->toString());
     EXPECT_EQ(reloaded->getTemplateAlarm(f.ctx)->name, "tpl");
     // A "tmpl" with children wins over the old place; a negative type is the new layout.
-    auto both = AlarmGroup::createFromXML(
-        f.ctx, "<algr><type>1</type><syst><al><name>old</name></al></syst><tmpl><name>new</name></tmpl></algr>");
+    auto both = AlarmGroup::createFromXML(f.ctx,
+                                          "<algr><type>1</type><syst><al><name>old</name></al></"
+                                          "syst><tmpl><name>new</name></tmpl></algr>");
     EXPECT_EQ(both->getTemplateAlarm(f.ctx)->name, "new");
     auto modern = AlarmGroup::createFromXML(
         f.ctx, "<algr><type>-1</type><syst><al><name>old</name></al></syst></algr>");
@@ -164,7 +165,9 @@ TEST(AlarmGroup, ImportsAndExportsThroughFilePlugIns) {
     EXPECT_FALSE(g->save(f.ctx, "/tmp/out.ics", true));
     f.plugIns.answers["SaveAlarmgroupToFile"] = "<xml><success></success></xml>";
     EXPECT_TRUE(g->save(f.ctx, "/tmp/out.ics", true));
-    EXPECT_EQ(f.plugIns.calls.back().parameters.rfind("<language>English</language><path>/tmp/out.ics</path><algr>", 0), 0u);
+    EXPECT_EQ(f.plugIns.calls.back().parameters.rfind(
+                  "<language>English</language><path>/tmp/out.ics</path><algr>", 0),
+              0u);
 
     f.plugIns.answers["GetAlarmgroupFromFile"] = "<xml><nothing></nothing></xml>";
     EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, "/tmp/b.ics"));
@@ -337,4 +340,35 @@ TEST(AlarmGroup, ImportedGroupIsNotChangedSinceImportUntilEdited) {
     edited->Active = false;
     edited->setChanged();
     EXPECT_TRUE(edited->getChangedSinceImport());
+}
+
+// Alarms read together share one compiled program per expression; editing one
+// alarm's expression must not reach the others, and a malformed expression
+// still fails for every alarm that holds it.
+TEST(AlarmGroup, AlarmsWithTheSameExpressionKeepTheirOwnAnswers) {
+    ModelFixture f;
+    auto periodic = [](const char* name, const char* expression) {
+        return std::string("<alrm><name>") + name +
+               "</name><datk>1</datk><nexd>2025/01/01 09:00:00</nexd><actp>8</actp><adva>" +
+               expression + "</adva></alrm>";
+    };
+    auto g = AlarmGroup::createFromXML(
+        f.ctx, "<algr><name>G</name>" + periodic("a", "DAYOFMONTH == 8") +
+                   periodic("b", "DAYOFMONTH == 8") + periodic("c", "DAYOFMONTH ==") +
+                   periodic("d", "DAYOFMONTH ==") + "</algr>");
+    ASSERT_EQ(g->numberOfAlarms(), 4);
+    const AlarmPtr a = g->alarms.elementAt(0), b = g->alarms.elementAt(1);
+    const DateTime from = dt(2025, 1, 1);
+    ASSERT_TRUE(a->hasNextAlarmDateAfter(from, false));
+    EXPECT_EQ(a->getNextAlarmDateAfter(), dt(2025, 1, 8, 9));
+
+    a->activeAdvanced = "DAYOFMONTH == 9";
+    a->setChanged();
+    ASSERT_TRUE(a->hasNextAlarmDateAfter(from, false));
+    EXPECT_EQ(a->getNextAlarmDateAfter(), dt(2025, 1, 9, 9));
+    ASSERT_TRUE(b->hasNextAlarmDateAfter(from, false));
+    EXPECT_EQ(b->getNextAlarmDateAfter(), dt(2025, 1, 8, 9));
+
+    for (int i : {2, 3})
+        EXPECT_THROW(g->alarms.elementAt(i)->hasNextAlarmDateAfter(from, false), AdvancedDateError);
 }

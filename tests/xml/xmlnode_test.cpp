@@ -121,7 +121,7 @@ TEST(XMLNode, IntegerAndLongConversions) {
 }
 
 TEST(XMLNode, WholeNumbersReadDirectlyAgreeWithTheGeneralRoute) {
-    // A trailing blank sends the same text down the general route (blanks
+    // Integers and booleans. A trailing blank sends the same text down the general route (blanks
     // trimmed, read as a decimal number): both must agree on every range.
     std::mt19937 random(16);
     std::uniform_int_distribution<int> digit(0, 9);
@@ -151,6 +151,9 @@ TEST(XMLNode, WholeNumbersReadDirectlyAgreeWithTheGeneralRoute) {
             EXPECT_EQ(directOk, generalOk) << t;
             EXPECT_EQ(direct, general) << t;
         }
+        bool direct = false, general = false;
+        EXPECT_EQ(XMLNode::textToBoolean(t, direct), XMLNode::textToBoolean(t + " ", general)) << t;
+        EXPECT_EQ(direct, general) << t;
     }
 }
 

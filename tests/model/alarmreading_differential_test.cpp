@@ -1,0 +1,208 @@
+// Alarm::createFromXML reads an element's children in one pass; here it is held
+// against the plain reading by name, one getter per field, over random and
+// malformed alarm elements.
+
+#include <random>
+
+#include "modelfixture.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// The plain reading: each field looked up by name, as the typed getters do it.
+AlarmPtr readByName(const XMLNode& node) {
+    auto a = std::make_shared<Alarm>();
+    a->name = node.getString("name", 0, "");
+    a->momentKind = node.getInteger("datk", 0, 0);
+    a->everyAmount = node.getLong("perl", 0, 1);
+    a->everyUnit = node.getInteger("peru", 0, kDays);
+    a->onceDate = node.getDate("oncd", 0, kNever);
+    a->nextDate = node.getDate("nexd", 0, kNever);
+    a->activePeriod = node.getInteger("actp", 0, 0);
+    a->startDate = node.getDate("stad", 0, kNever);
+    a->endDate = node.getDate("endd", 0, kNever);
+    a->weekDays = node.getInteger("wkds", 0, 0);
+    a->activeAdvanced = node.getString("adva", 0, "");
+    a->correctionAmount = node.getLong("adda", 0, 0);
+    a->correctionUnit = node.getInteger("addu", 0, 0);
+    for (const XMLNodePtr& child : node.children()) {
+        if (child->name != "acti") continue;
+        a->actions.addElement(clsAction::createFromXML(*child));
+    }
+    a->soundAfterInactive = node.getBoolean("saia", 0, true);
+    a->Active = node.getBoolean("stat", 0, true);
+    a->snoozing = node.getBoolean("snoz", 0, false);
+    a->nextSnoozeAlarmDate = node.getDate("snod", 0, kNever);
+    a->readOnly = node.getBoolean("rdon", 0, false);
+    a->importance = node.getInteger("impr", 0, 0);
+    a->durationAmount = node.getLong("dura", 0, 0);
+    a->durationUnit = node.getInteger("duru", 0, 1);
+    a->lastSnoozeSet = node.getNodeIndex("lsa", 0) >= 0;
+    a->lastSnoozeAmount = node.getInteger("lsa", 0, 0);
+    a->lastSnoozeUnit = node.getInteger("lsu", 0, 0);
+    a->lastSnoozeAddTo = node.getInteger("lsat", 0, 0);
+    return a;
+}
+
+// Every field the reading sets, as text, so a difference names the field.
+std::vector<std::string> fields(const Alarm& a) {
+    std::vector<std::string> out = {
+        "name=" + a.name,
+        "datk=" + std::to_string(a.momentKind),
+        "perl=" + std::to_string(a.everyAmount),
+        "peru=" + std::to_string(a.everyUnit),
+        "oncd=" + toStoredText(a.onceDate),
+        "nexd=" + toStoredText(a.nextDate),
+        "actp=" + std::to_string(a.activePeriod),
+        "stad=" + toStoredText(a.startDate),
+        "endd=" + toStoredText(a.endDate),
+        "wkds=" + std::to_string(a.weekDays),
+        "adva=" + a.activeAdvanced,
+        "adda=" + std::to_string(a.correctionAmount),
+        "addu=" + std::to_string(a.correctionUnit),
+        "saia=" + std::to_string(a.soundAfterInactive),
+        "stat=" + std::to_string(a.Active),
+        "snoz=" + std::to_string(a.snoozing),
+        "snod=" + toStoredText(a.nextSnoozeAlarmDate),
+        "rdon=" + std::to_string(a.readOnly),
+        "impr=" + std::to_string(a.importance),
+        "dura=" + std::to_string(a.durationAmount),
+        "duru=" + std::to_string(a.durationUnit),
+        "lsa?=" + std::to_string(a.lastSnoozeSet),
+        "lsa=" + std::to_string(a.lastSnoozeAmount),
+        "lsu=" + std::to_string(a.lastSnoozeUnit),
+        "lsat=" + std::to_string(a.lastSnoozeAddTo),
+    };
+    for (const ActionPtr& action : a.actions)
+        out.push_back("acti=" + std::to_string(action->action) + "|" + action->plugin + "|" +
+                      (action->settings ? action->settings->toString() : "-"));
+    return out;
+}
+
+// Names the reading knows, near misses of them and strangers.
+const std::vector<std::string> kNames = {
+    "name", "datk", "perl", "peru", "oncd", "nexd",  "actp", "stad", "endd",  "wkds", "adva",
+    "adda", "addu", "acti", "saia", "stat", "snoz",  "snod", "rdon", "impr",  "dura", "duru",
+    "lsa",  "lsu",  "lsat", "NAME", "nam",  "names", "ls",   "lsb",  "lsatt", "acts", "x",
+    "e",    "sett", "acid", "plug", "dat",  "datkk", "lsaa", "s"};
+
+// Texts that convert, convert at the edges, or do not convert.
+const std::vector<std::string> kValues = {"",
+                                          "0",
+                                          "1",
+                                          "-1",
+                                          "7",
+                                          "32767",
+                                          "32768",
+                                          "-32768",
+                                          "-32769",
+                                          "2147483647",
+                                          "2147483648",
+                                          "-2147483649",
+                                          " 12 ",
+                                          "1.5",
+                                          "2.5",
+                                          "1e3",
+                                          "1e10",
+                                          "abc",
+                                          "-0",
+                                          "+4",
+                                          "0x10",
+                                          "true",
+                                          "False",
+                                          "2025/06/15 14:37:01",
+                                          "2025/13/40 25:61:61",
+                                          "0000/00/00 00:00:00",
+                                          "9999/12/31 00:00:00",
+                                          "2025/06/15",
+                                          "20x5/06/15 14:37:01",
+                                          "DAYOFMONTH <= 7 && WEEKDAY == MONDAY",
+                                          "&amp;&lt;",
+                                          "Tea & <b>biscuits</b>"};
+
+std::string randomValue(std::mt19937& rng) {
+    return kValues[std::uniform_int_distribution<std::size_t>(0, kValues.size() - 1)(rng)];
+}
+
+std::string randomAlarmXml(std::mt19937& rng) {
+    std::string xml = "<alrm>";
+    const int children = std::uniform_int_distribution<int>(0, 40)(rng);
+    for (int i = 0; i < children; ++i) {
+        const std::string& n =
+            kNames[std::uniform_int_distribution<std::size_t>(0, kNames.size() - 1)(rng)];
+        xml += "<" + n + ">";
+        if (n == "acti" && rng() % 2 == 0) {
+            xml += "<acid>" + randomValue(rng) + "</acid><plug>" + randomValue(rng) +
+                   "</plug><sett><s>" + randomValue(rng) + "</s></sett>";
+        } else {
+            xml += XMLNode::stringToXMLString(randomValue(rng));
+            // Now and then a child of its own: the value stays the text before it.
+            if (rng() % 8 == 0) xml += "<name>" + randomValue(rng) + "</name>";
+        }
+        xml += "</" + n + ">";
+    }
+    return xml + "</alrm>";
+}
+
+// Cuts, doubles or garbles part of the text: whatever the parser builds from it
+// must read the same both ways.
+std::string mangle(std::string xml, std::mt19937& rng) {
+    if (xml.empty()) return xml;
+    auto at = [&] { return std::uniform_int_distribution<std::size_t>(0, xml.size() - 1)(rng); };
+    switch (rng() % 4) {
+        case 0:
+            xml.resize(at());
+            break;
+        case 1:
+            xml[at()] = "<>/&x\0"[rng() % 6];
+            break;
+        case 2: {
+            const std::size_t from = at();
+            xml.insert(at(), xml.substr(from, 20));
+            break;
+        }
+        default:
+            xml.erase(at(), 5);
+            break;
+    }
+    return xml;
+}
+
+}  // namespace
+
+TEST(AlarmReadingDifferential, OnePassReadsWhatTheLookupsByNameRead) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 3000; ++round) {
+        std::string xml = randomAlarmXml(rng);
+        if (round % 3 == 0) xml = mangle(std::move(xml), rng);
+        const XMLNodePtr node = XMLNode::createFromXML(xml);
+        const auto expected = fields(*readByName(*node));
+        const auto actual = fields(*Alarm::createFromXML(*node, nullptr));
+        ASSERT_EQ(actual, expected) << xml;
+    }
+}
+
+TEST(AlarmReadingDifferential, WrittenAlarmsReadBackTheSame) {
+    ModelFixture f;
+    auto a = ModelFixture::periodic(dt(2025, 1, 31, 8, 15, 5), 3, kWeeks);
+    a->importance = 2;
+    a->durationAmount = 30;
+    a->lastSnoozeSet = true;
+    a->lastSnoozeAmount = 10;
+    a->lastSnoozeUnit = kMinutes;
+    a->lastSnoozeAddTo = 1;
+    a->actions.addElement(clsAction::Create(f.ctx, a, clsAction::kSpeak));
+    const XMLNodePtr node = XMLNode::createFromXML(a->toXML("alrm")->toString());
+    EXPECT_EQ(fields(*Alarm::createFromXML(*node, nullptr)), fields(*readByName(*node)));
+}
+
+TEST(AlarmReadingDifferential, AnEmptyChildSlotIsPassedOver) {
+    auto node = XMLNode::createFromXML("<alrm><name>Tea</name><datk>1</datk></alrm>");
+    node->addNodeAt(0, nullptr);
+    node->addNode(nullptr);
+    const auto a = Alarm::createFromXML(*node, nullptr);
+    EXPECT_EQ(a->name, "Tea");
+    EXPECT_EQ(a->momentKind, Alarm::kPeriodic);
+}
