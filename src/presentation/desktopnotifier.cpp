@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVariantMap>
+#include <algorithm>
 
 #include "presentation/bringtofront.h"
 #include "presentation/frmalarm.h"
@@ -204,10 +205,22 @@ void DesktopNotifier::send(Entries::iterator it) {
                 if (e->withdrawn || !e->window) {
                     close(id);
                     entries_.erase(e);
-                } else if (e->resend) {
+                    earlyActions_.erase(id);
+                    return;
+                }
+                if (e->resend) {
                     e->resend = false;
                     send(e);
                 }
+                const auto early = earlyActions_.find(id);
+                if (early != earlyActions_.end()) {
+                    const QString action = early->second;
+                    earlyActions_.erase(early);
+                    onActionInvoked(id, action);
+                }
+                if (std::none_of(entries_.begin(), entries_.end(),
+                                 [](const Entry& x) { return x.sending; }))
+                    earlyActions_.clear();
             });
 }
 
@@ -232,7 +245,13 @@ void DesktopNotifier::withdraw(frmAlarm* window) {
 
 void DesktopNotifier::onActionInvoked(uint id, const QString& action) {
     const auto it = findId(id);
-    if (it == entries_.end()) return;
+    if (it == entries_.end()) {
+        // Possibly one of ours whose number is still on its way.
+        const bool waiting =
+            std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.sending; });
+        if (waiting && earlyActions_.size() < 16) earlyActions_[id] = action;
+        return;
+    }
     QPointer<frmAlarm> w = it->window;
     if (!w || w->closing()) return;
     if (action == QLatin1String(kSnoozeAction)) {

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <functional>
 #include <list>
+#include <map>
 #include <string>
 
 class QDBusPendingCallWatcher;
@@ -74,6 +75,9 @@ class DesktopNotifier : public QObject {
 
     Entries entries_;
     quint64 nextSerial_ = 1;
+    // Actions that came before the answer naming their notification (the
+    // answer and the service's signal travel separately); a few at most.
+    std::map<uint, QString> earlyActions_;
     bool listening_ = false;
     bool capabilitiesKnown_ = false;
     bool askingCapabilities_ = false;

@@ -41,6 +41,7 @@ struct Record {
     QList<Notification> shown;
     QList<uint> closed;
     uint lastId = 0;
+    QString actOnNotify;  // an action the service sends before it answers Notify
     void clear() {
         QMutexLocker lock(&mutex);
         shown.clear();
@@ -76,7 +77,14 @@ class FakeNotifications : public QObject {
                 int timeout) {
         QMutexLocker lock(&record.mutex);
         record.shown.append({app, replaces, icon, summary, body, actions, hints, timeout});
-        return replaces != 0 ? replaces : ++record.lastId;
+        const uint id = replaces != 0 ? replaces : ++record.lastId;
+        if (!record.actOnNotify.isEmpty()) {
+            QDBusMessage s =
+                QDBusMessage::createSignal(kPath, kName, QStringLiteral("ActionInvoked"));
+            s << id << std::exchange(record.actOnNotify, QString());
+            QDBusConnection(kFakeConnection).send(s);
+        }
+        return id;
     }
     void CloseNotification(uint id) {
         QMutexLocker lock(&record.mutex);
@@ -122,6 +130,7 @@ class TestNotifications : public QObject {
     void alarmWindowShowsACriticalNotificationThatStopsIt();
     void snoozeAndShowActionsAnswerTheWindow();
     void withoutServiceOrSettingNothingIsShown();
+    void anActionBeforeTheAnswerIsNotLost();
 
   private:
     bool offer(bool on) {
@@ -259,6 +268,23 @@ void TestNotifications::withoutServiceOrSettingNothingIsShown() {
     f.show(f.messageAlarm("Three"), due);
     QTRY_COMPARE_WITH_TIMEOUT(record.shownCount(), 1, 10000);
     QCOMPARE(record.last().summary, QStringLiteral("Three"));
+}
+
+// The service's signal may come before its answer to Notify: the action waits
+// for the number instead of being dropped.
+void TestNotifications::anActionBeforeTheAnswerIsNotLost() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    {
+        QMutexLocker lock(&record.mutex);
+        record.actOnNotify = QString::fromLatin1(DesktopNotifier::kDefaultAction);
+    }
+    QPointer<frmAlarm> w = f.show(f.messageAlarm("Early"), due);
+    QVERIFY(w);
+    w->hide();
+    QTRY_COMPARE_WITH_TIMEOUT(record.shownCount(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(w && w->isVisible(), 10000);
 }
 
 QTEST_MAIN(TestNotifications)
