@@ -325,12 +325,15 @@ VGrid::Geometry VGrid::geometry() const {
     g.hdrCols = headerCols();
     g.hdrRows = headerRows();
     g.hscShown = colsShown_ < cols_ - g.hdrCols;
-    g.vscShown = rowsShown_ < rows_ - g.hdrRows;
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     if (g.hscShown) g.area.setBottom(g.area.bottom() - extent);
+    const int minRowH = fontMetrics().height() + 4;
+    g.rows =
+        std::clamp(static_cast<int>((g.area.height() - topHeaderHeight_) / minRowH), 1, rowsShown_);
+    g.vscShown = g.rows < rows_ - g.hdrRows;
     if (g.vscShown) g.area.setRight(g.area.right() - extent);
     g.colW = std::max(1.0, (g.area.width() - leftHeaderWidth_) / colsShown_);
-    g.rowH = std::max(1.0, (g.area.height() - topHeaderHeight_) / rowsShown_);
+    g.rowH = std::max(1.0, (g.area.height() - topHeaderHeight_) / g.rows);
     return g;
 }
 
@@ -352,7 +355,7 @@ QRect VGrid::cellRect(int col, int row) const {
         y1 = y0 + topHeaderHeight_;
     } else {
         const int k = row - g.hdrRows - rowOffset_;
-        if (k < 0 || k >= rowsShown_) return {};
+        if (k < 0 || k >= g.rows) return {};
         y0 = g.area.top() + topHeaderHeight_ + k * g.rowH;
         y1 = y0 + g.rowH;
     }
@@ -433,7 +436,7 @@ void VGrid::layoutScrollBars() {
     const Geometry g = geometry();
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int colMax = std::max(0, cols_ - g.hdrCols - colsShown_);
-    const int rowMax = std::max(0, rows_ - g.hdrRows - rowsShown_);
+    const int rowMax = std::max(0, rows_ - g.hdrRows - g.rows);
     if (colOffset_ > colMax) colOffset_ = 0;
     if (rowOffset_ > rowMax) rowOffset_ = 0;
     const QSignalBlocker bh(hsc_), bv(vsc_), bs(vscSel_);
@@ -448,7 +451,7 @@ void VGrid::layoutScrollBars() {
     if (g.vscShown) {
         vsc_->setGeometry(g.area.right() + 1, g.area.top(), extent, g.area.height());
         vsc_->setRange(0, rowMax);
-        vsc_->setPageStep(rowsShown_);
+        vsc_->setPageStep(g.rows);
         vsc_->setValue(rowOffset_);
     }
     // The selected cell's own scroll bar when its entries do not fit.
@@ -597,7 +600,7 @@ void VGrid::paintEvent(QPaintEvent* e) {
         ++paintedCells_;
     };
     const int c0 = g.hdrCols + colOffset_, c1 = std::min(cols_, c0 + colsShown_);
-    const int r0 = g.hdrRows + rowOffset_, r1 = std::min(rows_, r0 + rowsShown_);
+    const int r0 = g.hdrRows + rowOffset_, r1 = std::min(rows_, r0 + g.rows);
     if (g.hdrRows && g.hdrCols) draw(0, 0, true);
     if (g.hdrRows)
         for (int c = c0; c < c1; ++c) draw(c, 0, true);
@@ -659,6 +662,7 @@ void VGrid::select(int col, int row, int index) {
 
 void VGrid::scrollIntoView(int col, int row) {
     const int hc = headerCols(), hr = headerRows();
+    const int rowsShown = geometry().rows;
     if (col >= hc) {
         if (col - hc < colOffset_)
             colOffset_ = col - hc;
@@ -668,8 +672,8 @@ void VGrid::scrollIntoView(int col, int row) {
     if (row >= hr) {
         if (row - hr < rowOffset_)
             rowOffset_ = row - hr;
-        else if (row - hr >= rowOffset_ + rowsShown_)
-            rowOffset_ = row - hr - rowsShown_ + 1;
+        else if (row - hr >= rowOffset_ + rowsShown)
+            rowOffset_ = row - hr - rowsShown + 1;
     }
 }
 
@@ -728,13 +732,13 @@ void VGrid::keyPressEvent(QKeyEvent* e) {
             if (ctrl)
                 index = std::max(0, index - entriesShown() + 1);
             else
-                row = std::max(firstDataRow(), row - rowsShown_ + 1);
+                row = std::max(firstDataRow(), row - geometry().rows + 1);
             break;
         case Qt::Key_PageDown:
             if (ctrl)
                 index = std::min(std::max(0, n - 1), index + entriesShown() - 1);
             else
-                row = std::min(rows_ - 1, row + rowsShown_ - 1);
+                row = std::min(rows_ - 1, row + geometry().rows - 1);
             break;
         case Qt::Key_Home:
             if (ctrl)

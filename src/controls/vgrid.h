@@ -234,6 +234,9 @@ class VGrid : public QWidget {
         QRect area;
         double colW = 0, rowH = 0;
         int hdrCols = 0, hdrRows = 0;
+        // The rows shown now: as many as asked for, but never lower than a
+        // line of text each; the scroll bar reaches the rest.
+        int rows = 1;
         bool hscShown = false, vscShown = false;
     };
     Geometry geometry() const;

@@ -40,6 +40,26 @@ void makeBigGrid(VGrid& g) {
 class TestGrid : public QObject {
     Q_OBJECT
   private slots:
+    // Asked to show more rows than the height holds, the grid keeps each row
+    // a line of text high and scrolls to the rest (a day of hours in a small window).
+    void rowsNeverShrinkBelowALineOfText() {
+        VGrid g;
+        g.resize(300, 120);
+        g.setTopHeaderHeight(20);
+        g.setLeftHeaderWidth(40);
+        QVERIFY(g.setNrOfCols(5));
+        QVERIFY(g.setNrOfRows(25));
+        g.setNrOfRowsShown(24);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        const int line = g.fontMetrics().height();
+        QVERIFY(g.cellRect(1, 1).height() >= line);
+        QVERIFY(g.verticalScrollBar()->isVisible());
+        g.select(1, 24, -1);
+        QVERIFY(!g.cellRect(1, 24).isEmpty());
+        QVERIFY(g.cellRect(1, 24).bottom() <= g.height());
+    }
+
     void sizeIsRefusedBelowOneAndGrowingKeepsCells() {
         VGrid g;
         QCOMPARE(g.NrOfCols(), 1);
