@@ -6,6 +6,7 @@
 #include "base/translation.h"
 #include "model/clsadvanceddate.h"
 #include "model/texts.h"
+#include "xml/xmlparser.h"
 
 namespace qv {
 namespace {
@@ -54,6 +55,21 @@ void AlarmGroup::addAlarm(const AlarmPtr& alarm) {
 }
 
 void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
+    readSettings(ctx, root);
+    alarms.clear();
+    Alarm::SharedPrograms programs;
+    for (const XMLNodePtr& child : root.children()) readAlarm(child, programs);
+}
+
+bool AlarmGroup::readAlarm(const XMLNodePtr& node, Alarm::SharedPrograms& programs) {
+    if (!node || node->name != "alrm") return false;
+    auto alarm = Alarm::createFromXML(*node, shared_from_this());
+    alarm->shareProgram(programs);
+    alarms.addElement(std::move(alarm));
+    return true;
+}
+
+void AlarmGroup::readSettings(ModelContext& ctx, const XMLNode& root) {
     name = root.getString("name", 0, ctx.translation.getText(texts::kAlarmGroup, 101));
     Active = root.getBoolean("stat", 0, true);
     changedSinceImport = root.getBoolean("chsi", 0, true);
@@ -80,16 +96,6 @@ void AlarmGroup::readFrom(ModelContext& ctx, const XMLNode& root) {
     const std::int32_t tmpl = root.getNodeIndex("tmpl", 0);
     if (tmpl >= 0 && root.getNodeAt(tmpl)->getNumberOfNodes() > 0)
         template_ = root.getNodeAt(tmpl)->toString();
-
-    alarms.clear();
-    const auto self = shared_from_this();
-    Alarm::SharedPrograms programs;
-    for (const XMLNodePtr& child : root.children()) {
-        if (!child || child->name != "alrm") continue;
-        auto alarm = Alarm::createFromXML(*child, self);
-        alarm->shareProgram(programs);
-        alarms.addElement(std::move(alarm));
-    }
 }
 
 AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root) {
@@ -111,11 +117,22 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromFile(ModelContext& ctx, const std:
     if (ext == ".agx") {
         const auto content = tryReadFile(path);
         if (!content) return nullptr;
+        // Each alarm is read as soon as its element has been parsed, and its
+        // nodes go right away: the whole file is never held as a tree, so a
+        // large group loads in a few cache-warm blocks. The other children
+        // stay in the root and are read as createFromNode reads them.
+        auto g = std::make_shared<AlarmGroup>();
+        g->initialize();
+        Alarm::SharedPrograms programs;
+        XMLNode root;
+        const bool failed = XMLParser::parse(*content, root, [&](const XMLNodePtr& child) {
+            return g->readAlarm(child, programs);
+        });
         // A file that is not well formed is not loaded: an empty group saved
         // over it later would lose the alarms it still holds.
-        auto root = XMLNode::Create();
-        if (root->initializeFromXML(*content)) return nullptr;
-        auto g = createFromNode(ctx, *root);
+        if (failed) return nullptr;
+        g->readSettings(ctx, root);
+        if (!g->synchPlugin.empty()) g->synchronize(ctx);
         std::string folder = ctx.alarmGroupFolder;
         while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
             folder.pop_back();

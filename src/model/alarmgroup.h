@@ -84,6 +84,10 @@ public:
 private:
     void initialize();
     void readFrom(ModelContext& ctx, const XMLNode& root);
+    // Everything but the alarms.
+    void readSettings(ModelContext& ctx, const XMLNode& root);
+    // Appends the alarm an "alrm" element describes; false for other elements.
+    bool readAlarm(const XMLNodePtr& node, Alarm::SharedPrograms& programs);
     XMLNodePtr buildXML(bool changedSinceImportValue) const;
     // The group's XML text as it was imported or exported, kept while the
     // group's changed marks are still set; empty otherwise.

@@ -253,7 +253,9 @@ bool appendReference(std::string_view ref, std::string& out) {
 
 }  // namespace
 
-bool XMLParser::parse(std::string_view xml, XMLNode& root) {
+bool XMLParser::parse(std::string_view xml, XMLNode& root) { return parse(xml, root, nullptr); }
+
+bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& takeChild) {
     const char* const s = xml.data();
     const std::size_t n = xml.size();
 
@@ -316,11 +318,19 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                    std::make_move_iterator(children.end()));
         children.erase(first, children.end());
     };
+    // After an element has closed: a child of the document element is
+    // offered to the caller (it is the last of the waiting children).
+    auto offer = [&]() {
+        if (depth == 1 && takeChild && takeChild(children.back())) children.pop_back();
+    };
     // False when there is no open element to end.
     auto endElement = [&]() {
         if (openCount <= 0) return false;
         --openCount;
-        if (openCount > 0) closeInnermost();
+        if (openCount > 0) {
+            closeInnermost();
+            offer();
+        }
         return true;
     };
     // Every exit hands the waiting children to their parents, root last.
@@ -397,6 +407,7 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root) {
                             // A childless element has nothing to hand over.
                             --openCount;
                             --depth;
+                            offer();
                         } else {
                             if (!endElement()) return finish(true);
                             if (openCount == 0) return finish(failed);

@@ -1,10 +1,13 @@
 // Alarm::createFromXML reads an element's children in one pass; here it is held
 // against the plain reading by name, one getter per field, over random and
-// malformed alarm elements.
+// malformed alarm elements; reading a group file while it is parsed is held
+// against reading its whole tree.
 
 #include <random>
 
+#include "base/files.h"
 #include "modelfixture.h"
+#include "xml/xmlparser.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -205,4 +208,41 @@ TEST(AlarmReadingDifferential, AnEmptyChildSlotIsPassedOver) {
     const auto a = Alarm::createFromXML(*node, nullptr);
     EXPECT_EQ(a->name, "Tea");
     EXPECT_EQ(a->momentKind, Alarm::kPeriodic);
+}
+
+// A group file is read alarm by alarm while it is parsed; what it gives must be
+// what reading the whole tree gives, for any text the parser accepts, and a
+// text it rejects must give no group.
+TEST(AlarmReadingDifferential, GroupFilesReadWhileParsedMatchTheWholeTree) {
+    ModelFixture f;
+    std::mt19937 rng(20261208);
+    const std::string path = f.folder.file("usg_9.agx");
+    const std::vector<std::string> extras = {
+        "<name>Work &amp; home</name>", "<stat>0</stat>", "<colr>255</colr>", "<chsi>0</chsi>",
+        "<syst><al><alrm><name>inner</name></alrm></al></syst>",
+        "<tmpl><alrm><name>template</name></alrm></tmpl>", "<type>1</type>", "<name>second</name>",
+        "<!-- note -->", "<alrm/>", "text"};
+    for (int round = 0; round < 600; ++round) {
+        std::string xml = rng() % 4 == 0 ? "<?xml version=\"1.0\"?>\n<algr>" : "<algr>";
+        const int parts = std::uniform_int_distribution<int>(0, 12)(rng);
+        for (int i = 0; i < parts; ++i)
+            xml += rng() % 2 ? randomAlarmXml(rng)
+                             : extras[std::uniform_int_distribution<std::size_t>(
+                                   0, extras.size() - 1)(rng)];
+        xml += "</algr>";
+        if (round % 3 == 0) xml = mangle(std::move(xml), rng);
+        ASSERT_TRUE(writeFile(path, xml));
+
+        XMLNode whole;
+        const bool broken = XMLParser::parse(xml, whole);
+        const auto loaded = AlarmGroup::createAlarmGroupFromFile(f.ctx, path);
+        if (broken) {
+            EXPECT_FALSE(loaded) << xml;
+            continue;
+        }
+        ASSERT_TRUE(loaded) << xml;
+        const auto expected = AlarmGroup::createFromNode(f.ctx, whole);
+        ASSERT_EQ(loaded->toXML()->toString(), expected->toXML()->toString()) << xml;
+        ASSERT_EQ(loaded->numberOfAlarms(), expected->numberOfAlarms()) << xml;
+    }
 }
