@@ -1,12 +1,18 @@
 #include "app/agenda.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <exception>
 #include <ostream>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "base/files.h"
 #include "base/folders.h"
 #include "model/alarmgroup.h"
+#include "model/clsadvanceddate.h"
 
 namespace qv {
 namespace {
@@ -25,13 +31,68 @@ bool endsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// What the listing asks first.
+struct FirstQuestion {
+    DateTime from;
+    bool calendar = false;
+};
+
+// Reads the group files of a folder, as many at a time as the machine has
+// cores: each file is read, parsed and made into alarms on its own, with
+// nothing shared, and each alarm then works out its first answer (which it
+// keeps) on the same thread. The groups are finished afterwards, in order.
+std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::string>& files,
+                                                         const FirstQuestion& first) {
+    std::vector<AlarmGroup::GroupFileReading> readings(files.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    auto work = [&]() noexcept {
+        try {
+            for (std::size_t i; (i = next++) < files.size();) {
+                if (!endsWith(files[i], ".agx")) continue;
+                readings[i] = AlarmGroup::readGroupFile(files[i]);
+                if (!readings[i].group) continue;
+                for (const AlarmPtr& alarm : readings[i].group->alarms) {
+                    if (!alarm->Active) continue;
+                    try {
+                        (void)alarm->hasNextAlarmDateAfter(first.from, first.calendar);
+                    } catch (const AdvancedDateError&) {
+                        // Told when the listing asks, as it does without this.
+                    }
+                }
+            }
+        } catch (...) {
+            if (!failed.exchange(true)) failure = std::current_exception();
+        }
+    };
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> helpers;
+    for (std::size_t k = 1; k < std::min(cores, files.size()); ++k) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // no more threads: the ones there are do the rest
+        }
+    }
+    work();
+    for (std::thread& t : helpers) t.join();
+    if (failure) std::rethrow_exception(failure);
+    return readings;
+}
+
 // Loads the groups of one PATH; false when it (or a file in it) could not be read.
 bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& groups,
-              std::ostream& err) {
+              std::ostream& err, const FirstQuestion& first) {
     if (folderExists(path)) {
         bool ok = true;
-        for (const std::string& file : listMatchingFiles(path + "/usg_*.agx")) {
-            auto g = AlarmGroup::createAlarmGroupFromFile(ctx, file);
+        const std::vector<std::string> files = listMatchingFiles(path + "/usg_*.agx");
+        std::vector<AlarmGroup::GroupFileReading> readings = readGroupFiles(files, first);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string& file = files[i];
+            auto g = endsWith(file, ".agx")
+                         ? AlarmGroup::finishGroupFile(ctx, std::move(readings[i]), file)
+                         : AlarmGroup::createAlarmGroupFromFile(ctx, file);
             if (g) {
                 groups.addElement(g);
             } else {
@@ -123,7 +184,8 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
 
     Vector<AlarmGroup> groups;
     bool allRead = true;
-    for (const std::string& p : paths) allRead = loadPath(p, ctx, groups, err) && allRead;
+    for (const std::string& p : paths)
+        allRead = loadPath(p, ctx, groups, err, FirstQuestion{from, calendar}) && allRead;
 
     std::set<const Alarm*> reported;
     auto onError = [&](const AlarmGroup& g, const Alarm& a, const std::string& message) {

@@ -111,41 +111,49 @@ AlarmGroupPtr AlarmGroup::createFromXML(ModelContext& ctx, const std::string& xm
     return createFromNode(ctx, *root);
 }
 
+AlarmGroup::GroupFileReading AlarmGroup::readGroupFile(const std::string& path) {
+    GroupFileReading reading;
+    const auto content = tryReadFile(path);
+    if (!content) return reading;
+    // Each alarm is read as soon as its element has been parsed, and its nodes
+    // go right away: the whole file is never held as a tree, so a large group
+    // loads in a few cache-warm blocks. The other children stay in the root.
+    auto g = std::make_shared<AlarmGroup>();
+    g->initialize();
+    Alarm::SharedPrograms programs;
+    const bool failed = XMLParser::parse(*content, reading.rest, [&](const XMLNodePtr& child) {
+        return g->readAlarm(child, programs);
+    });
+    // A file that is not well formed is not loaded: an empty group saved over
+    // it later would lose the alarms it still holds.
+    if (!failed) reading.group = std::move(g);
+    return reading;
+}
+
+AlarmGroupPtr AlarmGroup::finishGroupFile(ModelContext& ctx, GroupFileReading reading,
+                                          const std::string& path) {
+    const AlarmGroupPtr g = std::move(reading.group);
+    if (!g) return nullptr;
+    g->readSettings(ctx, reading.rest);
+    if (!g->synchPlugin.empty()) g->synchronize(ctx);
+    std::string folder = ctx.alarmGroupFolder;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    // Only a file inside the folder itself counts, not one in "<folder>2/".
+    if (!folder.empty() && path.size() > folder.size() + 1 &&
+        path.compare(0, folder.size(), folder) == 0 &&
+        (path[folder.size()] == '/' || path[folder.size()] == '\\')) {
+        g->path = std::string(kAgPath) + path.substr(folder.size());
+    } else {
+        g->path = path;
+    }
+    return g;
+}
+
 AlarmGroupPtr AlarmGroup::createAlarmGroupFromFile(ModelContext& ctx, const std::string& path) {
     const std::string ext = extensionOf(path);
     if (ext.empty()) return nullptr;
-    if (ext == ".agx") {
-        const auto content = tryReadFile(path);
-        if (!content) return nullptr;
-        // Each alarm is read as soon as its element has been parsed, and its
-        // nodes go right away: the whole file is never held as a tree, so a
-        // large group loads in a few cache-warm blocks. The other children
-        // stay in the root and are read as createFromNode reads them.
-        auto g = std::make_shared<AlarmGroup>();
-        g->initialize();
-        Alarm::SharedPrograms programs;
-        XMLNode root;
-        const bool failed = XMLParser::parse(*content, root, [&](const XMLNodePtr& child) {
-            return g->readAlarm(child, programs);
-        });
-        // A file that is not well formed is not loaded: an empty group saved
-        // over it later would lose the alarms it still holds.
-        if (failed) return nullptr;
-        g->readSettings(ctx, root);
-        if (!g->synchPlugin.empty()) g->synchronize(ctx);
-        std::string folder = ctx.alarmGroupFolder;
-        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
-            folder.pop_back();
-        // Only a file inside the folder itself counts, not one in "<folder>2/".
-        if (!folder.empty() && path.size() > folder.size() + 1 &&
-            path.compare(0, folder.size(), folder) == 0 &&
-            (path[folder.size()] == '/' || path[folder.size()] == '\\')) {
-            g->path = std::string(kAgPath) + path.substr(folder.size());
-        } else {
-            g->path = path;
-        }
-        return g;
-    }
+    if (ext == ".agx") return finishGroupFile(ctx, readGroupFile(path), path);
 
     const std::string plugin = ctx.plugIns.fileImportPlugInFor(ext);
     if (plugin.empty()) return nullptr;

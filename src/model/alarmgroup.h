@@ -43,6 +43,18 @@ public:
     // extension: imported through the file-import plug-ins. No extension: no group.
     static std::shared_ptr<AlarmGroup> createAlarmGroupFromFile(ModelContext& ctx,
                                                                 const std::string& path);
+    // An ".agx" file loaded in two steps, so that several files can be read at
+    // once: readGroupFile uses nothing shared and may run on any thread;
+    // finishGroupFile completes the group with the context (its settings, a
+    // synchronisation, its path) on the context's thread. Together they give
+    // what createAlarmGroupFromFile gives.
+    struct GroupFileReading {
+        std::shared_ptr<AlarmGroup> group;  // null: unreadable or not well formed
+        XMLNode rest;                       // the document element without its alarms
+    };
+    static GroupFileReading readGroupFile(const std::string& path);
+    static std::shared_ptr<AlarmGroup> finishGroupFile(ModelContext& ctx, GroupFileReading reading,
+                                                       const std::string& path);
     static std::shared_ptr<AlarmGroup> createAlarmGroupFromImportedFile(ModelContext& ctx,
                                                                         const std::string& path);
     // Every group of an ".agc" collection, in order; empty when the file cannot

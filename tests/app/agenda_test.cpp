@@ -1,5 +1,6 @@
 #include "app/agenda.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "model/modelfixture.h"
@@ -118,6 +119,33 @@ TEST(Agenda, CollectionsAndPathOrder) {
     ASSERT_TRUE(writeFile(f.folder.file("z.agx"), f.group("Z", once("z", "2025/04/01 08:00:00"))));
     EXPECT_EQ(f.run({"--from", "2025/03/30 00:00:00", f.folder.file("z.agx"), f.folder.file("c.agc")}).out,
               "2025/04/01 08:00:00\tZ\tz\n2025/04/01 08:00:00\tB\tb\n2025/04/01 08:00:00\tA\ta\n");
+}
+
+// A folder's files are read several at a time; what comes out must be what
+// naming the same files one by one gives, errors included.
+TEST(Agenda, AFolderReadAtOnceListsWhatItsFilesListOneByOne) {
+    AgendaFixture f;
+    const std::string dir = f.ctx.alarmGroupFolder;
+    for (int i = 0; i < 12; ++i) {
+        const std::string n = std::to_string(i);
+        std::string alarms = daily("d" + n, "2025/01/0" + std::to_string(1 + i % 9) + " 0" +
+                                               std::to_string(i % 10) + ":15:00") +
+                             once("o" + n, "2025/03/30 0" + std::to_string(9 - i % 10) + ":00:00");
+        if (i == 4) alarms += daily("bad", "2025/01/01 08:00:00", "<actp>8</actp><adva>MONTH ==</adva>");
+        if (i == 7) alarms += daily("off", "2025/01/01 08:00:00", "<stat>0</stat>");
+        ASSERT_TRUE(writeFile(dir + "/usg_" + n + ".agx", f.group("G" + n, alarms, i != 9)));
+    }
+    ASSERT_TRUE(writeFile(dir + "/usg_12.agx", "<algr><name>half"));
+    std::vector<std::string> oneByOne = {"--from", "2025/03/30 00:00:00", "--count", "40"};
+    for (const std::string& file : listMatchingFiles(dir + "/usg_*.agx")) oneByOne.push_back(file);
+    const auto single = f.run(oneByOne);
+    const auto folder = f.run({"--from", "2025/03/30 00:00:00", "--count", "40", dir});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.out, single.out);
+    EXPECT_EQ(folder.err, single.err);
+    EXPECT_NE(folder.err.find("G4: bad: cannot evaluate"), std::string::npos);
+    EXPECT_NE(folder.err.find("usg_12.agx"), std::string::npos);
+    EXPECT_EQ(std::count(folder.out.begin(), folder.out.end(), '\n'), 40);
 }
 
 TEST(Agenda, ReportsBadInputAndGoesOn) {
