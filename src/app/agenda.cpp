@@ -31,6 +31,101 @@ bool endsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Answers what getEarliestAlarmsAfter answers, for one `from` after another
+// (each the moment answered before), without asking every alarm each time. An
+// alarm's next moment after `from` is also its next moment after any later
+// `from` before it, so an alarm is asked again only once its moment has been
+// listed, or every time when its answer may change with `from`: its search
+// gave up, or its expression could not be evaluated. The alarms are met, and
+// errors told, in the order the full scan would meet them.
+class MomentListing {
+  public:
+    MomentListing(const Vector<AlarmGroup>& groups, bool calendar,
+                  const ExpressionErrorHandler& onError)
+        : calendar_(calendar), onError_(onError) {
+        for (const AlarmGroupPtr& group : groups) {
+            if (!group->Active) continue;
+            for (const AlarmPtr& alarm : group->alarms) {
+                if (!alarm->Active) continue;
+                ask_.push_back(alarms_.size());
+                alarms_.push_back({alarm, group.get()});
+            }
+        }
+    }
+
+    EarliestAlarms earliestAfter(DateTime from) {
+        // Asked again, in scan order: what was listed last time, and the alarms
+        // whose answer may change.
+        std::vector<std::size_t> asking;
+        asking.swap(ask_);
+        asking.insert(asking.end(), changing_.begin(), changing_.end());
+        std::sort(asking.begin(), asking.end());
+        asking.erase(std::unique(asking.begin(), asking.end()), asking.end());
+        changing_.clear();
+        std::vector<Entry> once;  // answers for this `from` only
+        for (const std::size_t i : asking) {
+            const Item& item = alarms_[i];
+            bool has;
+            try {
+                has = item.alarm->hasNextAlarmDateAfter(from, calendar_);
+            } catch (const AdvancedDateError& e) {
+                if (onError_) onError_(*item.group, *item.alarm, e.what());
+                changing_.push_back(i);
+                continue;
+            }
+            if (item.alarm->lastQueryGaveUp()) {
+                changing_.push_back(i);
+                if (has) once.push_back({item.alarm->getNextAlarmDateAfter(), i});
+            } else if (has) {
+                waiting_.push_back({item.alarm->getNextAlarmDateAfter(), i});
+                std::push_heap(waiting_.begin(), waiting_.end(), later);
+            }
+        }
+
+        EarliestAlarms result;
+        bool any = !waiting_.empty();
+        if (any) result.date = waiting_.front().when;
+        for (const Entry& e : once) {
+            if (!any || e.when < result.date) result.date = e.when;
+            any = true;
+        }
+        if (!any) return result;
+        std::vector<std::size_t> tied;
+        while (!waiting_.empty() && waiting_.front().when == result.date) {
+            std::pop_heap(waiting_.begin(), waiting_.end(), later);
+            tied.push_back(waiting_.back().order);
+            ask_.push_back(waiting_.back().order);
+            waiting_.pop_back();
+        }
+        for (const Entry& e : once)
+            if (e.when == result.date) tied.push_back(e.order);
+        std::sort(tied.begin(), tied.end());
+        for (const std::size_t i : tied) result.alarms.push_back(alarms_[i].alarm);
+        return result;
+    }
+
+  private:
+    struct Item {
+        AlarmPtr alarm;
+        const AlarmGroup* group;
+    };
+    struct Entry {
+        DateTime when;
+        std::size_t order;
+    };
+    // Heap order: the earliest moment first, then the alarm met first.
+    static bool later(const Entry& a, const Entry& b) {
+        return b.when < a.when || (a.when == b.when && b.order < a.order);
+    }
+
+    const bool calendar_;
+    const ExpressionErrorHandler onError_;
+    std::vector<Item> alarms_;        // in scan order
+    std::vector<std::size_t> ask_;    // to be asked at the next `from`
+    std::vector<std::size_t> changing_;
+    std::vector<Entry> waiting_;      // a heap of answers that hold
+};
+
 // What the listing asks first.
 struct FirstQuestion {
     DateTime from;
@@ -195,9 +290,10 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
             << "); the alarm is left out\n";
     };
 
+    MomentListing listing(groups, calendar, onError);
     long lines = 0;
     while (lines < count) {
-        const EarliestAlarms next = getEarliestAlarmsAfter(groups, from, false, onError, calendar);
+        const EarliestAlarms next = listing.earliestAfter(from);
         if (next.alarms.empty() || next.date.year() >= 9999) break;
         const std::string when = toStoredText(next.date);
         for (const AlarmPtr& alarm : next.alarms) {

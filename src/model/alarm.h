@@ -80,6 +80,10 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     bool hasNextAlarmDateAfter(DateTime da, bool calendarDate);
     // The moment found by the last query; never when it answered false.
     DateTime getNextAlarmDateAfter() const { return cacheNext_; }
+    // Whether the last query's search gave up (a restriction out of its reach):
+    // asked from a later moment, it may then answer differently. Otherwise the
+    // answer holds for every later moment before the one it found.
+    bool lastQueryGaveUp() const { return cacheGivenUp_; }
     // The moments that asking hasNextAlarmDateAfter again and again from `da`
     // (each time after the moment found before) gives, as long as they come
     // before `before`, at most `limit` of them, appended to `out`. Stepping

@@ -1,6 +1,9 @@
 #include "app/agenda.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "model/modelfixture.h"
@@ -146,6 +149,104 @@ TEST(Agenda, AFolderReadAtOnceListsWhatItsFilesListOneByOne) {
     EXPECT_NE(folder.err.find("G4: bad: cannot evaluate"), std::string::npos);
     EXPECT_NE(folder.err.find("usg_12.agx"), std::string::npos);
     EXPECT_EQ(std::count(folder.out.begin(), folder.out.end(), '\n'), 40);
+}
+
+// The listing asks an alarm again only when its moment has been listed or its
+// answer may change; it must list exactly what scanning every alarm for each
+// moment lists, errors included, over alarms of every kind: searches that give
+// up, expressions that cannot be evaluated, snoozes, ranges, inactive ones.
+TEST(Agenda, ListsWhatAFullScanForEachMomentLists) {
+    AgendaFixture f;
+    std::mt19937 rng(7031);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    auto when = [&](int year) {
+        char text[20];
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:00", year, 1 + pick(12),
+                      1 + pick(28), pick(24), pick(4) * 15);
+        return std::string(text);
+    };
+    const char* expressions[] = {"DAYOFMONTH &lt;= 7 &amp;&amp; WEEKDAY == MONDAY", "MONTH == 2",
+                                 "DAYOFMONTH &gt;= 12", "MONTH =="};
+    const std::string dir = f.ctx.alarmGroupFolder;
+    for (int g = 0; g < 4; ++g) {
+        std::string alarms;
+        for (int i = 0; i < 60; ++i) {
+            const std::string n = "a" + std::to_string(g) + "." + std::to_string(i);
+            std::string x = "<alrm><name>" + n + "</name>";
+            if (pick(5) == 0) {
+                x += "<datk>0</datk><oncd>" + when(2025) + "</oncd>";
+            } else {
+                const int unit = pick(12) == 0 ? 1 + pick(2) : 3 + pick(4);
+                x += "<datk>1</datk><perl>" + std::to_string(unit == 1 ? 15 * (1 + pick(40)) : 1 + pick(3)) +
+                     "</perl><peru>" + std::to_string(unit) + "</peru><nexd>" + when(2024 + pick(2)) + "</nexd>";
+                int restrict = 0;
+                if (pick(4) == 0) {
+                    restrict |= 4;
+                    x += "<wkds>" + std::to_string(1 + pick(127)) + "</wkds>";
+                }
+                if (pick(4) == 0) {
+                    restrict |= 8;
+                    x += std::string("<adva>") + expressions[pick(4)] + "</adva>";
+                }
+                if (pick(4) == 0) {
+                    restrict |= 2;
+                    x += "<stad>" + when(2025) + "</stad><endd>" + when(2026) + "</endd>";
+                }
+                x += "<actp>" + std::to_string(restrict) + "</actp>";
+                if (pick(5) == 0) x += "<adda>-" + std::to_string(1 + pick(3)) + "</adda><addu>" + std::to_string(1 + pick(3)) + "</addu>";
+            }
+            if (i == 0 && g == 0) {
+                // Every minute from the 1st to the 20th of April, from the 12th on:
+                // the search gives up until the 12th is within its reach.
+                x = "<alrm><name>" + n + "</name><datk>1</datk><perl>1</perl><peru>1</peru>"
+                    "<nexd>2025/03/01 00:00:00</nexd><actp>10</actp><adva>DAYOFMONTH &gt;= 12</adva>"
+                    "<stad>2025/04/01 00:00:00</stad><endd>2025/04/20 00:00:00</endd>";
+            }
+            if (i == 1 && g == 1) {  // no day at all: its search always gives up
+                x = "<alrm><name>" + n + "</name><datk>1</datk><perl>1</perl><peru>3</peru>"
+                    "<nexd>2025/03/01 07:00:00</nexd><actp>4</actp><wkds>0</wkds>";
+            }
+            if (pick(8) == 0) x += "<snoz>-1</snoz><snod>" + when(2025) + "</snod>";
+            if (pick(10) == 0) x += "<stat>0</stat>";
+            alarms += x + "</alrm>";
+        }
+        ASSERT_TRUE(writeFile(dir + "/usg_" + std::to_string(g) + ".agx", f.group("G" + std::to_string(g), alarms, g != 3)));
+    }
+    for (const bool calendar : {false, true}) {
+        const std::string from = "2025/04/10 12:00:00";
+        std::vector<std::string> args = {"--from", from, "--count", "600", dir};
+        if (calendar) args.insert(args.begin(), "--calendar");
+        const auto listed = f.run(args);
+        EXPECT_EQ(listed.status, 0);
+
+        // The full scan, as the listing did it before.
+        Vector<AlarmGroup> groups;
+        for (const std::string& file : listMatchingFiles(dir + "/usg_*.agx"))
+            if (auto g = AlarmGroup::createAlarmGroupFromFile(f.ctx, file)) groups.addElement(g);
+        std::ostringstream out, err;
+        std::set<const Alarm*> reported;
+        auto onError = [&](const AlarmGroup& g, const Alarm& a, const std::string& message) {
+            if (!reported.insert(&a).second) return;
+            err << "quorvane-agenda: " << g.name << ": " << a.name << ": cannot evaluate \""
+                << a.activeAdvanced << "\" (" << message << "); the alarm is left out\n";
+        };
+        DateTime at = *parseStoredText(from);
+        for (long lines = 0; lines < 600;) {
+            const EarliestAlarms next = getEarliestAlarmsAfter(groups, at, false, onError, calendar);
+            if (next.alarms.empty() || next.date.year() >= 9999) break;
+            for (const AlarmPtr& a : next.alarms) {
+                if (lines++ >= 600) break;
+                out << toStoredText(next.date) << '\t' << a->parentGroup()->name << '\t' << a->name << '\n';
+            }
+            at = next.date;
+        }
+        EXPECT_EQ(listed.out, out.str());
+        EXPECT_EQ(listed.err, err.str());
+        EXPECT_NE(listed.err.find("cannot evaluate"), std::string::npos);
+        EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 600);
+        // The searches that gave up before the 12th of April found it later.
+        EXPECT_NE(listed.out.find("2025/04/12 00:00:00\tG0\ta0.0"), std::string::npos);
+    }
 }
 
 TEST(Agenda, ReportsBadInputAndGoesOn) {
