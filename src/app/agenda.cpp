@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <exception>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <system_error>
@@ -232,7 +233,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
 }  // namespace
 
 int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err, bool processEnds) {
     DateTime from = ctx.clock.now();
     long count = 20;
     bool calendar = false;
@@ -290,10 +291,10 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
             << "); the alarm is left out\n";
     };
 
-    MomentListing listing(groups, calendar, onError);
+    auto listing = std::make_unique<MomentListing>(groups, calendar, onError);
     long lines = 0;
     while (lines < count) {
-        const EarliestAlarms next = listing.earliestAfter(from);
+        const EarliestAlarms next = listing->earliestAfter(from);
         if (next.alarms.empty() || next.date.year() >= 9999) break;
         const std::string when = toStoredText(next.date);
         for (const AlarmPtr& alarm : next.alarms) {
@@ -306,6 +307,10 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
         from = next.date;
     }
     out.flush();
+    if (processEnds) {
+        (void)listing.release();                          // left to the end of the process
+        (void)new Vector<AlarmGroup>(std::move(groups));  // likewise
+    }
     return allRead ? 0 : 1;
 }
 

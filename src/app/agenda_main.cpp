@@ -64,5 +64,5 @@ int main(int argc, char** argv) {
                          noPlugIns,   performer, commands, "",     false, 0, {}};
 
     std::vector<std::string> args(argv + 1, argv + argc);
-    return qv::runAgenda(args, ctx, std::cout, std::cerr);
+    return qv::runAgenda(args, ctx, std::cout, std::cerr, /*processEnds=*/true);
 }

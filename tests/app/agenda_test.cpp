@@ -160,7 +160,7 @@ TEST(Agenda, ListsWhatAFullScanForEachMomentLists) {
     std::mt19937 rng(7031);
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     auto when = [&](int year) {
-        char text[20];
+        char text[64];
         std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:00", year, 1 + pick(12),
                       1 + pick(28), pick(24), pick(4) * 15);
         return std::string(text);
