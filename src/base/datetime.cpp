@@ -180,24 +180,24 @@ std::string toStoredText(DateTime date) {
 
 std::optional<DateTime> parseStoredText(std::string_view text) {
     if (text.size() < 19) return std::nullopt;
-    auto number = [&](std::size_t pos, std::size_t len) -> std::optional<int> {
-        int v = 0;
-        for (std::size_t i = pos; i < pos + len; ++i) {
-            const char ch = text[i];
-            if (ch < '0' || ch > '9') return std::nullopt;
-            v = v * 10 + (ch - '0');
-        }
-        return v;
+    // Every date of every alarm file comes through here: the digits are read
+    // without a branch each, and any that is not a digit shows in `bad`.
+    unsigned bad = 0;
+    auto two = [&](std::size_t i) {
+        const unsigned a = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+        const unsigned b = static_cast<unsigned char>(text[i + 1]) - unsigned{'0'};
+        bad |= static_cast<unsigned>(a > 9) | static_cast<unsigned>(b > 9);
+        return static_cast<int>(a * 10 + b);
     };
-    const auto y = number(0, 4), mo = number(5, 2), d = number(8, 2), h = number(11, 2),
-               mi = number(14, 2), s = number(17, 2);
-    if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
+    const int y = two(0) * 100 + two(2), mo = two(5), d = two(8), h = two(11), mi = two(14),
+              s = two(17);
+    if (bad) return std::nullopt;
     // A month of the calendar needs no carry: the parts add up directly (a
     // four-digit year keeps this far from any overflow or clamping).
-    if (*mo >= 1 && *mo <= 12)
-        return DateTime((daysFromCivil(*y, *mo, *d) - kDayZeroFromEpoch) * kSecondsPerDay +
-                        *h * 3600LL + *mi * 60LL + *s);
-    return DateTime::fromParts(*y, *mo, *d, *h, *mi, *s);
+    if (mo >= 1 && mo <= 12)
+        return DateTime((daysFromCivil(y, mo, d) - kDayZeroFromEpoch) * kSecondsPerDay +
+                        h * 3600LL + mi * 60LL + s);
+    return DateTime::fromParts(y, mo, d, h, mi, s);
 }
 
 DateTime currentLocalTime() {

@@ -42,6 +42,18 @@ TEST(DateTime, StoredTextIsReadByFixedPositions) {
     EXPECT_FALSE(parseStoredText("2005/06/0x 07:30:00"));
     EXPECT_FALSE(parseStoredText(""));
     EXPECT_EQ(toStoredText(dt(2005, 6, 1, 7, 30)), "2005/06/01 07:30:00");
+    // Every digit in every place reads back as written.
+    for (int i = 0; i < 100000; ++i) {
+        const DateTime d = dt(1900 + i % 200, 1 + i % 12, 1 + i % 28, i % 24, i % 60, (i / 7) % 60);
+        ASSERT_EQ(parseStoredText(toStoredText(d)), d) << toStoredText(d);
+    }
+    for (const char bad : {'/', ':', 'a', ' ', '\xff'}) {
+        for (std::size_t at : {0, 3, 5, 9, 11, 15, 18}) {
+            std::string text = "1999/12/31 23:59:59";
+            text[at] = bad;
+            EXPECT_FALSE(parseStoredText(text)) << text;
+        }
+    }
 }
 
 TEST(AddToDate, MonthsAndYearsClampToTheMonthEnd) {
