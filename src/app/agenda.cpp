@@ -129,6 +129,7 @@ class MomentListing {
 
 // What the listing asks first.
 struct FirstQuestion {
+    bool asked = true;  // false: nothing is listed (--count 0)
     DateTime from;
     bool calendar = false;
 };
@@ -148,7 +149,7 @@ std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::
             for (std::size_t i; (i = next++) < files.size();) {
                 if (!endsWith(files[i], ".agx")) continue;
                 readings[i] = AlarmGroup::readGroupFile(files[i]);
-                if (!readings[i].group) continue;
+                if (!readings[i].group || !first.asked) continue;
                 for (const AlarmPtr& alarm : readings[i].group->alarms) {
                     if (!alarm->Active) continue;
                     try {
@@ -281,7 +282,7 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
     Vector<AlarmGroup> groups;
     bool allRead = true;
     for (const std::string& p : paths)
-        allRead = loadPath(p, ctx, groups, err, FirstQuestion{from, calendar}) && allRead;
+        allRead = loadPath(p, ctx, groups, err, FirstQuestion{count > 0, from, calendar}) && allRead;
 
     std::set<const Alarm*> reported;
     auto onError = [&](const AlarmGroup& g, const Alarm& a, const std::string& message) {
