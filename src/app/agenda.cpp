@@ -60,9 +60,11 @@ class MomentListing {
         std::vector<std::size_t> asking;
         asking.swap(ask_);
         asking.insert(asking.end(), changing_.begin(), changing_.end());
-        std::sort(asking.begin(), asking.end());
+        if (!std::is_sorted(asking.begin(), asking.end())) std::sort(asking.begin(), asking.end());
         asking.erase(std::unique(asking.begin(), asking.end()), asking.end());
         changing_.clear();
+        // Many new answers at once (the first time): one heap made of all of them.
+        const bool many = asking.size() > waiting_.size();
         std::vector<Entry> once;  // answers for this `from` only
         for (const std::size_t i : asking) {
             const Item& item = alarms_[i];
@@ -79,9 +81,10 @@ class MomentListing {
                 if (has) once.push_back({item.alarm->getNextAlarmDateAfter(), i});
             } else if (has) {
                 waiting_.push_back({item.alarm->getNextAlarmDateAfter(), i});
-                std::push_heap(waiting_.begin(), waiting_.end(), later);
+                if (!many) std::push_heap(waiting_.begin(), waiting_.end(), later);
             }
         }
+        if (many) std::make_heap(waiting_.begin(), waiting_.end(), later);
 
         EarliestAlarms result;
         bool any = !waiting_.empty();
