@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -51,23 +52,37 @@ std::optional<std::string> followLinks(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> tryReadFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
     struct stat st {};
-    if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(f);
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
         return std::nullopt;
     }
-    std::string content;
-    char buf[65536];
+    // Read straight into the text, sized by the file's length (one more byte to
+    // see that it has not grown), rather than in pieces appended one by one:
+    // the group files are read whole at every start.
+    constexpr std::size_t kMaxGuess = std::size_t{1} << 30;
+    const std::size_t guess = S_ISREG(st.st_mode) && st.st_size > 0
+                                  ? std::min(static_cast<std::size_t>(st.st_size), kMaxGuess)
+                                  : 0;
+    std::string content(guess == 0 ? 65536 : guess + 1, '\0');
+    std::size_t have = 0;
+    bool failed = false;
     for (;;) {
-        const std::size_t n = std::fread(buf, 1, sizeof buf, f);
-        content.append(buf, n);
-        if (n < sizeof buf) break;
+        if (have == content.size()) content.resize(2 * content.size());
+        const ssize_t n = ::read(fd, content.data() + have, content.size() - have);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
     }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    ::close(fd);
     if (failed) return std::nullopt;
+    content.resize(have);
     return content;
 }
 

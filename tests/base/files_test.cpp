@@ -54,3 +54,23 @@ TEST(Files, WritingThroughASymbolicLinkReplacesItsTarget) {
     EXPECT_FALSE(writeFile(t / "loop-a", "x"));
     EXPECT_TRUE(fs::is_symlink(t / "loop-a"));
 }
+
+// Files are read whole by their length: what comes back must be every byte,
+// whatever the length says (none for the kernel's own files) and whatever the
+// bytes are.
+TEST(Files, ReadingGivesEveryByte) {
+    qv::testing::TempFolder folder;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535},
+                                   std::size_t{65536}, std::size_t{200001}}) {
+        std::string text(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>(i * 7 % 256);
+        const std::string path = folder / ("f" + std::to_string(size));
+        ASSERT_TRUE(writeFile(path, text));
+        EXPECT_EQ(tryReadFile(path), text) << size;
+    }
+    const auto status = tryReadFile("/proc/self/status");
+    ASSERT_TRUE(status);
+    EXPECT_NE(status->find("Name:"), std::string::npos);
+    EXPECT_FALSE(tryReadFile(folder.path()));
+    EXPECT_FALSE(tryReadFile(folder / "missing"));
+}
