@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/datetime.h"
+#include "model/alarm.h"
 #include "xml/xmlnode.h"
 #include "xml/xmlparser.h"
 
@@ -111,6 +112,37 @@ void writeQuorvane(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// Loading a group's alarms as start-up does: each alarm read as soon as its
+// element is parsed (its nodes go at once), against parsing the whole tree and
+// reading the alarms from it afterwards.
+void readAlarmsWhileParsing(benchmark::State& state) {
+    const std::string& text = groupFile();
+    for (auto _ : state) {
+        std::vector<qv::AlarmPtr> alarms;
+        XMLNode root;
+        const bool failed = qv::XMLParser::parse(text, root, [&](const XMLNodePtr& child) {
+            if (child->name != "alrm") return false;
+            alarms.push_back(qv::Alarm::createFromXML(*child, nullptr));
+            return true;
+        });
+        if (failed || alarms.size() != 2000) state.SkipWithError("parse failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void readAlarmsFromWholeTree(benchmark::State& state) {
+    const std::string& text = groupFile();
+    for (auto _ : state) {
+        std::vector<qv::AlarmPtr> alarms;
+        XMLNode root;
+        const bool failed = qv::XMLParser::parse(text, root);
+        for (const XMLNodePtr& child : root.children())
+            if (child->name == "alrm") alarms.push_back(qv::Alarm::createFromXML(*child, nullptr));
+        if (failed || alarms.size() != 2000) state.SkipWithError("parse failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 // Keeps the console output and remembers each benchmark's time per iteration.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
@@ -139,6 +171,10 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_WriteGroupFile/quorvane", writeQuorvane)
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_ReadAlarms/whileParsing", readAlarmsWhileParsing)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_ReadAlarms/wholeTree", readAlarmsFromWholeTree)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
@@ -154,6 +190,11 @@ int main(int argc, char** argv) {
     };
     ratio("libxml2");
     ratio("pugixml");
+    const auto streamed = reporter.times.find("BM_ReadAlarms/whileParsing");
+    const auto whole = reporter.times.find("BM_ReadAlarms/wholeTree");
+    if (streamed != reporter.times.end() && whole != reporter.times.end())
+        std::printf("CPU time ratio reading alarms while parsing/from the whole tree: %.2f\n",
+                    streamed->second / whole->second);
     xmlCleanupParser();
     return 0;
 }
