@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/alarm.h"
+#include "plugins/icaltimes.h"
 
 namespace qv::outlook {
 namespace {
@@ -47,17 +48,6 @@ DateTime toLocal(const icaltimetype& t) {
 bool sane(const icaltimetype& t) {
     return !icaltime_is_null_time(t) && t.year >= 1900 && t.year <= 9998 && t.month >= 1 &&
            t.month <= 12 && t.day >= 1 && t.day <= 31;
-}
-
-icaltimetype floatingOf(DateTime d) {
-    icaltimetype t = icaltime_null_time();
-    t.year = d.year();
-    t.month = d.month();
-    t.day = d.day();
-    t.hour = d.hour();
-    t.minute = d.minute();
-    t.second = d.second();
-    return t;
 }
 
 std::string textOf(const char* v) { return v ? v : ""; }
@@ -146,7 +136,7 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
     const DateTime skipTo = addToDate(now, -400, kDays);
     const bool endsLater = icaltime_is_null_time(rule.until) || toLocal(rule.until) > now;
     if (rule.count == 0 && endsLater && toLocal(start) < skipTo) {
-        icaltimetype from = floatingOf(skipTo);
+        icaltimetype from = floatingTime(skipTo);
         from.is_date = start.is_date;
         from.zone = start.zone;
         if (!icalrecur_iterator_set_start(it, from)) {
@@ -707,7 +697,7 @@ class Builder {
                 moment = due ? *due : kUnsetDate;
             if (due) name += ", " + text(14) + " " + fmt(*due);
             if (moment != kUnsetDate) {
-                ruleStart = floatingOf(moment);
+                ruleStart = floatingTime(moment);
                 shift = base == kNever ? 0 : moment.seconds() - base.seconds();
             }
             // Tasks ring at the reminder itself: only the first is kept.

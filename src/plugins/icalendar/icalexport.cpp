@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "model/alarm.h"
+#include "plugins/icaltimes.h"
 
 namespace qv::ical {
 namespace {
@@ -148,18 +149,6 @@ std::optional<Mapping> mapAlarm(const Alarm& al, DateTime now) {
     return Mapping{corrected(first), rule};
 }
 
-icaltimetype floating(DateTime d) {
-    icaltimetype t = icaltime_null_time();
-    t.year = d.year();
-    t.month = d.month();
-    t.day = d.day();
-    t.hour = d.hour();
-    t.minute = d.minute();
-    t.second = d.second();
-    t.is_date = 0;
-    return t;
-}
-
 }  // namespace
 
 ExportResult exportGroup(const XMLNode& group, DateTime now) {
@@ -196,7 +185,7 @@ ExportResult exportGroup(const XMLNode& group, DateTime now) {
                                 std::to_string(std::hash<std::string>{}(groupName)) + "@quorvane";
         icalcomponent_add_property(ev, icalproperty_new_uid(uid.c_str()));
         icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp));
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(floating(m->start)));
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(floatingTime(m->start)));
         const std::string summary = al->name.empty() ? groupName : al->name;
         icalcomponent_add_property(ev, icalproperty_new_summary(summary.c_str()));
         if (al->durationAmount > 0 && !calendarUnit(al->durationUnit) &&
