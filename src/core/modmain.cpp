@@ -211,9 +211,22 @@ void modMain::resetAll(bool resetClipboard) {
 
 // ---- Saving and the exit path ----------------------------------------------------------
 
-bool modMain::saveChangedAlarmGroups() {
+bool modMain::saveAlarmGroup(const AlarmGroupPtr& g) {
     const std::string folder = p_.alarmGroupFolder();
     p_.ctx.alarmGroupFolder = folder;
+    const bool isNew = g->path.empty();
+    const std::string path = isNew ? AlarmGroup::newFilePath(folder) : g->path;
+    if (!g->save(p_.ctx, path, false)) {
+        if (p_.ctx.log) p_.ctx.log("alarm group \"" + g->name + "\" not saved to " + path);
+        return false;
+    }
+    if (isNew) g->path = path;
+    // Our own file: the folder watch must not take it for one from elsewhere.
+    p_.folderSync.noteSaved(path);
+    return true;
+}
+
+bool modMain::saveChangedAlarmGroups() {
     bool all = true;
     for (const AlarmGroupPtr& g : p_.alarmGroups) {
         if (!g->getChanged()) continue;
@@ -222,15 +235,7 @@ bool modMain::saveChangedAlarmGroups() {
             all = false;
             continue;
         }
-        const bool isNew = g->path.empty();
-        const std::string path = isNew ? AlarmGroup::newFilePath(folder) : g->path;
-        if (g->save(p_.ctx, path, false)) {
-            if (isNew) g->path = path;
-            p_.folderSync.noteSaved(path);
-        } else {
-            all = false;
-            if (p_.ctx.log) p_.ctx.log("alarm group \"" + g->name + "\" not saved to " + path);
-        }
+        if (!saveAlarmGroup(g)) all = false;
     }
     return all;
 }

@@ -40,8 +40,11 @@ class modMain {
     void endRequested();
     // True when start-up was broken off by endRequested.
     bool startAbandoned() const { return abandoned_; }
-    // Every changed group to its file (a new "usg_<n>.agx" when it has none);
-    // true when all were saved.
+    // The group to its file in the alarm-group folder (a new "usg_<n>.agx" when
+    // it has none), known from then on as our own to the folder watch; false
+    // when it could not be written.
+    bool saveAlarmGroup(const AlarmGroupPtr& g);
+    // Every changed group to its file; true when all were saved.
     bool saveChangedAlarmGroups();
     // The to-do text to "todo.txt" of the alarm-group folder; asks language text
     // 106 on failure like the settings do.

@@ -1200,10 +1200,7 @@ AlarmGroupPtr frmQuorvaneMain::addNewAlarmGroup() {
     p_.alarmGroups.addElement(g);
     for (const AlarmGroupPtr& other : p_.alarmGroups) other->selected = other == g;
     // Saved at once, so the new group has its file even without auto-save.
-    const std::string folder = p_.alarmGroupFolder();
-    p_.ctx.alarmGroupFolder = folder;
-    const std::string path = AlarmGroup::newFilePath(folder);
-    if (g->save(p_.ctx, path, false)) g->path = path;
+    (void)p_.main.saveAlarmGroup(g);
     p_.control.alarmGroupsChanged({g}, g->path.empty() ? change::kEdited : 0);
     return g;
 }

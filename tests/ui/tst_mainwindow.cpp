@@ -385,7 +385,16 @@ void TestMainWindow::thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing(
 }
 
 void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
+    struct Watcher : FolderWatcher {
+        void watch(const std::string&) override {}
+        void recheckIn(int) override {}
+    } watcher;
     UiFixture f;
+    // The folder is watched for groups changed on other computers.
+    f.p().settings.wfld = true;
+    f.p().folderSync.attach(&watcher);
+    f.p().folderSync.restart();
+    f.p().started = true;
     action(&f.main(), "mnuAlAddNew")->trigger();
     QCOMPARE(f.p().alarmGroups.numberOfElements(), 1);
     const AlarmGroupPtr g = f.p().alarmGroups.elementAt(0);
@@ -395,6 +404,11 @@ void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
     // The new alarm is shown and selected.
     QCOMPARE(f.main().selectedAlarms().size(), std::size_t(1));
     QCOMPARE(f.main().selectedAlarms()[0], g->alarms.elementAt(0));
+    // The new group's file is our own, not a change from elsewhere: no second
+    // group "from the other computer", no notice.
+    watcher.changed();
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), 1);
+    QVERIFY(f.boxes.empty());
 }
 
 void TestMainWindow::seeAlarmsControlsRefuseLettersAndRebuildTheList() {
