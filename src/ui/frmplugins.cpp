@@ -126,13 +126,12 @@ void frmPlugIns::showType(int index) {
             const std::string id = ids.stringAt(i);
             // A plug-in of several types is listed once, under the first.
             if (std::find(shown_.begin(), shown_.end(), id) != shown_.end()) continue;
-            const std::string name = host->commonMethodCall(id, "GetName", "name");
             std::string description;
             if (type == clsPlugIn::kAction) description = host->actionDescription(id);
             if (type == clsPlugIn::kSynchronization) description = host->synchDescription(id);
             // Tree items show their text as it is, never as markup.
             lstPlugIns_->addTopLevelItem(new QTreeWidgetItem(
-                {qs(name.empty() ? id : name), cmbPlugInTypes_->itemText(entry), qs(description)}));
+                {qs(plugInName(*host, id)), cmbPlugInTypes_->itemText(entry), qs(description)}));
             shown_.push_back(id);
         }
     }

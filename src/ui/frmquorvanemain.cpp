@@ -1348,7 +1348,10 @@ bool frmQuorvaneMain::editGroups(const std::vector<AlarmGroupPtr>& groups) {
 
 bool frmQuorvaneMain::editSettings() {
     if (ui_.hooks.editSettings) return ui_.hooks.editSettings();
-    return frmSettings::run(p_, ui_, this, templateEditor());
+    const bool applied = frmSettings::run(p_, ui_, this, templateEditor());
+    // The plug-in folder may have been read again there.
+    if (plugInMenus_) plugInMenus_->refresh();
+    return applied;
 }
 
 frmFind* frmQuorvaneMain::showFind() {

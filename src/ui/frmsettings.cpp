@@ -33,6 +33,7 @@
 #include "model/clsaction.h"
 #include "model/clsadvanceddate.h"
 #include "model/texts.h"
+#include "plugins/clsplugin.h"
 #include "presentation/frmalarm.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
@@ -40,6 +41,7 @@
 #include "presentation/translateform.h"
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmquorvanemain.h"
+#include "ui/pluginmenus.h"
 #include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
 
@@ -468,8 +470,6 @@ void frmSettings::buildPages() {
         vnbTimeInactive_ = numberBox(f, "vnbTimeInactive", 1, 2147483647);
         lstPlugIns_ = named(new QListWidget(f), QStringLiteral("lstPlugIns"));
         cmdRegPlugins_ = button(f, "cmdRegPlugins", "&Register plug-ins");
-        // Nothing reads the plug-in folder yet, so there is nothing to register again.
-        cmdRegPlugins_->setEnabled(false);
         auto* form = new QFormLayout(f);
         form->addRow(QString(), chkSafetyCheckAtStartup_);
         form->addRow(QString(), chkUseOldFontRotationMethod_);
@@ -478,6 +478,12 @@ void frmSettings::buildPages() {
         form->addRow(label(f, "lblPlugIns", "Plug-ins:", lstPlugIns_), lstPlugIns_);
         form->addRow(QString(), row({cmdRegPlugins_}));
         connect(chkTimeInactive_, &QCheckBox::toggled, this, &frmSettings::updateEnabled);
+        // Nothing is registered here: the button reads the plug-in folder again,
+        // so plug-ins added or removed since the start are found.
+        connect(cmdRegPlugins_, &QPushButton::clicked, this, [this] {
+            if (clsPlugIn* host = plugInHostOf(p_)) host->loadPlugins();
+            showPlugIns();
+        });
     }
 
     cmdOk_ = named(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOk"));
@@ -575,13 +581,29 @@ void frmSettings::translate() {
     captions(chkShowInAlarmgroups_, 1);
     captions(chkShowInAlarms_, 11);
     captions(chkShowInSeeAlarms_, 21);
-    lstPlugIns_->clear();
-    lstPlugIns_->addItem(text(kNoPlugIns));
-    lstPlugIns_->setEnabled(false);
+    showPlugIns();
     lblTemplateAlarm_->setText(text(template_.empty() ? kNoTemplate : kTemplateSet));
     showWakeAvailability();
     showFontName();
     filling_ = false;
+}
+
+void frmSettings::showPlugIns() {
+    // Each plug-in once, whatever its types, in the host's order.
+    lstPlugIns_->clear();
+    clsPlugIn* host = plugInHostOf(p_);
+    std::vector<std::string> listed;
+    for (int type = 0; host && type < clsPlugIn::kTypeCount; ++type) {
+        for (const std::string& id : host->plugIns(type)) {
+            if (std::find(listed.begin(), listed.end(), id) != listed.end()) continue;
+            listed.push_back(id);
+            lstPlugIns_->addItem(qs(plugInName(*host, id)));
+        }
+    }
+    if (listed.empty()) lstPlugIns_->addItem(text(kNoPlugIns));
+    lstPlugIns_->setEnabled(!listed.empty());
+    // Safe mode loads no plug-in at all.
+    cmdRegPlugins_->setEnabled(host && !p_.safeMode);
 }
 
 void frmSettings::showWakeAvailability() {

@@ -103,6 +103,8 @@ class frmSettings : public QDialog {
   private:
     QString text(int number) const;
     void showWakeAvailability();
+    // The plug-ins the host found; the button to read their folder again.
+    void showPlugIns();
     void buildPages();
     void fillLists();
     void updateEnabled();

@@ -35,6 +35,11 @@ bool isActive(clsPlugIn& host, const std::string& id) {
 
 clsPlugIn* plugInHostOf(Program& p) { return dynamic_cast<clsPlugIn*>(&p.ports.plugIns); }
 
+std::string plugInName(clsPlugIn& host, const std::string& identifier) {
+    const std::string name = host.commonMethodCall(identifier, "GetName", "name");
+    return name.empty() ? identifier : name;
+}
+
 PlugInMenus::PlugInMenus(Program& p, QMenu* importMenu, QMenu* exportMenu, QMenu* generalMenu)
     : QObject(importMenu), p_(p), import_(importMenu), export_(exportMenu), general_(generalMenu) {
     // Captions and check marks are asked when a menu opens: they follow the

@@ -20,6 +20,8 @@ class clsPlugIn;
 
 // The program's plug-in host, or nullptr when it runs without one (tests).
 clsPlugIn* plugInHostOf(Program& p);
+// The name a plug-in gives itself, or its identifier when it gives none.
+std::string plugInName(clsPlugIn& host, const std::string& identifier);
 
 class PlugInMenus : public QObject {
     Q_OBJECT

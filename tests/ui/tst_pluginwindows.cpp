@@ -17,6 +17,8 @@
 #include "ui/frmactions.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/frmplugins.h"
+#include "ui/frmsettings.h"
+#include "ui/qtuserinterface.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -97,6 +99,33 @@ class TestPlugInWindows : public QObject {
         QVERIFY(!none.findChild<QPushButton*>("cmdAbout")->isEnabled());
         QVERIFY(!none.findChild<QPushButton*>("cmdHelp")->isEnabled());
         QVERIFY(!none.findChild<QListWidget*>("lstErrors")->isVisible());
+    }
+
+    void settingsListThePlugInsFoundAndReadTheirFolderAgain() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        useShippedLanguage(f);
+        f.host.loadPlugins();
+        QtUserInterface ui;
+        frmSettings d(f.p(), ui, {}, {});
+        auto* list = d.findChild<QListWidget*>("lstPlugIns");
+        auto* again = d.findChild<QPushButton*>("cmdRegPlugins");
+        // Each plug-in once, by the name it gives itself, whatever its types.
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        names.sort();
+        QCOMPARE(names, (QStringList{"Acting <i>", "QuorvaneTestGood*Files",
+                                     "QuorvaneTestGood*Groups", "QuorvaneTestGood*Keeper",
+                                     "QuorvaneTestGood*Sync"}));
+        QVERIFY(list->isEnabled());
+        QVERIFY(again->isEnabled());
+
+        // Removed from the folder: reading it again finds none.
+        std::filesystem::remove(f.folder.file("PlugIns/QuorvaneTestGood.so"));
+        again->click();
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), QString("No plug-ins are installed."));
+        QVERIFY(!list->isEnabled());
+        QCOMPARE(f.host.plugIns(clsPlugIn::kAction).numberOfElements(), 0);
     }
 
     void customActionsWindowFiltersSortsAndGivesTheChosenAction() {
