@@ -31,7 +31,37 @@ constexpr std::array<std::string_view, 7> kWeekdays = {"SUNDAY",   "MONDAY", "TU
                                                        "THURSDAY", "FRIDAY", "SATURDAY"};
 constexpr std::int64_t kMax16 = 32767;
 
-[[noreturn]] void raise(const char* what) { throw AdvancedDateError(what); }
+[[noreturn]] void raise(ExpressionFault fault) { throw AdvancedDateError(fault); }
+
+const char* faultText(ExpressionFault fault) {
+    switch (fault) {
+        case ExpressionFault::kMalformed:
+            break;
+        case ExpressionFault::kNegativeValue:
+            return "a date value in the expression is negative";
+        case ExpressionFault::kTextBetweenNumbers:
+            return "unexpected text between two numbers";
+        case ExpressionFault::kTooLarge:
+            return "a number in the expression does not fit 16 bits";
+        case ExpressionFault::kNoPartner:
+            return "a number has no partner to be compared with";
+        case ExpressionFault::kUnknownWord:
+            return "unknown word in the expression";
+        case ExpressionFault::kEmptyParentheses:
+            return "empty parentheses in the expression";
+        case ExpressionFault::kMissingOperator:
+            return "missing && or || in the expression";
+        case ExpressionFault::kNothingAfterOperator:
+            return "&& or || with nothing after it";
+        case ExpressionFault::kNothingBeforeOperator:
+            return "&& or || without a term before it";
+        case ExpressionFault::kCloseWithoutOpen:
+            return "a ')' without its '('";
+        case ExpressionFault::kOpenWithoutClose:
+            return "a '(' without its ')'";
+    }
+    return "malformed expression";
+}
 
 // The keyword values of one date-time; year, month and day are worked out once.
 class DateValues {
@@ -41,7 +71,7 @@ class DateValues {
     // Raises for a negative value (a year before 0): the language has no sign.
     std::int64_t get(int keyword) {
         const std::int64_t v = value(keyword);
-        if (v < 0) raise("a date value in the expression is negative");
+        if (v < 0) raise(ExpressionFault::kNegativeValue);
         return v;
     }
 
@@ -109,7 +139,7 @@ enum class Relation { kEq, kNe, kLe, kGe, kNever };
 template <typename CharAt>
 Relation classifyOperator(std::size_t length, CharAt charAt) {
     for (std::size_t i = 0; i < length; ++i) {
-        if (!isComparisonChar(charAt(i))) raise("unexpected text between two numbers");
+        if (!isComparisonChar(charAt(i))) raise(ExpressionFault::kTextBetweenNumbers);
     }
     if (length != 2 || charAt(1) != '=') return Relation::kNever;
     switch (charAt(0)) {
@@ -141,7 +171,7 @@ bool holds(std::int64_t a, std::int64_t b, Relation r) {
     }
 }
 
-[[noreturn]] void raiseTooLarge() { raise("a number in the expression does not fit 16 bits"); }
+[[noreturn]] void raiseTooLarge() { raise(ExpressionFault::kTooLarge); }
 
 // ---- The plain evaluator: rewriting the text step by step. ----
 
@@ -184,7 +214,7 @@ std::string foldComparisons(const std::string& text) {
         while (leftEnd < n && isDigit(text[leftEnd])) ++leftEnd;
         std::size_t rightBegin = leftEnd;
         while (rightBegin < n && !isDigit(text[rightBegin])) ++rightBegin;
-        if (rightBegin == n) raise("a number has no partner to be compared with");
+        if (rightBegin == n) raise(ExpressionFault::kNoPartner);
         std::size_t rightEnd = rightBegin;
         while (rightEnd < n && isDigit(text[rightEnd])) ++rightEnd;
 
@@ -209,22 +239,22 @@ bool readWord(const std::string& text, std::size_t& pos) {
         pos += 5;
         return false;
     }
-    raise("unknown word in the expression");
+    raise(ExpressionFault::kUnknownWord);
 }
 
 // Folds a text without parentheses from the left.
 bool foldWords(const std::string& text, bool whole) {
     if (text.empty()) {
         if (whole) return false;
-        raise("empty parentheses in the expression");
+        raise(ExpressionFault::kEmptyParentheses);
     }
     std::size_t pos = 0;
     bool value = readWord(text, pos);
     while (pos < text.size()) {
         const bool isAnd = text.compare(pos, 2, "&&") == 0;
-        if (!isAnd && text.compare(pos, 2, "||") != 0) raise("missing && or || in the expression");
+        if (!isAnd && text.compare(pos, 2, "||") != 0) raise(ExpressionFault::kMissingOperator);
         pos += 2;
-        if (pos == text.size()) raise("&& or || with nothing after it");
+        if (pos == text.size()) raise(ExpressionFault::kNothingAfterOperator);
         const bool next = readWord(text, pos);
         value = isAnd ? (value && next) : (value || next);
     }
@@ -239,7 +269,7 @@ bool foldBoolean(const std::string& text) {
         if (c == '(') {
             levels.emplace_back();
         } else if (c == ')') {
-            if (levels.size() == 1) raise("a ')' without its '('");
+            if (levels.size() == 1) raise(ExpressionFault::kCloseWithoutOpen);
             const bool v = foldWords(levels.back(), false);
             levels.pop_back();
             levels.back().append(v ? "TRUE" : "FALSE");
@@ -247,7 +277,7 @@ bool foldBoolean(const std::string& text) {
             levels.back().push_back(c);
         }
     }
-    if (levels.size() != 1) raise("a '(' without its ')'");
+    if (levels.size() != 1) raise(ExpressionFault::kOpenWithoutClose);
     return foldWords(levels.front(), true);
 }
 
@@ -290,7 +320,7 @@ class AdvancedDateCompiler {
             build(p, expression);
         } catch (const AdvancedDateError& e) {
             p.error_ = e.what();
-            if (p.error_.empty()) p.error_ = "malformed expression";
+            p.fault_ = e.fault();
             p.parts_.clear();
             p.runs_.clear();
             p.comparisons_.clear();
@@ -448,7 +478,7 @@ class AdvancedDateCompiler {
             leaves.push_back(
                 {l.begin, rt.end, -1, static_cast<std::uint32_t>(p.comparisons_.size() - 1)});
         }
-        if (runSpans.size() % 2 != 0) raise("a number has no partner to be compared with");
+        if (runSpans.size() % 2 != 0) raise(ExpressionFault::kNoPartner);
 
         // The boolean skeleton, folded from the left into postfix code.
         std::vector<Level> levels(1);
@@ -469,7 +499,7 @@ class AdvancedDateCompiler {
         };
         auto expectTerm = [&]() {
             const Level& lv = levels.back();
-            if (lv.haveTerm && !lv.pending) raise("missing && or || in the expression");
+            if (lv.haveTerm && !lv.pending) raise(ExpressionFault::kMissingOperator);
         };
         auto matches = [&](std::size_t i, std::string_view word) {
             if (i + word.size() > cells.size()) return false;
@@ -499,7 +529,7 @@ class AdvancedDateCompiler {
                 i += t ? 4 : 5;
             } else if (matches(i, "&&") || matches(i, "||")) {
                 Level& lv = levels.back();
-                if (!lv.haveTerm || lv.pending) raise("&& or || without a term before it");
+                if (!lv.haveTerm || lv.pending) raise(ExpressionFault::kNothingBeforeOperator);
                 lv.pending = true;
                 lv.pendingOp = cells[i] == '&' ? Program::Code::kAnd : Program::Code::kOr;
                 i += 2;
@@ -508,28 +538,31 @@ class AdvancedDateCompiler {
                 levels.emplace_back();
                 ++i;
             } else if (cells[i] == ')') {
-                if (levels.size() == 1) raise("a ')' without its '('");
+                if (levels.size() == 1) raise(ExpressionFault::kCloseWithoutOpen);
                 const Level& lv = levels.back();
-                if (!lv.haveTerm) raise("empty parentheses in the expression");
-                if (lv.pending) raise("&& or || with nothing after it");
+                if (!lv.haveTerm) raise(ExpressionFault::kEmptyParentheses);
+                if (lv.pending) raise(ExpressionFault::kNothingAfterOperator);
                 levels.pop_back();
                 termDone();
                 ++i;
             } else {
-                raise("unknown word in the expression");
+                raise(ExpressionFault::kUnknownWord);
             }
         }
-        if (levels.size() != 1) raise("a '(' without its ')'");
-        if (levels.back().pending) raise("&& or || with nothing after it");
+        if (levels.size() != 1) raise(ExpressionFault::kOpenWithoutClose);
+        if (levels.back().pending) raise(ExpressionFault::kNothingAfterOperator);
     }
 };
+
+AdvancedDateError::AdvancedDateError(ExpressionFault fault)
+    : std::runtime_error(faultText(fault)), fault_(fault) {}
 
 AdvancedDateProgram::AdvancedDateProgram(std::string_view expression) : expression_(expression) {
     AdvancedDateCompiler::compile(*this, expression);
 }
 
 bool AdvancedDateProgram::evaluate(DateTime date) const {
-    if (!error_.empty()) throw AdvancedDateError(error_);
+    if (!error_.empty()) throw AdvancedDateError(fault_);
     if (empty_) return false;
 
     DateValues dateValues(date);

@@ -21,11 +21,33 @@
 
 namespace qv {
 
+// What is wrong with an expression. Each fault has a text of its own in the
+// language files, so the user reads it in the program's language; what() gives
+// the same in English for logs and the command line.
+enum class ExpressionFault : int {
+    kMalformed,
+    kNegativeValue,
+    kTextBetweenNumbers,
+    kTooLarge,
+    kNoPartner,
+    kUnknownWord,
+    kEmptyParentheses,
+    kMissingOperator,
+    kNothingAfterOperator,
+    kNothingBeforeOperator,
+    kCloseWithoutOpen,
+    kOpenWithoutClose,
+};
+
 // Raised for a malformed expression; the alarm timing catches it (such an alarm
 // has no next moment).
 class AdvancedDateError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit AdvancedDateError(ExpressionFault fault);
+    ExpressionFault fault() const { return fault_; }
+
+  private:
+    ExpressionFault fault_;
 };
 
 class clsAdvancedDate {
@@ -76,6 +98,7 @@ class AdvancedDateProgram {
 
     std::string expression_;
     std::string error_;  // non-empty: raised by every evaluation
+    ExpressionFault fault_ = ExpressionFault::kMalformed;
     bool empty_ = false;
     std::uint16_t keywordsUsed_ = 0;  // bit per keyword table entry
     std::vector<Part> parts_;

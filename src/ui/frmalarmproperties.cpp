@@ -39,6 +39,8 @@ namespace qv {
 namespace {
 
 constexpr const char* kSection = "frmAlarmProperties";
+// The first of the texts that say what is wrong with an expression.
+constexpr int kFaultTexts = 100;
 // List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
 constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
 // The built-in action types "New" offers, in the order they are listed.
@@ -915,7 +917,9 @@ bool frmAlarmProperties::validate() {
                 AdvancedDateProgram check(ss(txtAdvanced_->text()));
                 (void)check.evaluate(p_.now());
             } catch (const AdvancedDateError& e) {
-                ask(3, mb::kExclamation, std::string("\n") + e.what());
+                // Its fault in the program's language (texts 100 onwards).
+                ask(3, mb::kExclamation,
+                    "\n" + p_.translation.getText(kSection, kFaultTexts + static_cast<int>(e.fault())));
                 txtAdvanced_->setFocus();
                 return false;
             }

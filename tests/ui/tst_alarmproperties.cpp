@@ -248,6 +248,24 @@ class TestAlarmProperties : public QObject {
         QCOMPARE(a->everyUnit, std::int16_t(0));
     }
 
+    void aMalformedExpressionIsToldInTheProgramsLanguage() {
+        UiFixture f;
+        f.p().translation.setLanguage("Deutsch");
+        auto g = f.addGroup("G", {{"a", dt(2025, 4, 1, 18, 0)}});
+        frmAlarmProperties d(f.p());
+        d.setAlarms({g->elementAt(0)}, frmAlarmProperties::kEdit, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+        tick(child<QCheckBox>(d, "chkActive(2)"), true);
+        typeInto(child<QLineEdit>(d, "txtAdvanced"), "MONTH == ((");
+        child<QPushButton>(d, "cmdOk")->click();
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.boxes.back().text,
+                 QString("Der Ausdruck kann nicht gelesen werden:\nEine Zahl hat keinen Partner, "
+                         "mit dem sie verglichen wird."));
+    }
+
     void theTemplateModeHidesTheGroupAndAsksNothing() {
         UiFixture f;
         auto g = f.addGroup("G");
