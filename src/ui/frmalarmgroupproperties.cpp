@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/colors.h"
 #include "base/translation.h"
@@ -37,6 +38,7 @@ enum Text {
     kProgramTemplate = 3,
     kSeveralGroups = 4,
     kNameMissing = 5,
+    kAlarmsReplaced = 6,
     kOrdinaryGroup = 11,
     kPlugInMissing = 202,
 };
@@ -329,6 +331,19 @@ void frmAlarmGroupProperties::accept() {
         return;
     }
     const int type = cmbType_->currentIndex();
+    const bool synchronised = type > 0 && type <= static_cast<int>(plugIns_.size());
+    if ((flags_ & kType) && synchronised) {
+        // Its first synchronisation replaces the alarms of an ordinary group:
+        // the ones the user made there would go without a word.
+        const bool own = std::any_of(groups_.begin(), groups_.end(), [](const AlarmGroupPtr& g) {
+            return g->synchPlugin.empty() && g->numberOfAlarms() > 0;
+        });
+        if (own && p_.main.showMessageBox(ss(text(kAlarmsReplaced)),
+                                          mb::kYesNo | mb::kExclamation) != mb::kAnswerYes) {
+            cmbType_->setFocus();
+            return;
+        }
+    }
     for (const AlarmGroupPtr& g : groups_) {
         if (flags_ & kName) g->name = name;
         if ((flags_ & kActive) && chkActive_->checkState() != Qt::PartiallyChecked)
@@ -336,7 +351,7 @@ void frmAlarmGroupProperties::accept() {
         if ((flags_ & kColour) && colour_ >= 0) g->Color = colour_;
         if (flags_ & kTemplate) g->template_ = template_;
         if (flags_ & kType) {
-            if (type <= 0 || type > static_cast<int>(plugIns_.size())) {
+            if (!synchronised) {
                 g->synchPlugin.clear();
                 g->synchSettings = XMLNode::Create("syst");
             } else {

@@ -145,6 +145,42 @@ class TestPlugInMenus : public QObject {
         QCOMPARE(g->synchSettings->getString("file"), std::string("/home/me/b.ics"));
     }
 
+    void aGroupWithAlarmsOfItsOwnIsMadeSynchronisedOnlyAfterAsking() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        f.host.loadPlugins();
+        QtUserInterface ui;
+        ui.attach(f.p());
+        auto g = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+        g->addAlarm(ModelFixture::once(dt(2026, 5, 1, 8, 0, 0)));
+        // Chooses the synchronisation plug-in and presses OK; a dialog still
+        // open after that is cancelled.
+        auto synchroniseIt = [&] {
+            QTimer::singleShot(0, [&] {
+                QWidget* d = QApplication::activeModalWidget();
+                QVERIFY(d);
+                auto* type = d->findChild<QComboBox*>("cmbType");
+                // As the user picks it: the list tells only its user's choices.
+                QTest::keyClick(type, Qt::Key_Home);
+                while (type->currentText() != "Sync" && type->currentIndex() + 1 < type->count())
+                    QTest::keyClick(type, Qt::Key_Down);
+                QTest::mouseClick(d->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+                if (QWidget* still = QApplication::activeModalWidget())
+                    qobject_cast<QDialog*>(still)->reject();
+            });
+            return frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {});
+        };
+        f.ui.answers = {mb::kAnswerNo};
+        QVERIFY(!synchroniseIt());
+        QCOMPARE(f.ui.boxes.size(), std::size_t(1));
+        QVERIFY(g->synchPlugin.empty());
+        QCOMPARE(g->numberOfAlarms(), 1);
+
+        f.ui.answers = {mb::kAnswerYes};
+        QVERIFY(synchroniseIt());
+        QCOMPARE(f.ui.boxes.size(), std::size_t(2));
+        QCOMPARE(g->synchPlugin, std::string("QuorvaneTestGood*Sync"));
+    }
+
     void anActionPlugInsSettingsControlEditsTheActionsSettings() {
         HostFixture f({"QuorvaneTestGood.so"});
         f.host.loadPlugins();
