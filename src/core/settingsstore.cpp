@@ -139,6 +139,9 @@ bool SettingsStore::loadSettings(bool safeMode) {
         p_.translation.setLanguage(s.lng);
         settingsChanged();
     }
+    // The plug-ins described themselves before the settings were read, in the
+    // language there was then: asked again in the user's.
+    p_.ports.plugIns.loadDescriptions();
     p_.colours.setSchemeName(s.cls);
     p_.colours.loadColourScheme();
     if (p_.colours.schemeName().empty() && !s.cls.empty()) {

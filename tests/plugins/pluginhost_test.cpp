@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/files.h"
 #include "plugins/hostfixture.h"
 #include "xml/xmlnode.h"
 
@@ -61,6 +62,18 @@ TEST(PlugInHost, DiscoveryFillsTheTypeListsInOrderAndSkipsFilesThatDoNotLoad) {
     // Split at the first "*"; no "*" at all means no call.
     EXPECT_EQ(f.host.methodCall("QuorvaneTestGood", "Probe", "", false), "");
     EXPECT_EQ(f.host.methodCall("QuorvaneMissing*Echo", "Probe", "", false), "");
+}
+
+TEST(PlugInHost, DescriptionsFollowTheLanguageTheSettingsBring) {
+    HostFixture f({"QuorvaneTestGood.so"});
+    // As at start-up: the plug-ins are read before the settings.
+    f.host.loadPlugins();
+    EXPECT_EQ(f.host.actionDescription("QuorvaneTestGood*Act"), "Act in English");
+    ASSERT_TRUE(writeFile(f.folder.file("Settings.lng"), kTestLanguage));
+    ASSERT_TRUE(writeFile(f.p().settingsStore.settingsFilePath(),
+                          "<settings><lng>Settings</lng></settings>"));
+    ASSERT_TRUE(f.p().settingsStore.loadSettings(false));
+    EXPECT_EQ(f.host.actionDescription("QuorvaneTestGood*Act"), "Act in Settings");
 }
 
 TEST(PlugInHost, ModelCallsRoundTripThroughRealComponents) {
