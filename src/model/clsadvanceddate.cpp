@@ -319,7 +319,7 @@ class AdvancedDateCompiler {
         try {
             build(p, expression);
         } catch (const AdvancedDateError& e) {
-            p.error_ = e.what();
+            p.malformed_ = true;
             p.fault_ = e.fault();
             p.parts_.clear();
             p.runs_.clear();
@@ -562,7 +562,7 @@ AdvancedDateProgram::AdvancedDateProgram(std::string_view expression) : expressi
 }
 
 bool AdvancedDateProgram::evaluate(DateTime date) const {
-    if (!error_.empty()) throw AdvancedDateError(fault_);
+    if (malformed_) throw AdvancedDateError(fault_);
     if (empty_) return false;
 
     DateValues dateValues(date);

@@ -97,7 +97,7 @@ class AdvancedDateProgram {
     };
 
     std::string expression_;
-    std::string error_;  // non-empty: raised by every evaluation
+    bool malformed_ = false;  // then every evaluation raises fault_
     ExpressionFault fault_ = ExpressionFault::kMalformed;
     bool empty_ = false;
     std::uint16_t keywordsUsed_ = 0;  // bit per keyword table entry
