@@ -352,6 +352,9 @@ void alarmControl::catchUpAfterInactivity() {
         soundAlarms(due, dates, true);
         if (p_.exiting) return;
         advanceSupervised(now);
+        // Reported like the exact-time tick's: the lists must not go on
+        // showing their old next moments.
+        if (!due.empty()) alarmsChanged(due, change::kSounded);
     }
     if (p_.settings.epa) p_.secretary.runAssistant();
 }
@@ -388,6 +391,7 @@ void alarmControl::setBlocked(bool value) {
             soundAlarms(due, dates, true);
             if (p_.exiting) return;
             advanceSupervised(now);
+            if (!due.empty()) alarmsChanged(due, change::kSounded);
             break;
         }
     }
