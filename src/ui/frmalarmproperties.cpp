@@ -41,6 +41,7 @@ namespace {
 constexpr const char* kSection = "frmAlarmProperties";
 // The first of the texts that say what is wrong with an expression.
 constexpr int kFaultTexts = 100;
+constexpr int kIntoSynchronisedGroup = 15;
 // List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
 constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
 // The built-in action types "New" offers, in the order they are listed.
@@ -933,7 +934,28 @@ bool frmAlarmProperties::validate() {
             ask(5, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes)
             return false;
     }
+    const int groupAt = cmbAlarmgroup_->currentIndex();
+    if (mode_ != kTemplate && groupAt >= 0 && groupAt < static_cast<int>(groups_.size())) {
+        const AlarmGroupPtr& g = groups_[static_cast<std::size_t>(groupAt)];
+        const bool arrives = std::any_of(alarms_.begin(), alarms_.end(), [&](const AlarmPtr& a) {
+            return mode_ == kNew || a->parentGroup() != g;
+        });
+        if (arrives && !mayPutAlarmsInto(p_, g)) {
+            cmbAlarmgroup_->setFocus();
+            return false;
+        }
+    }
     return true;
+}
+
+bool frmAlarmProperties::mayPutAlarmsInto(Program& program, const AlarmGroupPtr& group) {
+    // A synchronised group gets its alarms from its synchronisation, which
+    // replaces them: an alarm put there by hand would be gone after the next one.
+    if (!group || group->synchPlugin.empty()) return true;
+    return program.main.showMessageBox(
+               texts::fill(program.translation.getText(kSection, kIntoSynchronisedGroup),
+                           {group->name}),
+               mb::kYesNo | mb::kExclamation) == mb::kAnswerYes;
 }
 
 void frmAlarmProperties::commit() {

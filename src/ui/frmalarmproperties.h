@@ -48,6 +48,10 @@ class frmAlarmProperties : public QDialog {
     static bool editAlarms(Program& program, QWidget* parent, const std::vector<AlarmPtr>& alarms,
                            int mode);
 
+    // True unless `group` is synchronised and the user, asked, does not want to
+    // put alarms there by hand (its next synchronisation would replace them).
+    static bool mayPutAlarmsInto(Program& program, const AlarmGroupPtr& group);
+
     // The list positions of the three unit lists and the unit codes they stand for.
     static int unitCodeAt(int position);
     static int positionOfUnit(int code);

@@ -1498,7 +1498,7 @@ void frmQuorvaneMain::pasteAlarms() {
     if (!ClipboardAlarms || ClipboardAlarms->getNumberOfNodes() == 0) return;
     AlarmGroupPtr g = targetGroup();
     if (!g) g = addNewAlarmGroup();
-    if (!g) return;
+    if (!g || !frmAlarmProperties::mayPutAlarmsInto(p_, g)) return;
     std::vector<AlarmPtr> pasted;
     for (const XMLNodePtr& node : ClipboardAlarms->children()) {
         const AlarmPtr a = Alarm::createFromXML(*node, g);

@@ -266,6 +266,35 @@ class TestAlarmProperties : public QObject {
                          "mit dem sie verglichen wird."));
     }
 
+    void anAlarmPutIntoASynchronisedGroupByHandIsAskedFor() {
+        UiFixture f;
+        auto g = f.addGroup("Calendar", {{"synced", dt(2025, 4, 1, 18, 0)}});
+        g->synchPlugin = "QuorvaneCalendar*Appointments";
+        const AlarmPtr a = g->getTemplateAlarm(f.p().ctx);
+        a->parent = g;
+        frmAlarmProperties d(f.p());
+        d.setAlarms({a}, frmAlarmProperties::kNew, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        f.answers = {mb::kAnswerNo};
+        child<QPushButton>(d, "cmdOk")->click();
+        QVERIFY(d.isVisible());
+        QVERIFY2(f.boxes.back().text.contains("\"Calendar\" is synchronised"),
+                 qPrintable(f.boxes.back().text));
+        f.answers = {mb::kAnswerYes};
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+
+        // An alarm the synchronisation brought is edited without the question.
+        const std::size_t asked = f.boxes.size();
+        frmAlarmProperties e(f.p());
+        e.setAlarms({g->elementAt(0)}, frmAlarmProperties::kEdit, false);
+        e.show();
+        child<QPushButton>(e, "cmdOk")->click();
+        QCOMPARE(e.result(), int(QDialog::Accepted));
+        QCOMPARE(f.boxes.size(), asked);
+    }
+
     void theTemplateModeHidesTheGroupAndAsksNothing() {
         UiFixture f;
         auto g = f.addGroup("G");

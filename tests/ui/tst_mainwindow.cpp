@@ -285,6 +285,13 @@ void TestMainWindow::cutCopyAndPasteAcrossGroups() {
     QTest::keyClick(alarms, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(f.names(std::vector<AlarmPtr>(g2->alarms.begin(), g2->alarms.end())),
              (std::vector<std::string>{"a", "b", "b"}));
+
+    // Into a synchronised group only after the question: No pastes nothing.
+    g2->synchPlugin = "QuorvaneCalendar*Appointments";
+    f.answers = {mb::kAnswerNo};
+    QTest::keyClick(alarms, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(g2->numberOfAlarms(), 3);
+    QVERIFY(f.boxes.back().text.contains("\"two\" is synchronised"));
 }
 
 void TestMainWindow::unloadingAGroupDeletesItsFileAfterTheQuestion() {
