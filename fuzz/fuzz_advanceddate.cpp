@@ -46,5 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto a = outcome([&] { return plain.getDateEval(date, expression); });
     const auto b = outcome([&] { return program.evaluate(date); });
     if (a != b) std::abort();
+    // Asked again, and at another time of the same day (the program keeps its
+    // answers by day when it reads no time of day).
+    if (outcome([&] { return program.evaluate(date); }) != a) std::abort();
+    const qv::DateTime other(date.seconds() + (date.seconds() % 86400 < 43200 ? 43200 : -43200));
+    if (outcome([&] { return program.evaluate(other); }) !=
+        outcome([&] { return plain.getDateEval(other, expression); }))
+        std::abort();
     return 0;
 }

@@ -564,7 +564,22 @@ AdvancedDateProgram::AdvancedDateProgram(std::string_view expression) : expressi
 bool AdvancedDateProgram::evaluate(DateTime date) const {
     if (malformed_) throw AdvancedDateError(fault_);
     if (empty_) return false;
+    // SECOND, MINUTE and HOUR are the first three keywords.
+    if (keywordsUsed_ & 7u) return evaluateAt(date);
+    const std::int64_t s = date.seconds();
+    const std::int64_t day = s / 86400 - (s % 86400 < 0 ? 1 : 0);
+    const std::uint64_t key = (static_cast<std::uint64_t>(day) << 2) | 2u;
+    std::atomic<std::uint64_t>& slot =
+        dayAnswers_[static_cast<std::size_t>(static_cast<std::uint64_t>(day) % kDayAnswers)];
+    const std::uint64_t seen = slot.load(std::memory_order_relaxed);
+    if ((seen & ~std::uint64_t{1}) == key) return (seen & 1u) != 0;
+    // A date the program raises for is not remembered: it raises every time.
+    const bool value = evaluateAt(date);
+    slot.store(key | (value ? 1u : 0u), std::memory_order_relaxed);
+    return value;
+}
 
+bool AdvancedDateProgram::evaluateAt(DateTime date) const {
     DateValues dateValues(date);
     std::array<std::int64_t, kKeywords.size()> values{};
     std::array<std::int32_t, kKeywords.size()> lengths{};

@@ -11,6 +11,8 @@
 // parenthesised groups first. AdvancedDateProgram compiles the same language
 // once and evaluates it without allocating; both give identical answers.
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -66,10 +68,13 @@ class AdvancedDateProgram {
     // Never throws: a malformed expression is remembered and raised by evaluate().
     explicit AdvancedDateProgram(std::string_view expression);
 
+    // Safe to call from several threads at once.
     bool evaluate(DateTime date) const;
     const std::string& expression() const { return expression_; }
 
   private:
+    bool evaluateAt(DateTime date) const;
+
     // One maximal run of digits after rewriting: literal digit groups and
     // keyword values glued together, e.g. "DAYOFMONTH7" is {day, "7"}.
     struct Part {
@@ -98,6 +103,13 @@ class AdvancedDateProgram {
 
     std::string expression_;
     bool malformed_ = false;  // then every evaluation raises fault_
+    // Answers by day, for a program that reads no time of day: the timing asks
+    // the same days over and over (a daily alarm steps day by day to the next
+    // day the expression allows, and the alarms of a group share their
+    // programs). Entry: day << 2 | 2 | answer; 0 is empty. Relaxed atomics, so
+    // threads sharing a program never race; a lost store only costs a lookup.
+    static constexpr std::size_t kDayAnswers = 64;
+    mutable std::array<std::atomic<std::uint64_t>, kDayAnswers> dayAnswers_{};
     ExpressionFault fault_ = ExpressionFault::kMalformed;
     bool empty_ = false;
     std::uint16_t keywordsUsed_ = 0;  // bit per keyword table entry
