@@ -133,6 +133,7 @@ bool SettingsStore::loadSettings(bool safeMode) {
     // Done with the file; errors from here on are not the settings file's.
     step_ = 12;
     SettingsValues& s = p_.settings;
+    const std::string languageBefore = p_.translation.language();
     p_.translation.setLanguage(s.lng);
     if (!p_.translation.languageFileExists()) {
         ui.runFirstTimeSettings(s);
@@ -141,7 +142,7 @@ bool SettingsStore::loadSettings(bool safeMode) {
     }
     // The plug-ins described themselves before the settings were read, in the
     // language there was then: asked again in the user's.
-    p_.ports.plugIns.loadDescriptions();
+    if (p_.translation.language() != languageBefore) p_.ports.plugIns.loadDescriptions();
     p_.colours.setSchemeName(s.cls);
     p_.colours.loadColourScheme();
     if (p_.colours.schemeName().empty() && !s.cls.empty()) {
