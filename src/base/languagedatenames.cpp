@@ -5,10 +5,11 @@
 namespace qv {
 
 void LanguageDateNames::load() const {
-    const std::string from = translation_ ? translation_->languageFilePath() : std::string();
-    if (loaded_ && from == loadedFrom_) return;
+    const unsigned generation = translation_ ? translation_->generation() : 0;
+    if (loaded_ && loadedFrom_ == translation_ && loadedGeneration_ == generation) return;
     loaded_ = true;
-    loadedFrom_ = from;
+    loadedFrom_ = translation_;
+    loadedGeneration_ = generation;
     const EnglishDateNames english;
     auto read = [this](int number, const std::string& fallback) {
         if (!translation_) return fallback;

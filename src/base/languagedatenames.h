@@ -26,11 +26,13 @@ class LanguageDateNames : public DateNames {
     std::string amPmWord(bool pm) const override;
 
   private:
-    // Reads the names again when the language file is another one.
+    // Reads the names again when another language was chosen (not at every
+    // date: a list of thousands of dates would look the file up each time).
     void load() const;
 
     const modTranslation* translation_;
-    mutable std::string loadedFrom_;
+    mutable const modTranslation* loadedFrom_ = nullptr;
+    mutable unsigned loadedGeneration_ = 0;
     mutable bool loaded_ = false;
     mutable std::array<std::string, 7> days_, shortDays_;
     mutable std::array<std::string, 12> months_, shortMonths_;

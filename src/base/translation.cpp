@@ -10,7 +10,10 @@ namespace qv {
 modTranslation::modTranslation(const Folders& folders, RandomSource& random)
     : folders_(folders), random_(random) {}
 
-void modTranslation::setLanguage(const std::string& lng) { lng_ = lng; }
+void modTranslation::setLanguage(const std::string& lng) {
+    lng_ = lng;
+    ++generation_;
+}
 
 std::string modTranslation::languageFilePath() const { return folders_.shippedFile(lng_ + ".lng"); }
 

@@ -18,6 +18,9 @@ class modTranslation {
     // The base name of the language file ("English").
     void setLanguage(const std::string& lng);
     const std::string& language() const { return lng_; }
+    // Counts the language choices: what was read from the language file
+    // stays good while this is unchanged.
+    unsigned generation() const { return generation_; }
 
     // The program folder's "<lng>.lng", else the shipped folder's (the
     // program-folder path when neither exists).
@@ -54,6 +57,7 @@ class modTranslation {
     const Folders& folders_;
     RandomSource& random_;
     std::string lng_;
+    unsigned generation_ = 0;
 };
 
 }  // namespace qv
