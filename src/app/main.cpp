@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <cstdio>
 #include <string>
 
 #include "base/colors.h"
@@ -28,6 +30,16 @@ int main(int argc, char** argv) {
     const qv::Folders folders =
         qv::Folders::detect(executable, qv::Folders::installedShareDir(executable),
                             qv::Folders::dataHomeFromEnvironment());
+    if (folders.programFolder.empty()) {
+        // No language file is read yet: this one message is English.
+        const char* text =
+            "Quorvane cannot start: neither HOME nor XDG_DATA_HOME names a folder (an absolute "
+            "path) where it could keep your settings and alarms. Start it from your desktop "
+            "session, or set HOME.";
+        std::fprintf(stderr, "quorvane: %s\n", text);
+        QMessageBox::critical(nullptr, QStringLiteral("Quorvane"), QString::fromUtf8(text));
+        return 1;
+    }
 
     qv::QtClock clock;
     qv::QtSupervisionTimer timer;
@@ -81,7 +93,7 @@ int main(int argc, char** argv) {
     QObject::connect(&events, &qv::SystemEvents::terminateRequested, &app, endRequested);
     QObject::connect(&events, &qv::SystemEvents::sessionEnding, &app, endRequested);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] {
-        if (!program.exiting) program.main.exitProgram(false);
+        if (!program.exiting) program.main.exitProgram(false, false);
     });
     QObject::connect(&instance, &qv::QtSingleInstance::showRequested, &app, [&ui] {
         if (qv::frmQuorvaneMain* w = ui.mainWindow()) {

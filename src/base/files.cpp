@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <regex>
@@ -88,13 +89,27 @@ std::optional<std::string> tryReadFile(const std::string& path) {
 
 std::string readFile(const std::string& path) { return tryReadFile(path).value_or(std::string()); }
 
+namespace {
+
+thread_local std::string lastFailure;
+
+// Records why a write failed (from errno, or the reason given) and says false.
+bool failed(int error, const char* reason = nullptr) {
+    lastFailure = reason ? reason : (error != 0 ? std::strerror(error) : "unknown error");
+    return false;
+}
+
+}  // namespace
+
+const std::string& lastWriteFailure() { return lastFailure; }
+
 bool writeFile(const std::string& linkOrPath, const std::string& text) {
-    if (linkOrPath.empty()) return false;
+    if (linkOrPath.empty()) return failed(0, "no file name");
     const std::optional<std::string> target = followLinks(linkOrPath);
-    if (!target) return false;
+    if (!target) return failed(ELOOP);
     const std::string& path = *target;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return false;
+    if (std::filesystem::is_directory(path, ec)) return failed(EISDIR);
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string tmp;
     int fd = -1;
@@ -106,18 +121,30 @@ bool writeFile(const std::string& linkOrPath, const std::string& text) {
         std::snprintf(suffix, sizeof suffix, ".%016llx%s", static_cast<unsigned long long>(rng()),
                       kTempEnding);
         tmp = (where.parent_path() / ("." + where.filename().string() + suffix)).string();
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST) return false;
+        // The user's alone: what the program writes is nobody else's business.
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return failed(errno);
     }
-    if (fd < 0) return false;
-    // Keep the permissions of the file we replace.
+    if (fd < 0) return failed(EEXIST);
+    // A file we replace keeps its permissions: a user who opened one up did so
+    // on purpose. A new one is the user's only, whatever the umask.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600);
     bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return failed(error);
+    }
+    return true;
 }
 
 int removeStaleTempFiles(const std::string& folder) {
@@ -137,7 +164,7 @@ int removeStaleTempFiles(const std::string& folder) {
 }
 
 bool appendToFile(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     const bool ok = writeAll(fd, text);
     return (::close(fd) == 0) && ok;

@@ -16,7 +16,12 @@ std::string readFile(const std::string& path);
 // in the same folder, which is flushed and renamed over the old one, so the old
 // content survives any failure. A symbolic link is followed: the file it
 // names is replaced and the link stays. True on success.
+// A new file is readable and writable by the user only; a replaced one keeps
+// its permissions.
 [[nodiscard]] bool writeFile(const std::string& path, const std::string& text);
+
+// Why the last writeFile of this thread failed ("No space left on device").
+const std::string& lastWriteFailure();
 
 // Appends `text` to the file (created when missing). True on success.
 [[nodiscard]] bool appendToFile(const std::string& path, const std::string& text);

@@ -58,10 +58,17 @@ Folders Folders::detect(const std::string& executablePath, const std::string& sh
     if (isRegularFile(joinPath(exeFolder, "portable"))) return forFolder(exeFolder);
     Folders f;
     f.portable = false;
-    f.programFolder = withoutTrailingSlash(joinPath(withoutTrailingSlash(dataHome), "quorvane"));
     f.shippedFolder = withoutTrailingSlash(shareDir);
+    // Without a home there is no place of the user's own: never the folder the
+    // program happened to be started from.
+    if (dataHome.empty() || dataHome.front() != '/') return f;
+    f.programFolder = withoutTrailingSlash(joinPath(withoutTrailingSlash(dataHome), "quorvane"));
     std::error_code ec;
+    const bool existed = fs::exists(f.programFolder, ec);
     fs::create_directories(f.programFolder, ec);
+    // Made by us: the user's alone, whatever the umask. One that was there is
+    // left as the user has it.
+    if (!existed && !ec) fs::permissions(f.programFolder, fs::perms::owner_all, ec);
     return f;
 }
 
@@ -78,7 +85,7 @@ std::string Folders::dataHomeFromEnvironment() {
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
         return withoutTrailingSlash(xdg);
     }
-    if (const char* home = std::getenv("HOME"); home && home[0] != '\0') {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
         return joinPath(withoutTrailingSlash(home), ".local/share");
     }
     return {};
@@ -107,6 +114,7 @@ std::string Folders::installedShareDir(const std::string& executablePath) {
 std::string Folders::shippedFile(const std::string& name) const {
     const std::string rel = toSlashPath(name);
     if (!rel.empty() && rel.front() == '/') return rel;
+    if (programFolder.empty()) return joinPath(shippedFolder, rel);
     const std::string own = joinPath(programFolder, rel);
     if (isRegularFile(own) || shippedFolder == programFolder) return own;
     const std::string shipped = joinPath(shippedFolder, rel);
@@ -118,8 +126,9 @@ std::vector<std::string> Folders::listShipped(const std::string& pattern) const 
     // Keyed by file name so the program folder's copy hides the shipped one;
     // the map also gives the name order.
     std::map<std::string, std::string> byName;
-    for (const auto& path : listMatchingFiles(joinPath(programFolder, pattern))) {
-        byName.emplace(fileNameOf(path), path);
+    if (!programFolder.empty()) {
+        for (const auto& path : listMatchingFiles(joinPath(programFolder, pattern)))
+            byName.emplace(fileNameOf(path), path);
     }
     if (shippedFolder != programFolder) {
         for (const auto& path : listMatchingFiles(joinPath(shippedFolder, pattern))) {

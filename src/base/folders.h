@@ -22,7 +22,8 @@ struct Folders {
     // executablePath: the running program's file. shareDir: <prefix>/share/quorvane.
     // dataHome: $XDG_DATA_HOME or ~/.local/share. Installed, the program folder
     // dataHome + "/quorvane" is created here (a failure shows later, when
-    // files cannot be written).
+    // files cannot be written). Installed without an absolute dataHome, the
+    // program folder is empty: there is nowhere to keep the user's files.
     static Folders detect(const std::string& executablePath, const std::string& shareDir,
                           const std::string& dataHome);
     // Portable, both folders `f`: for tests and tools.

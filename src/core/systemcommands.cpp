@@ -75,9 +75,9 @@ void modSpecialCommands::endSession(bool (Session::*command)(), int refusedText)
         p_.ports.ui.showNotice(text);
         return;
     }
-    // Going on even when the exit path stopped (a save failed and the user
-    // chose not to go on): the computer is going down regardless.
-    (void)p_.main.exitProgram(false);
+    // Nothing is asked: the computer is going down regardless, and a question
+    // would only stand in its way. What cannot be written is logged.
+    (void)p_.main.exitProgram(false, false);
     p_.ports.ui.quit();
 }
 
@@ -97,7 +97,17 @@ StringVector modSpecialCommands::listMatchingFiles(const std::string& pattern) {
 
 bool modSpecialCommands::openRandomFile(const std::string& file, const std::string& parameters,
                                         const std::string& folder) {
-    const StringVector matches = listMatchingFiles(file);
+    // Only a name with wildcards picks among files, and only in a folder the
+    // action names (its own path or the working folder): a relative pattern is
+    // never matched in the folder the program was started from.
+    const std::string path = toSlashPath(file);
+    const bool wildcards = path.find_first_of("*?") != std::string::npos;
+    std::string pattern;
+    if (wildcards && !path.empty() && path.front() == '/')
+        pattern = path;
+    else if (wildcards && !folder.empty())
+        pattern = toSlashPath(folder) + "/" + path;
+    const StringVector matches = listMatchingFiles(pattern);
     if (matches.numberOfElements() == 0) return shellOpen(file, parameters, folder);
     // Seeded from the time of day (with its milliseconds), so each sounding
     // picks afresh.

@@ -89,9 +89,15 @@ bool QtShell::open(const std::string& fileText, const std::string& parameters,
         return openWithDesktop(QUrl::fromUserInput(file));
     }
 
-    // Relative names are looked up in the working folder first.
-    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
-    const QFileInfo info(QDir::isAbsolutePath(file) ? file : QDir(base).filePath(file));
+    // A relative name is looked up in the folder the action names, and
+    // otherwise only through PATH: never in the folder the program happened to
+    // be started from, where anyone may have left a program of that name.
+    if (!QDir::isAbsolutePath(file) && folder.isEmpty()) {
+        if (file.contains(QLatin1Char('/'))) return false;
+        const QString found = QStandardPaths::findExecutable(file);
+        return !found.isEmpty() && startProgram(found, parameters, folder);
+    }
+    const QFileInfo info(QDir::isAbsolutePath(file) ? file : QDir(folder).filePath(file));
     if (info.exists()) {
         const QString path = info.absoluteFilePath();
         // Where every file looks executable (FAT and NTFS mounts) a document

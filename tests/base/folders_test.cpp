@@ -1,6 +1,9 @@
 #include "base/folders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "base/files.h"
 
 #include "base/tempfolder.h"
 
@@ -26,6 +29,33 @@ TEST(Folders, InstalledUsesTheDataFolderAndCreatesIt) {
     EXPECT_EQ(f.programFolder, tmp / "data/quorvane");
     EXPECT_EQ(f.shippedFolder, tmp / "share");
     EXPECT_TRUE(std::filesystem::is_directory(f.programFolder));
+}
+
+// What the program writes is the user's alone, whatever the umask; without a
+// home there is no program folder at all (never the current folder).
+TEST(Folders, TheProgramFolderAndItsFilesAreTheUsersAloneAndNeedAHome) {
+    TempFolder tmp;
+    const mode_t old = ::umask(0);
+    const Folders f = Folders::detect(tmp / "bin/quorvane", tmp / "share", tmp / "data");
+    const bool written = writeFile(f.programFolder + "/usr.cfx", "<settings></settings>");
+    const bool appended = appendToFile(f.programFolder + "/quorvane.log", "x\n");
+    ::umask(old);
+    ASSERT_TRUE(written && appended);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(f.programFolder).permissions(), fs::perms::owner_all);
+    const auto rw = fs::perms::owner_read | fs::perms::owner_write;
+    EXPECT_EQ(fs::status(f.programFolder + "/usr.cfx").permissions(), rw);
+    EXPECT_EQ(fs::status(f.programFolder + "/quorvane.log").permissions(), rw);
+    // A file the user opened up stays as it is when it is replaced.
+    fs::permissions(f.programFolder + "/usr.cfx", rw | fs::perms::group_read);
+    ASSERT_TRUE(writeFile(f.programFolder + "/usr.cfx", "<settings></settings>"));
+    EXPECT_EQ(fs::status(f.programFolder + "/usr.cfx").permissions(), rw | fs::perms::group_read);
+
+    for (const char* home : {"", "relative/home"}) {
+        const Folders none = Folders::detect(tmp / "bin/quorvane", tmp / "share", home);
+        EXPECT_EQ(none.programFolder, "") << home;
+        EXPECT_EQ(none.shippedFile("English.lng"), tmp / "share/English.lng");
+    }
 }
 
 TEST(Folders, ShippedFilesPreferTheProgramFolder) {

@@ -298,6 +298,22 @@ void TestQtPlatform::shellRefusesWhatIsNotThere() {
     QVERIFY(!shell.open("qv-no-such-program-anywhere", "--help", ""));
     QVERIFY(!shell.open("", "", ""));
     QVERIFY(!shell.open("   ", "", ""));
+
+    // A program left in the folder Quorvane was started from never runs: a
+    // relative name without a folder of its own is looked up in PATH only.
+    const QString folder = QDir(dir.path()).canonicalPath();
+    const QString marker = folder + QStringLiteral("/marker");
+    writeScript(folder + QStringLiteral("/qv-planted"), markerScript(marker));
+    if (QTest::currentTestFailed()) return;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    const bool bare = shell.open("qv-planted", "", "");
+    const bool dotted = shell.open("./qv-planted", "", "");
+    QDir::setCurrent(before);
+    QVERIFY(!bare);
+    QVERIFY(!dotted);
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(marker));
 }
 
 void TestQtPlatform::secondInstanceKnocksAndGivesWay() {
