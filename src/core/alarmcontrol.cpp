@@ -88,7 +88,10 @@ void alarmControl::persistSupervised() {
 // ---- The tick ---------------------------------------------------------------------
 
 void alarmControl::onTimerTick() {
-    if (p_.modalOpen) {
+    // Only a step of the supervision itself that is still running (a plug-in
+    // it called runs an event loop) keeps the tick out. A box or a dialog the
+    // user has open does not: the alarms go on sounding behind it.
+    if (flowDepth_ > 0) {
         p_.ports.timer.setInterval(kModalRetryMs);
         p_.ports.timer.start();
         return;
@@ -297,10 +300,28 @@ void alarmControl::soundAlarms(const std::vector<AlarmPtr>& alarms,
     if (respectBlocked && s.blocked) return;
     if (alarms.empty()) return;
     if (static_cast<long>(alarms.size()) > p_.settings.wl) {
-        const int answer = p_.main.showMessageBox(
-            std::to_string(alarms.size()) + p_.translation.getMainText(208), 52);
-        if (answer != mb::kAnswerYes) return;
+        // Asked without holding anything up: the supervision goes on (later
+        // alarms sound on time) and these sound once the user agrees.
+        const std::string text = std::to_string(alarms.size()) + p_.translation.getMainText(208);
+        if (p_.speakMessages) p_.ports.performer.speak(text);
+        const std::string title =
+            p_.translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane");
+        p_.ports.ui.ask(text, 52, title,
+                        [this, alarms, dates, respectBlocked](int answer) {
+                            if (answer != mb::kAnswerYes || p_.exiting) return;
+                            Flow flow(*this);
+                            soundConfirmed(alarms, dates, respectBlocked);
+                            alarmsChanged(alarms, change::kSounded);
+                        });
+        return;
     }
+    soundConfirmed(alarms, dates, respectBlocked);
+}
+
+void alarmControl::soundConfirmed(const std::vector<AlarmPtr>& alarms,
+                                  const std::vector<DateTime>& dates, bool respectBlocked) {
+    SupervisionState& s = p_.supervision;
+    if (respectBlocked && s.blocked) return;
     ++soundingDepth_;
     for (std::size_t i = 0; i < alarms.size() && i < dates.size() && !p_.exiting; ++i) {
         const AlarmPtr& alarm = alarms[i];
@@ -325,6 +346,9 @@ void alarmControl::soundAlarms(const std::vector<AlarmPtr>& alarms,
         }
     }
     --soundingDepth_;
+    // Their actions have started: recorded at once, not at the end of the
+    // step, so a crash from here on does not sound them again.
+    if (soundingDepth_ == 0 && supervisedToSave_ && !p_.exiting) persistSupervised();
 }
 
 void alarmControl::soundPendingAttentionAlarm() {

@@ -90,6 +90,9 @@ class alarmControl {
     // change of the UTC offset in between.
     std::int64_t realGapTo(DateTime now) const;
     void persistSupervised();
+    // soundAlarms once the warning limit is passed or agreed to.
+    void soundConfirmed(const std::vector<AlarmPtr>& alarms, const std::vector<DateTime>& dates,
+                        bool respectBlocked);
     bool checksDeferred() const { return soundingDepth_ > 0; }
     // The due alarms after `from` up to `to`, in time order; `last` gets the
     // first alarms after `to`.

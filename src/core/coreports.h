@@ -77,6 +77,15 @@ class UserInterface {
     virtual bool runFirstTimeSettings(SettingsValues& settings) = 0;
     // A note that needs no answer: shown without holding anything up.
     virtual void showNotice(const std::string& text) = 0;
+    // A question that holds nothing up: `answered` gets the answer (as in mb::)
+    // whenever the user gives it, later. Without a way to wait, at once.
+    virtual void ask(const std::string& text, int buttons, const std::string& title,
+                     std::function<void(int)> answered) {
+        answered(messageBox(text, buttons, title));
+    }
+    // What the program could not write, one line each; empty once it can
+    // again. Shown where it stays visible without a question.
+    virtual void showWriteProblem(const std::string& text) { (void)text; }
     virtual std::string toDoText() const = 0;
     virtual void setToDoText(const std::string& text) = 0;
     virtual void runVersionCheck(bool userAsked) = 0;

@@ -228,6 +228,7 @@ bool modMain::saveAlarmGroup(const AlarmGroupPtr& g) {
 
 bool modMain::saveChangedAlarmGroups() {
     bool all = true;
+    std::string cause;
     for (const AlarmGroupPtr& g : p_.alarmGroups) {
         if (!g->getChanged()) continue;
         // Its file is being written on another computer: saved once that is done.
@@ -235,8 +236,13 @@ bool modMain::saveChangedAlarmGroups() {
             all = false;
             continue;
         }
-        if (!saveAlarmGroup(g)) all = false;
+        if (!saveAlarmGroup(g)) {
+            all = false;
+            if (cause.empty()) cause = "\"" + g->name + "\": " + lastWriteFailure();
+        }
     }
+    // A group held back for the other computer is no failure to tell.
+    noteWrite(Written::kAlarmGroups, cause.empty(), cause);
     return all;
 }
 
@@ -248,20 +254,60 @@ bool modMain::saveToDoText() {
         // meanwhile is written only where no file is.
         if (fileExists(path) || text.empty()) return true;
     }
-    if (writeFile(path, text)) {
-        toDoLoaded_ = true;
-        return true;
-    }
-    return showMessageBox(p_.translation.getMainText(106), 52) == mb::kAnswerYes;
+    const bool ok = writeFile(path, text);
+    noteWrite(Written::kToDoText, ok, ok ? std::string() : lastWriteFailure());
+    if (ok) toDoLoaded_ = true;
+    return ok;
 }
 
-bool modMain::saveBeforeExit() {
-    bool ok = p_.settingsStore.saveSettings();
+void modMain::noteWrite(Written what, bool ok, const std::string& cause) {
+    std::string& told = writeProblems_[static_cast<std::size_t>(what)];
+    const std::string name = writtenName(what);
+    if (ok) {
+        if (told.empty()) return;
+        told.clear();
+        if (p_.ctx.log) p_.ctx.log("written again: " + name);
+    } else {
+        const std::string now = cause.empty() ? "unknown error" : cause;
+        if (told == now) return;
+        told = now;
+        if (p_.ctx.log) p_.ctx.log("cannot write: " + name + " (" + now + ")");
+    }
+    p_.ports.ui.showWriteProblem(writeProblems());
+}
+
+std::string modMain::writtenName(Written what) const {
+    // An older language file of the user's own may lack these texts.
+    static constexpr std::pair<const char*, const char*> kNames[] = {
+        {"s124", "settings"}, {"s125", "alarm groups"}, {"s126", "to-do text"}};
+    const auto& [key, english] = kNames[static_cast<std::size_t>(what)];
+    return p_.translation.readKey("frmQuorvaneMain", key, english);
+}
+
+std::string modMain::writeProblems() const {
+    const std::string line = p_.translation.readKey(
+        "frmQuorvaneMain", "s127",
+        "Not saved: #1 (#2). Your alarms go on sounding; Quorvane tries again at every check.");
+    std::string lines;
+    for (std::size_t i = 0; i < writeProblems_.size(); ++i) {
+        if (writeProblems_[i].empty()) continue;
+        if (!lines.empty()) lines += '\n';
+        lines += texts::fill(line, {writtenName(static_cast<Written>(i)), writeProblems_[i]});
+    }
+    return lines;
+}
+
+bool modMain::saveBeforeExit(bool ask) {
+    // Each question only when the user is there to answer it: a signal or the
+    // end of the session ends the program whatever could not be written.
+    auto goOn = [&](int text) {
+        return !ask || showMessageBox(p_.translation.getMainText(text), 52) == mb::kAnswerYes;
+    };
+    bool ok = p_.settingsStore.saveSettings() || goOn(103);
     if (p_.settings.as) {
         // Changed alarm groups that cannot be written would be lost: ask first.
-        if (!saveChangedAlarmGroups())
-            ok = showMessageBox(p_.translation.getMainText(104), 52) == mb::kAnswerYes && ok;
-        ok = saveToDoText() && ok;
+        if (!saveChangedAlarmGroups()) ok = goOn(104) && ok;
+        if (!saveToDoText()) ok = goOn(106) && ok;
     }
     return ok;
 }
@@ -272,7 +318,9 @@ void modMain::endRequested() {
         abandonStart();
         return;
     }
-    exitProgram(true);
+    // Nobody is there to answer a question: whatever box is open, the program
+    // ends through the exit path (every event loop is left, open boxes too).
+    exitProgram(true, false);
 }
 
 void modMain::abandonStart() {
@@ -285,12 +333,12 @@ void modMain::abandonStart() {
     p_.ports.ui.quit();
 }
 
-bool modMain::exitProgram(bool endProcess) {
+bool modMain::exitProgram(bool endProcess, bool ask) {
     if (!p_.started) {
         abandonStart();
         return true;
     }
-    if (!saveBeforeExit()) return false;
+    if (!saveBeforeExit(ask)) return false;
     p_.exiting = true;
     std::string state = "3";
     if (p_.runState != "3") {

@@ -3,6 +3,7 @@
 // mode, loading the settings, the alarm groups and the to-do text; saving and
 // the exit path; the program's message boxes.
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,12 +30,14 @@ class modMain {
     void resetAll(bool resetClipboard);
 
     // Saves the settings and, with auto-save, the changed groups and the to-do
-    // text; false when the exit must not go on.
-    bool saveBeforeExit();
+    // text; false when the exit must not go on. With `ask` a failed write asks
+    // whether to go on; without it (a signal, the end of the session) the exit
+    // goes on and what could not be written is logged.
+    bool saveBeforeExit(bool ask = true);
     // The exit path; false when it stopped because saving failed. Before
     // start-up has finished it saves nothing: what would be saved is not the
     // user's yet (defaults, an empty to-do text).
-    bool exitProgram(bool endProcess);
+    bool exitProgram(bool endProcess, bool ask = true);
     // A signal or the end of the desktop session asks the program to end: the
     // exit path once running, at once and without writing anything before.
     void endRequested();
@@ -46,9 +49,19 @@ class modMain {
     bool saveAlarmGroup(const AlarmGroupPtr& g);
     // Every changed group to its file; true when all were saved.
     bool saveChangedAlarmGroups();
-    // The to-do text to "todo.txt" of the alarm-group folder; asks language text
-    // 106 on failure like the settings do.
+    // The to-do text to "todo.txt" of the alarm-group folder; false when it
+    // could not be written (told through noteWrite, never asked).
     bool saveToDoText();
+
+    // What the program writes on its own. A write that fails is told without a
+    // question (the main window, a desktop notification, the log), once per
+    // cause and again when the cause changes; the alarms go on meanwhile and the
+    // next tick tries again. A write that works again clears it.
+    enum class Written { kSettings, kAlarmGroups, kToDoText };
+    void noteWrite(Written what, bool ok, const std::string& cause = {});
+    // The problems told and not cleared yet, one line each; empty when none.
+    std::string writeProblems() const;
+    std::string writtenName(Written what) const;
 
     int showMessageBox(const std::string& text, int buttons);
     void showErrorBox(const std::string& text);
@@ -70,6 +83,8 @@ class modMain {
     // then may it replace the file.
     bool toDoLoaded_ = false;
     bool unreadableReported_ = false;
+    // The cause last told for each kind of write; empty while writing works.
+    std::array<std::string, 3> writeProblems_;
 };
 
 }  // namespace qv

@@ -482,19 +482,19 @@ XMLNodePtr SettingsStore::toXML() {
 
 bool SettingsStore::writeSettingsFile() {
     BusyPointer busy(p_.ports.ui);
+    bool ok = false;
+    std::string cause;
     try {
-        return !toXML()->toXMLFile(settingsFilePath());
-    } catch (const std::exception&) {
+        ok = !toXML()->toXMLFile(settingsFilePath());
+        if (!ok) cause = lastWriteFailure();
+    } catch (const std::exception& e) {
         // Whatever stopped the tree from being built, the file was not written.
-        return false;
+        cause = e.what();
     }
+    p_.main.noteWrite(modMain::Written::kSettings, ok, cause);
+    return ok;
 }
 
-bool SettingsStore::saveSettings() {
-    if (writeSettingsFile()) return true;
-    const int answer =
-        p_.main.showMessageBox(p_.translation.getMainText(103), mb::kYesNo | mb::kExclamation);
-    return answer == mb::kAnswerYes;
-}
+bool SettingsStore::saveSettings() { return writeSettingsFile(); }
 
 }  // namespace qv

@@ -20,10 +20,10 @@ public:
     // (the user has been told "Error while loading settings: ..."; the program
     // must end).
     bool loadSettings(bool safeMode);
-    // Writes the file (atomically). On failure asks language text 103 (Yes/No):
-    // the result is true when written or when the user chose Yes.
+    // Writes the file (atomically); false when it failed. Nothing is asked: a
+    // failure is told through modMain::noteWrite and tried again later.
     bool saveSettings();
-    // Writes the settings file without asking anything; false when it failed.
+    // The same; kept for the callers that write the supervision's state.
     [[nodiscard]] bool writeSettingsFile();
     // A setting changed: the file is written at the next tick.
     void settingsChanged();

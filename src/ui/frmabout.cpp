@@ -205,6 +205,10 @@ void frmAbout::setToolTip(const QString& text) {
     if (tray_) tray_->setToolTip(text.left(63));
 }
 
+void frmAbout::notify(const QString& title, const QString& text) {
+    if (tray_ && tray_->isVisible()) tray_->showMessage(title, text, QSystemTrayIcon::Warning);
+}
+
 int frmAbout::say(const QString& text) {
     return p_.main.showMessageBox(ss(text), mb::kInformation);
 }

@@ -28,6 +28,8 @@ class frmAbout : public QWidget {
     // 1 shows the blocked icon, anything else the normal one.
     void showTrayIcon(int iconState);
     void setToolTip(const QString& text);
+    // A desktop notification through the notification area (when there is one).
+    void notify(const QString& title, const QString& text);
     // Adds the icon to the notification area (when there is one) or takes it away.
     void addTrayIcon();
     void removeTrayIcon();

@@ -74,7 +74,11 @@ enum Text {
     kBlocked = 42,
     kAskDeleteOne = 43,
     kAskDeleteOneSounded = 44,
+    kMoreRows = 45,
 };
+
+// The most rows a see-alarms list shows.
+constexpr std::int32_t kSeeAlarmsRows = 500;
 
 QString mainText(const Program& p, int number) { return qs(p.translation.getMainText(number)); }
 
@@ -161,6 +165,12 @@ void frmQuorvaneMain::buildWidgets() {
     lblNextAlarm_->setObjectName(QStringLiteral("lblNextAlarm"));
     // Holds an alarm's name: text as typed or imported, never markup.
     lblNextAlarm_->setTextFormat(Qt::PlainText);
+    lblWriteProblem_ = new QLabel(this);
+    lblWriteProblem_->setObjectName(QStringLiteral("lblWriteProblem"));
+    lblWriteProblem_->setTextFormat(Qt::PlainText);
+    lblWriteProblem_->setWordWrap(true);
+    lblWriteProblem_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    lblWriteProblem_->hide();
     txtToDo_ = new QPlainTextEdit(this);
     txtToDo_->setObjectName(QStringLiteral("txtToDo"));
     connect(txtToDo_, &QPlainTextEdit::textChanged, this, [this] {
@@ -271,6 +281,7 @@ void frmQuorvaneMain::buildWidgets() {
     auto* cv = new QVBoxLayout(central);
     cv->addWidget(dv1, 1);
     cv->addWidget(lblNextAlarm_);
+    cv->addWidget(lblWriteProblem_);
     setCentralWidget(central);
 
     connect(lists_[kGroups], &QTreeWidget::itemSelectionChanged, this, [this] {
@@ -964,7 +975,11 @@ void frmQuorvaneMain::showSeeAlarms(int list) {
     {
         const QSignalBlocker block(t);
         t->clear();
-        const std::int32_t n = std::min(l.alarms.numberOfElements(), l.dates.numberOfElements());
+        const std::int32_t all =
+            std::min(l.alarms.numberOfElements(), l.dates.numberOfElements());
+        // An alarm every second fills a day's list with 86 400 moments: a list
+        // to read shows the first ones and says how many more there are.
+        const std::int32_t n = std::min(all, kSeeAlarmsRows);
         for (std::int32_t i = 0; i < n; ++i) {
             const AlarmPtr a = l.alarms.elementAt(i);
             const DateTime d = l.dates.dateAt(i);
@@ -979,9 +994,23 @@ void frmQuorvaneMain::showSeeAlarms(int list) {
             item->setData(0, Qt::UserRole + 2, static_cast<qlonglong>(d.seconds()));
             if (selected.count({a.get(), d.seconds()})) item->setSelected(true);
         }
+        if (all > n) {
+            auto* more = new QTreeWidgetItem(t);
+            more->setText(0, qs(texts::fill(p_.translation.getMainText(kMoreRows),
+                                            {std::to_string(all - n)})));
+            more->setData(0, Qt::UserRole, -1);
+            more->setFlags(Qt::ItemIsEnabled);
+        }
     }
     filling_ = false;
 }
+
+void frmQuorvaneMain::showWriteProblem(const QString& text) {
+    lblWriteProblem_->setText(text);
+    lblWriteProblem_->setVisible(!text.isEmpty());
+}
+
+QString frmQuorvaneMain::writeProblemText() const { return lblWriteProblem_->text(); }
 
 void frmQuorvaneMain::updateSelected() {
     updateSelectedAlarmGroups();

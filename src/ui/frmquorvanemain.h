@@ -56,6 +56,9 @@ class frmQuorvaneMain : public QMainWindow {
     void showAlarms();
     void showSeeAlarms(int list);
     void showNextAlarm();
+    // What could not be written, below the next alarm; hidden when empty.
+    void showWriteProblem(const QString& text);
+    QString writeProblemText() const;
     void showBlocked(bool blocked);
     void showFont(const QFont& font);
     void clearLists();
@@ -196,6 +199,7 @@ class frmQuorvaneMain : public QMainWindow {
     QLabel* lblAlarmGroups_ = nullptr;
     QLabel* lblAlarms_ = nullptr;
     QLabel* lblNextAlarm_ = nullptr;
+    QLabel* lblWriteProblem_ = nullptr;
     QPlainTextEdit* txtToDo_ = nullptr;
     std::array<std::vector<int>, 4> fields_;  // per list: the field of each logical column
     std::vector<AlarmGroupPtr> shownGroups_;

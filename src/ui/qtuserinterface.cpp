@@ -136,6 +136,37 @@ void QtUserInterface::showNotice(const std::string& text) {
     box->show();
 }
 
+void QtUserInterface::ask(const std::string& text, int buttons, const std::string& title,
+                          std::function<void(int)> answered) {
+    if (answerMessageBox) {
+        answered(answerMessageBox(qs(text), buttons));
+        return;
+    }
+    // Not modal: the supervision and every other window go on while it waits.
+    QMessageBox* box = buildMessageBox(text, buttons, title);
+    box->setParent(nullptr, box->windowFlags());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, answered = std::move(answered)] { answered(messageBoxAnswer(*box)); });
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
+void QtUserInterface::showWriteProblem(const std::string& text) {
+    const QString shown = qs(text);
+    if (main_) main_->showWriteProblem(shown);
+    // A desktop notification for a new problem (each line is told once by the
+    // core); none when it is cleared.
+    if (about_ && !shown.isEmpty()) {
+        const QString title =
+            p_ ? qs(p_->translation.readKey("frmQuorvaneMain", "frmQuorvaneMain", "Quorvane"))
+               : QStringLiteral("Quorvane");
+        about_->notify(title, shown);
+    }
+}
+
 void QtUserInterface::setBusy(bool busy) {
     if (busy) {
         ++busyDepth_;

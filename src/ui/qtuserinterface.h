@@ -70,6 +70,9 @@ class QtUserInterface : public UserInterface {
     // ---- UserInterface ----
     int messageBox(const std::string& text, int buttons, const std::string& title) override;
     void showNotice(const std::string& text) override;
+    void ask(const std::string& text, int buttons, const std::string& title,
+             std::function<void(int)> answered) override;
+    void showWriteProblem(const std::string& text) override;
     void setBusy(bool busy) override;
     void showBlocked(bool blocked) override;
     void updateLists() override;

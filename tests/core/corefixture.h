@@ -102,6 +102,24 @@ class FakeUI : public UserInterface {
     }
     std::vector<std::string> notices;
     void showNotice(const std::string& text) override { notices.push_back(text); }
+    // Questions that hold nothing up: answered at once like a box, or, with
+    // askLater, kept until the test answers them.
+    struct Question {
+        std::string text;
+        std::function<void(int)> answered;
+    };
+    bool askLater = false;
+    std::vector<Question> questions;
+    void ask(const std::string& text, int buttons, const std::string& title,
+             std::function<void(int)> answered) override {
+        if (!askLater) {
+            answered(messageBox(text, buttons, title));
+            return;
+        }
+        questions.push_back({text, std::move(answered)});
+    }
+    std::vector<std::string> writeProblems;  // every change of what is shown
+    void showWriteProblem(const std::string& text) override { writeProblems.push_back(text); }
     std::string toDoText() const override { return todo; }
     void setToDoText(const std::string& t) override { todo = t; }
     void runVersionCheck(bool) override { ++versionChecks; }

@@ -191,6 +191,30 @@ TEST_F(StartExit, AToDoTextThatWasNeverLoadedIsNeverWritten) {
     EXPECT_EQ(readFile(groups + "/todo.txt"), "call the plumber");
 }
 
+// A signal or the end of the session while a box is open and nothing can be
+// written: the program still ends through the exit path, asking nothing.
+TEST_F(StartExit, AnEndRequestWhileABoxIsOpenEndsTheProgramWhateverCannotBeWritten) {
+    writeGroup("usg_1.agx", "Home", onceAt(dt(2025, 3, 30, 8, 0), "wake"));
+    ASSERT_TRUE(start());
+    p().alarmGroups.elementAt(0)->setChanged();
+    std::filesystem::remove(p().settingsStore.settingsFilePath());
+    std::filesystem::create_directory(p().settingsStore.settingsFilePath());
+    std::filesystem::create_directory(file("todo.txt"));
+    ui.todo = "typed";
+    p().supervision.pendingWork |= pending::kSaveToDo;
+    ui.onMessageBox = [&] {
+        ui.onMessageBox = nullptr;
+        p().main.endRequested();
+    };
+    ui.answers = {mb::kAnswerNo};
+    p().main.showMessageBox("Do you really want to delete it?", mb::kYesNo);
+    EXPECT_TRUE(p().exiting);
+    EXPECT_EQ(ui.boxes.size(), 1u);  // no question about what could not be saved
+    EXPECT_EQ(ui.quits, 1);
+    EXPECT_EQ(ui.unloads, 1);
+    EXPECT_NE(read("state"), "2");  // an orderly end, not a crash
+}
+
 TEST_F(StartExit, SavingBeforeExitFollowsAutoSave) {
     for (const bool autoSave : {true, false}) {
         SCOPED_TRACE(autoSave ? "auto-save on" : "auto-save off");

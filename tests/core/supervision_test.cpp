@@ -146,30 +146,30 @@ TEST_P(WarningLimit, MoreDueAlarmsThanTheLimitAreSoundedOnlyWhenTheUserAgrees) {
         expected.push_back(at("a" + std::to_string(i), on(12, 0, 10)));
     }
     addGroup("g", alarms);
+    // Due while the question waits: the question holds nothing else back.
+    addGroup("later", {onceAt(on(12, 1, 0), "later")});
     p().settings.wl = 10;
-    ui.answers = c.answers;
-    bool modalWhileAsking = false;
-    ui.onMessageBox = [&] {
-        modalWhileAsking = p().modalOpen;
-        // The timer fires while the box is open: that tick must keep out.
-        tick();
-        EXPECT_EQ(timer.interval(), 500);
-        EXPECT_TRUE(soundings.empty());
-    };
+    ui.askLater = true;
     start(on(12, 0), on(12, 0));
     tick();
     runUntil(on(12, 2));
+    EXPECT_FALSE(timerLeftIdle);
     if (c.asked) {
-        ASSERT_EQ(ui.boxes.size(), 1u);  // asked once, not again on later ticks
-        EXPECT_EQ(ui.boxes[0].text, std::to_string(c.count) + p().translation.getMainText(208));
-        EXPECT_NE(ui.boxes[0].text.find(kTooManyText), std::string::npos);
-        EXPECT_EQ(ui.boxes[0].buttons, mb::kYesNo | mb::kExclamation);
-        EXPECT_TRUE(modalWhileAsking);
-        EXPECT_FALSE(p().modalOpen);
-    } else {
+        ASSERT_EQ(ui.questions.size(), 1u);  // asked once, not again on later ticks
+        EXPECT_EQ(ui.questions[0].text, std::to_string(c.count) + p().translation.getMainText(208));
+        EXPECT_NE(ui.questions[0].text.find(kTooManyText), std::string::npos);
+        EXPECT_EQ(names(), (Names{at("later", on(12, 1, 0))}));
+        EXPECT_EQ(soundings[0].atMs, on(12, 1, 0).seconds() * 1000);
+        soundings.clear();
+        seen = performer.calls.size();
+        ui.questions[0].answered(c.answers.empty() ? mb::kAnswerYes : c.answers.front());
+        collect();
         EXPECT_TRUE(ui.boxes.empty());
+    } else {
+        EXPECT_TRUE(ui.questions.empty());
+        expected.push_back(at("later", on(12, 1, 0)));
     }
-    EXPECT_EQ(names(), c.sounds ? expected : Names{});
+    EXPECT_EQ(names(), c.sounds ? expected : c.asked ? Names{} : Names{at("later", on(12, 1, 0))});
 }
 
 INSTANTIATE_TEST_SUITE_P(Supervision, WarningLimit,
@@ -335,21 +335,43 @@ TEST_F(Supervision, WithATimerCorrectionAlarmsSoundWhenTheCorrectedClockReachesT
     }
 }
 
-TEST_F(Supervision, ATickWhileAModalStepIsOpenOnlyRearmsAndTheNextOneCatchesUp) {
+TEST_F(Supervision, AMessageBoxOrDialogOpenHoldsNoAlarmBack) {
     addGroup("g", {onceOnlyLive(on(12, 0, 40), "a")});
     start(on(12, 0), on(12, 0));
-    p().modalOpen = true;
+    p().modalOpen = true;  // a box the user has not answered yet
     tick();
-    EXPECT_EQ(timer.interval(), 500);
     runUntil(on(12, 1, 30));
-    EXPECT_TRUE(soundings.empty());
-    EXPECT_EQ(timer.interval(), 500);
-    EXPECT_EQ(p().supervision.lastSupervised, on(12, 0));
-    p().modalOpen = false;
-    fire();
     EXPECT_EQ(names(), (Names{at("a", on(12, 0, 40))}));
+    EXPECT_EQ(soundings[0].atMs, on(12, 0, 40).seconds() * 1000);
+    p().modalOpen = false;
     runUntil(on(12, 5));
     EXPECT_EQ(soundings.size(), 1u);
+}
+
+TEST_F(Supervision, SettingsThatCannotBeWrittenHoldNoAlarmBackAndAreWrittenOnceTheyCan) {
+    addGroup("g", {onceOnlyLive(on(12, 0, 20), "a"), onceOnlyLive(on(12, 3, 0), "b")});
+    // Root is not stopped by permissions; a folder in the file's place is.
+    const std::string usr = p().settingsStore.settingsFilePath();
+    std::filesystem::create_directory(usr);
+    start(on(12, 0), on(12, 0));
+    tick();
+    runUntil(on(12, 4));
+    EXPECT_EQ(names(), (Names{at("a", on(12, 0, 20)), at("b", on(12, 3, 0))}));
+    EXPECT_TRUE(ui.boxes.empty());
+    // Told once for the cause, not at every try.
+    ASSERT_EQ(ui.writeProblems.size(), 1u);
+    EXPECT_NE(ui.writeProblems[0].find("Is a directory"), std::string::npos);
+    EXPECT_TRUE(p().supervision.pendingWork & pending::kSaveSettings);
+
+    std::filesystem::remove(usr);
+    runUntil(on(12, 5));
+    ASSERT_EQ(ui.writeProblems.size(), 2u);
+    EXPECT_EQ(ui.writeProblems[1], "");
+    EXPECT_FALSE(p().supervision.pendingWork & pending::kSaveSettings);
+    auto saved = XMLNode::Create();
+    ASSERT_FALSE(saved->initializeFromXML(readFile(usr)));
+    EXPECT_FALSE(saved->getDate("lsd", 0, kNever) < on(12, 3, 0));
+    EXPECT_FALSE(on(12, 5) < saved->getDate("lsd", 0, kNever));
 }
 
 // ---- The clock moved by the user ----------------------------------------------------
@@ -504,27 +526,6 @@ TEST_F(SupervisionSaves, WithoutAutoSaveChangedGroupsStayPending) {
     EXPECT_NE(pendingWork() & pending::kSaveGroups, 0);
     EXPECT_FALSE(fileExists(groups + "/usg_1.agx"));
     EXPECT_TRUE(g->getChanged());
-}
-
-TEST_F(SupervisionSaves, SettingsTheUserDeclinedToLoseAreRetried) {
-    const std::string file = p().settingsStore.settingsFilePath();
-    std::filesystem::create_directory(file);
-    start(on(12, 0), on(12, 0));
-    tick();
-    p().settingsStore.settingsChanged();
-    EXPECT_NE(pendingWork() & pending::kSaveSettings, 0);
-    ui.answers = {mb::kAnswerNo, mb::kAnswerNo};
-    fire();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_NE(pendingWork() & pending::kSaveSettings, 0);
-    fire();
-    EXPECT_EQ(ui.boxes.size(), 2u);
-    EXPECT_NE(pendingWork() & pending::kSaveSettings, 0);
-    std::filesystem::remove(file);
-    fire();
-    EXPECT_EQ(pendingWork() & pending::kSaveSettings, 0);
-    EXPECT_TRUE(fileExists(file));
-    EXPECT_EQ(ui.boxes.size(), 2u);
 }
 
 TEST_F(SupervisionSaves, ChangeKindsMarkAndPendOnlyForEdits) {

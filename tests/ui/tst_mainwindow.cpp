@@ -67,6 +67,7 @@ class TestMainWindow : public QObject {
     void newAlarmWithoutGroupsMakesAndSavesAGroup();
     void thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing();
     void seeAlarmsControlsRefuseLettersAndRebuildTheList();
+    void anAlarmEverySecondShowsABoundedListAndWriteProblemsStayInSight();
     void toDoEditsMarkTheTextForSaving();
     void nextAlarmText();
     void everyWindowTranslatesIntoBothLanguages();
@@ -418,6 +419,32 @@ void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
     QVERIFY(f.boxes.empty());
 }
 
+// An alarm every second puts 3 600 moments into an hour's coming alarms: the
+// list shows the first 500 and says how many more; a file that cannot be
+// written is told below the next alarm until it can.
+void TestMainWindow::anAlarmEverySecondShowsABoundedListAndWriteProblemsStayInSight() {
+    UiFixture f;
+    auto g = f.addGroup("G");
+    auto a = ModelFixture::periodic(f.p().now(), 1, kSeconds);
+    a->name = "tick";
+    a->Active = true;
+    g->addAlarm(a);
+    f.p().settings.sa[1] = {1, 1, kHours};
+    f.p().control.rebuildSeeAlarms(1);
+    QTreeWidget* coming = f.main().list(frmQuorvaneMain::kSeeAlarms1);
+    QCOMPARE(coming->topLevelItemCount(), 501);
+    QCOMPARE(coming->topLevelItem(500)->text(0), QStringLiteral("… and 3100 more"));
+    QVERIFY(!(coming->topLevelItem(500)->flags() & Qt::ItemIsSelectable));
+
+    f.main().show();
+    f.ui.showWriteProblem("Not saved: settings (No space left on device).");
+    auto* line = f.main().findChild<QLabel*>(QStringLiteral("lblWriteProblem"));
+    QVERIFY(line && line->isVisible());
+    QVERIFY(line->text().contains(QLatin1String("No space left")));
+    f.ui.showWriteProblem("");
+    QVERIFY(!line->isVisible());
+}
+
 void TestMainWindow::seeAlarmsControlsRefuseLettersAndRebuildTheList() {
     UiFixture f;
     f.addGroup("G", {{"tomorrow", dt(2025, 3, 30, 9, 0, 0)}, {"in two days", dt(2025, 3, 31, 15)}});
@@ -512,7 +539,10 @@ void TestMainWindow::everyWindowTranslatesIntoBothLanguages() {
             }
             for (auto* l : w->findChildren<QLabel*>()) {
                 shown << l->text();
-                if (l->objectName() != QLatin1String("lblNextAlarm")) named << l->objectName();
+                // The status lines show texts the program fills in.
+                if (l->objectName() != QLatin1String("lblNextAlarm") &&
+                    l->objectName() != QLatin1String("lblWriteProblem"))
+                    named << l->objectName();
             }
             for (auto* m : w->findChildren<QMenu*>()) {
                 shown << m->title();
