@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <memory>
@@ -54,6 +55,8 @@ bool QtSingleInstance::acquire() {
     if (lock_.isLocked()) return true;
     const QString name = serverName(folder_);
     if (lock_.tryLock(0)) {
+        // Like every file of the program folder: the user's alone.
+        QFile::setPermissions(lockPath(folder_), QFile::ReadOwner | QFile::WriteOwner);
         // A crashed run leaves its socket file behind; the lock proves it is ours now.
         QLocalServer::removeServer(name);
         if (!server_.listen(name)) {
