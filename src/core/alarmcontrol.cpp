@@ -581,10 +581,26 @@ void alarmControl::refreshSeeAlarms(int list) {
     SeeAlarmsList& l = p_.supervision.seeAlarms[static_cast<std::size_t>(list)];
     const DateTime now = correctedNow();
     const auto [start, end] = seeAlarmsWindow(list, now);
-    while (l.dates.numberOfElements() > 0 && !(start < l.dates.dateAt(0))) {
+    // The entries that left the window go at once, not one by one (after a
+    // night away an alarm every second has 86 400 of them).
+    std::int32_t gone = 0;
+    while (gone < l.dates.numberOfElements() && !(start < l.dates.dateAt(gone))) ++gone;
+    if (gone == 1) {
         l.alarms.removeElementAt(0);
         l.dates.removeDateAt(0);
         l.flags.removeBooleanAt(0);
+    } else if (gone > 1) {
+        Vector<Alarm> alarms;
+        DateVector dates;
+        BooleanVector flags;
+        for (std::int32_t i = gone; i < l.dates.numberOfElements(); ++i) {
+            alarms.addElement(l.alarms.elementAt(i));
+            dates.addDate(l.dates.dateAt(i));
+            flags.addBoolean(l.flags.booleanAt(i));
+        }
+        l.alarms = std::move(alarms);
+        l.dates = std::move(dates);
+        l.flags = std::move(flags);
     }
     const std::int32_t n = l.dates.numberOfElements();
     appendFrom(list, n > 0 ? l.dates.dateAt(n - 1) : start, end);
@@ -626,6 +642,8 @@ void alarmControl::addOccurrencesToSeeAlarms(const std::vector<AlarmPtr>& alarms
         if (p_.settings.sa[list].shown != 1) continue;
         SeeAlarmsList& l = p_.supervision.seeAlarms[static_cast<std::size_t>(list)];
         const auto [start, end] = seeAlarmsWindow(list, now);
+        // The new occurrences of each alarm, in the alarms' order.
+        std::vector<std::pair<DateTime, AlarmPtr>> found;
         for (const AlarmPtr& alarm : alarms) {
             // Only alarms that are supervised: active, in an active group of the program.
             const AlarmGroupPtr g = alarm->parentGroup();
@@ -642,25 +660,46 @@ void alarmControl::addOccurrencesToSeeAlarms(const std::vector<AlarmPtr>& alarms
                 if (!has) break;
                 const DateTime d = alarm->getNextAlarmDateAfter();
                 if (end < d || d.year() >= 9999) break;
-                // Insert in date order after the entries of the same date, unless
-                // this occurrence is listed already.
-                std::int32_t at = l.dates.numberOfElements();
-                bool present = false;
-                for (std::int32_t i = 0; i < l.dates.numberOfElements(); ++i) {
-                    if (l.dates.dateAt(i) == d && l.alarms.elementAt(i) == alarm) present = true;
-                    if (d < l.dates.dateAt(i)) {
-                        at = i;
-                        break;
-                    }
-                }
-                if (!present) {
-                    l.alarms.addElementAt(alarm, at);
-                    l.dates.addDateAt(d, at);
-                    l.flags.addBooleanAt(false, at);
-                }
+                found.emplace_back(d, alarm);
                 from = d;
             }
         }
+        if (found.empty()) {
+            computeNextChange(list, now);
+            continue;
+        }
+        // Merged in one pass (an alarm every second lists 86 400 moments a
+        // day: inserting them one by one took seconds): in date order, after
+        // the entries already there of the same date, the alarms in their
+        // order; an occurrence listed already is not listed twice.
+        std::stable_sort(found.begin(), found.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        const std::int32_t n = l.dates.numberOfElements();
+        std::set<std::pair<std::int64_t, const Alarm*>> listed;
+        for (std::int32_t i = 0; i < n; ++i)
+            listed.emplace(l.dates.dateAt(i).seconds(), l.alarms.elementAt(i).get());
+        Vector<Alarm> alarmsOut;
+        DateVector datesOut;
+        BooleanVector flagsOut;
+        std::int32_t i = 0;
+        auto keepListed = [&](DateTime upTo) {
+            for (; i < n && !(upTo < l.dates.dateAt(i)); ++i) {
+                alarmsOut.addElement(l.alarms.elementAt(i));
+                datesOut.addDate(l.dates.dateAt(i));
+                flagsOut.addBoolean(l.flags.booleanAt(i));
+            }
+        };
+        for (const auto& [d, alarm] : found) {
+            keepListed(d);
+            if (!listed.emplace(d.seconds(), alarm.get()).second) continue;
+            alarmsOut.addElement(alarm);
+            datesOut.addDate(d);
+            flagsOut.addBoolean(false);
+        }
+        keepListed(kNever);
+        l.alarms = std::move(alarmsOut);
+        l.dates = std::move(datesOut);
+        l.flags = std::move(flagsOut);
         computeNextChange(list, now);
     }
 }
