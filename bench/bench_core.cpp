@@ -167,6 +167,46 @@ void bareWarmScan(benchmark::State& state) {
     }
 }
 
+// An alarm every second and a day of coming alarms (86 400 moments): the
+// change notification's merge of an edited alarm's moments, against the
+// listing of the same day from scratch.
+struct EverySecond {
+    Harness h;
+    AlarmPtr alarm;
+    EverySecond() {
+        Program& p = h.program;
+        p.alarmGroups.clear();
+        auto group = std::make_shared<AlarmGroup>();
+        group->name = "fast";
+        alarm = Alarm::createAlarm(group);
+        alarm->name = "every second";
+        setPeriodic(*alarm, kScanFrom, 1, kSeconds);
+        group->addAlarm(alarm);
+        p.alarmGroups.addElement(group);
+        p.settings.sa[1] = {1, 1, kDays};
+        p.supervision.lastSupervised = kScanFrom;
+        h.clock.current = kScanFrom;
+    }
+};
+
+void seeAlarmsMerge(benchmark::State& state) {
+    EverySecond e;
+    for (auto _ : state) {
+        state.PauseTiming();
+        e.h.program.control.rebuildSeeAlarms(1);
+        state.ResumeTiming();
+        // An edit takes the alarm's moments out and merges them in again.
+        e.h.program.control.alarmsChanged({e.alarm}, change::kEdited);
+    }
+    state.counters["listed"] = e.h.program.supervision.seeAlarms[1].dates.numberOfElements();
+}
+
+void seeAlarmsList(benchmark::State& state) {
+    EverySecond e;
+    for (auto _ : state) e.h.program.control.rebuildSeeAlarms(1);
+    state.counters["listed"] = e.h.program.supervision.seeAlarms[1].dates.numberOfElements();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -176,6 +216,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_Tick/afterOneHourGap", tickAfterAnHour)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_EarliestScan/warm", bareWarmScan)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_SeeAlarms/everySecondEdited", seeAlarmsMerge)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_SeeAlarms/everySecondListed", seeAlarmsList)
+        ->Unit(benchmark::kMillisecond);
     CapturingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto get = [&](const char* name) {
@@ -190,6 +234,12 @@ int main(int argc, char** argv) {
         std::printf("  ordinary tick: %.3f ms: %s the 1 ms goal; %.2fx the bare warm scan\n",
                     tick * 1e3, tick < 1e-3 ? "within" : "OVER", scan > 0 ? tick / scan : 0.0);
     if (gap >= 0) std::printf("  tick after a one-hour gap: %.2f ms\n", gap * 1e3);
+    const double merged = get("BM_SeeAlarms/everySecondEdited");
+    const double listed = get("BM_SeeAlarms/everySecondListed");
+    if (merged >= 0 && listed > 0)
+        std::printf("  an alarm every second edited, a day of coming alarms: %.1f ms, %.2fx listing "
+                    "the day from scratch (%.1f ms)\n",
+                    merged * 1e3, merged / listed, listed * 1e3);
     benchmark::Shutdown();
     return 0;
 }
