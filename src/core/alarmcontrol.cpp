@@ -13,6 +13,8 @@ namespace {
 constexpr std::int64_t kOrdinaryTickMs = 30000;
 constexpr std::int64_t kShortTickLimitMs = 33000;
 constexpr int kModalRetryMs = 500;
+// How soon a change reaches the disk (with auto-save for groups and to-do text).
+constexpr std::int64_t kSaveSoonMs = 1000;
 // Occurrences listed per alarm at most (an alarm every second over a year
 // would otherwise list 31 million).
 constexpr int kOccurrenceLimit = 100000;
@@ -96,6 +98,9 @@ void alarmControl::onTimerTick() {
         p_.ports.timer.start();
         return;
     }
+    // This tick saves what is pending; a save that fails is retried at the
+    // ordinary pace, not every second.
+    saveSoon_ = false;
     Flow flow(*this);
     SupervisionState& s = p_.supervision;
 
@@ -277,6 +282,19 @@ void alarmControl::checkAlarms() {
     Flow flow(*this);
     checkAlarmsWithoutScheduling();
     if (p_.exiting) return;
+    scheduleNextTick();
+}
+
+void alarmControl::saveSoon() {
+    // One write for a burst of changes: the first one times the tick. What
+    // start-up itself changes waits for the ordinary tick.
+    if (saveSoon_ || !p_.started || p_.exiting) return;
+    const std::uint8_t saves = pending::kSaveSettings |
+                               (p_.settings.as ? pending::kSaveGroups | pending::kSaveToDo : 0);
+    if (!(p_.supervision.pendingWork & saves)) return;
+    saveSoon_ = true;
+    if (housekeeping_ || checksDeferred()) return;
+    Flow flow(*this);
     scheduleNextTick();
 }
 
@@ -508,6 +526,10 @@ void alarmControl::scheduleNextTick() {
             s.pendingWork &= static_cast<std::uint8_t>(~pending::kAttention);
     }
 
+    // A change waits at most a second for the disk: a crash or a power cut
+    // right after OK loses nothing. The tick that saves is an early one for
+    // whatever else it was timed for, which each step allows for.
+    if (saveSoon_ && interval > kSaveSoonMs) interval = kSaveSoonMs;
     if (interval < 1) interval = 1;
     timer.setInterval(static_cast<int>(interval));
     timer.start();
@@ -727,6 +749,7 @@ void alarmControl::alarmsChanged(const std::vector<AlarmPtr>& alarms, int kinds)
     if (kinds & kMarksChanged) {
         for (const AlarmPtr& a : alarms) a->setChanged();
         p_.supervision.pendingWork |= pending::kSaveGroups;
+        saveSoon();
     }
     ui.updateLists();
     // An edited alarm's old moments go too: they may no longer be its moments.
@@ -758,6 +781,7 @@ void alarmControl::alarmGroupsChanged(const std::vector<AlarmGroupPtr>& groups, 
     if (kinds & kMarksChanged) {
         for (const AlarmGroupPtr& g : groups) g->setChanged();
         p_.supervision.pendingWork |= pending::kSaveGroups;
+        saveSoon();
     }
     ui.updateLists();
     std::set<const Alarm*> affected;

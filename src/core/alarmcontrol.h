@@ -75,6 +75,8 @@ class alarmControl {
     // Stops the timer, does the per-tick housekeeping and starts it again with
     // the length of the next tick.
     void scheduleNextTick();
+    // Something to save has changed: the next tick comes within a second.
+    void saveSoon();
 
   private:
     // Runs on leaving the outermost of the public steps: a lastSupervised that
@@ -117,6 +119,8 @@ class alarmControl {
     // The tick's housekeeping runs: a change it reports must not start another tick.
     bool housekeeping_ = false;
     bool supervisedToSave_ = false;
+    // A change is waiting for the disk: the next tick is at most a second away.
+    bool saveSoon_ = false;
 };
 
 }  // namespace qv

@@ -162,6 +162,7 @@ void GroupFolderSync::conflict(const AlarmGroupPtr& ours, const AlarmGroupPtr& t
     p_.alarmGroups.addElement(theirs);
     ours->setChanged();
     p_.supervision.pendingWork |= pending::kSaveGroups;
+    p_.control.saveSoon();
     p_.ports.ui.showNotice(
         texts::fill(p_.translation.getMainText(kBothChangedText), {ours->name, theirs->name}));
 }

@@ -91,7 +91,10 @@ XMLNodePtr SettingsStore::builtInColumnLayouts() {
 
 std::string SettingsStore::settingsFilePath() const { return p_.programFile("usr.cfx"); }
 
-void SettingsStore::settingsChanged() { p_.supervision.pendingWork |= pending::kSaveSettings; }
+void SettingsStore::settingsChanged() {
+    p_.supervision.pendingWork |= pending::kSaveSettings;
+    p_.control.saveSoon();
+}
 
 bool SettingsStore::loadSettings(bool safeMode) {
     UserInterface& ui = p_.ports.ui;

@@ -174,7 +174,9 @@ void frmQuorvaneMain::buildWidgets() {
     txtToDo_ = new QPlainTextEdit(this);
     txtToDo_->setObjectName(QStringLiteral("txtToDo"));
     connect(txtToDo_, &QPlainTextEdit::textChanged, this, [this] {
-        if (!settingToDo_) p_.supervision.pendingWork |= pending::kSaveToDo;
+        if (settingToDo_) return;
+        p_.supervision.pendingWork |= pending::kSaveToDo;
+        p_.control.saveSoon();
     });
 
     // The see-alarms lists, each with its switch, amount and unit above it.

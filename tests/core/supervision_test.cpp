@@ -514,6 +514,39 @@ TEST_F(SupervisionSaves, AGroupThatCannotBeWrittenStaysPendingAndIsSavedOnceWrit
     EXPECT_FALSE(g->getChanged());
 }
 
+// A crash or a power cut right after OK loses nothing: with auto-save an edit,
+// a snooze or the to-do text is on disk within about a second, one write for a
+// burst; a save that fails is retried at the ordinary pace.
+TEST_F(SupervisionSaves, AChangeReachesTheDiskWithinASecond) {
+    p().settings.as = true;
+    p().started = true;
+    auto a = onceAt(on(15, 0), "a");
+    auto g = addGroup("g", {a});
+    g->path = "agPath/usg_1.agx";
+    start(on(12, 0), on(12, 0));
+    tick();
+    setClockMs(on(12, 0, 7).seconds() * 1000 + 400);
+    a->name = "renamed";
+    p().control.alarmsChanged({a}, change::kEdited);
+    a->name = "renamed again";  // the same burst
+    p().control.alarmsChanged({a}, change::kEdited);
+    ASSERT_LE(timer.interval(), 1000);
+    fire();
+    EXPECT_LE(clockMs(), on(12, 0, 8).seconds() * 1000 + 400);
+    EXPECT_NE(readFile(groups + "/usg_1.agx").find("renamed again"), std::string::npos);
+    EXPECT_FALSE(g->getChanged());
+
+    ui.todo = "buy milk";
+    p().supervision.pendingWork |= pending::kSaveToDo;
+    p().control.saveSoon();
+    fire();
+    EXPECT_EQ(readFile(groups + "/todo.txt"), "buy milk");
+
+    // Nothing pending: the ordinary pace again.
+    runUntil(on(12, 2));
+    EXPECT_GT(timer.interval(), 1000);
+}
+
 TEST_F(SupervisionSaves, WithoutAutoSaveChangedGroupsStayPending) {
     p().settings.as = false;
     auto a = onceAt(on(15, 0), "a");
