@@ -345,14 +345,19 @@ EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime
         for (const AlarmPtr& alarm : group->alarms) {
             if (!alarm->Active || (onlyAfterInactive && !alarm->soundAfterInactive)) continue;
             bool has;
+            DateTime d;
             try {
                 has = alarm->hasNextAlarmDateAfter(from, calendarDate);
+                if (has) d = alarm->getNextAlarmDateAfter();
             } catch (const AdvancedDateError& e) {
                 if (onError) onError(*group, *alarm, e.what());
-                continue;
+                // The snooze the user asked for still rings; the rest of the
+                // alarm is left out until its expression is mended.
+                if (!alarm->snoozing || !(from < alarm->nextSnoozeAlarmDate)) continue;
+                has = true;
+                d = alarm->nextSnoozeAlarmDate;
             }
             if (!has) continue;
-            const DateTime d = alarm->getNextAlarmDateAfter();
             if (result.alarms.empty() || d < result.date) {
                 result.alarms.clear();
                 result.alarms.push_back(alarm);

@@ -374,6 +374,26 @@ TEST_F(Supervision, SettingsThatCannotBeWrittenHoldNoAlarmBackAndAreWrittenOnceT
     EXPECT_FALSE(on(12, 5) < saved->getDate("lsd", 0, kNever));
 }
 
+TEST_F(Supervision, APendingSnoozeRingsWhenTheAlarmsExpressionCannotBeEvaluated) {
+    std::vector<std::string> logged;
+    p().ctx.log = [&](const std::string& line) { logged.push_back(line); };
+    auto broken = dailyAt(on(9, 0), "broken");
+    broken->activeAdvanced = "MONTH == ((";
+    broken->activePeriod = Alarm::kRestrictExpression;
+    broken->snooze(on(12, 5));
+    addGroup("g", {broken});
+    start(on(12, 0), on(12, 0));
+    tick();
+    runUntil(on(12, 30));
+    // The snooze the user asked for; nothing else of the alarm.
+    EXPECT_EQ(names(), (Names{at("broken", on(12, 5))}));
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                            [](const std::string& l) {
+                                return l.find("cannot evaluate") != std::string::npos;
+                            }),
+              1);
+}
+
 // ---- The clock moved by the user ----------------------------------------------------
 
 TEST_F(Supervision, ClockSetBackPullsTimeBackAndTheRepeatedHourSoundsAgain) {
