@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     NoPerformer performer;
     NoCommands commands;
     qv::ModelContext ctx{translation, colours,  settings, names,   clock,
-                         noPlugIns,   performer, commands, "",     false, 0, {}};
+                         noPlugIns,   performer, commands, "",     false, 0, {}, {}, {}};
 
     std::vector<std::string> args(argv + 1, argv + argc);
     return qv::runAgenda(args, ctx, std::cout, std::cerr, /*processEnds=*/true);

@@ -212,7 +212,7 @@ struct ModelFixture {
     RecordingPerformer performer;
     RecordingCommands commands;
     ModelContext ctx{translation, colours, settings,  names, clock, plugIns, performer,
-                     commands,    "",      false,     0,     {}};
+                     commands,    "",      false,     0,     {},    {}, {}};
 
     ModelFixture() {
         EXPECT_TRUE(writeFile(folder.file("English.lng"), kTestLanguage));
