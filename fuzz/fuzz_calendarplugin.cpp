@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string request =
         std::string("<xml><plugin>") +
         (tasks ? "OutlookTaskSynchronizer" : "OutlookAppointmentSynchronizer") +
-        "</plugin><method>Synchronize</method><params><language>English</language><syst><i></i><i>" +
+        "</plugin><method>Synchronize</method><params><language>English</language>"
+        "<syst><i></i><i>" +
         (futureOnly ? "1" : "0") + "</i><path>" + qv::XMLNode::stringToXMLString(file) +
         "</path></syst><algr><name>Calendar</name></algr></params></xml>";
     const QString answer = plugIn->MethodCall(QString::fromStdString(request));

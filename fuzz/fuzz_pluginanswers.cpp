@@ -59,8 +59,8 @@ class FixedClock : public qv::Clock {
 };
 class NoPerformer : public qv::ActionPerformer {
   public:
-    void showAlarmWindow(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime, bool,
-                         const std::string&) override {}
+    void showAlarmWindow(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
+                         bool, const std::string&) override {}
     void playAlarmSound(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime, bool,
                         bool) override {}
     void speak(const std::string&) override {}
@@ -108,11 +108,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static qv::clsPlugIn host;
     static Answering plugIn;
     static Caller caller(host, plugIn);
-    static qv::ModelContext ctx{translation, colours, settings, names, clock, caller,
-                                performer,   commands, folder,  false, 0,     {}, {}, {}};
+    static qv::ModelContext ctx{translation, colours, settings, names, clock, caller, performer,
+                                commands,    folder,  false,    0,     {},    {},     {}};
 
-    plugIn.answer = QString::fromUtf8(reinterpret_cast<const char*>(data),
-                                      static_cast<qsizetype>(size));
+    plugIn.answer =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const std::string answer = host.plugInMethodCall(&plugIn, "<xml></xml>");
     // What the host lets through is well formed.
     if (!answer.empty() && qv::XMLNode::Create()->initializeFromXML(answer)) std::abort();

@@ -204,8 +204,7 @@ struct SureDays {
     bool has(DateTime day) const {
         if (!known || !inPeriod(day)) return false;
         if (position > 0 && (day.day() - 1) / 7 + 1 != position) return false;
-        if (position < 0 &&
-            (daysInMonth(day.year(), day.month()) - day.day()) / 7 + 1 != -position)
+        if (position < 0 && (daysInMonth(day.year(), day.month()) - day.day()) / 7 + 1 != -position)
             return false;
         if (!months.empty() && !holds(months, day.month())) return false;
         if (weekdays && !((weekdays >> (day.weekday() - 1)) & 1)) return false;
@@ -215,9 +214,8 @@ struct SureDays {
                 return false;
         }
         if (!yearDays.empty()) {
-            const int last = (day.year() % 4 == 0 && day.year() % 100 != 0) || day.year() % 400 == 0
-                                 ? 366
-                                 : 365;
+            const int last =
+                (day.year() % 4 == 0 && day.year() % 100 != 0) || day.year() % 400 == 0 ? 366 : 365;
             if (!holds(yearDays, day.dayOfYear()) && !holds(yearDays, day.dayOfYear() - last - 1))
                 return false;
         }
@@ -269,7 +267,8 @@ SureDays sureDaysOf(const icalrecurrencetype& r, const icaltimetype& start) {
         case ICAL_MINUTELY_RECURRENCE: {
             if (1440 % n != 0) return s;
             const int phase = (start.hour * 60 + start.minute) % n;
-            for (int t = phase; t < 1440; t += n) perDay += inLists(t / 60, t % 60, secs.empty() ? 0 : secs.front());
+            for (int t = phase; t < 1440; t += n)
+                perDay += inLists(t / 60, t % 60, secs.empty() ? 0 : secs.front());
             perDay *= size(secs);
             break;
         }

@@ -8,8 +8,8 @@
 #include <QString>
 #include <algorithm>
 #include <cctype>
-#include <exception>
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "core/program.h"
@@ -371,8 +371,7 @@ void clsPlugIn::methodCallInBackground(const std::string& identifier, const std:
     std::weak_ptr<bool> alive = alive_;
     std::shared_ptr<std::atomic<int>> running = running_;
     ++*running;
-    std::thread([app, object, target, request, alive, running,
-                 done = std::move(done)]() mutable {
+    std::thread([app, object, target, request, alive, running, done = std::move(done)]() mutable {
         std::string answer;
         try {
             answer = fromQ(target->MethodCall(toQ(request)));

@@ -1,5 +1,5 @@
-#include <functional>
 #include <filesystem>
+#include <functional>
 
 #include "base/files.h"
 #include "model/clsadvanceddate.h"

@@ -256,9 +256,9 @@ TEST(OutlookConvert, TasksAndTheFutureFilter) {
 TEST(OutlookConvert, CostlyItemsAreGivenUpAndLongLinesReadWhole) {
     // Its next moment after 2024 is in 2044: libical would walk there minute
     // by minute. It is left out, counted and named; the others stay.
-    const std::string leap =
-        event("DTSTART:20240101T100000\r\nSUMMARY:Leap\r\nRRULE:FREQ=MINUTELY;BYSECOND=0,1,2,"
-              "3,4,5,6,7,8,9,10;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO\r\n");
+    const std::string leap = event(
+        "DTSTART:20240101T100000\r\nSUMMARY:Leap\r\nRRULE:FREQ=MINUTELY;BYSECOND=0,1,2,"
+        "3,4,5,6,7,8,9,10;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO\r\n");
     BuildResult r = build(leap + event("DTSTART:20270105T100000\r\nSUMMARY:Plain\r\n"));
     EXPECT_EQ(r.error, BuildError::None);
     EXPECT_EQ(r.givenUp, 1);
@@ -280,8 +280,7 @@ TEST(OutlookConvert, CostlyItemsAreGivenUpAndLongLinesReadWhole) {
     const std::string text(100000, 'x');
     r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Long\r\nDESCRIPTION:" + text + "\r\n"));
     ASSERT_EQ(alarmsOf(r).size(), 1u);
-    const std::string message =
-        alarmsOf(r)[0]->getNode("acti")->getNode("sett")->getString("s");
+    const std::string message = alarmsOf(r)[0]->getNode("acti")->getNode("sett")->getString("s");
     EXPECT_NE(message.find("\r\n" + text), std::string::npos);
     EXPECT_EQ(message.size() - message.find("\r\n" + text), text.size() + 2);
 

@@ -126,9 +126,10 @@ TEST(HostileCalendar, IsGivenUpInTheBackgroundWhileAnotherGroupsAlarmSoundsOnTim
     EXPECT_EQ(calendar->toXML()->toString(), before);
 
     // Once the file is a calendar again, its answer replaces the alarms.
-    ASSERT_TRUE(writeFile(ics, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:1\r\n"
-                               "SUMMARY:Review\r\nDTSTART:20270105T100000\r\nEND:VEVENT\r\n"
-                               "END:VCALENDAR\r\n"));
+    ASSERT_TRUE(writeFile(ics,
+                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:1\r\n"
+                          "SUMMARY:Review\r\nDTSTART:20270105T100000\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n"));
     f.p().control.synchronizeAll();
     f.waitFor(calendar);
     ASSERT_EQ(calendar->numberOfAlarms(), 1);
@@ -138,13 +139,15 @@ TEST(HostileCalendar, IsGivenUpInTheBackgroundWhileAnotherGroupsAlarmSoundsOnTim
 TEST(HostileCalendar, AnAnswerForADeletedOrRepointedGroupIsNotApplied) {
     CalendarScenario f;
     const std::string ics = f.folder.file("work.ics");
-    ASSERT_TRUE(writeFile(ics, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:1\r\n"
-                               "SUMMARY:Review\r\nDTSTART:20270105T100000\r\nEND:VEVENT\r\n"
-                               "END:VCALENDAR\r\n"));
+    ASSERT_TRUE(writeFile(ics,
+                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:1\r\n"
+                          "SUMMARY:Review\r\nDTSTART:20270105T100000\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n"));
     const std::string other = f.folder.file("home.ics");
-    ASSERT_TRUE(writeFile(other, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:2\r\n"
-                                 "SUMMARY:Dentist\r\nDTSTART:20270106T100000\r\nEND:VEVENT\r\n"
-                                 "END:VCALENDAR\r\n"));
+    ASSERT_TRUE(writeFile(other,
+                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:2\r\n"
+                          "SUMMARY:Dentist\r\nDTSTART:20270106T100000\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n"));
 
     // Deleted while its plug-in works: the answer goes nowhere.
     auto gone = f.calendarGroup(ics);
