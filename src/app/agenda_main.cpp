@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     qv::PlugInCaller noPlugIns;  // answers every call empty: the tool calls no plug-in
     NoPerformer performer;
     NoCommands commands;
-    qv::ModelContext ctx{translation, colours,  settings, names,   clock,
-                         noPlugIns,   performer, commands, "",     false, 0, {}};
+    qv::ModelContext ctx{translation, colours, settings, names, clock, noPlugIns, performer,
+                         commands,    "",      false,    0,     {},    {},        {}};
 
     std::vector<std::string> args(argv + 1, argv + argc);
     return qv::runAgenda(args, ctx, std::cout, std::cerr, /*processEnds=*/true);

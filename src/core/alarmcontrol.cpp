@@ -39,7 +39,16 @@ class FlagScope {
 
 }  // namespace
 
-alarmControl::alarmControl(Program& program) : p_(program) {}
+alarmControl::alarmControl(Program& program) : p_(program) {
+    p_.ctx.keepsGroup = [this](const AlarmGroup& g) {
+        for (const AlarmGroupPtr& own : p_.alarmGroups)
+            if (own.get() == &g) return true;
+        return false;
+    };
+    p_.ctx.synchronized = [this](const AlarmGroupPtr& g, bool replaced, const std::string& error) {
+        synchronizationEnded(g, replaced, error);
+    };
+}
 
 void alarmControl::initSupervision() {
     SupervisionState& s = p_.supervision;
@@ -548,15 +557,26 @@ void alarmControl::pollActivePlugIns() {
 }
 
 void alarmControl::synchronizeAll() {
-    std::vector<AlarmGroupPtr> synchronised;
-    // A copy: a plug-in's answer may change the program's groups.
+    // A copy: an answer that comes at once may change the program's groups.
     const auto groups = p_.alarmGroups.getCopy();
-    for (const AlarmGroupPtr& g : *groups) {
-        if (g->synchPlugin.empty()) continue;
-        // A group the plug-in did not answer for is unchanged.
-        if (g->synchronize(p_.ctx)) synchronised.push_back(g);
+    for (const AlarmGroupPtr& g : *groups)
+        if (!g->synchPlugin.empty()) g->startSynchronization(p_.ctx);
+}
+
+void alarmControl::synchronizationEnded(const AlarmGroupPtr& group, bool replaced,
+                                        const std::string& error) {
+    if (error.empty()) {
+        synchronisationErrors_.erase(group);
+    } else {
+        p_.writeLog("synchronisation of alarm group \"" + group->name + "\" failed: " + error);
+        std::string& told = synchronisationErrors_[group];
+        if (told != error) {
+            told = error;
+            // A note, not a box: nothing may wait for the user here.
+            p_.ports.ui.showNotice(error);
+        }
     }
-    if (!synchronised.empty()) alarmGroupsChanged(synchronised, change::kEdited);
+    if (replaced && p_.alarmGroups.contains(group)) alarmGroupsChanged({group}, change::kEdited);
 }
 
 // ---- See-alarms lists ---------------------------------------------------------------

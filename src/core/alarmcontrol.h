@@ -4,6 +4,8 @@
 // pending saves, and times the next tick to the millisecond.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -55,7 +57,13 @@ class alarmControl {
     void setBlocked(bool value);
     void rebuildSeeAlarms(int list);
     void refreshSeeAlarms(int list);
+    // Starts the synchronisation of every synchronised group that is not
+    // already waiting for its plug-in; the answers come back one by one.
     void synchronizeAll();
+    // Where a group's synchronisation ends: a group still in the list whose
+    // alarms were replaced is reported edited; a failure the plug-in gave is
+    // told once (again only after a success or with another text) and logged.
+    void synchronizationEnded(const AlarmGroupPtr& group, bool replaced, const std::string& error);
     void pollActivePlugIns();
 
     void alarmGroupsChanged(const std::vector<AlarmGroupPtr>& groups, int kinds);
@@ -112,6 +120,7 @@ class alarmControl {
 
     Program& p_;
     std::set<std::string> reportedErrors_;
+    std::map<std::weak_ptr<AlarmGroup>, std::string, std::owner_less<>> synchronisationErrors_;
     int flowDepth_ = 0;
     // Alarms are being sounded: a check asked for by a window meanwhile would
     // see the batch as still due, so it waits for the step that sounds them.

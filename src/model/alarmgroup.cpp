@@ -102,7 +102,7 @@ AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root)
     auto g = std::make_shared<AlarmGroup>();
     g->initialize();
     g->readFrom(ctx, root);
-    if (!g->synchPlugin.empty()) g->synchronize(ctx);
+    if (!g->synchPlugin.empty()) g->startSynchronization(ctx);
     return g;
 }
 
@@ -135,7 +135,9 @@ AlarmGroupPtr AlarmGroup::finishGroupFile(ModelContext& ctx, GroupFileReading re
     const AlarmGroupPtr g = std::move(reading.group);
     if (!g) return nullptr;
     g->readSettings(ctx, reading.rest);
-    if (!g->synchPlugin.empty()) g->synchronize(ctx);
+    // The plug-in works in the background; the group starts with the alarms
+    // its file holds.
+    if (!g->synchPlugin.empty()) g->startSynchronization(ctx);
     std::string folder = ctx.alarmGroupFolder;
     while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
         folder.pop_back();
@@ -259,23 +261,82 @@ bool AlarmGroup::save(ModelContext& ctx, const std::string& path, bool manual) {
     return true;
 }
 
-bool AlarmGroup::synchronize(ModelContext& ctx) {
+AlarmGroup::SynchronizationBase AlarmGroup::synchronizationBase() const {
+    SynchronizationBase b;
+    b.plugIn = synchPlugin;
+    b.settings = synchSettings ? synchSettings->toString() : std::string();
+    b.name = name;
+    b.tmpl = template_;
+    b.active = Active;
+    b.changedSinceImport = changedSinceImport;
+    b.colour = Color;
+    return b;
+}
+
+std::string AlarmGroup::synchronizationRequest(ModelContext& ctx) const {
+    return ctx.plugIns.lang() + synchSettings->toString() + toXML()->toString();
+}
+
+bool AlarmGroup::synchronize(ModelContext& ctx, std::string* error) {
     if (synchPlugin.empty()) return false;
-    const std::string params = ctx.plugIns.lang() + synchSettings->toString() + toXML()->toString();
-    const std::string answer = ctx.plugIns.methodCall(synchPlugin, "Synchronize", params, false);
+    const std::string answer =
+        ctx.plugIns.methodCall(synchPlugin, "Synchronize", synchronizationRequest(ctx), false);
+    return applySynchronization(answer, nullptr, error);
+}
+
+bool AlarmGroup::startSynchronization(ModelContext& ctx) {
+    if (synchPlugin.empty() || synchronizing_) return false;
+    synchronizing_ = true;
+    const SynchronizationBase base = synchronizationBase();
+    const std::weak_ptr<AlarmGroup> weak = weak_from_this();
+    // Set once the call is on its way: an answer before that came at once.
+    auto started = std::make_shared<bool>(false);
+    ModelContext* context = &ctx;
+    ctx.plugIns.methodCallInBackground(
+        synchPlugin, "Synchronize", synchronizationRequest(ctx),
+        [weak, base, started, context](const std::string& answer) {
+            const AlarmGroupPtr g = weak.lock();
+            if (!g) return;  // the group is gone
+            g->synchronizing_ = false;
+            if (*started && context->keepsGroup && !context->keepsGroup(*g)) return;
+            if (g->synchPlugin != base.plugIn ||
+                (g->synchSettings ? g->synchSettings->toString() : std::string()) !=
+                    base.settings) {
+                // The answer is for the calendar the group followed before.
+                if (!g->synchPlugin.empty() && *started) g->startSynchronization(*context);
+                return;
+            }
+            std::string error;
+            const bool answered = g->applySynchronization(answer, &base, &error);
+            if (context->synchronized) context->synchronized(g, answered && error.empty(), error);
+        });
+    *started = true;
+    return true;
+}
+
+bool AlarmGroup::applySynchronization(const std::string& answer, const SynchronizationBase* base,
+                                      std::string* error) {
     if (answer.empty()) return false;
     auto reply = XMLNode::Create();
     if (reply->initializeFromXML(answer)) return false;
     const XMLNodePtr g = findGroupElement(reply);
-    if (!g) return true;
+    if (!g) {
+        // No group: the plug-in could not build one and may say why.
+        if (error) *error = reply->getString("error");
+        return true;
+    }
 
-    name = g->getString("name", 0, name);
-    Active = g->getBoolean("stat", 0, Active);
-    changedSinceImport = g->getBoolean("chsi", 0, changedSinceImport);
-    Color = g->getLong("colr", 0, Color);
-    synchPlugin = g->getString("sync", 0, synchPlugin);
+    // Without a base every field the answer carries is taken.
+    const auto untouched = [&](auto current, auto then) { return !base || current == then; };
+    if (untouched(name, base ? base->name : name)) name = g->getString("name", 0, name);
+    if (untouched(Active, base ? base->active : Active)) Active = g->getBoolean("stat", 0, Active);
+    if (untouched(changedSinceImport, base ? base->changedSinceImport : changedSinceImport))
+        changedSinceImport = g->getBoolean("chsi", 0, changedSinceImport);
+    if (untouched(Color, base ? base->colour : Color)) Color = g->getLong("colr", 0, Color);
+    if (!base) synchPlugin = g->getString("sync", 0, synchPlugin);
     const std::int32_t tmpl = g->getNodeIndex("tmpl", 0);
-    if (tmpl >= 0 && g->getNodeAt(tmpl)->getNumberOfNodes() > 0)
+    if (tmpl >= 0 && g->getNodeAt(tmpl)->getNumberOfNodes() > 0 &&
+        untouched(template_, base ? base->tmpl : template_))
         template_ = g->getNodeAt(tmpl)->toString();
     const std::int32_t syst = g->getNodeIndex("syst", 0);
     if (syst >= 0) synchSettings = g->getNodeAt(syst)->getCopy();

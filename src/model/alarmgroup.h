@@ -74,8 +74,18 @@ public:
     // ".agx" (exact): writes the file, atomically; any other extension: exports
     // through the file-export plug-ins. True on success.
     [[nodiscard]] bool save(ModelContext& ctx, const std::string& path, bool manual);
-    // Refreshes the group from its synchronisation plug-in; true on success.
-    bool synchronize(ModelContext& ctx);
+    // Refreshes the group from its synchronisation plug-in at once; true when
+    // the plug-in answered. `error` gets the failure the plug-in reported
+    // (its "error" child), if any; the alarms then stay as they are.
+    bool synchronize(ModelContext& ctx, std::string* error = nullptr);
+    // The same with the plug-in's work off this thread: the alarms stay as
+    // they are until the answer is applied, on this thread, and
+    // ctx.synchronized is told. An answer for calendar settings changed
+    // meanwhile is dropped and the group asked for again; group fields the
+    // user changed meanwhile keep the user's value. False when nothing was
+    // started: no plug-in, or a synchronisation of this group still runs.
+    bool startSynchronization(ModelContext& ctx);
+    bool synchronizing() const { return synchronizing_; }
 
     std::int32_t numberOfAlarms() const { return alarms.numberOfElements(); }
     AlarmPtr elementAt(std::int32_t index) const { return alarms.elementAt(index); }
@@ -104,6 +114,22 @@ private:
     // The group's XML text as it was imported or exported, kept while the
     // group's changed marks are still set; empty otherwise.
     std::string importedForm_;
+
+    // What a synchronisation request was made from.
+    struct SynchronizationBase {
+        std::string plugIn, settings, name, tmpl;
+        bool active = true;
+        bool changedSinceImport = true;
+        std::int32_t colour = 0;
+    };
+    SynchronizationBase synchronizationBase() const;
+    std::string synchronizationRequest(ModelContext& ctx) const;
+    // True when the answer could be read. With `base`, a field the answer
+    // carries replaces the group's only where the group still holds the
+    // value the request was made from.
+    bool applySynchronization(const std::string& answer, const SynchronizationBase* base,
+                              std::string* error);
+    bool synchronizing_ = false;
 };
 
 using AlarmGroupPtr = std::shared_ptr<AlarmGroup>;

@@ -13,6 +13,7 @@
 namespace qv {
 
 class Alarm;
+class AlarmGroup;
 class clsAction;
 class modTranslation;
 class modColors;
@@ -36,6 +37,15 @@ public:
                                    const std::string& parameters, bool keep) {
         (void)identifier, (void)method, (void)parameters, (void)keep;
         return {};
+    }
+    // `method` run where it cannot hold up the calling thread (in the program:
+    // on a worker thread, the plug-in given only the request text). `done`
+    // gets the answer (empty on failure) later, on the calling thread. This
+    // default runs the call at once and calls `done` before returning.
+    virtual void methodCallInBackground(const std::string& identifier, const std::string& method,
+                                        const std::string& parameters,
+                                        std::function<void(const std::string&)> done) {
+        done(methodCall(identifier, method, parameters, false));
     }
     // The language element, "<language>...</language>".
     virtual std::string lang() const { return "<language></language>"; }
@@ -111,6 +121,14 @@ struct ModelContext {
     // Where failures nobody must be bothered with at once are written (the debug
     // log in the program); may be empty.
     std::function<void(const std::string&)> log;
+    // Synchronisations started with AlarmGroup::startSynchronization end on
+    // the model's thread. An answer that comes after the start returned is
+    // applied only while `keepsGroup` says the group is still the program's
+    // (empty: always). `synchronized` hears of every end, also at once: the
+    // group, whether its alarms were replaced, and the error the plug-in gave.
+    std::function<bool(const AlarmGroup&)> keepsGroup;
+    std::function<void(const std::shared_ptr<AlarmGroup>&, bool replaced, const std::string& error)>
+        synchronized;
 };
 
 }  // namespace qv

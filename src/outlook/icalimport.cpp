@@ -105,6 +105,244 @@ struct Exclusions {
     bool excludes(DateTime d) const { return moments.count(d) || days.count(d.days()); }
 };
 
+struct WeekdaySet {
+    int mask = 0;
+    int position = 0;  // the one position shared by all entries, 0 for none
+    bool mixed = false;
+    std::size_t count = 0;
+};
+
+WeekdaySet weekdaysOf(const icalrecurrencetype& r) {
+    WeekdaySet s;
+    bool firstEntry = true;
+    for (int v : listOf(r.by_day, ICAL_BY_DAY_SIZE)) {
+        const int day = icalrecurrencetype_day_day_of_week(static_cast<short>(v));
+        const int pos = icalrecurrencetype_day_position(static_cast<short>(v));
+        if (day < 1 || day > 7) continue;
+        s.mask |= 1 << (day - 1);
+        if (firstEntry)
+            s.position = pos;
+        else if (pos != s.position)
+            s.mixed = true;
+        firstEntry = false;
+        ++s.count;
+    }
+    return s;
+}
+
+// ---- What an expansion costs ---------------------------------------------------
+
+// libical stops at this year on systems with a 64-bit time_t.
+constexpr int kIteratorLastYear = 2582;
+
+// The candidates libical tries on each day of the rule, at most.
+std::int64_t candidatesPerDay(const icalrecurrencetype& r) {
+    const auto atLeastOne = [](std::size_t n) { return std::max<std::int64_t>(1, n); };
+    const std::int64_t secs = atLeastOne(listOf(r.by_second, ICAL_BY_SECOND_SIZE).size());
+    const std::int64_t mins = atLeastOne(listOf(r.by_minute, ICAL_BY_MINUTE_SIZE).size());
+    const std::int64_t hours = atLeastOne(listOf(r.by_hour, ICAL_BY_HOUR_SIZE).size());
+    const std::int64_t n = std::max<int>(1, r.interval);
+    switch (r.freq) {
+        case ICAL_SECONDLY_RECURRENCE:
+            return (86400 + n - 1) / n;
+        case ICAL_MINUTELY_RECURRENCE:
+            return (1440 + n - 1) / n * secs;
+        case ICAL_HOURLY_RECURRENCE:
+            return (24 + n - 1) / n * mins * secs;
+        default:
+            return hours * mins * secs;
+    }
+}
+
+bool holds(const std::vector<int>& values, int v) {
+    return std::find(values.begin(), values.end(), v) != values.end();
+}
+
+// The days on which the rule surely has moments, for the rules where that can
+// be told from the day alone: no BYSETPOS, BYWEEKNO or n-th weekdays, and a
+// step that comes back to the same times every day (every period for the
+// longer frequencies). `perDay` is how many moments such a day has at least.
+struct SureDays {
+    bool known = false;
+    std::int64_t perDay = 0;
+    std::vector<int> months, monthDays, yearDays;
+    int weekdays = 0;  // bit d-1 for weekday d (1 Sunday); 0: any
+    // Every n-th period (day, week, month or year) counted from the first.
+    icalrecurrencetype_frequency freq = ICAL_NO_RECURRENCE;
+    int every = 1;
+    DateTime first;
+    int weekStart = 2;
+
+    bool inPeriod(DateTime day) const {
+        if (every <= 1) return true;
+        std::int64_t period = 0;
+        switch (freq) {
+            case ICAL_DAILY_RECURRENCE:
+                period = day.days() - first.days();
+                break;
+            case ICAL_WEEKLY_RECURRENCE: {
+                const auto weekOf = [&](DateTime d) {
+                    return (d.days() - (d.weekday() - weekStart + 7) % 7);
+                };
+                period = (weekOf(day) - weekOf(first)) / 7;
+                break;
+            }
+            case ICAL_MONTHLY_RECURRENCE:
+                period = (day.year() - first.year()) * 12 + day.month() - first.month();
+                break;
+            case ICAL_YEARLY_RECURRENCE:
+                period = day.year() - first.year();
+                break;
+            default:
+                return true;
+        }
+        return period % every == 0;
+    }
+
+    int position = 0;  // the n-th of its weekday in the month (negative: from the end)
+
+    bool has(DateTime day) const {
+        if (!known || !inPeriod(day)) return false;
+        if (position > 0 && (day.day() - 1) / 7 + 1 != position) return false;
+        if (position < 0 && (daysInMonth(day.year(), day.month()) - day.day()) / 7 + 1 != -position)
+            return false;
+        if (!months.empty() && !holds(months, day.month())) return false;
+        if (weekdays && !((weekdays >> (day.weekday() - 1)) & 1)) return false;
+        if (!monthDays.empty()) {
+            const int last = daysInMonth(day.year(), day.month());
+            if (!holds(monthDays, day.day()) && !holds(monthDays, day.day() - last - 1))
+                return false;
+        }
+        if (!yearDays.empty()) {
+            const int last =
+                (day.year() % 4 == 0 && day.year() % 100 != 0) || day.year() % 400 == 0 ? 366 : 365;
+            if (!holds(yearDays, day.dayOfYear()) && !holds(yearDays, day.dayOfYear() - last - 1))
+                return false;
+        }
+        return true;
+    }
+};
+
+SureDays sureDaysOf(const icalrecurrencetype& r, const icaltimetype& start) {
+    SureDays s;
+    const std::vector<int> secs = listOf(r.by_second, ICAL_BY_SECOND_SIZE);
+    const std::vector<int> mins = listOf(r.by_minute, ICAL_BY_MINUTE_SIZE);
+    const std::vector<int> hours = listOf(r.by_hour, ICAL_BY_HOUR_SIZE);
+    s.months = listOf(r.by_month, ICAL_BY_MONTH_SIZE);
+    s.monthDays = listOf(r.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+    s.yearDays = listOf(r.by_year_day, ICAL_BY_YEARDAY_SIZE);
+    const WeekdaySet days = weekdaysOf(r);
+    const std::vector<int> setPos = listOf(r.by_set_pos, ICAL_BY_SETPOS_SIZE);
+    if (!listOf(r.by_week_no, ICAL_BY_WEEKNO_SIZE).empty() || days.mixed) return s;
+    // The n-th weekday of a month: BYDAY=2TU, or BYDAY=TU;BYSETPOS=2.
+    s.position = days.position;
+    if (!setPos.empty()) {
+        if (setPos.size() != 1 || days.count != 1 || days.position != 0) return s;
+        s.position = setPos.front();
+    }
+    if (s.position != 0 &&
+        (s.position < -5 || s.position > 5 || !s.monthDays.empty() || !s.yearDays.empty() ||
+         !(r.freq == ICAL_MONTHLY_RECURRENCE ||
+           (r.freq == ICAL_YEARLY_RECURRENCE && !s.months.empty()))))
+        return s;
+    s.weekdays = days.mask;
+    const int n = std::max<int>(1, r.interval);
+    const auto size = [](const std::vector<int>& v) {
+        return std::max<std::int64_t>(1, static_cast<std::int64_t>(v.size()));
+    };
+    // The moments of one day on the rule's grid that pass its hour, minute
+    // and second lists.
+    const auto inLists = [&](int h, int m, int sec) {
+        return (hours.empty() || holds(hours, h)) && (mins.empty() || holds(mins, m)) &&
+               (secs.empty() || holds(secs, sec));
+    };
+    std::int64_t perDay = 0;
+    switch (r.freq) {
+        case ICAL_SECONDLY_RECURRENCE: {
+            if (86400 % n != 0) return s;
+            const int phase = (start.hour * 3600 + start.minute * 60 + start.second) % n;
+            for (int t = phase; t < 86400; t += n) perDay += inLists(t / 3600, t / 60 % 60, t % 60);
+            break;
+        }
+        case ICAL_MINUTELY_RECURRENCE: {
+            if (1440 % n != 0) return s;
+            const int phase = (start.hour * 60 + start.minute) % n;
+            for (int t = phase; t < 1440; t += n)
+                perDay += inLists(t / 60, t % 60, secs.empty() ? 0 : secs.front());
+            perDay *= size(secs);
+            break;
+        }
+        case ICAL_HOURLY_RECURRENCE: {
+            if (24 % n != 0) return s;
+            for (int h = start.hour % n; h < 24; h += n) perDay += hours.empty() || holds(hours, h);
+            perDay *= size(mins) * size(secs);
+            break;
+        }
+        case ICAL_DAILY_RECURRENCE:
+        case ICAL_WEEKLY_RECURRENCE:
+        case ICAL_MONTHLY_RECURRENCE:
+        case ICAL_YEARLY_RECURRENCE: {
+            s.freq = r.freq;
+            s.every = n;
+            s.first = fieldsOf(start).date();
+            if (r.week_start >= 1 && r.week_start <= 7) s.weekStart = r.week_start;
+            perDay = size(hours) * size(mins) * size(secs);
+            const icaltimetype first = start;
+            if (r.freq == ICAL_WEEKLY_RECURRENCE) {
+                if (!s.monthDays.empty() || !s.yearDays.empty()) return s;
+                if (!s.weekdays) s.weekdays = 1 << (icaltime_day_of_week(first) - 1);
+            } else if (r.freq == ICAL_MONTHLY_RECURRENCE) {
+                if (!s.yearDays.empty()) return s;
+                if (s.monthDays.empty() && !s.weekdays) s.monthDays = {first.day};
+            } else if (r.freq == ICAL_YEARLY_RECURRENCE) {
+                const bool onlyYearDays =
+                    !s.yearDays.empty() && s.months.empty() && s.monthDays.empty() && !s.weekdays;
+                if (!s.yearDays.empty() && !onlyYearDays) return s;
+                if (s.yearDays.empty()) {
+                    // Days of the month without months: which months is the
+                    // implementation's choice.
+                    if (!s.monthDays.empty() && s.months.empty()) return s;
+                    if (s.months.empty() && !s.weekdays) s.months = {first.month};
+                    if (s.monthDays.empty() && !s.weekdays) s.monthDays = {first.day};
+                }
+            }
+            break;
+        }
+        default:
+            return s;
+    }
+    if (perDay <= 0) return s;  // the grid never meets the lists
+    s.known = true;
+    s.perDay = perDay;
+    return s;
+}
+
+// The candidates libical tries for what expand() asks of it, counted by day
+// from where the iteration begins: until the first sure day after `target`
+// (the window's end, or the rule's UNTIL), after COUNT or as many moments as
+// expand() takes, or at libical's last year. More than `cap`: cap + 1.
+std::int64_t expansionCost(const icalrecurrencetype& r, const icaltimetype& ruleStart,
+                           DateTime from, DateTime target, DateTime now, std::int64_t cap,
+                           int expandLimit, std::size_t sampleLimit) {
+    const SureDays sure = sureDaysOf(r, ruleStart);
+    const std::int64_t perDay = candidatesPerDay(r);
+    std::int64_t cost = 0, moments = 0, comingMoments = 0;
+    const bool bounded = r.count > 0 || !icaltime_is_null_time(r.until);
+    for (DateTime day = from.date(); day.year() <= kIteratorLastYear;
+         day = DateTime(day.seconds() + 86400)) {
+        cost += perDay;
+        if (cost > cap) return cap + 1;
+        if (!sure.has(day)) continue;
+        moments += sure.perDay;
+        if (day >= now.date()) comingMoments += sure.perDay;
+        if (moments >= expandLimit) break;
+        if (r.count > 0 && moments >= r.count) break;
+        if (day > target) break;
+        if (!bounded && comingMoments >= static_cast<std::int64_t>(sampleLimit)) break;
+    }
+    return cost;
+}
+
 // libical's own expansion of one rule, in local time, without the excluded
 // occurrences.
 struct Expansion {
@@ -120,22 +358,37 @@ struct Expansion {
     // The iteration limit came before the comparison window was covered: a
     // rule that busy (every second since last month) is no reminder.
     bool tooBusy = false;
+    // The candidates libical was counted to try, and whether that passed the budget.
+    std::int64_t cost = 0;
+    bool tooCostly = false;
 };
 
 Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclusions& ex,
-                 DateTime now) {
+                 DateTime now, std::int64_t budget) {
     Expansion e;
     e.windowEnd = addToDate(now, kVerifyYears, kYears);
     const bool bounded = rule.count > 0 || !icaltime_is_null_time(rule.until);
-    icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
-    if (!it) return e;
-    e.iterable = true;
     // An old rule without COUNT is expanded from a year before now: every
     // step of libical's iterator is costly, and the years before do not ring.
     // (The first moment is then a later one; it still lies on the rule.)
     const DateTime skipTo = addToDate(now, -400, kDays);
     const bool endsLater = icaltime_is_null_time(rule.until) || toLocal(rule.until) > now;
-    if (rule.count == 0 && endsLater && toLocal(start) < skipTo) {
+    const bool skip = rule.count == 0 && endsLater && toLocal(start) < skipTo;
+    // What libical would try is counted first: one call may otherwise run
+    // through centuries of minutes.
+    const DateTime until =
+        !icaltime_is_null_time(rule.until) && sane(rule.until) ? fieldsOf(rule.until) : kNever;
+    e.cost = expansionCost(rule, start, skip ? skipTo : fieldsOf(start),
+                           bounded && until != kNever ? until : addToDate(e.windowEnd, 1, kDays),
+                           now, budget, kExpandLimit, kSampleLimit);
+    if (e.cost > budget) {
+        e.tooCostly = true;
+        return e;
+    }
+    icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
+    if (!it) return e;
+    e.iterable = true;
+    if (skip) {
         icaltimetype from = floatingTime(skipTo);
         from.is_date = start.is_date;
         from.zone = start.zone;
@@ -271,31 +524,6 @@ std::vector<int> everyNthMonth(int firstMonth, int n) {
     for (int m = 1; m <= 12; ++m)
         if (((m - firstMonth) % n + n) % n == 0) months.push_back(m);
     return months;
-}
-
-struct WeekdaySet {
-    int mask = 0;
-    int position = 0;  // the one position shared by all entries, 0 for none
-    bool mixed = false;
-    std::size_t count = 0;
-};
-
-WeekdaySet weekdaysOf(const icalrecurrencetype& r) {
-    WeekdaySet s;
-    bool firstEntry = true;
-    for (int v : listOf(r.by_day, ICAL_BY_DAY_SIZE)) {
-        const int day = icalrecurrencetype_day_day_of_week(static_cast<short>(v));
-        const int pos = icalrecurrencetype_day_position(static_cast<short>(v));
-        if (day < 1 || day > 7) continue;
-        s.mask |= 1 << (day - 1);
-        if (firstEntry)
-            s.position = pos;
-        else if (pos != s.position)
-            s.mixed = true;
-        firstEntry = false;
-        ++s.count;
-    }
-    return s;
 }
 
 // The recurrence table: the rule's moments as periodic alarms in local time,
@@ -475,12 +703,17 @@ enum class Fit { Exact, More, Wrong };
 // The alarms' own moments against libical's over the comparison window.
 Fit compare(const std::vector<Pattern>& patterns, const Expansion& e, DateTime now) {
     std::set<DateTime> ours;
+    // Each moment asked of the alarm searches up to its own limit of periods:
+    // the number asked is bounded too, and an alarm that needs more is no
+    // match (its stand-in rings at every moment of the sample instead).
+    int steps = 0;
     for (const Pattern& p : patterns) {
         auto node = XMLNode::Create("alrm");
         addTiming(*node, p);
         const AlarmPtr al = Alarm::createFromXML(*node, nullptr);
         try {
             for (DateTime t = now; al->hasNextAlarmDateAfter(t, true);) {
+                if (++steps > kItemCompareSteps) return Fit::Wrong;
                 t = al->getNextAlarmDateAfter();
                 if (t > e.windowEnd) break;
                 ours.insert(t);
@@ -740,7 +973,21 @@ class Builder {
                     rule.count < 0 || rule.count > 1000000)
                     return skip();
                 recurring = ruled = true;
-                const Expansion e = expand(rule, ruleStart, ex, o_.now);
+                const std::int64_t left = kCalendarExpansionSteps - spent_;
+                const Expansion e =
+                    expand(rule, ruleStart, ex, o_.now, std::min(kItemExpansionSteps, left));
+                if (e.tooCostly) {
+                    if (left < kItemExpansionSteps) {
+                        // The calendar's budget is gone: nothing more is expanded.
+                        exhausted_ = true;
+                        if (r_.givenUpName.empty()) r_.givenUpName = subject;
+                        return;
+                    }
+                    // Too costly to expand: left out, counted and named.
+                    if (r_.givenUp++ == 0) r_.givenUpName = subject;
+                    return;
+                }
+                spent_ += e.cost;
                 if (!e.iterable || e.tooBusy) return skip();
                 if (e.first == kNever) continue;  // every occurrence excluded
                 if (e.anyAfterNow) future = true;
@@ -853,6 +1100,10 @@ class Builder {
     const BuildOptions& o_;
     BuildResult& r_;
     std::map<std::string, Moments> moved_;
+    std::int64_t spent_ = 0;  // candidates counted for the items so far
+
+  public:
+    bool exhausted_ = false;  // the calendar's budget ran out
 };
 
 bool containsNoCase(const std::string& hay, const std::string& needle) {
@@ -888,10 +1139,49 @@ bool balanced(const std::string& text) {
     return linesStartingWith(text, "END:VCALENDAR") > 0;
 }
 
+// libical reads a physical line in pieces it joins again and again: a 4 MB
+// line costs it seconds, a 16 MB one half a minute. Folded lines (RFC 5545
+// folds at 75 octets) cost it nothing, and unfolding gives back the same
+// value, so long lines are folded before it reads them.
+constexpr std::size_t kLongestLine = 8192;
+
+std::string foldLongLines(const std::string& text) {
+    std::string out;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::size_t at = begin;
+        while (end - at > kLongestLine) {
+            out.append(text, at, kLongestLine);
+            out += "\r\n ";
+            at += kLongestLine;
+        }
+        out.append(text, at, end - at);
+        begin = end;
+    }
+    return out;
+}
+
+bool hasLongLine(const std::string& text) {
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t nl = text.find('\n', begin);
+        const std::size_t end = nl == std::string::npos ? text.size() : nl;
+        if (end - begin > kLongestLine) return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) {
     BuildResult result;
+    // The parser's work grows with the text (a 50 MB line takes it minutes).
+    if (icsText.size() > kMaxCalendarBytes) {
+        result.error = BuildError::TooLarge;
+        return result;
+    }
     // Binary data and text without a calendar are no iCalendar; a calendar
     // that never ends was cut off, and its last item may be cut with it.
     if (icsText.find('\0') != std::string::npos || !containsNoCase(icsText, "BEGIN:VCALENDAR")) {
@@ -903,7 +1193,8 @@ BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) 
         return result;
     }
     icalerror_set_errors_are_fatal(0);
-    icalcomponent* root = icalparser_parse_string(icsText.c_str());
+    icalcomponent* root = icalparser_parse_string(
+        hasLongLine(icsText) ? foldLongLines(icsText).c_str() : icsText.c_str());
     if (!root) {
         result.error = BuildError::NotICalendar;
         return result;
@@ -936,10 +1227,18 @@ BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) 
     for (icalcomponent* cal : calendars)
         for (icalcomponent* c = icalcomponent_get_first_component(cal, kind); c;
              c = icalcomponent_get_next_component(cal, kind)) {
+            if (builder.exhausted_) break;
             ++items;
             builder.add(c, *group);
         }
     icalcomponent_free(root);
+    if (builder.exhausted_) {
+        const std::string name = result.givenUpName;
+        result = BuildResult{};
+        result.error = BuildError::TooCostly;
+        result.givenUpName = name;
+        return result;
+    }
     if (items == 0 && brokenCalendar) {
         result = BuildResult{};
         result.error = BuildError::Unreadable;

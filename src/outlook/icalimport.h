@@ -9,6 +9,8 @@
 // moments it is replaced by one that rings at least at all of them (and is
 // counted as approximated), so an import never misses a reminder.
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -22,8 +24,23 @@ inline constexpr DateTime kUnsetDate{949998LL * 86400};
 
 enum class ItemKind { Appointments, Tasks };
 
+// What one calendar may cost. libical's recurrence iterator tries candidate
+// moments one at a time inside a single call (every minute of a MINUTELY rule,
+// each listed time of every day of a DAILY one), so a rule whose moments lie
+// years apart costs minutes in one call. Before a rule is expanded the
+// candidates it would try are counted (about 2-3 microseconds each), and the
+// item is given up when they pass the item's share; the calendar as a whole
+// is given up when its items together pass the calendar's. The check of the
+// alarms against the expansion asks the alarm for at most so many moments.
+inline constexpr std::size_t kMaxCalendarBytes = 16u * 1024 * 1024;
+inline constexpr std::int64_t kItemExpansionSteps = 500000;
+inline constexpr std::int64_t kCalendarExpansionSteps = 2000000;
+inline constexpr int kItemCompareSteps = 20000;
+
 enum class BuildError {
     None,
+    TooLarge,      // more than kMaxCalendarBytes
+    TooCostly,     // the items' expansions together pass kCalendarExpansionSteps
     NotICalendar,  // empty, binary, or no VCALENDAR in it
     Truncated,     // the calendar does not end (END:VCALENDAR missing)
     Unreadable,    // only broken lines, nothing usable
@@ -50,6 +67,8 @@ struct BuildResult {
     int skipped = 0;       // items left out because they were broken or absurd
     int approximated = 0;  // items whose alarms ring more often than the calendar
     int filtered = 0;      // items left out as past (futureOnly) or cancelled
+    int givenUp = 0;       // items whose repetition costs more than kItemExpansionSteps
+    std::string givenUpName;  // the first of them (its SUMMARY)
 };
 
 BuildResult buildGroup(const std::string& icsText, const BuildOptions& options);

@@ -74,8 +74,10 @@ struct Language {
     QString qtext(int n) const { return qs(text(n)); }
 };
 
+// Per thread: the host runs synchronisations on worker threads while its own
+// thread may ask for names and descriptions, each request with its language.
 Language& language() {
-    static Language l;
+    thread_local Language l;
     return l;
 }
 
@@ -135,9 +137,16 @@ Converted convert(const QString& path, ItemKind kind, bool importing, bool futur
         c.error = path.isEmpty() ? language().qtext(21) : path + ": " + file.errorString();
         return c;
     }
-    const QByteArray bytes = file.readAll();
+    // Read one byte past the limit, never more: a device or a growing file
+    // has no size to trust.
+    const QByteArray bytes = file.read(static_cast<qint64>(qv::outlook::kMaxCalendarBytes) + 1);
     if (file.error() != QFileDevice::NoError) {
         c.error = path + ": " + file.errorString();
+        return c;
+    }
+    if (static_cast<std::size_t>(bytes.size()) > qv::outlook::kMaxCalendarBytes) {
+        c.error = fill(language().qtext(26),
+                       {static_cast<int>(qv::outlook::kMaxCalendarBytes / (1024 * 1024))});
         return c;
     }
     qv::outlook::BuildOptions o;
@@ -161,6 +170,13 @@ Converted convert(const QString& path, ItemKind kind, bool importing, bool futur
         case qv::outlook::BuildError::Unreadable:
             c.error = language().qtext(18);
             break;
+        case qv::outlook::BuildError::TooLarge:
+            c.error = fill(language().qtext(26),
+                           {static_cast<int>(qv::outlook::kMaxCalendarBytes / (1024 * 1024))});
+            break;
+        case qv::outlook::BuildError::TooCostly:
+            c.error = language().qtext(27).replace("#n", qs(c.result.givenUpName));
+            break;
     }
     return c;
 }
@@ -169,6 +185,7 @@ void addCounts(XMLNode& result, const qv::outlook::BuildResult& r) {
     result.addLong("converted", r.converted);
     result.addLong("approximated", r.approximated);
     result.addLong("skipped", r.skipped);
+    if (r.givenUp > 0) result.addLong("givenup", r.givenUp);
 }
 
 // ---- The import dialog -----------------------------------------------------------
@@ -254,37 +271,18 @@ std::string importGroups(ItemKind kind) {
     }
     groups->addNode(c.result.group);
     addCounts(*result, c.result);
-    if (c.result.approximated > 0 || c.result.skipped > 0) {
+    if (c.result.approximated > 0 || c.result.skipped > 0 || c.result.givenUp > 0) {
         // Only the counts that say something.
         QString summary = fill(language().qtext(19), {c.result.converted});
         if (c.result.approximated > 0)
             summary += " " + fill(language().qtext(24), {c.result.approximated});
         if (c.result.skipped > 0) summary += " " + fill(language().qtext(25), {c.result.skipped});
+        if (c.result.givenUp > 0)
+            summary += " " + fill(language().qtext(29), {c.result.givenUp})
+                                 .replace("#n", qs(c.result.givenUpName));
         messageBox(summary, QMessageBox::Information);
     }
     return result->toString();
-}
-
-// What a group's synchronisation last reported, by plug-in kind and file.
-std::map<std::pair<int, QString>, QString>& reported() {
-    static std::map<std::pair<int, QString>, QString> r;
-    return r;
-}
-
-// A synchronisation that fails says so without waiting for the user: a box
-// left open during the call would hold back every alarm until someone closes
-// it. The same failure of the same file is told once, until the file reads again.
-void tellOnce(ItemKind kind, const QString& path, const QString& text) {
-    QString& last = reported()[{static_cast<int>(kind), path}];
-    if (text == last) return;
-    last = text;
-    if (!haveWindows() || text.isEmpty()) return;
-    auto* box =
-        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quorvane"), text, QMessageBox::Ok);
-    box->setObjectName(QStringLiteral("synchronisationFailed"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
 }
 
 std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
@@ -293,13 +291,18 @@ std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     const bool futureOnly = syst->getInteger("i", 1, 1) == 1;
     QString path = qs(syst->getString("path"));
     if (path.isEmpty() && QFileInfo::exists(desktopCalendar(kind))) path = desktopCalendar(kind);
-    const Converted c = convert(path, kind, false, futureOnly, {});
+    Converted c = convert(path, kind, false, futureOnly, {});
+    // A synchronisation replaces all the group's alarms: one item left out
+    // would silence its reminders, so the whole calendar is given up instead.
+    if (c.error.isEmpty() && c.result.givenUp > 0)
+        c.error = language().qtext(28).replace("#n", qs(c.result.givenUpName));
     if (!c.error.isEmpty()) {
-        // No group in the answer: the group keeps the alarms it has.
-        tellOnce(kind, path, language().qtext(13) + " " + c.error);
+        // No group in the answer: the group keeps the alarms it has. The host
+        // tells the user; this may run on a worker thread, without windows.
+        result->addString("error", ss(language().qtext(13) + " " + c.error));
+        if (c.result.givenUp > 0) result->addLong("givenup", c.result.givenUp);
         return result->toString();
     }
-    tellOnce(kind, path, {});
     result->addNode(c.result.group);
     addCounts(*result, c.result);
     return result->toString();

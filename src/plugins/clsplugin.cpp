@@ -1,12 +1,16 @@
 #include "plugins/clsplugin.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
+#include <QMetaObject>
 #include <QObject>
 #include <QPluginLoader>
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <exception>
+#include <thread>
 
 #include "core/program.h"
 #include "quorvane/iplugin.h"
@@ -100,7 +104,13 @@ int clsPlugIn::typeOf(const std::string& text) {
 
 clsPlugIn::clsPlugIn() = default;
 
-clsPlugIn::~clsPlugIn() { releaseAll(); }
+clsPlugIn::~clsPlugIn() {
+    alive_.reset();
+    // The calendar plug-in's work is bounded; a foreign plug-in that never
+    // returns keeps the program from ending, as it would in the foreground.
+    while (running_->load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    releaseAll();
+}
 
 void clsPlugIn::attach(Program& program) {
     folders_ = program.folders;
@@ -336,6 +346,51 @@ std::string clsPlugIn::methodCall(const std::string& identifier, const std::stri
     else
         releaseObject(object);
     return answer;
+}
+
+void clsPlugIn::methodCallInBackground(const std::string& identifier, const std::string& method,
+                                       const std::string& parameters,
+                                       std::function<void(const std::string&)> done) {
+    QCoreApplication* app = QCoreApplication::instance();
+    const std::size_t star = identifier.find('*');
+    // Without an event loop to bring the answer back, the call is made here.
+    if (!app || star == std::string::npos || safeMode()) {
+        done(methodCall(identifier, method, parameters, false));
+        return;
+    }
+    // The object is made and released on this thread (the loaders and the
+    // failure records are this thread's); only MethodCall runs on the worker,
+    // with the request text in and the answer text out.
+    QObject* object = createObject(identifier.substr(0, star), "PlugIn");
+    auto* target = object ? qobject_cast<quorvane::IPlugIn*>(object) : nullptr;
+    if (!target) {
+        done({});
+        return;
+    }
+    const std::string request = envelope(identifier.substr(star + 1), method, parameters);
+    std::weak_ptr<bool> alive = alive_;
+    std::shared_ptr<std::atomic<int>> running = running_;
+    ++*running;
+    std::thread([app, object, target, request, alive, running, done = std::move(done)]() mutable {
+        std::string answer;
+        try {
+            answer = fromQ(target->MethodCall(toQ(request)));
+        } catch (...) {
+            answer.clear();
+        }
+        if (!parseAnswer(answer)) answer.clear();
+        QMetaObject::invokeMethod(
+            app,
+            [object, alive, answer = std::move(answer), done = std::move(done)] {
+                try {
+                    delete object;
+                } catch (...) {
+                }
+                if (!alive.expired()) done(answer);
+            },
+            Qt::QueuedConnection);
+        --*running;
+    }).detach();
 }
 
 std::string clsPlugIn::commonMethodCall(const std::string& identifier, const std::string& method,

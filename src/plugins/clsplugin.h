@@ -6,6 +6,7 @@
 // exception thrown by a plug-in ends at this boundary.
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -81,6 +82,13 @@ class clsPlugIn : public PlugInHost {
     // ---- PlugInCaller ----
     std::string methodCall(const std::string& identifier, const std::string& method,
                            const std::string& parameters, bool keep) override;
+    // Creates the object here, runs its MethodCall on a thread of its own and
+    // hands the answer to `done` on this thread through the event loop (at
+    // once, without one). Nothing marks a call in progress: the supervision
+    // goes on meanwhile.
+    void methodCallInBackground(const std::string& identifier, const std::string& method,
+                                const std::string& parameters,
+                                std::function<void(const std::string&)> done) override;
     std::string lang() const override;
     std::string fileImportPlugInFor(const std::string& extension) const override;
     std::string fileExportPlugInFor(const std::string& extension) const override;
@@ -148,6 +156,11 @@ class clsPlugIn : public PlugInHost {
     std::map<std::string, std::string> componentFiles_;
     std::map<std::string, std::unique_ptr<QPluginLoader>> loaders_;
     std::set<std::string> failed_;
+    // Answers of background calls arriving after the host is gone are dropped.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // Background calls still inside a plug-in; the host waits for them before
+    // it goes (their answers are posted to the application, which outlives it).
+    std::shared_ptr<std::atomic<int>> running_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace qv

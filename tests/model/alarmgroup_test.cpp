@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <functional>
 
 #include "base/files.h"
 #include "model/clsadvanceddate.h"
@@ -171,6 +172,67 @@ TEST(AlarmGroup, ImportsAndExportsThroughFilePlugIns) {
 
     f.plugIns.answers["GetAlarmgroupFromFile"] = "<xml><nothing></nothing></xml>";
     EXPECT_FALSE(AlarmGroup::createAlarmGroupFromFile(f.ctx, "/tmp/b.ics"));
+}
+
+// Holds each answer back until the test hands it over, as the program's
+// worker thread and event loop do.
+struct DeferredCaller : PlugInCaller {
+    std::string answer;
+    int calls = 0;
+    std::vector<std::function<void(const std::string&)>> pending;
+    void methodCallInBackground(const std::string&, const std::string&, const std::string&,
+                                std::function<void(const std::string&)> done) override {
+        ++calls;
+        pending.push_back(std::move(done));
+    }
+    void deliver() {
+        auto now = std::move(pending);
+        pending.clear();
+        for (auto& done : now) done(answer);
+    }
+};
+
+TEST(AlarmGroup, ABackgroundSynchronisationKeepsTheUsersChangesAndTellsHowItEnded) {
+    ModelFixture f;
+    DeferredCaller caller;
+    ModelContext ctx{f.translation, f.colours, f.settings, f.names, f.clock, caller, f.performer,
+                     f.commands,    "",        false,      0,       {},      {},     {}};
+    std::vector<std::string> ended;
+    ctx.synchronized = [&](const AlarmGroupPtr&, bool replaced, const std::string& error) {
+        ended.push_back((replaced ? "replaced" : "kept") + std::string(error.empty() ? "" : ": ") +
+                        error);
+    };
+    auto g = AlarmGroup::createFromXML(ctx, kTwoAlarms);
+    g->synchPlugin = "QuorvaneCal*Calendar";
+    caller.answer =
+        "<xml><algr><name>Calendar</name><colr>99</colr><alrm><name>meeting</name></alrm>"
+        "</algr></xml>";
+    ASSERT_TRUE(g->startSynchronization(ctx));
+    EXPECT_FALSE(g->startSynchronization(ctx));  // one at a time
+    EXPECT_EQ(caller.calls, 1);
+    g->name = "Mine";  // renamed while the plug-in works
+    EXPECT_EQ(g->numberOfAlarms(), 2);
+    caller.deliver();
+    EXPECT_EQ(g->name, "Mine");
+    EXPECT_EQ(g->Color, 99);  // the user left the colour alone
+    ASSERT_EQ(g->numberOfAlarms(), 1);
+    EXPECT_EQ(g->elementAt(0)->name, "meeting");
+    EXPECT_FALSE(g->synchronizing());
+
+    // A failure the plug-in reports leaves the alarms and is passed on.
+    caller.answer = "<result><error>The file is gone.</error></result>";
+    ASSERT_TRUE(g->startSynchronization(ctx));
+    caller.deliver();
+    EXPECT_EQ(g->numberOfAlarms(), 1);
+    EXPECT_EQ(ended, (std::vector<std::string>{"replaced", "kept: The file is gone."}));
+
+    // A group no longer the program's takes no answer.
+    ctx.keepsGroup = [](const AlarmGroup&) { return false; };
+    caller.answer = "<xml><algr></algr></xml>";
+    ASSERT_TRUE(g->startSynchronization(ctx));
+    caller.deliver();
+    EXPECT_EQ(g->numberOfAlarms(), 1);
+    EXPECT_EQ(ended.size(), 2u);
 }
 
 TEST(AlarmGroup, SynchronisationReplacesTheContentOrLeavesItAlone) {

@@ -211,8 +211,8 @@ struct ModelFixture {
     ScriptedPlugIns plugIns;
     RecordingPerformer performer;
     RecordingCommands commands;
-    ModelContext ctx{translation, colours, settings,  names, clock, plugIns, performer,
-                     commands,    "",      false,     0,     {}};
+    ModelContext ctx{translation, colours, settings, names, clock, plugIns, performer,
+                     commands,    "",      false,    0,     {},    {},      {}};
 
     ModelFixture() {
         EXPECT_TRUE(writeFile(folder.file("English.lng"), kTestLanguage));

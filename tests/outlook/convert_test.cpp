@@ -253,6 +253,42 @@ TEST(OutlookConvert, TasksAndTheFutureFilter) {
     EXPECT_TRUE(alarmsOf(build(tasks, ItemKind::Appointments)).empty());
 }
 
+TEST(OutlookConvert, CostlyItemsAreGivenUpAndLongLinesReadWhole) {
+    // Its next moment after 2024 is in 2044: libical would walk there minute
+    // by minute. It is left out, counted and named; the others stay.
+    const std::string leap = event(
+        "DTSTART:20240101T100000\r\nSUMMARY:Leap\r\nRRULE:FREQ=MINUTELY;BYSECOND=0,1,2,"
+        "3,4,5,6,7,8,9,10;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO\r\n");
+    BuildResult r = build(leap + event("DTSTART:20270105T100000\r\nSUMMARY:Plain\r\n"));
+    EXPECT_EQ(r.error, BuildError::None);
+    EXPECT_EQ(r.givenUp, 1);
+    EXPECT_EQ(r.givenUpName, "Leap");
+    EXPECT_EQ(r.converted, 1);
+
+    // Each of these may cost libical up to 400 000 candidates (two times a
+    // day through to its last year): five of them pass the calendar's budget.
+    std::string costly;
+    for (int i = 0; i < 5; ++i)
+        costly += event("DTSTART:20261210T080000\r\nSUMMARY:Costly " + std::to_string(i) +
+                        "\r\nRRULE:FREQ=DAILY;BYDAY=MO,TU;BYSETPOS=1;BYHOUR=8,9\r\n");
+    EXPECT_EQ(build(costly.substr(0, costly.size() * 4 / 5)).error, BuildError::None);
+    r = build(costly);
+    EXPECT_EQ(r.error, BuildError::TooCostly);
+    EXPECT_FALSE(r.group);
+
+    // A line far longer than the folding width keeps its value whole.
+    const std::string text(100000, 'x');
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Long\r\nDESCRIPTION:" + text + "\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 1u);
+    const std::string message = alarmsOf(r)[0]->getNode("acti")->getNode("sett")->getString("s");
+    EXPECT_NE(message.find("\r\n" + text), std::string::npos);
+    EXPECT_EQ(message.size() - message.find("\r\n" + text), text.size() + 2);
+
+    BuildOptions o;
+    o.now = kNow;
+    EXPECT_EQ(buildGroup(std::string(kMaxCalendarBytes + 1, 'x'), o).error, BuildError::TooLarge);
+}
+
 TEST(OutlookConvert, UntrustedFilesGiveAnErrorOrSkipTheBadItems) {
     BuildOptions o;
     o.now = kNow;
