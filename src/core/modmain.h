@@ -63,6 +63,9 @@ class modMain {
     AlarmGroupPtr loadGroupFile(const std::string& file, const std::string& folder);
     // Names the group files that could not be read, once per start.
     void reportUnreadableGroups(const std::vector<std::string>& files);
+    // Alarms loaded turned off for a number out of range: logged one by one,
+    // then told in one message.
+    void reportRangeFaults(const std::vector<AlarmGroupPtr>& groups);
 
     Program& p_;
     bool abandoned_ = false;
@@ -70,6 +73,7 @@ class modMain {
     // then may it replace the file.
     bool toDoLoaded_ = false;
     bool unreadableReported_ = false;
+    bool rangeFaultsReported_ = false;
 };
 
 }  // namespace qv
