@@ -181,6 +181,13 @@ std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::
     return readings;
 }
 
+void cannotRead(std::ostream& err, const char* what, const std::string& path) {
+    err << "quorvane-agenda: cannot read " << what << " " << path;
+    if (AlarmGroup::isTooLarge(path))
+        err << " (larger than " << (AlarmGroup::kMaxFileBytes >> 20) << " MB)";
+    err << "\n";
+}
+
 // Loads the groups of one PATH; false when it (or a file in it) could not be read.
 bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& groups,
               std::ostream& err, const FirstQuestion& first) {
@@ -196,7 +203,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
             if (g) {
                 groups.addElement(g);
             } else {
-                err << "quorvane-agenda: cannot read alarm group file " << file << "\n";
+                cannotRead(err, "alarm group file", file);
                 ok = false;
             }
         }
@@ -211,9 +218,9 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
         if (collection.empty()) {
             // An empty but well-formed collection is fine; tell the two apart.
             auto root = XMLNode::Create();
-            const auto content = tryReadFile(path);
+            const auto content = tryReadFile(path, AlarmGroup::kMaxFileBytes, nullptr);
             if (!content || root->initializeFromXML(*content)) {
-                err << "quorvane-agenda: cannot read alarm group collection " << path << "\n";
+                cannotRead(err, "alarm group collection", path);
                 return false;
             }
         }
@@ -227,7 +234,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
     }
     auto g = AlarmGroup::createAlarmGroupFromFile(ctx, path);
     if (!g) {
-        err << "quorvane-agenda: cannot read alarm group file " << path << "\n";
+        cannotRead(err, "alarm group file", path);
         return false;
     }
     groups.addElement(g);
@@ -286,6 +293,14 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
     bool allRead = true;
     for (const std::string& p : paths)
         allRead = loadPath(p, ctx, groups, err, FirstQuestion{count > 0, from, calendar}) && allRead;
+
+    // Loaded turned off: said once each, as the program says it.
+    for (const AlarmGroupPtr& g : groups)
+        for (const AlarmPtr& a : g->alarms)
+            if (!a->rangeFault.empty())
+                err << "quorvane-agenda: " << oneLine(g->name) << ": " << oneLine(a->name)
+                    << ": a whole number is out of range (" << oneLine(a->rangeFault)
+                    << "); the alarm is left out\n";
 
     std::set<const Alarm*> reported;
     auto onError = [&](const AlarmGroup& g, const Alarm& a, const std::string& message) {

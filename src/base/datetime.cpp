@@ -194,10 +194,20 @@ std::optional<DateTime> parseStoredText(std::string_view text) {
     if (bad) return std::nullopt;
     // A month of the calendar needs no carry: the parts add up directly (a
     // four-digit year keeps this far from any overflow or clamping).
-    if (mo >= 1 && mo <= 12)
-        return DateTime((daysFromCivil(y, mo, d) - kDayZeroFromEpoch) * kSecondsPerDay +
-                        h * 3600LL + mi * 60LL + s);
-    return DateTime::fromParts(y, mo, d, h, mi, s);
+    const DateTime read =
+        mo >= 1 && mo <= 12
+            ? DateTime((daysFromCivil(y, mo, d) - kDayZeroFromEpoch) * kSecondsPerDay +
+                       h * 3600LL + mi * 60LL + s)
+            : DateTime::fromParts(y, mo, d, h, mi, s);
+    // Only what the stored form can write again: a text that carries past the
+    // year 9999 ("9999/12/73") is never, one that carries before the year 0
+    // ("0000/00/00") its first moment. Written back otherwise as a five-digit
+    // or negative year, it would not read again.
+    static const DateTime kLastWritable = DateTime::fromParts(9999, 12, 31, 23, 59, 59);
+    static const DateTime kFirstWritable = DateTime::fromParts(0, 1, 1);
+    if (kLastWritable < read) return kNever;
+    if (read < kFirstWritable) return kFirstWritable;
+    return read;
 }
 
 DateTime currentLocalTime() {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <regex>
 
@@ -53,6 +54,12 @@ std::optional<std::string> followLinks(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> tryReadFile(const std::string& path) {
+    return tryReadFile(path, std::numeric_limits<std::size_t>::max(), nullptr);
+}
+
+std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxBytes,
+                                       bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
@@ -64,6 +71,11 @@ std::optional<std::string> tryReadFile(const std::string& path) {
     // see that it has not grown), rather than in pieces appended one by one:
     // the group files are read whole at every start.
     constexpr std::size_t kMaxGuess = std::size_t{1} << 30;
+    if (S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        if (tooLarge) *tooLarge = true;
+        return std::nullopt;
+    }
     const std::size_t guess = S_ISREG(st.st_mode) && st.st_size > 0
                                   ? std::min(static_cast<std::size_t>(st.st_size), kMaxGuess)
                                   : 0;
@@ -71,7 +83,18 @@ std::optional<std::string> tryReadFile(const std::string& path) {
     std::size_t have = 0;
     bool failed = false;
     for (;;) {
-        if (have == content.size()) content.resize(2 * content.size());
+        // A file that grows while it is read (or a device) is cut off at the limit.
+        if (have > maxBytes) {
+            if (tooLarge) *tooLarge = true;
+            failed = true;
+            break;
+        }
+        if (have == content.size()) {
+            // Room for one byte past the limit, to see a file that goes beyond it.
+            const std::size_t cap =
+                maxBytes == std::numeric_limits<std::size_t>::max() ? maxBytes : maxBytes + 1;
+            content.resize(std::max(content.size() + 1, std::min(2 * content.size(), cap)));
+        }
         const ssize_t n = ::read(fd, content.data() + have, content.size() - have);
         if (n < 0) {
             if (errno == EINTR) continue;

@@ -8,6 +8,10 @@ namespace qv {
 
 // The whole file as bytes; nothing when it cannot be read.
 std::optional<std::string> tryReadFile(const std::string& path);
+// The same, for a file of at most `maxBytes`: a longer one is not read (not
+// even in part) and sets `tooLarge`.
+std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxBytes,
+                                       bool* tooLarge);
 
 // The whole file as bytes; empty on any error.
 std::string readFile(const std::string& path);

@@ -114,6 +114,7 @@ bool modMain::startProgram(bool safeMode) {
     }
     p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
     unreadableReported_ = false;
+    rangeFaultsReported_ = false;
     loadAllAlarmGroups();
     if (abandoned_) return false;
     loadToDoText();
@@ -154,13 +155,19 @@ void modMain::loadAllAlarmGroups() {
     // From here on, what changes in the folder comes from elsewhere.
     p_.folderSync.restart();
     reportUnreadableGroups(unreadable);
+    reportRangeFaults(loaded);
 }
 
 AlarmGroupPtr modMain::loadGroupFile(const std::string& file, const std::string& folder) {
     AlarmGroupPtr g = AlarmGroup::createAlarmGroupFromFile(p_.ctx, file);
     if (!g) {
         // Left where it is: a file we cannot read may still be mended by hand.
-        if (p_.ctx.log) p_.ctx.log("alarm group file not loaded: " + file);
+        if (p_.ctx.log)
+            p_.ctx.log("alarm group file not loaded: " + file +
+                       (AlarmGroup::isTooLarge(file)
+                            ? " (larger than " + std::to_string(AlarmGroup::kMaxFileBytes >> 20) +
+                                  " MB)"
+                            : std::string()));
         return nullptr;
     }
     if (!endsWith(file, ".agx")) {
@@ -181,8 +188,28 @@ void modMain::reportUnreadableGroups(const std::vector<std::string>& files) {
     if (files.empty() || unreadableReported_) return;
     unreadableReported_ = true;
     std::string list;
-    for (const std::string& f : files) list += "\n" + f;
+    for (const std::string& f : files) {
+        list += "\n" + f;
+        // Too large to be read, and said so: the file itself is fine.
+        if (AlarmGroup::isTooLarge(f))
+            list += " " + texts::fill(p_.translation.getMainText(143),
+                                      {std::to_string(AlarmGroup::kMaxFileBytes >> 20)});
+    }
     showMessageBox(texts::fill(p_.translation.getMainText(120), {list}), mb::kExclamation);
+}
+
+void modMain::reportRangeFaults(const std::vector<AlarmGroupPtr>& groups) {
+    const std::vector<std::string> faults = describeRangeFaults(groups);
+    if (faults.empty()) return;
+    std::string list;
+    for (const std::string& f : faults) {
+        if (p_.ctx.log) p_.ctx.log("alarm turned off, a number is out of range: " + f);
+        list += "\n" + f;
+    }
+    // Like the unreadable files: told once a run, logged at every load.
+    if (rangeFaultsReported_) return;
+    rangeFaultsReported_ = true;
+    showMessageBox(texts::fill(p_.translation.getMainText(142), {list}), mb::kExclamation);
 }
 
 void modMain::loadToDoText() {

@@ -76,6 +76,9 @@ class modMain {
     AlarmGroupPtr loadGroupFile(const std::string& file, const std::string& folder);
     // Names the group files that could not be read, once per start.
     void reportUnreadableGroups(const std::vector<std::string>& files);
+    // Alarms loaded turned off for a number out of range: logged one by one,
+    // then told in one message.
+    void reportRangeFaults(const std::vector<AlarmGroupPtr>& groups);
 
     Program& p_;
     bool abandoned_ = false;
@@ -85,6 +88,7 @@ class modMain {
     bool unreadableReported_ = false;
     // The cause last told for each kind of write; empty while writing works.
     std::array<std::string, 3> writeProblems_;
+    bool rangeFaultsReported_ = false;
 };
 
 }  // namespace qv

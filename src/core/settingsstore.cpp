@@ -1,5 +1,7 @@
 #include "core/settingsstore.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -55,11 +57,36 @@ XMLNodePtr namedCopy(const XMLNodePtr& node, const std::string& name) {
     return copy;
 }
 
+// A whole number of the file kept within [lo, hi], the range the settings
+// dialog (or the window that sets it) allows: a number beyond it is clamped,
+// as the dialog clamps what is typed, never wrapped nor swapped for the
+// default. Text that is no number gives the default, as ever.
+std::int64_t wholeIn(const XMLNode& n, const char* key, std::int32_t index, std::int64_t def,
+                     std::int64_t lo, std::int64_t hi) {
+    const std::int32_t at = n.getNodeIndex(key, index);
+    if (at < 0) return def;
+    std::int64_t v = 0;
+    if (XMLNode::readWholeNumber(n.getNodeAt(at)->Value, lo, hi, v) ==
+        XMLNode::WholeNumber::kNotANumber)
+        return def;
+    return v;
+}
+std::int16_t int16In(const XMLNode& n, const char* key, std::int16_t def, int lo = INT16_MIN,
+                     int hi = INT16_MAX, std::int32_t index = 0) {
+    return static_cast<std::int16_t>(wholeIn(n, key, index, def, lo, hi));
+}
+std::int32_t int32In(const XMLNode& n, const char* key, std::int32_t def,
+                     std::int64_t lo = INT32_MIN, std::int64_t hi = INT32_MAX) {
+    return static_cast<std::int32_t>(wholeIn(n, key, 0, def, lo, hi));
+}
+constexpr int kLastUnit = kWeeks;
+
 // The stored extra alarm ("sca", "ata"): two "s" children and the alarm.
 void readExtraAlarm(const XMLNode& root, const char* key, ExtraAlarm& extra) {
     const XMLNodePtr node = root.getNode(key, 0, std::string("<") + key + "></" + key + ">");
-    extra.enabled = node->getInteger("s", 0, 0);
-    extra.threshold = node->getInteger("s", 1, 0);
+    extra.enabled = int16In(*node, "s", 0, INT16_MIN, INT16_MAX, 0);
+    // The threshold is kept as stored: above 2 it means that no alarm qualifies.
+    extra.threshold = int16In(*node, "s", 0, INT16_MIN, INT16_MAX, 1);
     const std::int32_t at = node->getNodeIndex("al");
     extra.alarm = at >= 0 ? Alarm::createFromXML(*node->getNodeAt(at), nullptr)
                           : Alarm::createDefaultHiddenAlarm(nullptr, "");
@@ -181,9 +208,9 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
         const XMLNodePtr n = root.getNode("sa", 0, "<sa></sa>");
         for (int i = 0; i < 2; ++i) {
             const std::string k = std::to_string(i);
-            s.sa[i].shown = n->getInteger("c" + k, 0, def.sa[i].shown);
-            s.sa[i].amount = n->getInteger("a" + k, 0, def.sa[i].amount);
-            s.sa[i].unit = n->getInteger("u" + k, 0, def.sa[i].unit);
+            s.sa[i].shown = int16In(*n, ("c" + k).c_str(), def.sa[i].shown);
+            s.sa[i].amount = int16In(*n, ("a" + k).c_str(), def.sa[i].amount, 0, 32767);
+            s.sa[i].unit = int16In(*n, ("u" + k).c_str(), def.sa[i].unit, 0, kLastUnit);
         }
     }
 
@@ -193,10 +220,10 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
         const XMLNodePtr n = root.getNode("mw", 0, "<mw></mw>");
         MainWindowSettings& mw = s.mw;
         const MainWindowSettings& d = def.mw;
-        mw.view = n->getInteger("view", 0, d.view);
+        mw.view = int16In(*n, "view", d.view);
         p_.ports.ui.applyCalendarViewSettings(n->getNode("calview", 0, "<calview></calview>"));
         mw.visible = n->getBoolean("v", 0, d.visible);
-        mw.state = n->getInteger("s", 0, d.state);
+        mw.state = int16In(*n, "s", d.state, 0, 2);
         if (mw.state == 1) {
             // Minimised at the last save: start hidden in the notification area.
             mw.visible = false;
@@ -206,41 +233,41 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
         mw.y = n->getSingle("y", 0, d.y);
         mw.w = n->getSingle("w", 0, d.w);
         mw.h = n->getSingle("h", 0, d.h);
-        mw.dv1 = n->getInteger("dv1", 0, d.dv1);
-        mw.dv2 = n->getInteger("dv2", 0, d.dv2);
-        mw.dv3 = n->getInteger("dv3", 0, d.dv3);
-        mw.dv4 = n->getInteger("dv4", 0, d.dv4);
+        mw.dv1 = int16In(*n, "dv1", d.dv1);
+        mw.dv2 = int16In(*n, "dv2", d.dv2);
+        mw.dv3 = int16In(*n, "dv3", d.dv3);
+        mw.dv4 = int16In(*n, "dv4", d.dv4);
     }
 
     // 3: alarm window front, warning limit, unblocking, sort order, folder, auto-save
     step_ = 3;
     s.ftf = root.getBoolean("ftf", 0, def.ftf);
-    s.wl = root.getInteger("wl", 0, def.wl);
-    s.wu = root.getInteger("wu", 0, def.wu);
+    s.wl = int16In(root, "wl", def.wl, 0, 32767);
+    s.wu = int16In(root, "wu", def.wu, 0, 2);
     {
         const XMLNodePtr n = root.getNode("so", 0, "<so></so>");
-        s.so.ag = n->getInteger("ag", 0, def.so.ag);
+        s.so.ag = int16In(*n, "ag", def.so.ag);
         s.so.agd = n->getBoolean("agd", 0, def.so.agd);
-        s.so.al = n->getInteger("al", 0, def.so.al);
+        s.so.al = int16In(*n, "al", def.so.al);
         s.so.ald = n->getBoolean("ald", 0, def.so.ald);
     }
     s.agp = root.getString("agp", 0, def.agp);
     p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
     s.as = root.getBoolean("as", 0, def.as);
-    s.tc = root.getLong("tc", 0, def.tc);
+    s.tc = int32In(root, "tc", def.tc, -60000, 60000);
     s.vd = root.getString("vd", 0, def.vd);
 
     // 4: alarm window size, usage figures
     step_ = 4;
     {
         const XMLNodePtr n = root.getNode("aw", 0, "<aw></aw>");
-        s.awW = n->getLong("w", 0, def.awW);
-        s.awH = n->getLong("h", 0, def.awH);
+        s.awW = int32In(*n, "w", def.awW, 0);
+        s.awH = int32In(*n, "h", def.awH, 0);
     }
     {
         const XMLNodePtr n = root.getNode("sta", 0, "<sta></sta>");
-        s.staS1 = n->getLong("s1", 0, def.staS1);
-        s.staS2 = n->getLong("s2", 0, def.staS2);
+        s.staS1 = int32In(*n, "s1", def.staS1, 0);
+        s.staS2 = int32In(*n, "s2", def.staS2, 0);
         p_.ctx.alarmsSounded = s.staS2;
         s.staS3 = n->getDate("s3", 0, readingMoment);
     }
@@ -251,7 +278,9 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
         const XMLNodePtr n = root.getNode("font", 0, "<font></font>");
         FontSettings font = p_.ports.ui.listFont();
         font.nm = n->getString("nm", 0, font.nm);
-        font.sz = n->getSingle("sz", 0, font.sz);
+        // A size no screen shows would only fill the memory with its glyphs.
+        const float sz = n->getSingle("sz", 0, font.sz);
+        font.sz = std::isfinite(sz) ? std::clamp(sz, 0.0f, 400.0f) : font.sz;
         font.bd = n->getBoolean("bd", 0, font.bd);
         font.it = n->getBoolean("it", 0, font.it);
         font.st = n->getBoolean("st", 0, font.st);
@@ -293,9 +322,9 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
         df.sa = n->getString("sa", 0, df.sa);
         df.na = n->getString("na", 0, df.na);
         df.ot = n->getString("ot", 0, df.ot);
-        df.da = n->getInteger("da", 0, df.da);
-        df.ti = n->getInteger("ti", 0, df.ti);
-        df.sc = n->getInteger("sc", 0, def.df.sc);
+        df.da = int16In(*n, "da", df.da, 0, 3);
+        df.ti = int16In(*n, "ti", df.ti, 0, 1);
+        df.sc = int16In(*n, "sc", def.df.sc, 0, 1);
     }
 
     // 8: secondary and attention alarm
@@ -309,34 +338,34 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     p_.ports.ui.applyActivePlugInsSettings(root.getNode("acpl", 0, "<acpl></acpl>"));
     s.acv = root.getBoolean("acv", 0, def.acv);
     s.igc = root.getBoolean("igc", 0, def.igc);
-    s.ibw = root.getInteger("ibw", 0, def.ibw);
+    s.ibw = int16In(root, "ibw", def.ibw, 1, 100);
     s.osvol = root.getBoolean("osvol", 0, def.osvol);
-    s.svol = root.getLong("svol", 0, def.svol);
+    s.svol = int32In(root, "svol", def.svol, 0, 100);
     s.ovvol = root.getBoolean("ovvol", 0, def.ovvol);
-    s.vvol = root.getLong("vvol", 0, def.vvol);
+    s.vvol = int32In(root, "vvol", def.vvol, 0, 100);
     s.ovspd = root.getBoolean("ovspd", 0, def.ovspd);
-    s.vspd = root.getLong("vspd", 0, def.vspd);
-    s.tiia = root.getLong("tiia", 0, def.tiia);
+    s.vspd = int32In(root, "vspd", def.vspd, -10, 10);
+    s.tiia = int32In(root, "tiia", def.tiia, 0);
 
     // 10: alarm clock window, calendar, tool tips, overlap warning
     step_ = 10;
-    s.acmm = root.getInteger("acmm", 0, def.acmm);
-    s.acst = root.getInteger("acst", 0, def.acst);
+    s.acmm = int16In(root, "acmm", def.acmm, 1, 32767);
+    s.acst = int16In(root, "acst", def.acst, 1, 32767);
     s.auc = root.getBoolean("auc", 0, def.auc);
-    s.cao = root.getInteger("cao", 0, def.cao);
+    s.cao = int16In(root, "cao", def.cao, 0, 32767);
     s.stt = root.getBoolean("stt", 0, def.stt);
     s.odt = root.getBoolean("odt", 0, def.odt);
-    s.ola = root.getLong("ola", 0, def.ola);
-    s.olu = root.getInteger("olu", 0, def.olu);
-    s.olp = root.getInteger("olp", 0, def.olp);
+    s.ola = int32In(root, "ola", def.ola, 0);
+    s.olu = int16In(root, "olu", def.olu, 0, kLastUnit);
+    s.olp = int16In(root, "olp", def.olp);
 
     // 11: assistant, grid, snooze defaults, one alarm window
     step_ = 11;
     s.epa = root.getBoolean("epa", 0, def.epa);
     s.ofrm = root.getBoolean("ofrm", 0, def.ofrm);
-    s.dsa = root.getInteger("dsa", 0, def.dsa);
-    s.dsu = root.getInteger("dsu", 0, def.dsu);
-    s.dsat = root.getInteger("dsat", 0, def.dsat);
+    s.dsa = int16In(root, "dsa", def.dsa, 0, 32767);
+    s.dsu = int16In(root, "dsu", def.dsu, 0, kLastUnit);
+    s.dsat = int16In(root, "dsat", def.dsat, 0, 1);
     s.uoaw = root.getBoolean("uoaw", 0, def.uoaw);
     // Notifications, the shared alarm folder, waking from sleep.
     s.dntf = root.getBoolean("dntf", 0, def.dntf);

@@ -131,22 +131,33 @@ int fieldOf(const std::string& n) {
 }
 
 // Reads the found children as XMLNode's typed getters read them: the default
-// when the child is missing or its text does not convert.
+// when the child is missing or its text is no number. A number beyond what
+// the field holds is not taken for the default (a period of 4294967297 seconds
+// is no period of one second): it is clamped, and the first such field is
+// noted, which turns the alarm off.
 struct FieldReader {
     const std::array<const XMLNode*, kFieldCount>& found;
+    std::string& fault;
 
     std::string text(int f) const { return found[f] ? found[f]->Value : std::string(); }
+    std::int64_t whole(int f, std::int64_t fallback, std::int64_t min, std::int64_t max) const {
+        if (!found[f]) return fallback;
+        return readWhole(*found[f], fallback, min, max, fault);
+    }
     std::int16_t integer(int f, std::int16_t fallback) const {
-        std::int64_t v;
-        if (!found[f] || !XMLNode::textToInteger(found[f]->Value, INT16_MIN, INT16_MAX, v))
-            return fallback;
-        return static_cast<std::int16_t>(v);
+        return static_cast<std::int16_t>(whole(f, fallback, INT16_MIN, INT16_MAX));
     }
     std::int32_t longValue(int f, std::int32_t fallback) const {
-        std::int64_t v;
-        if (!found[f] || !XMLNode::textToInteger(found[f]->Value, INT32_MIN, INT32_MAX, v))
-            return fallback;
-        return static_cast<std::int32_t>(v);
+        return static_cast<std::int32_t>(whole(f, fallback, INT32_MIN, INT32_MAX));
+    }
+    // A code from a short list (a time unit, the importance): one outside it
+    // takes the default.
+    std::int16_t code(int f, std::int16_t fallback, int min, int max) const {
+        const std::string before = fault;
+        const std::int16_t v = integer(f, fallback);
+        if (v >= min && v <= max && fault == before) return v;
+        if (fault.empty()) fault = found[f]->name + " = " + shortText(found[f]->Value);
+        return fallback;
     }
     bool boolean(int f, bool fallback) const {
         bool v;
@@ -155,7 +166,48 @@ struct FieldReader {
     DateTime date(int f, DateTime fallback) const {
         return found[f] ? parseStoredText(found[f]->Value).value_or(fallback) : fallback;
     }
+
+    static std::string shortText(const std::string& t) {
+        return t.size() <= 40 ? t : t.substr(0, 40) + "...";
+    }
+    static std::int64_t readWhole(const XMLNode& child, std::int64_t fallback, std::int64_t min,
+                                  std::int64_t max, std::string& fault) {
+        std::int64_t v = 0;
+        switch (XMLNode::readWholeNumber(child.Value, min, max, v)) {
+            case XMLNode::WholeNumber::kInRange:
+                return v;
+            case XMLNode::WholeNumber::kOutOfRange:
+                if (fault.empty()) fault = child.name + " = " + shortText(child.Value);
+                return v;
+            default:
+                return fallback;
+        }
+    }
 };
+
+// The whole numbers of an action the program itself reads: its type and, for
+// the message and sound types, the settings "i" (16 bits) and "l" (32 bits).
+// A plug-in's settings are its own business.
+void checkActionRange(const XMLNode& element, std::string& fault) {
+    std::int64_t type = 0;
+    for (const XMLNodePtr& child : element.children()) {
+        if (!child || child->name != "acid") continue;
+        type = FieldReader::readWhole(*child, 0, INT16_MIN, INT16_MAX, fault);
+        break;
+    }
+    if (type != clsAction::kShowMessage && type != clsAction::kShowMessageAndSpeak &&
+        type != clsAction::kPlaySound && type != clsAction::kPlaySoundRepeatedly)
+        return;
+    for (const XMLNodePtr& sett : element.children()) {
+        if (!sett || sett->name != "sett") continue;
+        for (const XMLNodePtr& c : sett->children()) {
+            if (!c) continue;
+            if (c->name == "i") (void)FieldReader::readWhole(*c, 0, INT16_MIN, INT16_MAX, fault);
+            if (c->name == "l") (void)FieldReader::readWhole(*c, 0, INT32_MIN, INT32_MAX, fault);
+        }
+        break;
+    }
+}
 
 }  // namespace
 
@@ -212,10 +264,12 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
     // One pass over the children: the first child of each name is the one read,
     // as a lookup by name would find it; actions are taken in their order.
     std::array<const XMLNode*, kFieldCount> found{};
+    std::string fault;
     for (const XMLNodePtr& child : node.children()) {
         if (!child) continue;
         const int f = fieldOf(child->name);
         if (f == kActi) {
+            if (fault.empty()) checkActionRange(*child, fault);
             auto action = clsAction::createFromXML(*child);
             action->al = a;
             a->actions.addElement(std::move(action));
@@ -223,11 +277,11 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
             found[f] = child.get();
         }
     }
-    const FieldReader r{found};
+    const FieldReader r{found, fault};
     a->name = r.text(kName);
     a->momentKind = r.integer(kDatk, 0);
     a->everyAmount = r.longValue(kPerl, 1);
-    a->everyUnit = r.integer(kPeru, kDays);
+    a->everyUnit = r.code(kPeru, kDays, kSeconds, kWeeks);
     a->onceDate = r.date(kOncd, kNever);
     a->nextDate = r.date(kNexd, kNever);
     a->activePeriod = r.integer(kActp, 0);
@@ -236,19 +290,27 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
     a->weekDays = r.integer(kWkds, 0);
     a->activeAdvanced = r.text(kAdva);
     a->correctionAmount = r.longValue(kAdda, 0);
-    a->correctionUnit = r.integer(kAddu, 0);
+    a->correctionUnit = r.code(kAddu, 0, kSeconds, kWeeks);
     a->soundAfterInactive = r.boolean(kSaia, true);
     a->Active = r.boolean(kStat, true);
     a->snoozing = r.boolean(kSnoz, false);
     a->nextSnoozeAlarmDate = r.date(kSnod, kNever);
     a->readOnly = r.boolean(kRdon, false);
-    a->importance = r.integer(kImpr, 0);
+    a->importance = r.code(kImpr, 0, -2, 2);
     a->durationAmount = r.longValue(kDura, 0);
-    a->durationUnit = r.integer(kDuru, 1);
+    a->durationUnit = r.code(kDuru, 1, kSeconds, kWeeks);
     a->lastSnoozeSet = found[kLsa] != nullptr;
     a->lastSnoozeAmount = r.integer(kLsa, 0);
-    a->lastSnoozeUnit = r.integer(kLsu, 0);
+    a->lastSnoozeUnit = r.code(kLsu, 0, kSeconds, kWeeks);
     a->lastSnoozeAddTo = r.integer(kLsat, 0);
+    if (!fault.empty()) {
+        // Whatever the file meant, it is not what we would make of it: the
+        // alarm stays off until someone looks at it, and its file keeps it
+        // as it was.
+        a->rangeFault = std::move(fault);
+        a->Active = false;
+        a->storedForm_ = node.getCopy();
+    }
     a->parent = par;
     a->changed = false;
     a->invalidateCaches();
@@ -256,6 +318,11 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
 }
 
 XMLNodePtr Alarm::toXML(const std::string& elementName) const {
+    if (storedForm_ && !changed) {
+        auto kept = storedForm_->getCopy();
+        kept->name = elementName;
+        return kept;
+    }
     auto n = XMLNode::Create(elementName);
     n->addString("name", name);
     n->addInteger("datk", momentKind);
@@ -291,6 +358,9 @@ XMLNodePtr Alarm::toXML(const std::string& elementName) const {
 
 void Alarm::setChanged() {
     changed = true;
+    // Edited: what it holds now is what gets written.
+    storedForm_.reset();
+    rangeFault.clear();
     invalidateCaches();
 }
 

@@ -61,6 +61,11 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     bool hidden = false;
     bool readOnly = false;
     bool selected = false;
+    // Not stored: the first whole number of the stored element that lies
+    // outside what its field can hold, as "perl = 4294967297"; empty when
+    // there is none. Such an alarm is loaded turned off and written back as
+    // it was stored until it is edited (setChanged).
+    std::string rangeFault;
 
     // Constructors. Each returns a new alarm with cleared caches and a fresh,
     // empty action list.
@@ -129,6 +134,9 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     DateTime cacheNext_ = kNever;
     bool cacheCalendar_ = false;
     bool cacheGivenUp_ = false;
+    // The element an alarm with a range fault was read from, written back
+    // unchanged until the alarm is edited.
+    XMLNodePtr storedForm_;
     // The compiled advanced expression, kept while activeAdvanced is unchanged.
     std::shared_ptr<const AdvancedDateProgram> program_;
 };

@@ -1,5 +1,8 @@
 #include "model/alarmgroup.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/colors.h"
 #include "base/files.h"
 #include "base/settingsvalues.h"
@@ -111,9 +114,15 @@ AlarmGroupPtr AlarmGroup::createFromXML(ModelContext& ctx, const std::string& xm
     return createFromNode(ctx, *root);
 }
 
+bool AlarmGroup::isTooLarge(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return !ec && size > kMaxFileBytes;
+}
+
 AlarmGroup::GroupFileReading AlarmGroup::readGroupFile(const std::string& path) {
     GroupFileReading reading;
-    const auto content = tryReadFile(path);
+    const auto content = tryReadFile(path, kMaxFileBytes, nullptr);
     if (!content) return reading;
     // Each alarm is read as soon as its element has been parsed, and its nodes
     // go right away: the whole file is never held as a tree, so a large group
@@ -184,7 +193,7 @@ AlarmGroupPtr AlarmGroup::createAlarmGroupFromImportedFile(ModelContext& ctx,
 std::vector<AlarmGroupPtr> AlarmGroup::createAlarmGroupsFromCollection(ModelContext& ctx,
                                                                        const std::string& path) {
     std::vector<AlarmGroupPtr> groups;
-    const auto content = tryReadFile(path);
+    const auto content = tryReadFile(path, kMaxFileBytes, nullptr);
     if (!content) return groups;
     auto root = XMLNode::Create();
     if (root->initializeFromXML(*content)) return groups;
@@ -395,6 +404,17 @@ std::vector<std::string> AlarmGroup::getStringItems(ModelContext& ctx) const {
         items.push_back(std::to_string(ctx.colours.getColour(13, wt)));
     }
     return items;
+}
+
+std::vector<std::string> describeRangeFaults(const std::vector<AlarmGroupPtr>& groups) {
+    std::vector<std::string> lines;
+    for (const AlarmGroupPtr& group : groups) {
+        if (!group) continue;
+        for (const AlarmPtr& alarm : group->alarms)
+            if (!alarm->rangeFault.empty())
+                lines.push_back(group->name + ": " + alarm->name + " (" + alarm->rangeFault + ")");
+    }
+    return lines;
 }
 
 EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime from,

@@ -32,6 +32,13 @@ public:
     bool selected = false;
     bool hidden = false;
 
+    // Group files and collections larger than this are not read: a group of
+    // ten thousand alarms takes some 5 MB, and every megabyte read costs
+    // several more in memory. Such a file is left as it is and reported.
+    static constexpr std::size_t kMaxFileBytes = std::size_t{32} << 20;
+    // Whether the file at `path` is too large to be read (kMaxFileBytes).
+    static bool isTooLarge(const std::string& path);
+
     static std::shared_ptr<AlarmGroup> createDefaultAlarmGroup(ModelContext& ctx);
     // Builds a group from the root element of `xml` (malformed text gives what
     // could be read; unreadable text a group with the defaults). A synchronised
@@ -144,6 +151,11 @@ struct EarliestAlarms {
 };
 using ExpressionErrorHandler =
     std::function<void(const AlarmGroup&, const Alarm&, const std::string& message)>;
+// The alarms of `groups` that were loaded turned off because a whole number of
+// their element lay out of range (Alarm::rangeFault), one line each:
+// group name, ": ", alarm name, " (", the field and its text, ")".
+std::vector<std::string> describeRangeFaults(const std::vector<std::shared_ptr<AlarmGroup>>& groups);
+
 EarliestAlarms getEarliestAlarmsAfter(const Vector<AlarmGroup>& groups, DateTime from,
                                       bool onlyAfterInactive,
                                       const ExpressionErrorHandler& onError = {},

@@ -121,8 +121,12 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
 
     setMinimumSize(cmdSnooze->sizeHint().width() * 5 + 120, 100);
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    resize(std::max(minimumWidth(), twipsToPixels(p_.settings.awW, dpi)),
-           std::max(minimumHeight(), twipsToPixels(p_.settings.awH, dpi)));
+    QSize size(std::max(minimumWidth(), twipsToPixels(p_.settings.awW, dpi)),
+               std::max(minimumHeight(), twipsToPixels(p_.settings.awH, dpi)));
+    // A stored size is shown only as far as the screen reaches.
+    if (const QScreen* s = screen())
+        size = size.boundedTo(s->availableGeometry().size()).expandedTo(minimumSize());
+    resize(size);
     if (performer_.hasAlarmWindowPosition) {
         QPoint pos = performer_.alarmWindowPosition;
         if (QScreen* s = screen()) {

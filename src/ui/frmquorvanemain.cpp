@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -781,12 +782,22 @@ void frmQuorvaneMain::clearLists() {
     filling_ = false;
 }
 
+// A list cell shows one line of a few hundred characters at most; laying out a
+// name of megabytes (a damaged or hostile file) took gigabytes of glyph runs.
+QString frmQuorvaneMain::cellText(const std::string& text, std::size_t shown) {
+    if (text.size() <= shown) return qs(text);
+    std::size_t cut = shown;
+    // Not in the middle of a UTF-8 sequence.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return qs(text.substr(0, cut)) + QChar(0x2026);
+}
+
 void frmQuorvaneMain::fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
                               const std::vector<std::string>& colours, int id) {
     const auto& f = fields_[static_cast<std::size_t>(id)];
     for (std::size_t c = 0; c < f.size(); ++c) {
         const auto field = static_cast<std::size_t>(f[c]);
-        if (field < texts.size()) item->setText(static_cast<int>(c), qs(texts[field]));
+        if (field < texts.size()) item->setText(static_cast<int>(c), cellText(texts[field]));
         if (field >= colours.size()) continue;
         // The model gives colours as decimal numbers (red in the low byte, or a
         // system colour). Plain window text is left to the style, so a dark
@@ -1078,8 +1089,15 @@ void frmQuorvaneMain::showNextAlarm() {
     } else if (s.nextAlarms.numberOfElements() == 0 || s.nextAlarmDate == kNever) {
         text = mainText(p_, 209) + QLatin1Char(' ') + mainText(p_, 210);
     } else {
+        // One line: laying out megabytes of names in a label took gigabytes.
         QStringList names;
-        for (const AlarmPtr& a : s.nextAlarms) names << qs(a->name);
+        for (const AlarmPtr& a : s.nextAlarms) {
+            if (names.size() == 20) {
+                names << QString(QChar(0x2026));
+                break;
+            }
+            names << cellText(a->name, 200);
+        }
         text = mainText(p_, 209) + QLatin1Char(' ') +
                qs(formatDate(s.nextAlarmDate, p_.settings.df.na, p_.ports.dateNames)) +
                QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -1672,9 +1690,21 @@ void frmQuorvaneMain::applyPlacement(const MainWindowSettings& mw) {
         const double v = std::isfinite(twips) ? std::round(twips * k) : 0.0;
         return static_cast<int>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
     };
-    // Values from the file are trusted only within sensible bounds.
-    const QRect r(px(mw.x, -20000, 20000), px(mw.y, -20000, 20000), px(mw.w, 200, 20000),
-                  px(mw.h, 150, 20000));
+    // Values from the file are trusted only as far as the desktop reaches: a
+    // window larger than the screens only holds memory for pixels nobody sees
+    // (10^9 twips wide took gigabytes), and one beyond them cannot be reached.
+    QRect desk(0, 0, 1920, 1080);
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        desk = s->availableVirtualGeometry();
+    const int w = std::max(200, std::min(px(mw.w, 200, 1000000), desk.width()));
+    const int h = std::max(150, std::min(px(mw.h, 150, 1000000), desk.height()));
+    // At least a corner of the window, and its title bar, stay on the desktop.
+    constexpr int kReach = 100;
+    const int x = std::clamp(px(mw.x, -1000000, 1000000), desk.left() - w + kReach,
+                             std::max(desk.left(), desk.right() + 1 - kReach));
+    const int y = std::clamp(px(mw.y, -1000000, 1000000), desk.top(),
+                             std::max(desk.top(), desk.bottom() + 1 - kReach));
+    const QRect r(x, y, w, h);
     const MainWindowSettings def;
     const std::array<std::int16_t, 4> dv{mw.dv1, mw.dv2, mw.dv3, mw.dv4};
     const std::array<std::int16_t, 4> dvDefault{def.dv1, def.dv2, def.dv3, def.dv4};

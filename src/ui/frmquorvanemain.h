@@ -168,6 +168,7 @@ class frmQuorvaneMain : public QMainWindow {
     // (states, dates in the current format) in the current language.
     int minimumColumnWidth(int list, int field) const;
     void widenColumns(int list);
+    static QString cellText(const std::string& text, std::size_t shown = 1000);
     void fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
                  const std::vector<std::string>& colours, int list);
     std::vector<AlarmGroupPtr> sortedGroups() const;

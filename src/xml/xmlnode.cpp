@@ -503,6 +503,37 @@ bool XMLNode::textToInteger(std::string_view text, std::int64_t min, std::int64_
     return true;
 }
 
+XMLNode::WholeNumber XMLNode::readWholeNumber(std::string_view text, std::int64_t min,
+                                              std::int64_t max, std::int64_t& out) {
+    if (textToInteger(text, min, max, out)) return WholeNumber::kInRange;
+    if (!prepareNumber(text)) return WholeNumber::kNotANumber;
+    double d = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, d, std::chars_format::general);
+    if (p != end) return WholeNumber::kNotANumber;
+    const bool negative = text.front() == '-';
+    if (ec == std::errc::result_out_of_range) {
+        // Too far from zero for a double, or too close to it: which of the two
+        // the exponent's sign tells.
+        const std::size_t e = text.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
+        if (tiny) {
+            if (0 < min || 0 > max) {
+                out = 0 < min ? min : max;
+                return WholeNumber::kOutOfRange;
+            }
+            out = 0;
+            return WholeNumber::kInRange;
+        }
+        out = negative ? min : max;
+        return WholeNumber::kOutOfRange;
+    }
+    if (ec != std::errc() || !std::isfinite(d)) return WholeNumber::kNotANumber;
+    // textToInteger turned it down, so it lies outside (after rounding).
+    out = d < static_cast<double>(min) + 0.5 ? min : max;
+    return WholeNumber::kOutOfRange;
+}
+
 bool XMLNode::textToBoolean(std::string_view text, bool& out) {
     // The stored forms are "-1" and "0": plain whole numbers are read directly,
     // any digit but zero making them true, as the general route reads them.

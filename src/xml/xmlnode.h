@@ -155,6 +155,12 @@ class XMLNode {
     // exponent; nothing when it is not a number or lies outside [min, max].
     static bool textToInteger(std::string_view text, std::int64_t min, std::int64_t max,
                               std::int64_t& out);
+    // The same reading that also tells a number too large or too small for
+    // [min, max] from text that is no number at all: a number outside gives
+    // kOutOfRange with `out` clamped into [min, max] (the nearest end).
+    enum class WholeNumber { kNotANumber, kInRange, kOutOfRange };
+    static WholeNumber readWholeNumber(std::string_view text, std::int64_t min, std::int64_t max,
+                                       std::int64_t& out);
     static bool textToBoolean(std::string_view text, bool& out);
     static bool textToSingle(std::string_view text, float& out);
     static bool textToDouble(std::string_view text, double& out);

@@ -271,6 +271,32 @@ TEST(Agenda, ReportsBadInputAndGoesOn) {
     EXPECT_EQ(listMatchingFiles(f.folder.path() + "/*").size(), 3u);  // English.lng and the two
 }
 
+TEST(Agenda, NumbersOutOfRangeAndFilesTooLargeAreSaidAndLeftOut) {
+    AgendaFixture f;
+    const std::string dir = f.ctx.alarmGroupFolder;
+    ASSERT_TRUE(writeFile(dir + "/usg_0.agx",
+                          f.group("G", "<alrm><name>tick</name><datk>1</datk><perl>4294967297"
+                                       "</perl><peru>0</peru><nexd>2025/03/30 00:00:00</nexd>"
+                                       "</alrm>" +
+                                           once("ok", "2025/03/30 08:00:00"))));
+    // A file beyond the limit is not read at all, and left as it is.
+    std::string huge = f.group("Huge", once("lost", "2025/03/30 07:00:00"));
+    huge.insert(huge.size() - 7, std::string(AlarmGroup::kMaxFileBytes, ' '));
+    ASSERT_TRUE(writeFile(dir + "/usg_1.agx", huge));
+    const auto r = f.run({"--from", "2025/03/30 00:00:00", "--count", "3", dir});
+    EXPECT_EQ(r.status, 1);
+    // Not every second from the start: only the other alarm.
+    EXPECT_EQ(r.out, "2025/03/30 08:00:00\tG\tok\n");
+    const std::string said =
+        "quorvane-agenda: G: tick: a whole number is out of range (perl = 4294967297); the alarm "
+        "is left out\n";
+    const auto at = r.err.find(said);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("out of range", at + said.size()), std::string::npos);
+    EXPECT_NE(r.err.find("usg_1.agx (larger than 32 MB)"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir + "/usg_1.agx").size(), huge.size());
+}
+
 TEST(Agenda, BadArgumentsPrintTheUsage) {
     AgendaFixture f;
     for (const auto& args : std::vector<std::vector<std::string>>{

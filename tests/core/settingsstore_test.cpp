@@ -178,12 +178,55 @@ TEST_F(SettingsStoreTest, UnconvertibleAndOutOfRangeValuesTakeDefaults) {
     EXPECT_FALSE(s.mw.visible);
     EXPECT_EQ(s.mw.state, 0);
     EXPECT_FALSE(ui.placement.visible);
-    EXPECT_EQ(s.wl, 10);
+    EXPECT_EQ(s.wl, 32767);  // clamped as the dialog clamps it, not the default
     EXPECT_EQ(s.tc, 0);
     EXPECT_EQ(p().supervision.lastSupervised, clock.current);
     EXPECT_EQ(s.df.sc, 1);
     EXPECT_FALSE(s.igc);
     EXPECT_TRUE(s.acv);
+}
+
+TEST_F(SettingsStoreTest, WholeNumbersBeyondTheirRangeAreClampedNotWrapped) {
+    loadKeys(
+        "<wl>-5</wl><wu>7</wu><tc>4294967297</tc><svol>-1</svol><vvol>1000</vvol>"
+        "<vspd>-99</vspd><tiia>-10</tiia><acmm>0</acmm><acst>70000</acst><cao>-1</cao>"
+        "<ibw>4294967296</ibw><ola>-1</ola><olu>9</olu><dsa>1e6</dsa><dsu>-1</dsu><dsat>2</dsat>"
+        "<sa><a0>-3</a0><u0>7</u0><a1>99999</a1><u1>-32769</u1></sa>"
+        "<mw><s>3</s><dv1>70000</dv1></mw><aw><w>-1</w><h>9999999999</h></aw>"
+        "<sta><s1>-1</s1><s2>4294967296</s2></sta><df><da>9</da><ti>2</ti><sc>-1</sc></df>"
+        "<font><sz>1e9</sz></font>");
+    const SettingsValues& s = p().settings;
+    EXPECT_EQ(s.wl, 0);
+    EXPECT_EQ(s.wu, 2);
+    EXPECT_EQ(s.tc, 60000);
+    EXPECT_EQ(s.svol, 0);
+    EXPECT_EQ(s.vvol, 100);
+    EXPECT_EQ(s.vspd, -10);
+    EXPECT_EQ(s.tiia, 0);
+    EXPECT_EQ(s.acmm, 1);
+    EXPECT_EQ(s.acst, 32767);
+    EXPECT_EQ(s.cao, 0);
+    EXPECT_EQ(s.ibw, 100);
+    EXPECT_EQ(s.ola, 0);
+    EXPECT_EQ(s.olu, kWeeks);
+    EXPECT_EQ(s.dsa, 32767);
+    EXPECT_EQ(s.dsu, kSeconds);
+    EXPECT_EQ(s.dsat, 1);
+    EXPECT_EQ(s.sa[0].amount, 0);
+    EXPECT_EQ(s.sa[0].unit, kWeeks);
+    EXPECT_EQ(s.sa[1].amount, 32767);
+    EXPECT_EQ(s.sa[1].unit, kSeconds);
+    EXPECT_EQ(ui.placement.state, 2);
+    EXPECT_EQ(ui.placement.dv1, 32767);
+    EXPECT_EQ(s.awW, 0);
+    EXPECT_EQ(s.awH, INT32_MAX);
+    EXPECT_EQ(s.staS1, 0);
+    EXPECT_EQ(s.staS2, INT32_MAX);
+    EXPECT_EQ(p().ctx.alarmsSounded, INT32_MAX);
+    EXPECT_EQ(s.df.da, 3);
+    EXPECT_EQ(s.df.ti, 1);
+    EXPECT_EQ(s.df.sc, 0);
+    EXPECT_EQ(ui.font.sz, 400.0f);
 }
 
 TEST_F(SettingsStoreTest, BlockedStateFromFileOrSafeMode) {

@@ -14,22 +14,86 @@ using namespace qv::test;
 
 namespace {
 
-// The plain reading: each field looked up by name, as the typed getters do it.
+// The plain reading: each field looked up by name, as the typed getters do it,
+// with a whole number beyond its field clamped and named, and a code outside
+// its list taking the default.
 AlarmPtr readByName(const XMLNode& node) {
     auto a = std::make_shared<Alarm>();
+    std::string fault;
+    auto note = [&](const XMLNode& child) {
+        if (fault.empty())
+            fault = child.name + " = " +
+                    (child.Value.size() <= 40 ? child.Value : child.Value.substr(0, 40) + "...");
+    };
+    auto whole = [&](const XMLNode& holder, const std::string& n, std::int32_t index,
+                     std::int64_t def, std::int64_t lo, std::int64_t hi) -> std::int64_t {
+        const std::int32_t at = holder.getNodeIndex(n, index);
+        if (at < 0) return def;
+        const XMLNode& child = *holder.getNodeAt(at);
+        std::int64_t v = 0;
+        switch (XMLNode::readWholeNumber(child.Value, lo, hi, v)) {
+            case XMLNode::WholeNumber::kInRange:
+                return v;
+            case XMLNode::WholeNumber::kOutOfRange:
+                note(child);
+                return v;
+            default:
+                return def;
+        }
+    };
+    auto i16 = [&](const std::string& n, std::int16_t def) {
+        return static_cast<std::int16_t>(whole(node, n, 0, def, INT16_MIN, INT16_MAX));
+    };
+    auto i32 = [&](const std::string& n, std::int32_t def) {
+        return static_cast<std::int32_t>(whole(node, n, 0, def, INT32_MIN, INT32_MAX));
+    };
+    auto code = [&](const std::string& n, std::int16_t def, int lo, int hi) {
+        const std::string before = fault;
+        const std::int16_t v = i16(n, def);
+        if (v >= lo && v <= hi && fault == before) return v;
+        note(*node.getNodeAt(node.getNodeIndex(n, 0)));
+        return def;
+    };
+    std::vector<std::pair<std::int32_t, std::string>> order;  // position, field
+    for (std::int32_t i = 0; i < node.getNumberOfNodes(); ++i) {
+        const XMLNodePtr c = node.getNodeAt(i);
+        if (c && c->name == "acti") order.push_back({i, "acti"});
+    }
+    // The reading takes the actions while it passes the children, the fields
+    // afterwards: faults in actions are named first.
+    for (const auto& [pos, what] : order) {
+        const XMLNode& acti = *node.getNodeAt(pos);
+        const std::int64_t type = whole(acti, "acid", 0, 0, INT16_MIN, INT16_MAX);
+        if (type == 1 || type == 3 || type == 7 || type == 8) {
+            const std::int32_t s = acti.getNodeIndex("sett", 0);
+            if (s >= 0) {
+                const XMLNode& sett = *acti.getNodeAt(s);
+                for (const XMLNodePtr& c : sett.children()) {
+                    if (!c) continue;
+                    std::int64_t v;
+                    const auto lo = c->name == "i" ? INT16_MIN : INT32_MIN;
+                    const auto hi = c->name == "i" ? INT16_MAX : INT32_MAX;
+                    if ((c->name == "i" || c->name == "l") &&
+                        XMLNode::readWholeNumber(c->Value, lo, hi, v) ==
+                            XMLNode::WholeNumber::kOutOfRange)
+                        note(*c);
+                }
+            }
+        }
+    }
     a->name = node.getString("name", 0, "");
-    a->momentKind = node.getInteger("datk", 0, 0);
-    a->everyAmount = node.getLong("perl", 0, 1);
-    a->everyUnit = node.getInteger("peru", 0, kDays);
+    a->momentKind = i16("datk", 0);
+    a->everyAmount = i32("perl", 1);
+    a->everyUnit = code("peru", kDays, 0, 6);
     a->onceDate = node.getDate("oncd", 0, kNever);
     a->nextDate = node.getDate("nexd", 0, kNever);
-    a->activePeriod = node.getInteger("actp", 0, 0);
+    a->activePeriod = i16("actp", 0);
     a->startDate = node.getDate("stad", 0, kNever);
     a->endDate = node.getDate("endd", 0, kNever);
-    a->weekDays = node.getInteger("wkds", 0, 0);
+    a->weekDays = i16("wkds", 0);
     a->activeAdvanced = node.getString("adva", 0, "");
-    a->correctionAmount = node.getLong("adda", 0, 0);
-    a->correctionUnit = node.getInteger("addu", 0, 0);
+    a->correctionAmount = i32("adda", 0);
+    a->correctionUnit = code("addu", 0, 0, 6);
     for (const XMLNodePtr& child : node.children()) {
         if (child->name != "acti") continue;
         a->actions.addElement(clsAction::createFromXML(*child));
@@ -39,13 +103,15 @@ AlarmPtr readByName(const XMLNode& node) {
     a->snoozing = node.getBoolean("snoz", 0, false);
     a->nextSnoozeAlarmDate = node.getDate("snod", 0, kNever);
     a->readOnly = node.getBoolean("rdon", 0, false);
-    a->importance = node.getInteger("impr", 0, 0);
-    a->durationAmount = node.getLong("dura", 0, 0);
-    a->durationUnit = node.getInteger("duru", 0, 1);
+    a->importance = code("impr", 0, -2, 2);
+    a->durationAmount = i32("dura", 0);
+    a->durationUnit = code("duru", 1, 0, 6);
     a->lastSnoozeSet = node.getNodeIndex("lsa", 0) >= 0;
-    a->lastSnoozeAmount = node.getInteger("lsa", 0, 0);
-    a->lastSnoozeUnit = node.getInteger("lsu", 0, 0);
-    a->lastSnoozeAddTo = node.getInteger("lsat", 0, 0);
+    a->lastSnoozeAmount = i16("lsa", 0);
+    a->lastSnoozeUnit = code("lsu", 0, 0, 6);
+    a->lastSnoozeAddTo = i16("lsat", 0);
+    a->Active = a->Active && fault.empty();
+    a->rangeFault = fault;
     return a;
 }
 
@@ -77,6 +143,7 @@ std::vector<std::string> fields(const Alarm& a) {
         "lsa=" + std::to_string(a.lastSnoozeAmount),
         "lsu=" + std::to_string(a.lastSnoozeUnit),
         "lsat=" + std::to_string(a.lastSnoozeAddTo),
+        "fault=" + a.rangeFault,
     };
     for (const ActionPtr& action : a.actions)
         out.push_back("acti=" + std::to_string(action->action) + "|" + action->plugin + "|" +

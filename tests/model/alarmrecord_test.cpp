@@ -93,14 +93,15 @@ TEST(AlarmRecord, LastSnoozeIsSetByThePresenceOfLsa) {
 
 TEST(AlarmRecord, UnreadableValuesTakeTheirDefaults) {
     auto a = Alarm::createFromXML(
-        *XMLNode::createFromXML("<alrm><datk>x</datk><perl>99999999999</perl><oncd>soon</oncd>"
-                                "<stat>maybe</stat><impr>40000</impr><zzz>1</zzz></alrm>"),
+        *XMLNode::createFromXML("<alrm><datk>x</datk><perl>often</perl><oncd>soon</oncd>"
+                                "<stat>maybe</stat><impr>high</impr><zzz>1</zzz></alrm>"),
         nullptr);
     EXPECT_EQ(a->momentKind, 0);
     EXPECT_EQ(a->everyAmount, 1);
     EXPECT_EQ(a->onceDate, kNever);
     EXPECT_TRUE(a->Active);
     EXPECT_EQ(a->importance, 0);
+    EXPECT_EQ(a->rangeFault, "");
 }
 
 TEST(AlarmRecord, ConstructorsSetUpTheirAlarms) {

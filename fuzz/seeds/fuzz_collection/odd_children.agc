@@ -1,0 +1,1 @@
+<alarmgroupcollection><x>1</x><algr><name>Old</name><type>0</type><syst><al><name>t</name></al></syst><alrm><name>Weekly</name><datk>1</datk><perl>2</perl><peru>6</peru><nexd>2024/02/29 23:59:59</nexd><actp>4</actp><wkds>0</wkds></alrm></algr><algr></algr></alarmgroupcollection>
