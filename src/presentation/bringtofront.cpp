@@ -69,7 +69,8 @@ class ModalKeeper : public QObject {
 
   private:
     void later() {
-        QMetaObject::invokeMethod(this, [this] { follow(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { follow(); }, Qt::QueuedConnection);
     }
 
     // Above a modal dialog even where the window manager keeps such dialogs

@@ -561,8 +561,7 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event) {
 
 void frmAlarm::deleteAlarm(bool onlyIfNotSounding) {
     if (!alrt || alrt->readOnly) return;
-    if (ask(text(onlyIfNotSounding ? 102 : 101), mb::kYesNo | mb::kQuestion) !=
-        mb::kAnswerYes)
+    if (ask(text(onlyIfNotSounding ? 102 : 101), mb::kYesNo | mb::kQuestion) != mb::kAnswerYes)
         return;
     if (onlyIfNotSounding) {
         try {

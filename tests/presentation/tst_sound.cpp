@@ -434,8 +434,8 @@ void TestSound::anUnplayableSoundKeepsItsWindowAndIsLogged() {
     f.sound.current()->finish();
     f.flush();
     QVERIFY(w && !w->closing() && w->isVisible());
-    QVERIFY(readFile(log).find("\"Noise\": the sound file \"" + dir + "/noise.wav\" cannot be played") !=
-            std::string::npos);
+    QVERIFY(readFile(log).find("\"Noise\": the sound file \"" + dir +
+                               "/noise.wav\" cannot be played") != std::string::npos);
 
     // A sound that plays still takes its window with it.
     auto fine = f.soundAlarm("Fine", dir + "/a.wav");

@@ -50,8 +50,8 @@ struct UiFixture {
         program = std::make_unique<Program>(
             Folders::forFolder(core.folder.path()),
             CorePorts{core.clock, core.timer, ui, core.plugIns,
-                      performer ? *performer : core.performer, core.session,
-                      core.shell, core.instance, core.systemColours, dateNames});
+                      performer ? *performer : core.performer, core.session, core.shell,
+                      core.instance, core.systemColours, dateNames});
         dateNames.attach(program->translation);
         ui.attach(*program);
         ui.answerMessageBox = [this](const QString& text, int buttons) {
