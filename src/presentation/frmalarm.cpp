@@ -142,9 +142,18 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     translate();
     shownAt_ = preciseNow();
     performer_.addWindow(this);
+    keepAnswerable(this, [this] { return asking_ > 0; });
 }
 
 frmAlarm::~frmAlarm() { performer_.removeWindow(this); }
+
+int frmAlarm::ask(const std::string& question, int buttons) {
+    // The window waits for the answer to its own question, modal dialog or not.
+    ++asking_;
+    const int answer = p_.main.showMessageBox(question, buttons);
+    --asking_;
+    return answer;
+}
 
 std::string frmAlarm::text(int number) const { return p_.translation.getText(kSection, number); }
 
@@ -241,6 +250,7 @@ void frmAlarm::showAlarm(const AlarmPtr& alarm, const std::shared_ptr<clsAction>
     setSnoozeRow(act->settings->getInteger("i", 0, 1) == 1 || hasMessage,
                  timed && !alarm->readOnly);
     txtAlarmMessage->setEnabled(true);
+    txtAlarmMessage->setReadOnly(false);
     if (hasMessage)
         txtAlarmMessage->setPlainText(qs(texts::fill(text(4), {message})));
     else if (first)
@@ -272,6 +282,7 @@ void frmAlarm::addMessage(const std::shared_ptr<clsAction>& act, const std::stri
     action = act;
     hasMessage = !message.empty();
     txtAlarmMessage->setEnabled(true);
+    txtAlarmMessage->setReadOnly(false);
     txtAlarmMessage->setPlainText(hasMessage ? qs(texts::fill(text(4), {message}))
                                              : qs(act->settings->getString("s", 0, "")));
 }
@@ -315,6 +326,17 @@ void frmAlarm::startPlayer(const std::shared_ptr<clsAction>& act, bool useOwnOpt
     player->setSoundAction(alrt, act, dueDate, timed, volumeSwitch, volume, pattern);
 }
 
+void frmAlarm::ownSoundFailed(const std::string& file) {
+    keepAfterSound_ = true;
+    // A window with a message stays anyway, and keeps its text.
+    if (!isSoundWindow || closing_) return;
+    txtAlarmMessage->setPlainText(qs(texts::fill(text(5), {file})));
+    txtAlarmMessage->setEnabled(true);
+    txtAlarmMessage->setReadOnly(true);
+    // Shown even where the action asked for no window: the alarm is not heard.
+    if (!isVisible()) showWindow();
+}
+
 void frmAlarm::showWindow() {
     if (closing_) return;
     const bool appearing = !isVisible();
@@ -343,7 +365,7 @@ void frmAlarm::cmdSnooze_Click() {
         const std::string q =
             text(2) + " " +
             formatDate(alrt->nextSnoozeAlarmDate, p_.settings.df.ot, p_.ports.dateNames);
-        yes = p_.main.showMessageBox(q, mb::kYesNo | mb::kExclamation) == mb::kAnswerYes;
+        yes = ask(q, mb::kYesNo | mb::kExclamation) == mb::kAnswerYes;
     }
     // The answer may have taken a while: the present moment is read afterwards.
     const DateTime now = p_.now();
@@ -352,7 +374,7 @@ void frmAlarm::cmdSnooze_Click() {
     const int amount = vnbSnoozeAmount->value();
     const DateTime moment = addToDate(addTo == 0 ? dueDate : now, amount, unit);
     if (!(moment > now)) {
-        p_.main.showMessageBox(text(3), mb::kExclamation);
+        ask(text(3), mb::kExclamation);
         return;
     }
     if (yes) {
@@ -372,7 +394,7 @@ void frmAlarm::closeRoutine() {
     if (!isSoundWindow && !hasMessage && action) {
         const std::string edited = ss(txtAlarmMessage->toPlainText());
         if (edited != action->settings->getString("s", 0, "") &&
-            p_.main.showMessageBox(text(1), mb::kYesNo | mb::kQuestion) == mb::kAnswerYes) {
+            ask(text(1), mb::kYesNo | mb::kQuestion) == mb::kAnswerYes) {
             action->settings->setString("s", edited);
             changeFlags |= change::kMessageStored;
         }
@@ -543,8 +565,7 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event) {
 
 void frmAlarm::deleteAlarm(bool onlyIfNotSounding) {
     if (!alrt || alrt->readOnly) return;
-    if (p_.main.showMessageBox(text(onlyIfNotSounding ? 102 : 101), mb::kYesNo | mb::kQuestion) !=
-        mb::kAnswerYes)
+    if (ask(text(onlyIfNotSounding ? 102 : 101), mb::kYesNo | mb::kQuestion) != mb::kAnswerYes)
         return;
     if (onlyIfNotSounding) {
         try {

@@ -52,6 +52,11 @@ class frmAlarm : public QWidget {
     void addSound(const std::shared_ptr<clsAction>& action, bool useOwnOptions, bool volumeSwitch,
                   int volume, const std::string& defaultSound);
 
+    // The player could not play the action's own sound (`file`: the file or
+    // pattern): the window says so, shows itself and stays until answered.
+    void ownSoundFailed(const std::string& file);
+    bool keepsAfterSound() const { return keepAfterSound_; }
+
     // Shows the window modeless and brings it in front of the others.
     void showWindow();
     // The buttons' work (guarded by the one-second guard).
@@ -119,6 +124,7 @@ class frmAlarm : public QWidget {
     void stopPlayer();
     void bringToFront(bool keepOnTop);
     std::string text(int number) const;
+    int ask(const std::string& question, int buttons);
     void deleteAlarm(bool onlyIfNotSounding);
     void switchAlarm(bool active);
     void stopSnoozing();
@@ -129,6 +135,8 @@ class frmAlarm : public QWidget {
     bool closing_ = false;
     bool forceClose_ = false;
     bool routineClose_ = false;
+    int asking_ = 0;
+    bool keepAfterSound_ = false;
 };
 
 }  // namespace qv

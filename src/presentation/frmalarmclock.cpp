@@ -100,6 +100,7 @@ frmAlarmClock::frmAlarmClock(Program& p, QWidget* parent)
 
     translate();
     resize(sizeHint());
+    keepAnswerable(this);
 }
 
 frmAlarmClock::~frmAlarmClock() {

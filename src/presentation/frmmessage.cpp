@@ -30,6 +30,7 @@ frmMessage::frmMessage(Program& program, QWidget* parent) : QWidget(parent), p_(
     layout->addWidget(cmdOk, 0, Qt::AlignRight);
     connect(cmdOk, &QPushButton::clicked, this, &QWidget::close);
     translate();
+    keepAnswerable(this);
 }
 
 void frmMessage::translate() { translateForm(this, p_.translation); }

@@ -153,8 +153,14 @@ void frmSound::setSoundAction(const AlarmPtr& alarm, const std::shared_ptr<clsAc
     const XMLNode& s = *action->settings;
 
     defaultFile_ = pickFile(defaultSound, p_.random);
-    file_ = pickFile(s.getString("s", 0, ""), p_.random);
-    if (file_.empty()) file_ = defaultFile_;
+    const std::string pattern = s.getString("s", 0, "");
+    file_ = pickFile(pattern, p_.random);
+    ownFile_ = !file_.empty();
+    if (file_.empty()) {
+        file_ = defaultFile_;
+        // No file chosen means the default sound; a chosen one that is gone must be told.
+        if (!pattern.empty()) ownSoundFailed(pattern, false);
+    }
 
     repeatCount_ = 1;
     if (action->action == clsAction::kPlaySoundRepeatedly) {
@@ -217,6 +223,7 @@ bool frmSound::tryMedia(const std::string& file) {
         playing_ = file;
         return true;
     }
+    if (ownFile_ && file == file_) ownSoundFailed(file, true);
     // An output that has failed is not trusted with the next file.
     dropOutput();
     return false;
@@ -265,11 +272,21 @@ void frmSound::mediaPlayerError() {
     const std::string failed = playing_;
     playing_.clear();
     dropOutput();
+    if (ownFile_ && !failed.empty() && failed == file_) ownSoundFailed(failed, true);
     // A file that cannot be decoded: the default sound once, through a fresh
     // output (a pipeline that failed may stay broken), and only then the beep,
     // which many desktops never sound.
     if (!failed.empty() && failed != defaultFile_ && tryMedia(defaultFile_)) return;
     beep();
+}
+
+void frmSound::ownSoundFailed(const std::string& file, bool found) {
+    if (ownSoundFailed_) return;
+    ownSoundFailed_ = true;
+    p_.writeLog("Alarm \"" + (alarm_ ? alarm_->name : std::string()) + "\": the sound file \"" +
+                file + "\" " + (found ? "cannot be played" : "was not found") +
+                "; the default sound plays instead");
+    if (frmAlarm* w = parentWindow) w->ownSoundFailed(file);
 }
 
 void frmSound::cmdStopSound_Click() {
@@ -285,8 +302,10 @@ void frmSound::closePlayer() {
     if (frmAlarm* w = parentWindow) {
         parentWindow = nullptr;
         w->soundWindow = nullptr;
-        // A window that shows a message as well stays until it is answered.
-        if (w->isSoundWindow) w->closeWindow();
+        // A window that shows a message as well stays until it is answered;
+        // so does one whose own sound could not be played, once the stand-in
+        // has ended (which is easily missed, or never heard where beeps are silent).
+        if (w->isSoundWindow && !(finished_ && w->keepsAfterSound())) w->closeWindow();
     }
     dropOutput();
     if (performer_.sound().volume) performer_.sound().volume->restore();

@@ -133,6 +133,9 @@ class frmSound : public QWidget {
     // is missing or does not start.
     bool tryMedia(const std::string& file);
     void beep();
+    // The action's own sound cannot be played (`found`: the file is there but
+    // does not decode): said in the log and to the window, once per player.
+    void ownSoundFailed(const std::string& file, bool found);
     void dropOutput();
     void onTimer();
 
@@ -145,6 +148,9 @@ class frmSound : public QWidget {
     bool finished_ = false;
     bool intervalMode_ = false;
     std::string file_;
+    // `file_` is the action's own (not the default sound taken for it).
+    bool ownFile_ = false;
+    bool ownSoundFailed_ = false;
     std::string defaultFile_;
     // The file the output plays now; empty between plays.
     std::string playing_;

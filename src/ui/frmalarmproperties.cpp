@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include "base/dateformat.h"
+#include "base/folders.h"
 #include "controls/vnumberbox.h"
 #include "core/program.h"
 #include "model/clsadvanceddate.h"
@@ -42,6 +43,7 @@ constexpr const char* kSection = "frmAlarmProperties";
 // The first of the texts that say what is wrong with an expression.
 constexpr int kFaultTexts = 100;
 constexpr int kIntoSynchronisedGroup = 15;
+constexpr int kSoundFileMissing = 16;
 // List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
 constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
 // The built-in action types "New" offers, in the order they are listed.
@@ -468,7 +470,11 @@ void frmAlarmProperties::build() {
     connect(cmdDown_, &QPushButton::clicked, this, [this] { moveAction(1); });
     connect(cmdTestAction_, &QPushButton::clicked, this, [this] {
         storeActionSetting();
-        if (currentAction_) currentAction_->doAction(p_.ctx, p_.now(), false);
+        if (!currentAction_) return;
+        // A working copy belongs to no alarm yet, and a window shows an
+        // alarm: it is tried as the (first) alarm being edited.
+        if (currentAction_->al.expired() && !alarms_.empty()) currentAction_->al = alarms_.front();
+        currentAction_->doAction(p_.ctx, p_.now(), false);
     });
     connect(cmdRemoveAllActions_, &QPushButton::clicked, this, [this] {
         // With several alarms: their actions are replaced by this (empty) list.
@@ -506,6 +512,7 @@ void frmAlarmProperties::build() {
     });
     connect(cmdOk_, &QPushButton::clicked, this, [this] {
         if (alarms_.size() == 1 && !validate()) return;
+        if (!soundFilesFound()) return;
         commit();
         accept();
     });
@@ -944,6 +951,28 @@ bool frmAlarmProperties::validate() {
             cmbAlarmgroup_->setFocus();
             return false;
         }
+    }
+    return true;
+}
+
+bool frmAlarmProperties::soundFilesFound() {
+    if (!actionsChanged_) return true;
+    for (std::size_t i = 0; i < actions_.size(); ++i) {
+        const ActionPtr& a = actions_[i];
+        if (a->action != clsAction::kPlaySound && a->action != clsAction::kPlaySoundRepeatedly)
+            continue;
+        // No file at all means the default sound; a file that is not there
+        // would leave the alarm to the default sound (or a beep) unnoticed.
+        const std::string pattern = a->settings->getString("s", 0, "");
+        if (pattern.empty() || !listMatchingFiles(pattern).empty()) continue;
+        if (p_.main.showMessageBox(
+                texts::fill(p_.translation.getText(kSection, kSoundFileMissing), {pattern}),
+                mb::kYesNo | mb::kQuestion) == mb::kAnswerYes)
+            continue;
+        lstActions_->setCurrentRow(static_cast<int>(i));
+        txtLine_->setFocus();
+        txtLine_->selectAll();
+        return false;
     }
     return true;
 }

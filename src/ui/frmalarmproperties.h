@@ -108,6 +108,8 @@ class frmAlarmProperties : public QDialog {
     void storeActionSetting();
     void moveAction(int by);
     bool validate();
+    // Every sound action's file is there, or the user keeps it anyway.
+    bool soundFilesFound();
     void commit();
     void postCommitChecks(const AlarmPtr& alarm);
     QString text(int number) const;

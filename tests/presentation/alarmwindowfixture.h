@@ -42,6 +42,7 @@ s1=Store the message?
 s2=Already snoozing until
 s3=Not in the future.
 s4=Message: #1
+s5=Cannot play #1
 s10=due date
 s11=now
 s21=test

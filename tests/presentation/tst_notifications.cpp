@@ -8,9 +8,11 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDialog>
 #include <QMutex>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 
 #include "presentation/alarmwindowfixture.h"
@@ -129,6 +131,7 @@ class TestNotifications : public QObject {
     void init();
     void alarmWindowShowsACriticalNotificationThatStopsIt();
     void snoozeAndShowActionsAnswerTheWindow();
+    void showActionReachesTheWindowWhileADialogIsOpen();
     void withoutServiceOrSettingNothingIsShown();
     void anActionBeforeTheAnswerIsNotLost();
 
@@ -235,6 +238,36 @@ void TestNotifications::snoozeAndShowActionsAnswerTheWindow() {
     f.show(r, due);
     QTRY_COMPARE_WITH_TIMEOUT(record.shownCount(), 2, 10000);
     QCOMPARE(record.last().actions, (QStringList{"default", "Show", "stop", "Stop"}));
+}
+
+void TestNotifications::showActionReachesTheWindowWhileADialogIsOpen() {
+    AlarmWindowFixture f;
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+    f.clock.set(due);
+    auto a = f.messageAlarm("Tea");
+    QDialog dialog;
+    bool ran = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        struct Closer {
+            QDialog& d;
+            ~Closer() { d.reject(); }
+        } closer{dialog};
+        QPointer<frmAlarm> w = f.show(a, due);
+        QTRY_COMPARE_WITH_TIMEOUT(record.shownCount(), 1, 10000);
+        const uint id = record.lastId;
+        f.wait(2);
+        // The dialog has the keys; the notification hands them to the window.
+        dialog.activateWindow();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), dialog.windowHandle());
+        QVERIFY(action(id, DesktopNotifier::kDefaultAction));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), w->windowHandle(), 10000);
+        QTest::keyClick(w->windowHandle(), Qt::Key_Return);
+        QVERIFY(!w || w->closing());
+        QVERIFY(dialog.isVisible());
+        ran = true;
+    });
+    dialog.exec();
+    QVERIFY(ran);
 }
 
 void TestNotifications::withoutServiceOrSettingNothingIsShown() {

@@ -3,6 +3,7 @@
 // between a player, its window and the volume.
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 #include <set>
@@ -36,6 +37,7 @@ class TestSound : public QObject {
     void beepInIntervalModeKeepsTheInterval();
     void noMixerIsSaidOnceAndHoldsNothingUp();
     void stopAllSoundsThroughThePortRestoresTheVolume();
+    void anUnplayableSoundKeepsItsWindowAndIsLogged();
 };
 
 namespace {
@@ -398,6 +400,49 @@ void TestSound::stopAllSoundsThroughThePortRestoresTheVolume() {
     QVERIFY(!f.sound.current());
     QCOMPARE(f.mixer.wave, std::int64_t(30000));
     QVERIFY(f.mixer.waveMute);
+}
+
+void TestSound::anUnplayableSoundKeepsItsWindowAndIsLogged() {
+    AlarmWindowFixture f;
+    const std::string dir = makeSounds(f);
+    f.p().settings.ds = dir + "/*.ogg";
+    const std::string log = f.p().programFile("quorvane.log");
+    const DateTime due = dt(2025, 3, 29, 12, 0, 0);
+
+    // Missing, in a window the action wanted hidden: it shows, says why and
+    // outlasts the default sound that stands in.
+    auto gone = f.soundAlarm("Gone", dir + "/gone.wav", clsAction::kPlaySound, 0);
+    QPointer<frmAlarm> w = f.play(gone, due);
+    QVERIFY(w && w->isVisible());
+    QVERIFY(w->txtAlarmMessage->toPlainText().contains(QStringLiteral("gone.wav")));
+    QVERIFY(readFile(log).find("\"Gone\": the sound file \"" + dir + "/gone.wav\" was not found") !=
+            std::string::npos);
+    f.sound.current()->finish();
+    QVERIFY(f.actions.soundPlayers().empty());
+    f.flush();
+    QVERIFY(w && !w->closing());
+    f.wait(2);
+    w->cmdOk_Click();
+    f.flush();
+    QVERIFY(!w);
+
+    // There but undecodable: the same, once the stand-in has ended.
+    QVERIFY(writeFile(dir + "/noise.wav", "not a sound"));
+    auto noise = f.soundAlarm("Noise", dir + "/noise.wav");
+    w = f.play(noise, due);
+    f.sound.current()->breakDown();
+    f.sound.current()->finish();
+    f.flush();
+    QVERIFY(w && !w->closing() && w->isVisible());
+    QVERIFY(readFile(log).find("\"Noise\": the sound file \"" + dir +
+                               "/noise.wav\" cannot be played") != std::string::npos);
+
+    // A sound that plays still takes its window with it.
+    auto fine = f.soundAlarm("Fine", dir + "/a.wav");
+    QPointer<frmAlarm> v = f.play(fine, due);
+    f.sound.current()->finish();
+    f.flush();
+    QVERIFY(!v);
 }
 
 QTEST_MAIN(TestSound)

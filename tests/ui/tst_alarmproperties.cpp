@@ -248,6 +248,49 @@ class TestAlarmProperties : public QObject {
         QCOMPARE(a->everyUnit, std::int16_t(0));
     }
 
+    void aSoundFileThatIsNotThereIsAskedFor() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"bell", dt(2025, 4, 1, 18, 0)}});
+        const AlarmPtr a = g->elementAt(0);
+        const std::string gone = f.core.folder.file("gone.wav");
+        auto sound = clsAction::Create(f.p().ctx, a, clsAction::kPlaySound);
+        sound->settings->setString("s", gone);
+        a->actions.addElement(sound);
+        frmAlarmProperties d(f.p());
+        d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+
+        // No goes back to the dialog, at the sound's file.
+        f.answers = {mb::kAnswerNo};
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), std::size_t(1));
+        QVERIFY(f.boxes[0].text.contains(QString::fromStdString(gone)));
+        QCOMPARE(f.boxes[0].buttons, mb::kYesNo | mb::kQuestion);
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.actionList()->currentRow(), 0);
+        QCOMPARE(child<QLineEdit>(d, "txtLine")->text(), QString::fromStdString(gone));
+
+        // A file that is there is not asked for; Yes keeps the missing one.
+        QVERIFY(writeFile(f.core.folder.file("there.wav"), "RIFF"));
+        child<QLineEdit>(d, "txtLine")->clear();
+        QTest::keyClicks(child<QLineEdit>(d, "txtLine"),
+                         QString::fromStdString(f.core.folder.file("th*.wav")));
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), std::size_t(1));
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+
+        frmAlarmProperties e(f.p());
+        a->actions.elementAt(0)->settings->setString("s", gone);
+        e.setAlarms({a}, frmAlarmProperties::kEdit, false);
+        e.show();
+        f.answers = {mb::kAnswerYes};
+        child<QPushButton>(e, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), std::size_t(2));
+        QCOMPARE(e.result(), int(QDialog::Accepted));
+        QCOMPARE(a->actions.elementAt(0)->settings->getString("s", 0, ""), gone);
+    }
+
     void aMalformedExpressionIsToldInTheProgramsLanguage() {
         UiFixture f;
         f.p().translation.setLanguage("Deutsch");

@@ -42,14 +42,16 @@ struct UiFixture {
     std::vector<std::vector<AlarmGroupPtr>> groupDialogCalls;
     int settingsDialogCalls = 0;
 
-    UiFixture() {
+    // `performer` stands in for the fake one, e.g. the program's own alarm windows.
+    explicit UiFixture(ActionPerformer* performer = nullptr) {
         for (const char* lng : {"English", "Deutsch"})
             (void)writeFile(core.folder.file(std::string(lng) + ".lng"),
                             readFile(std::string(QUORVANE_SOURCE_DIR) + "/data/" + lng + ".lng"));
         program = std::make_unique<Program>(
             Folders::forFolder(core.folder.path()),
-            CorePorts{core.clock, core.timer, ui, core.plugIns, core.performer, core.session,
-                      core.shell, core.instance, core.systemColours, dateNames});
+            CorePorts{core.clock, core.timer, ui, core.plugIns,
+                      performer ? *performer : core.performer, core.session, core.shell,
+                      core.instance, core.systemColours, dateNames});
         dateNames.attach(program->translation);
         ui.attach(*program);
         ui.answerMessageBox = [this](const QString& text, int buttons) {
