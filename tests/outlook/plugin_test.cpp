@@ -249,15 +249,19 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
                           "UID:2\r\nSUMMARY:Broken\r\nDTSTART:2020\r\nEND:VEVENT\r\n"
                           "END:VCALENDAR\r\n"));
     QString summary;
-    whenModal([&](QWidget* w) {
-        whenModal([&](QWidget* box) {
-            summary = box->findChild<QLabel*>("qt_msgbox_label")->text();
-            box->close();
+    // Imports with the dialog's defaults and keeps the summary box's text.
+    auto importWithSummary = [&] {
+        whenModal([&](QWidget* w) {
+            whenModal([&](QWidget* box) {
+                summary = box->findChild<QLabel*>("qt_msgbox_label")->text();
+                box->close();
+            });
+            w->findChild<QPushButton*>("cmdOk")->click();
         });
-        w->findChild<QPushButton*>("cmdOk")->click();
-    });
-    answer =
-        XMLNode::createFromXML(f.host.methodCall(importer, "GetAlarmgroups", f.host.lang(), false));
+        answer = XMLNode::createFromXML(
+            f.host.methodCall(importer, "GetAlarmgroups", f.host.lang(), false));
+    };
+    importWithSummary();
     EXPECT_EQ(
         summary.toStdString(),
         "1 items were imported. 1 of them ring more often than in the calendar because their "
@@ -273,15 +277,7 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
                           "BYSECOND=0,1,2,3,4,5,6,7,8,9,10;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO\r\n"
                           "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:2\r\nSUMMARY:Plain\r\n"
                           "DTSTART:20400106T090000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"));
-    whenModal([&](QWidget* w) {
-        whenModal([&](QWidget* box) {
-            summary = box->findChild<QLabel*>("qt_msgbox_label")->text();
-            box->close();
-        });
-        w->findChild<QPushButton*>("cmdOk")->click();
-    });
-    answer =
-        XMLNode::createFromXML(f.host.methodCall(importer, "GetAlarmgroups", f.host.lang(), false));
+    importWithSummary();
     EXPECT_EQ(summary.toStdString(),
               "1 items were imported. 1 items were left out because working out their repetition "
               "would take too long (the first: \"Leap\").");

@@ -21,18 +21,6 @@ using namespace qv::test;
 
 namespace {
 
-AlarmPtr messageAlarm(UiFixture& f, const AlarmGroupPtr& g, const std::string& name,
-                      DateTime when) {
-    auto a = ModelFixture::once(when);
-    a->name = name;
-    a->Active = true;
-    a->actions.addElement(clsAction::Create(f.p().ctx, a, clsAction::kShowMessage));
-    a->actions.elementAt(0)->settings->setString("s", name);
-    g->addAlarm(a);
-    a->changed = false;
-    return a;
-}
-
 frmAlarm* windowOf(QtActionPerformer& perf, const AlarmPtr& a) {
     for (frmAlarm* w : perf.alarmWindows())
         if (w->alrt == a && !w->closing()) return w;
@@ -68,10 +56,10 @@ class TestAlarmsAboveDialogs : public QObject {
 
         const DateTime due(f.core.clock.now().seconds() + 60);
         auto g = f.addGroup("G");
-        const AlarmPtr tea = messageAlarm(f, g, "Tea", due);
-        const AlarmPtr post = messageAlarm(f, g, "Post", due);
+        const AlarmPtr tea = messageAlarm(f, g, "Tea", due, true);
+        const AlarmPtr post = messageAlarm(f, g, "Post", due, true);
         const AlarmPtr early =
-            messageAlarm(f, g, "Early", DateTime(f.core.clock.now().seconds() + 1));
+            messageAlarm(f, g, "Early", DateTime(f.core.clock.now().seconds() + 1), true);
         f.p().control.checkAlarms();
         f.core.clock.advance(1);
         f.p().control.onTimerTick();

@@ -834,18 +834,6 @@ void TestMainWindow::iconFilesOfTheProgramFolderWin() {
 
 namespace {
 
-// A message alarm in `g`, due at `when`.
-AlarmPtr messageAlarm(UiFixture& f, const AlarmGroupPtr& g, const std::string& name,
-                      DateTime when) {
-    auto a = ModelFixture::once(when);
-    a->name = name;
-    a->Active = true;
-    a->actions.addElement(clsAction::Create(f.p().ctx, a, clsAction::kShowMessage));
-    g->addAlarm(a);
-    a->changed = false;
-    return a;
-}
-
 frmAlarm* openAlarmWindow(QtActionPerformer& perf, const AlarmPtr& a, DateTime due) {
     perf.showAlarmWindow(a, *a->actions.elementAt(0), due, true, "");
     const auto windows = perf.alarmWindows();

@@ -149,4 +149,18 @@ inline QChar accessKey(const QString& text) {
     return {};
 }
 
+// A message alarm in `g`, due at `when`; with `nameAsMessage` its window shows
+// the name as its message.
+inline AlarmPtr messageAlarm(UiFixture& f, const AlarmGroupPtr& g, const std::string& name,
+                             DateTime when, bool nameAsMessage = false) {
+    auto a = ModelFixture::once(when);
+    a->name = name;
+    a->Active = true;
+    a->actions.addElement(clsAction::Create(f.p().ctx, a, clsAction::kShowMessage));
+    if (nameAsMessage) a->actions.elementAt(0)->settings->setString("s", name);
+    g->addAlarm(a);
+    a->changed = false;
+    return a;
+}
+
 }  // namespace qv::test
