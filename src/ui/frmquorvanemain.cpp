@@ -326,8 +326,9 @@ void frmQuorvaneMain::buildMenus() {
     mnuAg_ = namedMenu(this, "mnuAg", "Alarm &groups");
     connect(namedAction(mnuAg_, "mnuAgAddNew", "New alarm group"), &QAction::triggered, this,
             [this] {
-                // Named and set up at once; cancelled, it stays as made.
-                if (const AlarmGroupPtr g = addNewAlarmGroup()) editGroups({g});
+                // Named and set up at once; cancelled, nothing is left of it.
+                if (const AlarmGroupPtr g = addNewAlarmGroup(); g && !editGroups({g}))
+                    discardNewAlarmGroup(g);
             });
     connect(namedAction(mnuAg_, "mnuAgProperties", "Properties..."), &QAction::triggered, this,
             [this] { editGroups(selectedGroups()); });
@@ -1252,6 +1253,16 @@ AlarmGroupPtr frmQuorvaneMain::addNewAlarmGroup() {
     (void)p_.main.saveAlarmGroup(g);
     p_.control.alarmGroupsChanged({g}, g->path.empty() ? change::kEdited : 0);
     return g;
+}
+
+void frmQuorvaneMain::discardNewAlarmGroup(const AlarmGroupPtr& g) {
+    if (!p_.alarmGroups.contains(g)) return;
+    p_.alarmGroups.remove(g);
+    if (!g->path.empty()) {
+        const std::string file = AlarmGroup::resolvePath(g->path, p_.alarmGroupFolder());
+        if (fileExists(file) && !deleteFile(file)) p_.writeLog("cannot delete " + file);
+    }
+    p_.control.alarmGroupsChanged({g}, change::kDeleted);
 }
 
 void frmQuorvaneMain::switchGroups(int how) {

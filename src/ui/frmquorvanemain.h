@@ -93,6 +93,8 @@ class frmQuorvaneMain : public QMainWindow {
 
     // ---- Commands (the menus call these) ----
     AlarmGroupPtr addNewAlarmGroup();
+    // A new group whose dialog was cancelled: gone from the list and the folder.
+    void discardNewAlarmGroup(const AlarmGroupPtr& g);
     void unloadAlarmGroups();
     void reloadAllAlarmGroups();
     void saveAll();

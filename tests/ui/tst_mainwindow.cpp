@@ -390,6 +390,15 @@ void TestMainWindow::thePropertiesDialogOpensFromEveryPlaceAndCancelAddsNothing(
     action(&f.main(), "mnuAlAddNew")->trigger();
     QCOMPARE(f.dialogCalls.back().mode, int(frmAlarmProperties::kNew));
     QCOMPARE(g->numberOfAlarms(), 2);
+
+    // Nor is a new group: neither in the list nor as a file.
+    const auto filesBefore = listMatchingFiles(f.p().alarmGroupFolder() + "/usg_*.agx");
+    const std::int32_t groupsBefore = f.p().alarmGroups.numberOfElements();
+    action(&f.main(), "mnuAgAddNew")->trigger();
+    QCOMPARE(f.groupDialogCalls.size(), std::size_t(4));
+    QCOMPARE(f.p().alarmGroups.numberOfElements(), groupsBefore);
+    QCOMPARE(listMatchingFiles(f.p().alarmGroupFolder() + "/usg_*.agx"), filesBefore);
+    QCOMPARE(groups->topLevelItemCount(), int(groupsBefore));
 }
 
 void TestMainWindow::newAlarmWithoutGroupsMakesAndSavesAGroup() {
