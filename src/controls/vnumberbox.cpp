@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
+#include <algorithm>
 #include <QStyleOption>
 #include <QTimer>
 #include <functional>
@@ -69,8 +70,8 @@ VNumberBox::VNumberBox(QWidget* parent)
     txt_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Digits, and a sign in front; whether a sign is allowed at all is decided
     // when it is typed (it depends on the minimum).
-    txt_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), txt_));
+    validator_ = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), txt_);
+    txt_->setValidator(validator_);
     txt_->installEventFilter(this);
     setFocusProxy(txt_);
     setFocusPolicy(Qt::StrongFocus);
@@ -82,6 +83,9 @@ VNumberBox::VNumberBox(QWidget* parent)
     layout->addWidget(picSpinner_);
 
     connect(txt_, &QLineEdit::textChanged, this, [this] { onTextEdited(); });
+    // Typing may pass through numbers outside the bounds; what is left when
+    // the field is done with (a pasted -30, a pasted 99999) is brought back in.
+    connect(txt_, &QLineEdit::editingFinished, this, [this] { clampText(); });
     spinner->pressed = [this](int y, bool repeatLast) { spinnerPressed(y, repeatLast); };
     spinner->released = [this] { stopStepping(); };
     connect(repeat_, &QTimer::timeout, this, [this] {
@@ -99,7 +103,20 @@ std::int32_t VNumberBox::value() const {
     return static_cast<std::int32_t>(v);
 }
 
-void VNumberBox::setMinValue(std::int32_t v) { min_ = v; }
+void VNumberBox::setMinValue(std::int32_t v) {
+    min_ = v;
+    // A sign only where the number may be negative: also when it is pasted.
+    validator_->setRegularExpression(
+        QRegularExpression(min_ < 0 ? QStringLiteral("-?[0-9]*") : QStringLiteral("[0-9]*")));
+}
+
+void VNumberBox::clampText() {
+    bool ok = false;
+    const qlonglong v = txt_->text().toLongLong(&ok);
+    if (!ok) return;
+    const qlonglong lo = std::min(min_, max_), hi = std::max(min_, max_);
+    if (v < lo || v > hi) txt_->setText(QString::number(std::clamp<qlonglong>(v, lo, hi)));
+}
 void VNumberBox::setMaxValue(std::int32_t v) { max_ = v; }
 
 void VNumberBox::setShowSpinner(bool show) {

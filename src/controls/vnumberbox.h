@@ -3,13 +3,15 @@
 // a spinner `picSpinner` at its right edge. Up and Down and the spinner step by
 // StepSize; with Wrap, stepping past a bound goes on at the other bound and
 // says so through wrapped(), which the date picker uses to carry into the
-// neighbouring field. Typing does not clamp: a typed number outside the bounds
-// stays until the value is set or stepped.
+// neighbouring field. Typing does not clamp while the field is being edited; a
+// number outside the bounds left when editing is finished (a paste) is brought
+// back within them, and a sign is refused where no negative number is allowed.
 
 #include <QWidget>
 #include <cstdint>
 
 class QLineEdit;
+class QRegularExpressionValidator;
 class QTimer;
 
 namespace qv {
@@ -54,10 +56,12 @@ class VNumberBox : public QWidget {
 
   private:
     void onTextEdited();
+    void clampText();
     void spinnerPressed(int y, bool repeatLast);
     void stopStepping();
 
     QLineEdit* txt_;
+    QRegularExpressionValidator* validator_ = nullptr;
     QWidget* picSpinner_;
     QTimer* repeat_;
     std::int32_t min_ = INT32_MIN;

@@ -3,6 +3,8 @@
 
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QtTest>
 
 #include "controls/vnumberbox.h"
@@ -41,6 +43,27 @@ class TestNumberBox : public QObject {
         QCOMPARE(box.value(), 99);
         QTest::keyClick(txt, Qt::Key_Up);
         QCOMPARE(box.value(), 50);
+    }
+
+    // A pasted number outside the bounds (a duration of -30, 99999 in a box
+    // up to 999) is refused or brought back in once the field is left.
+    void aPastedNumberOutsideTheBoundsIsRefusedOrClamped() {
+        VNumberBox box;
+        box.setMinValue(0);
+        box.setMaxValue(999);
+        box.show();
+        QLineEdit* txt = box.textField();
+        txt->setFocus();
+        txt->selectAll();
+        QGuiApplication::clipboard()->setText(QStringLiteral("-30"));
+        txt->paste();
+        QVERIFY(!txt->text().startsWith(QLatin1Char('-')));
+        txt->selectAll();
+        QGuiApplication::clipboard()->setText(QStringLiteral("99999"));
+        txt->paste();
+        emit txt->editingFinished();
+        QCOMPARE(box.value(), 999);
+        QCOMPARE(txt->text(), QStringLiteral("999"));
     }
 
     void steppingClampsOrWrapsAndSaysWhichWay() {
