@@ -294,7 +294,7 @@ void alarmControl::checkAlarms() {
     scheduleNextTick();
 }
 
-void alarmControl::saveSoon() {
+void alarmControl::saveSoon(bool schedule) {
     // One write for a burst of changes: the first one times the tick. What
     // start-up itself changes waits for the ordinary tick.
     if (saveSoon_ || !p_.started || p_.exiting) return;
@@ -302,7 +302,7 @@ void alarmControl::saveSoon() {
                                (p_.settings.as ? pending::kSaveGroups | pending::kSaveToDo : 0);
     if (!(p_.supervision.pendingWork & saves)) return;
     saveSoon_ = true;
-    if (housekeeping_ || checksDeferred()) return;
+    if (!schedule || housekeeping_ || checksDeferred()) return;
     Flow flow(*this);
     scheduleNextTick();
 }
@@ -769,7 +769,8 @@ void alarmControl::alarmsChanged(const std::vector<AlarmPtr>& alarms, int kinds)
     if (kinds & kMarksChanged) {
         for (const AlarmPtr& a : alarms) a->setChanged();
         p_.supervision.pendingWork |= pending::kSaveGroups;
-        saveSoon();
+        // The check below times the next tick when there is one.
+        saveSoon(!(kinds & kChecks));
     }
     ui.updateLists();
     // An edited alarm's old moments go too: they may no longer be its moments.
@@ -801,7 +802,7 @@ void alarmControl::alarmGroupsChanged(const std::vector<AlarmGroupPtr>& groups, 
     if (kinds & kMarksChanged) {
         for (const AlarmGroupPtr& g : groups) g->setChanged();
         p_.supervision.pendingWork |= pending::kSaveGroups;
-        saveSoon();
+        saveSoon(false);  // the check at the end times the next tick
     }
     ui.updateLists();
     std::set<const Alarm*> affected;

@@ -84,7 +84,8 @@ class alarmControl {
     // the length of the next tick.
     void scheduleNextTick();
     // Something to save has changed: the next tick comes within a second.
-    void saveSoon();
+    // Without `schedule` the caller times the next tick itself.
+    void saveSoon(bool schedule = true);
 
   private:
     // Runs on leaving the outermost of the public steps: a lastSupervised that
