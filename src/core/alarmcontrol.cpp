@@ -148,19 +148,26 @@ void alarmControl::onTimerTick() {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kRefreshSeeAlarms1);
         refreshSeeAlarms(1);
     }
+    // What the user typed first: saving the settings asks the running
+    // plug-ins for theirs, and one that crashes must not take the edits along.
+    writeTypedChanges();
     if ((s.pendingWork & pending::kSaveSettings) && p_.settingsStore.saveSettings()) {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveSettings);
         supervisedToSave_ = false;
     }
-    if ((s.pendingWork & pending::kSaveGroups) && p_.settings.as &&
-        p_.main.saveChangedAlarmGroups())
-        s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveGroups);
-    if ((s.pendingWork & pending::kSaveToDo) && p_.settings.as && p_.main.saveToDoText())
-        s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
     if (s.pendingWork & pending::kAttention) soundPendingAttentionAlarm();
 
     if (p_.exiting) return;
     checkAlarms();
+}
+
+void alarmControl::writeTypedChanges() {
+    SupervisionState& s = p_.supervision;
+    if (!p_.settings.as) return;
+    if ((s.pendingWork & pending::kSaveGroups) && p_.main.saveChangedAlarmGroups())
+        s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveGroups);
+    if ((s.pendingWork & pending::kSaveToDo) && p_.main.saveToDoText())
+        s.pendingWork &= static_cast<std::uint8_t>(~pending::kSaveToDo);
 }
 
 DateTime alarmControl::correctedNow() const {
@@ -548,6 +555,8 @@ void alarmControl::scheduleNextTick() {
 
 void alarmControl::pollActivePlugIns() {
     const std::vector<std::string> kept = p_.ports.plugIns.keptPlugIns();
+    // A plug-in may crash or hang: what the user changed is on disk first.
+    if (!kept.empty()) writeTypedChanges();
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
         const std::string answer = p_.ports.plugIns.callKept(*it, "GetStatus");
         auto reply = XMLNode::Create();
@@ -559,8 +568,13 @@ void alarmControl::pollActivePlugIns() {
 void alarmControl::synchronizeAll() {
     // A copy: an answer that comes at once may change the program's groups.
     const auto groups = p_.alarmGroups.getCopy();
-    for (const AlarmGroupPtr& g : *groups)
-        if (!g->synchPlugin.empty()) g->startSynchronization(p_.ctx);
+    bool written = false;
+    for (const AlarmGroupPtr& g : *groups) {
+        if (g->synchPlugin.empty()) continue;
+        if (!written) writeTypedChanges();  // before any plug-in runs
+        written = true;
+        g->startSynchronization(p_.ctx);
+    }
 }
 
 void alarmControl::synchronizationEnded(const AlarmGroupPtr& group, bool replaced,

@@ -101,6 +101,8 @@ class alarmControl {
     // change of the UTC offset in between.
     std::int64_t realGapTo(DateTime now) const;
     void persistSupervised();
+    // With auto-save, the changed groups and the to-do text are written now.
+    void writeTypedChanges();
     // soundAlarms once the warning limit is passed or agreed to.
     void soundConfirmed(const std::vector<AlarmPtr>& alarms, const std::vector<DateTime>& dates,
                         bool respectBlocked);

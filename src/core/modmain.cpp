@@ -330,12 +330,15 @@ bool modMain::saveBeforeExit(bool ask) {
     auto goOn = [&](int text) {
         return !ask || showMessageBox(p_.translation.getMainText(text), 52) == mb::kAnswerYes;
     };
-    bool ok = p_.settingsStore.saveSettings() || goOn(103);
+    // What the user typed first: saving the settings asks the running
+    // plug-ins for theirs, and one that crashes must not take the edits along.
+    bool ok = true;
     if (p_.settings.as) {
         // Changed alarm groups that cannot be written would be lost: ask first.
-        if (!saveChangedAlarmGroups()) ok = goOn(104) && ok;
+        if (!saveChangedAlarmGroups()) ok = goOn(104);
         if (!saveToDoText()) ok = goOn(106) && ok;
     }
+    if (!p_.settingsStore.saveSettings()) ok = goOn(103) && ok;
     return ok;
 }
 

@@ -129,7 +129,11 @@ class FakeUI : public UserInterface {
     void applyListFont(const FontSettings& f) override { font = f; }
     XMLNodePtr calendarViewSettings() const override { return calview; }
     void applyCalendarViewSettings(const XMLNodePtr& n) override { calview = n; }
-    XMLNodePtr activePlugInsSettings() const override { return acpl; }
+    std::function<void()> onActivePlugIns;  // the plug-ins are asked for their settings
+    XMLNodePtr activePlugInsSettings() const override {
+        if (onActivePlugIns) onActivePlugIns();
+        return acpl;
+    }
     void applyActivePlugInsSettings(const XMLNodePtr& n) override { acpl = n; }
     void updateColumnsToReal(XMLNode&) override {}
     void translateAll() override { ++translations; }
@@ -162,8 +166,10 @@ class FakePlugInHost : public PlugInHost {
     std::string lang() const override { return "<language>English</language>"; }
     void loadPlugins() override { ++loads; }
     std::vector<std::string> keptPlugIns() const override { return kept; }
+    std::function<void()> onCallKept;
     std::string callKept(const std::string& id, const std::string& method) override {
         calls.push_back({id, method, ""});
+        if (onCallKept) onCallKept();
         if (method != "GetStatus") return {};
         return keptActive[id] ? "<xml><active>-1</active></xml>" : "<xml><active>0</active></xml>";
     }

@@ -226,7 +226,15 @@ TEST_F(StartExit, SavingBeforeExitFollowsAutoSave) {
         f.p().alarmGroups.elementAt(0)->name = "Home and garden";
         f.p().alarmGroups.elementAt(0)->setChanged();
         f.ui.todo = "new";
+        // The running plug-ins are asked for their settings after the edits are
+        // on disk: one that crashes then takes nothing typed with it.
+        bool editsWrittenFirst = false;
+        f.ui.onActivePlugIns = [&] {
+            editsWrittenFirst = f.read("usg_1.agx").find("Home and garden") != std::string::npos &&
+                                f.read("todo.txt") == "new";
+        };
         EXPECT_TRUE(f.p().main.saveBeforeExit());
+        EXPECT_EQ(editsWrittenFirst, autoSave);
         EXPECT_TRUE(fileExists(f.p().settingsStore.settingsFilePath()));
         EXPECT_EQ(f.read("todo.txt"), autoSave ? "new" : "old");
         EXPECT_EQ(f.read("usg_1.agx").find("Home and garden") != std::string::npos, autoSave);

@@ -567,6 +567,28 @@ TEST_F(SupervisionSaves, AChangeReachesTheDiskWithinASecond) {
     EXPECT_GT(timer.interval(), 1000);
 }
 
+// A running plug-in that crashes when polled must not take an edit with it.
+TEST_F(SupervisionSaves, EditsAreOnDiskBeforeARunningPlugInIsPolled) {
+    p().settings.as = true;
+    p().started = true;
+    auto a = onceAt(on(15, 0), "a");
+    auto g = addGroup("g", {a});
+    g->path = "agPath/usg_1.agx";
+    plugIns.kept = {"keepawake"};
+    plugIns.keptActive["keepawake"] = true;
+    start(on(12, 0), on(12, 0));
+    tick();
+    std::vector<bool> writtenWhenPolled;
+    plugIns.onCallKept = [&] {
+        writtenWhenPolled.push_back(readFile(groups + "/usg_1.agx").find("renamed") !=
+                                    std::string::npos);
+    };
+    a->name = "renamed";
+    p().control.alarmsChanged({a}, change::kEdited);
+    ASSERT_FALSE(writtenWhenPolled.empty());
+    for (const bool written : writtenWhenPolled) EXPECT_TRUE(written);
+}
+
 TEST_F(SupervisionSaves, WithoutAutoSaveChangedGroupsStayPending) {
     p().settings.as = false;
     auto a = onceAt(on(15, 0), "a");
