@@ -135,6 +135,9 @@ frmDateTime::frmDateTime(const modTranslation& translation, const DateNames& nam
             connect(b, &VNumberBox::wrapped, this, [this, i](int direction) {
                 vnbDate_[static_cast<std::size_t>(i - 1)]->crement(
                     static_cast<std::int16_t>(direction));
+                // Down from the 1st: the last day of the month before, which
+                // its length decides only now.
+                if (i == kDay && direction < 0) box(kDay)->setValue(box(kDay)->maxValue());
             });
         }
     }

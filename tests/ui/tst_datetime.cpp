@@ -38,6 +38,17 @@ class TestDateTime : public QObject {
         QTest::keyClick(picker.box(frmDateTime::kMonth)->textField(), Qt::Key_Up);
         QCOMPARE(picker.getDate(), dt(2025, 2, 28, 8, 0, 0));
         QCOMPARE(picker.box(frmDateTime::kDay)->value(), 28);
+
+        // Down from the 1st: the last day of the month before, and on from there.
+        picker.setDate(dt(2025, 3, 1, 8, 0, 0));
+        QTest::keyClick(picker.box(frmDateTime::kDay)->textField(), Qt::Key_Down);
+        QCOMPARE(picker.getDate(), dt(2025, 2, 28, 8, 0, 0));
+        QCOMPARE(picker.box(frmDateTime::kDay)->value(), 28);
+        QTest::keyClick(picker.box(frmDateTime::kDay)->textField(), Qt::Key_Down);
+        QCOMPARE(picker.getDate(), dt(2025, 2, 27, 8, 0, 0));
+        picker.setDate(dt(2025, 1, 1, 8, 0, 0));
+        QTest::keyClick(picker.box(frmDateTime::kDay)->textField(), Qt::Key_Down);
+        QCOMPARE(picker.getDate(), dt(2024, 12, 31, 8, 0, 0));
     }
 
     void theCalendarSetsTheDayAndTheClockHandsAndPmTheTime() {
