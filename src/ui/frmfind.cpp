@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "core/program.h"
 #include "model/texts.h"
@@ -98,20 +99,39 @@ void frmFind::search() {
     const bool matchCase = chkMatchCase_->isChecked();
     const QString wanted = matchCase ? txtFind_->text() : txtFind_->text().toLower();
     results_.clear();
-    lvwResults_->clear();
     for (const AlarmPtr& a : searched) {
         const QString stored = qs(a->toXML("alrm")->toString());
-        if (!(matchCase ? stored : stored.toLower()).contains(wanted)) continue;
+        if ((matchCase ? stored : stored.toLower()).contains(wanted)) results_.push_back(a);
+    }
+    showResults({});
+}
+
+void frmFind::showResults(const std::vector<AlarmPtr>& selected) {
+    lvwResults_->clear();
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        const AlarmPtr& a = results_[i];
         const AlarmGroupPtr g = a->parentGroup();
         auto* item = new QTreeWidgetItem({qs(a->name), g ? qs(g->name) : QString()});
-        item->setData(0, kIndexRole, static_cast<int>(results_.size()));
+        item->setData(0, kIndexRole, static_cast<int>(i));
         lvwResults_->addTopLevelItem(item);
-        results_.push_back(a);
+        if (std::find(selected.begin(), selected.end(), a) != selected.end())
+            item->setSelected(true);
     }
     if (sortColumn_ >= 0) lvwResults_->sortItems(sortColumn_, sortOrder_);
     chkSearchWithinResults_->setEnabled(!results_.empty());
     if (results_.empty()) chkSearchWithinResults_->setChecked(false);
     showSummary();
+}
+
+bool frmFind::isLoaded(const AlarmPtr& alarm) const {
+    const AlarmGroupPtr g = alarm ? alarm->parentGroup() : nullptr;
+    return g && p_.alarmGroups.contains(g) && g->alarms.contains(alarm);
+}
+
+void frmFind::followAlarms() {
+    const std::vector<AlarmPtr> selected = selectedResults();
+    std::erase_if(results_, [this](const AlarmPtr& a) { return !isLoaded(a); });
+    showResults(selected);
 }
 
 void frmFind::showSummary() {
@@ -133,6 +153,8 @@ std::vector<AlarmPtr> frmFind::selectedResults() const {
 }
 
 void frmFind::openSelected() {
+    // Nothing opened from here edits an alarm that is gone.
+    followAlarms();
     const std::vector<AlarmPtr> alarms = selectedResults();
     if (!alarms.empty() && openAlarms) openAlarms(alarms);
 }

@@ -28,6 +28,9 @@ class frmFind : public QWidget {
     std::function<void(const std::vector<AlarmPtr>&)> openAlarms;
 
     void search();
+    // The results follow the alarms: deleted or unloaded ones leave them, the
+    // others show their name and group as they are now.
+    void followAlarms();
     Q_INVOKABLE void translate();
     const std::vector<AlarmPtr>& results() const { return results_; }
     QTreeWidget* resultList() const { return lvwResults_; }
@@ -37,6 +40,9 @@ class frmFind : public QWidget {
 
   private:
     void openSelected();
+    bool isLoaded(const AlarmPtr& alarm) const;
+    // Fills the list from results_, selecting what was selected.
+    void showResults(const std::vector<AlarmPtr>& selected);
     std::vector<AlarmPtr> selectedResults() const;
     void showSummary();
 

@@ -903,6 +903,7 @@ void frmQuorvaneMain::showAlarmGroups() {
     }
     filling_ = false;
     showAlarms();
+    if (find_) find_->followAlarms();
 }
 
 std::vector<AlarmPtr> frmQuorvaneMain::sortedAlarms(
