@@ -94,6 +94,32 @@ class TestFind : public QObject {
         QCOMPARE(f.dialogCalls[0].alarms, std::vector<AlarmPtr>{g->elementAt(2)});
         QCOMPARE(f.dialogCalls[0].mode, int(frmAlarmProperties::kEdit));
     }
+
+    // Deleted alarms leave the results and edited ones show what they are now:
+    // nothing opened from here edits an alarm that is gone.
+    void theResultsFollowTheAlarms() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"tea", dt(2025, 4, 1, 16, 0)}, {"tee off", dt(2025, 4, 2, 9, 0)}});
+        const AlarmPtr tea = g->elementAt(0), golf = g->elementAt(1);
+        frmFind* w = f.main().showFind();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        find(*w, "te");
+        QCOMPARE(shown(*w), (QStringList{"tea", "tee off"}));
+        w->resultList()->topLevelItem(0)->setSelected(true);
+
+        f.main().removeAlarms({tea});
+        golf->name = "golf";
+        f.p().control.alarmsChanged({golf}, change::kEdited);
+        QCOMPARE(shown(*w), QStringList{"golf"});
+        QCOMPARE(w->findChild<QLabel*>("lblSummary")->text(), QStringLiteral("1 alarm found."));
+
+        // The row still selected in a window that missed a change opens nothing gone.
+        w->resultList()->topLevelItem(0)->setSelected(true);
+        g->alarms.remove(golf);
+        QTest::keyClick(w->resultList(), Qt::Key_Return);
+        QVERIFY(f.dialogCalls.empty());
+        QVERIFY(w->results().empty());
+    }
 };
 
 QTEST_MAIN(TestFind)
