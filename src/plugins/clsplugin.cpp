@@ -178,7 +178,7 @@ bool clsPlugIn::discoverComponent(const std::string& file) {
     const std::string answer = plugInMethodCall(object, kDiscoveryRequest);
     releaseObject(object);
     const XMLNodePtr root = parseAnswer(answer);
-    const XMLNodePtr plugins = root ? root->getNode("plugins") : nullptr;
+    const XMLNodePtr plugins = root ? root->findNode("plugins") : nullptr;
     if (!plugins) {
         recordError(file, "the component does not answer GetPlugIns");
         return false;

@@ -39,6 +39,7 @@ enum Text {
     kSeveralGroups = 4,
     kNameMissing = 5,
     kAlarmsReplaced = 6,
+    kSettingsUnusable = 7,
     kOrdinaryGroup = 11,
     kPlugInMissing = 202,
 };
@@ -344,7 +345,25 @@ void frmAlarmGroupProperties::accept() {
             return;
         }
     }
+    // What the plug-in's control holds replaces the settings of the groups it
+    // is for; an answer that cannot be used leaves them as they were.
+    XMLNodePtr syst;
+    clsPlugIn* host = plugInHostOf(p_);
+    if (host && synchSettingsControl_) {
+        const XMLNodePtr root = XMLNode::createFromXML(host->plugInMethodCall(
+            synchSettingsControl_,
+            host->controlRequest(synchControlPlugIn_, "GetSettings", nullptr)));
+        syst = root->findNode("syst");
+        if (!syst && p_.main.showMessageBox(ss(text(kSettingsUnusable)),
+                                            mb::kYesNo | mb::kExclamation) != mb::kAnswerYes) {
+            cmbType_->setFocus();
+            return;
+        }
+    }
+    std::vector<AlarmGroupPtr> toSynchronise;
     for (const AlarmGroupPtr& g : groups_) {
+        const std::string plugInBefore = g->synchPlugin;
+        const std::string settingsBefore = g->synchSettings ? g->synchSettings->toString() : "";
         if (flags_ & kName) g->name = name;
         if ((flags_ & kActive) && chkActive_->checkState() != Qt::PartiallyChecked)
             g->Active = chkActive_->isChecked();
@@ -360,24 +379,18 @@ void frmAlarmGroupProperties::accept() {
                 g->synchPlugin = id;
             }
         }
-    }
-    // What the plug-in's control holds replaces the settings of the groups it is for.
-    clsPlugIn* host = plugInHostOf(p_);
-    if (host && synchSettingsControl_) {
-        const std::string answer = host->plugInMethodCall(
-            synchSettingsControl_,
-            host->controlRequest(synchControlPlugIn_, "GetSettings", nullptr));
-        const XMLNodePtr root = XMLNode::createFromXML(answer);
-        const XMLNodePtr syst = root ? root->getNode("syst") : nullptr;
-        for (const AlarmGroupPtr& g : groups_) {
-            if (!syst || g->synchPlugin != synchControlPlugIn_) continue;
-            if (!g->synchSettings || g->synchSettings->toString() != syst->toString()) {
-                g->synchSettings = syst->getCopy();
-                flags_ |= kType;
-            }
+        if (syst && g->synchPlugin == synchControlPlugIn_) g->synchSettings = syst->getCopy();
+        // A group that is synchronised in another way now gets its alarms at once.
+        if (!g->synchPlugin.empty() &&
+            (g->synchPlugin != plugInBefore ||
+             (g->synchSettings ? g->synchSettings->toString() : "") != settingsBefore)) {
+            flags_ |= kType;
+            toSynchronise.push_back(g);
         }
     }
     if (flags_ != 0 && !groups_.empty()) p_.control.alarmGroupsChanged(groups_, change::kEdited);
+    for (const AlarmGroupPtr& g : toSynchronise)
+        if (p_.alarmGroups.contains(g)) g->startSynchronization(p_.ctx);
     QDialog::accept();
 }
 

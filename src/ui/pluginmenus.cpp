@@ -73,7 +73,7 @@ void PlugInMenus::fillImport() {
         connect(a, &QAction::triggered, this, [this, host, id] {
             const XMLNodePtr root =
                 parsed(host->methodCall(id, "GetAlarmgroups", host->lang(), false));
-            const XMLNodePtr list = root ? root->getNode("alarmgroups") : nullptr;
+            const XMLNodePtr list = root ? root->findNode("alarmgroups") : nullptr;
             std::vector<AlarmGroupPtr> groups;
             if (list) {
                 for (const XMLNodePtr& g : list->children()) {

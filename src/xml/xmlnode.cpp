@@ -251,6 +251,11 @@ XMLNode* XMLNode::findChild(std::string_view nodeName, std::int32_t Index) const
     return position < 0 ? nullptr : children_[static_cast<std::size_t>(position)].get();
 }
 
+XMLNodePtr XMLNode::findNode(std::string_view nodeName, std::int32_t Index) const {
+    const std::int32_t position = getNodeIndex(nodeName, Index);
+    return position >= 0 ? children_[static_cast<std::size_t>(position)] : nullptr;
+}
+
 XMLNodePtr XMLNode::getNode(std::string_view nodeName, std::int32_t Index,
                             std::string_view defaultXMLString) const {
     const std::int32_t position = getNodeIndex(nodeName, Index);

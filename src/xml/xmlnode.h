@@ -76,6 +76,8 @@ class XMLNode {
     std::int32_t getNumberOfNodesWithName(std::string_view name) const;
     // Position of the Index-th child of that name, or -1.
     std::int32_t getNodeIndex(std::string_view name, std::int32_t Index = 0) const;
+    // The child itself, or null when there is none.
+    XMLNodePtr findNode(std::string_view name, std::int32_t Index = 0) const;
     // The child itself; if missing, a detached node parsed from the default text.
     XMLNodePtr getNode(std::string_view name, std::int32_t Index = 0,
                        std::string_view defaultXMLString = {}) const;

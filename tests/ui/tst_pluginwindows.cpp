@@ -15,6 +15,7 @@
 
 #include "plugins/hostfixture.h"
 #include "ui/frmactions.h"
+#include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/frmplugins.h"
 #include "ui/frmsettings.h"
@@ -42,6 +43,13 @@ class TestPlugInWindows : public QObject {
         const QRect r = list->visualItemRect(list->topLevelItem(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
         if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    static void whenGroupDialogOpen(std::function<void(frmAlarmGroupProperties&)> drive) {
+        QTimer::singleShot(0, [drive] {
+            auto* d = qobject_cast<frmAlarmGroupProperties*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            drive(*d);
+        });
     }
     static std::string lastShown(HostFixture& f) {
         return f.host.commonMethodCall("QuorvaneTestGood*Act", "LastShown", "name");
@@ -240,6 +248,89 @@ class TestPlugInWindows : public QObject {
         QCOMPARE(alarm->actions.numberOfElements(), 2);
         QCOMPARE(alarm->actions.elementAt(0)->plugin, std::string("QuorvaneTestGood*Act"));
         QCOMPARE(alarm->actions.elementAt(1)->action, std::int16_t{12});
+    }
+
+    // A group made synchronised in its dialog gets its alarms on OK.
+    void aGroupMadeSynchronisedIsSynchronisedOnOk() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        useShippedLanguage(f);
+        f.host.loadPlugins();
+        auto g = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+        g->name = "Trips";
+        f.p().alarmGroups.addElement(g);
+        QtUserInterface ui;
+        whenGroupDialogOpen([](frmAlarmGroupProperties& d) {
+            auto* type = d.findChild<QComboBox*>("cmbType");
+            type->setFocus();
+            QTest::keyClick(type, Qt::Key_Down);
+            auto* file = d.findChild<QLineEdit*>("txtField");
+            QVERIFY(file);
+            QTest::keyClicks(file, "trips.ics");
+            d.findChild<QPushButton*>("cmdOk")->click();
+        });
+        QVERIFY(frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
+        QCOMPARE(g->synchPlugin, std::string("QuorvaneTestGood*Sync"));
+        QCOMPARE(g->synchSettings->getString("file"), std::string("trips.ics"));
+        QTRY_COMPARE(g->alarms.numberOfElements(), 1);
+        QCOMPARE(g->alarms.elementAt(0)->name, std::string("From the plug-in"));
+    }
+
+    // A settings control that gives nothing usable leaves the stored settings
+    // exactly as they were, and the user is asked whether to save the rest.
+    void aSettingsControlWithoutAUsableAnswerKeepsTheStoredSettings() {
+        HostFixture f({"QuorvaneTestGood.so"});
+        useShippedLanguage(f);
+        f.host.loadPlugins();
+        auto g = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+        g->name = "Diary";
+        g->synchPlugin = "QuorvaneTestGood*Sync";
+        g->synchSettings = XMLNode::createFromXML("<syst><file>diary.ics</file></syst>");
+        f.p().alarmGroups.addElement(g);
+        QtUserInterface ui;
+        auto breakControl = [](QDialog& d) {
+            auto* field = d.findChild<QLineEdit*>("txtField");
+            QVERIFY(field);
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, "no answer");
+            d.findChild<QPushButton*>("cmdOk")->click();
+        };
+        f.ui.answers = {mb::kAnswerNo};
+        whenGroupDialogOpen([&](frmAlarmGroupProperties& d) {
+            breakControl(d);
+            QVERIFY(d.isVisible());  // No: back to the dialog
+            d.reject();
+        });
+        QVERIFY(!frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
+        f.ui.answers = {mb::kAnswerYes};
+        whenGroupDialogOpen([&](frmAlarmGroupProperties& d) {
+            QTest::keyClicks(d.findChild<QLineEdit*>("txtAlarmGroupName"), " 2027");
+            breakControl(d);
+        });
+        QVERIFY(frmAlarmGroupProperties::run(f.p(), ui, nullptr, {g}, {}));
+        QCOMPARE(f.ui.boxes.size(), std::size_t(2));
+        QCOMPARE(g->name, std::string("Diary 2027"));
+        QCOMPARE(g->synchSettings->toString(), std::string("<syst><file>diary.ics</file></syst>"));
+
+        // The same for a plug-in action's settings in the alarm dialog.
+        auto alarm = ModelFixture::once(dt(2026, 5, 1, 8, 0, 0));
+        alarm->name = "Bell";
+        auto action = clsAction::Create(f.p().ctx, alarm, clsAction::kPlugIn);
+        action->plugin = "QuorvaneTestGood*Act";
+        action->settings = XMLNode::createFromXML("<sett><s>ring twice</s></sett>");
+        alarm->actions.addElement(action);
+        frmAlarmProperties d(f.p());
+        d.setAlarms({alarm}, frmAlarmProperties::kEdit, false);
+        d.show();
+        f.ui.answers = {mb::kAnswerNo};
+        breakControl(d);
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.ui.boxes.size(), std::size_t(3));
+        f.ui.answers = {mb::kAnswerYes};
+        d.findChild<QPushButton*>("cmdOk")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(alarm->actions.elementAt(0)->settings->toString(),
+                 std::string("<sett><s>ring twice</s></sett>"));
     }
 };
 

@@ -199,6 +199,9 @@ class SettingsControl : public QWidget, public quorvane::IPlugIn {
                     edit_->setText(xml.readElementText());
             return wrap({});
         }
+        // A control that has nothing usable to give, as a broken one would.
+        if (r.method == QLatin1String("GetSettings") && edit_->text() == QLatin1String("no answer"))
+            return {};
         if (r.method == QLatin1String("GetSettings"))
             return wrap("<" + root_ + "><" + field_ + ">" + edit_->text().toHtmlEscaped() + "</" +
                         field_ + "></" + root_ + ">");
