@@ -44,6 +44,10 @@ constexpr const char* kSection = "frmAlarmProperties";
 constexpr int kFaultTexts = 100;
 constexpr int kIntoSynchronisedGroup = 15;
 constexpr int kSoundFileMissing = 16;
+constexpr int kNoFutureMoment = 11;
+constexpr int kExpressionNeverMet = 12;
+constexpr int kNameEmpty = 13;
+constexpr int kPlugInSettingsUnusable = 17;
 // List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
 constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
 // The built-in action types "New" offers, in the order they are listed.
@@ -196,6 +200,7 @@ void frmAlarmProperties::build() {
     cmbAlarmgroup_ = new QComboBox(this);
     cmbAlarmgroup_->setObjectName(QStringLiteral("cmbAlarmgroup"));
     lblAlarmgroup_->setBuddy(cmbAlarmgroup_);
+    connect(cmbAlarmgroup_, &QComboBox::activated, this, [this] { touch(kGroup); });
     top->addWidget(lblAlarmName_, 0, 0);
     top->addWidget(txtAlarmName_, 0, 1);
     top->addWidget(lblAlarmgroup_, 0, 2);
@@ -511,8 +516,17 @@ void frmAlarmProperties::build() {
         storeActionSetting();
     });
     connect(cmdOk_, &QPushButton::clicked, this, [this] {
-        if (alarms_.size() == 1 && !validate()) return;
-        if (!soundFilesFound()) return;
+        // Synchronised alarms are only shown: OK writes nothing.
+        if (readOnly_) {
+            accept();
+            return;
+        }
+        if (!validate() || !soundFilesFound()) return;
+        if (currentAction_ && currentAction_->action == clsAction::kPlugIn &&
+            !storePlugInSettings(currentAction_) &&
+            ask(kPlugInSettingsUnusable, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes)
+            return;
+        if (!mayNeverSound()) return;
         commit();
         accept();
     });
@@ -669,17 +683,18 @@ void frmAlarmProperties::rowFromClipboard(int row) {
     if (!d) {
         // The row's own form: "d/m/y h:n[:s]", or a time alone.
         const QString t = qs(clip).trimmed();
-        for (const char* f : {"d/M/yyyy H:m:s", "d/M/yyyy H:m", "d/M/yyyy", "H:m:s", "H:m"}) {
+        for (const char* f : {"d/M/yyyy H:m:s", "d/M/yyyy H:m", "d/M/yyyy"}) {
             const QDateTime q = QDateTime::fromString(t, QString::fromLatin1(f));
             if (q.isValid()) {
                 d = fromQDateTime(q);
                 break;
             }
+        }
+        // A time alone: read as a time, not as a moment on 1 January 1900.
+        for (const char* f : {"H:m:s", "H:m"}) {
             const QTime time = QTime::fromString(t, QString::fromLatin1(f));
-            if (time.isValid()) {
-                d = DateTime::fromParts(1899, 12, 30, time.hour(), time.minute(), time.second());
-                break;
-            }
+            if (d || !time.isValid()) continue;
+            d = DateTime::fromParts(1899, 12, 30, time.hour(), time.minute(), time.second());
         }
     }
     if (!d) return;
@@ -854,24 +869,25 @@ void frmAlarmProperties::showPlugInControl(const ActionPtr& action) {
                              action->settings ? action->settings : XMLNode::Create("sett")));
 }
 
-void frmAlarmProperties::storePlugInSettings(const ActionPtr& action) {
+bool frmAlarmProperties::storePlugInSettings(const ActionPtr& action) {
     clsPlugIn* host = plugInHostOf(p_);
-    if (!host || !actionSettingsControl_ || action != controlAction_) return;
+    if (!host || !actionSettingsControl_ || action != controlAction_) return true;
     const XMLNodePtr root = XMLNode::createFromXML(host->plugInMethodCall(
         actionSettingsControl_, host->controlRequest(action->plugin, "GetSettings", nullptr)));
-    const XMLNodePtr sett = root ? root->getNode("sett") : nullptr;
-    if (!sett) return;
+    const XMLNodePtr sett = root->findNode("sett");
+    if (!sett) return false;
     if (!action->settings || action->settings->toString() != sett->toString()) {
         action->settings = sett->getCopy();
         actionsChanged_ = true;
     }
+    return true;
 }
 
 void frmAlarmProperties::storeActionSetting() {
     if (filling_ || !currentAction_) return;
     const ActionPtr a = currentAction_;
     if (a->action == clsAction::kPlugIn) {
-        storePlugInSettings(a);
+        (void)storePlugInSettings(a);  // OK asks when they cannot be read
         return;
     }
     if (!a->settings) a->settings = XMLNode::Create("sett");
@@ -902,8 +918,9 @@ void frmAlarmProperties::storeActionSetting() {
 // ---- OK ------------------------------------------------------------------------------------
 
 bool frmAlarmProperties::validate() {
+    const std::uint32_t fields = fieldsToApply();
     for (int row = 0; row < 3; ++row) {
-        if (readRow(row)) continue;
+        if (!(fields & (kRow0 << (row == 0 ? 0 : row + 3))) || readRow(row)) continue;
         ask(1, mb::kExclamation);
         QLineEdit* year = txtDateUnit_[static_cast<std::size_t>(6 * row + 2)];
         year->setFocus();
@@ -918,11 +935,14 @@ bool frmAlarmProperties::validate() {
             return false;
         }
     }
-    if (cmbAlarmMoment_->currentIndex() == 1) {
-        // An expression that cannot be read would silence the alarm for good.
-        if (chkActive_[2]->isChecked()) {
+    // An expression that cannot be read would silence the alarm for good,
+    // however many alarms get it.
+    if (fields & (kAdvanced | kInclude2)) {
+        for (const AlarmPtr& a : previewAlarms()) {
+            if (a->momentKind != Alarm::kPeriodic || !(a->activePeriod & Alarm::kRestrictExpression))
+                continue;
             try {
-                AdvancedDateProgram check(ss(txtAdvanced_->text()));
+                AdvancedDateProgram check(a->activeAdvanced);
                 (void)check.evaluate(p_.now());
             } catch (const AdvancedDateError& e) {
                 // Its fault in the program's language (texts 100 onwards).
@@ -932,6 +952,9 @@ bool frmAlarmProperties::validate() {
                 return false;
             }
         }
+    }
+    if (cmbAlarmMoment_->currentIndex() == 1 &&
+        (fields & (kMoment | kPeriodAmount | kPeriodUnit | kSoundAfterInactive))) {
         const DateTime now = p_.now();
         const DateTime next =
             addToDate(now, vnbPeriodAmount_->value(), unitCodeAt(cmbPeriodUnit_->currentIndex()));
@@ -942,7 +965,9 @@ bool frmAlarmProperties::validate() {
             return false;
     }
     const int groupAt = cmbAlarmgroup_->currentIndex();
-    if (mode_ != kTemplate && groupAt >= 0 && groupAt < static_cast<int>(groups_.size())) {
+    if (mode_ != kTemplate && (fields & kGroup) && groupAt >= 0 &&
+        groupAt < static_cast<int>(groups_.size())) {
+        // One question for the whole move.
         const AlarmGroupPtr& g = groups_[static_cast<std::size_t>(groupAt)];
         const bool arrives = std::any_of(alarms_.begin(), alarms_.end(), [&](const AlarmPtr& a) {
             return mode_ == kNew || a->parentGroup() != g;
@@ -951,6 +976,54 @@ bool frmAlarmProperties::validate() {
             cmbAlarmgroup_->setFocus();
             return false;
         }
+    }
+    return true;
+}
+
+std::vector<AlarmPtr> frmAlarmProperties::previewAlarms() const {
+    std::vector<AlarmPtr> out;
+    for (const AlarmPtr& a : alarms_) {
+        const AlarmPtr copy = Alarm::createFromXML(*a->toXML("alrm"), a->parentGroup());
+        applyFields(*copy, fieldsToApply());
+        out.push_back(copy);
+    }
+    return out;
+}
+
+bool frmAlarmProperties::mayNeverSound() {
+    // A template is no alarm; several alarms are asked about only when their
+    // timing or their name was edited.
+    if (mode_ == kTemplate) return true;
+    const std::uint32_t fields = fieldsToApply();
+    auto back = [](QWidget* field) {
+        field->setFocus();
+        if (auto* line = qobject_cast<QLineEdit*>(field)) line->selectAll();
+        return false;
+    };
+    if ((fields & kName) && txtAlarmName_->text().trimmed().isEmpty() &&
+        ask(kNameEmpty, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes)
+        return back(txtAlarmName_);
+    if (!(fields & kTiming)) return true;
+    const DateTime now = p_.now();
+    for (const AlarmPtr& a : previewAlarms()) {
+        bool sounds = false;
+        try {
+            // A search that gave up found no moment its restrictions allow.
+            sounds = a->hasNextAlarmDateAfter(now, false) && !a->lastQueryGaveUp();
+        } catch (const AdvancedDateError&) {
+            sounds = false;
+        }
+        if (sounds) continue;
+        const bool expression = a->momentKind == Alarm::kPeriodic &&
+                                (a->activePeriod & Alarm::kRestrictExpression);
+        if (ask(expression ? kExpressionNeverMet : kNoFutureMoment,
+                mb::kYesNo | mb::kExclamation) == mb::kAnswerYes)
+            return true;
+        if (expression) return back(txtAdvanced_);
+        // A range that has ended is mended at its end, anything else at the moment.
+        const bool ended = a->momentKind == Alarm::kPeriodic &&
+                           (a->activePeriod & Alarm::kRestrictDates) && a->endDate <= now;
+        return back(txtDateUnit_[ended ? 6 * 2 + 2 : 2]);
     }
     return true;
 }
@@ -987,17 +1060,67 @@ bool frmAlarmProperties::mayPutAlarmsInto(Program& program, const AlarmGroupPtr&
                mb::kYesNo | mb::kExclamation) == mb::kAnswerYes;
 }
 
+void frmAlarmProperties::applyFields(Alarm& alarm, std::uint32_t fields) const {
+    Alarm* const a = &alarm;
+    if (fields & kName) a->name = ss(txtAlarmName_->text());
+    if (fields & kMoment)
+        a->momentKind = cmbAlarmMoment_->currentIndex() == 1 ? Alarm::kPeriodic : Alarm::kOnce;
+    if (fields & kRow0) {
+        if (const auto d = readRow(0)) {
+            a->onceDate = *d;
+            a->nextDate = *d;
+        }
+    }
+    if (fields & kPeriodAmount)
+        a->everyAmount = std::max<std::int32_t>(1, vnbPeriodAmount_->value());
+    if (fields & kPeriodUnit)
+        a->everyUnit = static_cast<std::int16_t>(unitCodeAt(cmbPeriodUnit_->currentIndex()));
+    auto setBit = [&](std::int16_t bit, bool on) {
+        a->activePeriod =
+            static_cast<std::int16_t>(on ? (a->activePeriod | bit) : (a->activePeriod & ~bit));
+    };
+    if (fields & kInclude0) setBit(Alarm::kRestrictDates, chkActive_[0]->isChecked());
+    if (fields & kRow1)
+        if (const auto d = readRow(1)) a->startDate = *d;
+    if (fields & kRow2)
+        if (const auto d = readRow(2)) a->endDate = *d;
+    if (fields & kInclude1) setBit(Alarm::kRestrictWeekdays, chkActive_[1]->isChecked());
+    if (fields & kWeekdays) {
+        std::int16_t days = 0;
+        for (int i = 0; i < 7; ++i)
+            if (chkWeekday_[static_cast<std::size_t>(i)]->isChecked())
+                days = static_cast<std::int16_t>(days | (1 << i));
+        a->weekDays = days;
+    }
+    if (fields & kInclude2) setBit(Alarm::kRestrictExpression, chkActive_[2]->isChecked());
+    if (fields & kAdvanced) a->activeAdvanced = ss(txtAdvanced_->text());
+    if (fields & kCorrectionAmount) a->correctionAmount = vnbCorrection_->value();
+    if (fields & kCorrectionUnit)
+        a->correctionUnit =
+            static_cast<std::int16_t>(unitCodeAt(cmbCorrectionUnit_->currentIndex()));
+    if (fields & kSoundAfterInactive)
+        a->soundAfterInactive = chkSoundAfterInactive_->isChecked();
+    if (fields & kImportance)
+        a->importance = static_cast<std::int16_t>(2 - cmbImportance_->currentIndex());
+    if (fields & kDurationAmount) a->durationAmount = vnbDurationAmount_->value();
+    if (fields & kDurationUnit)
+        a->durationUnit =
+            static_cast<std::int16_t>(unitCodeAt(cmbDurationUnit_->currentIndex()));
+    if (a->endDate < a->startDate) std::swap(a->startDate, a->endDate);
+}
+
 void frmAlarmProperties::commit() {
     storeActionSetting();
-    std::uint32_t fields = changedFields_;
-    if (alarms_.size() == 1) fields = kAll;
+    const std::uint32_t fields = fieldsToApply();
     const int groupAt = cmbAlarmgroup_->currentIndex();
+    // The group changes only when the user chose one: several alarms of
+    // several groups otherwise stay where they are.
     const AlarmGroupPtr chosen =
-        mode_ != kTemplate && groupAt >= 0 && groupAt < static_cast<int>(groups_.size())
+        mode_ != kTemplate && (fields & kGroup) && groupAt >= 0 &&
+                groupAt < static_cast<int>(groups_.size())
             ? groups_[static_cast<std::size_t>(groupAt)]
             : nullptr;
     for (const AlarmPtr& a : alarms_) {
-        if (fields & kName) a->name = ss(txtAlarmName_->text());
         const AlarmGroupPtr old = a->parentGroup();
         if (chosen && chosen != old) {
             if (mode_ == kEdit) {
@@ -1010,50 +1133,7 @@ void frmAlarmProperties::commit() {
             }
             a->parent = chosen;
         }
-        if (fields & kMoment)
-            a->momentKind = cmbAlarmMoment_->currentIndex() == 1 ? Alarm::kPeriodic : Alarm::kOnce;
-        if (fields & kRow0) {
-            if (const auto d = readRow(0)) {
-                a->onceDate = *d;
-                a->nextDate = *d;
-            }
-        }
-        if (fields & kPeriodAmount)
-            a->everyAmount = std::max<std::int32_t>(1, vnbPeriodAmount_->value());
-        if (fields & kPeriodUnit)
-            a->everyUnit = static_cast<std::int16_t>(unitCodeAt(cmbPeriodUnit_->currentIndex()));
-        auto setBit = [&](std::int16_t bit, bool on) {
-            a->activePeriod =
-                static_cast<std::int16_t>(on ? (a->activePeriod | bit) : (a->activePeriod & ~bit));
-        };
-        if (fields & kInclude0) setBit(Alarm::kRestrictDates, chkActive_[0]->isChecked());
-        if (fields & kRow1)
-            if (const auto d = readRow(1)) a->startDate = *d;
-        if (fields & kRow2)
-            if (const auto d = readRow(2)) a->endDate = *d;
-        if (fields & kInclude1) setBit(Alarm::kRestrictWeekdays, chkActive_[1]->isChecked());
-        if (fields & kWeekdays) {
-            std::int16_t days = 0;
-            for (int i = 0; i < 7; ++i)
-                if (chkWeekday_[static_cast<std::size_t>(i)]->isChecked())
-                    days = static_cast<std::int16_t>(days | (1 << i));
-            a->weekDays = days;
-        }
-        if (fields & kInclude2) setBit(Alarm::kRestrictExpression, chkActive_[2]->isChecked());
-        if (fields & kAdvanced) a->activeAdvanced = ss(txtAdvanced_->text());
-        if (fields & kCorrectionAmount) a->correctionAmount = vnbCorrection_->value();
-        if (fields & kCorrectionUnit)
-            a->correctionUnit =
-                static_cast<std::int16_t>(unitCodeAt(cmbCorrectionUnit_->currentIndex()));
-        if (fields & kSoundAfterInactive)
-            a->soundAfterInactive = chkSoundAfterInactive_->isChecked();
-        if (fields & kImportance)
-            a->importance = static_cast<std::int16_t>(2 - cmbImportance_->currentIndex());
-        if (fields & kDurationAmount) a->durationAmount = vnbDurationAmount_->value();
-        if (fields & kDurationUnit)
-            a->durationUnit =
-                static_cast<std::int16_t>(unitCodeAt(cmbDurationUnit_->currentIndex()));
-        if (a->endDate < a->startDate) std::swap(a->startDate, a->endDate);
+        applyFields(*a, fields);
         if (actionsChanged_) {
             // Every alarm owns its own copies.
             a->actions.clear();
@@ -1077,13 +1157,6 @@ void frmAlarmProperties::postCommitChecks(const AlarmPtr& alarm) {
     }
     if (!alarm->Active && ask(10, mb::kYesNo | mb::kQuestion) == mb::kAnswerYes)
         alarm->Active = true;
-    bool has = false;
-    try {
-        has = alarm->hasNextAlarmDateAfter(p_.now(), false);
-    } catch (const AdvancedDateError&) {
-        has = false;
-    }
-    if (!has) ask(11, mb::kExclamation);
     if (p_.settings.odt) {
         // A new alarm is not in its group yet: it is compared with all the others.
         const std::vector<AlarmPtr> others = p_.control.overlappingAlarms(alarm);

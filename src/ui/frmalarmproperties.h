@@ -90,7 +90,12 @@ class frmAlarmProperties : public QDialog {
         kImportance = 1u << 15,
         kDurationAmount = 1u << 16,
         kDurationUnit = 1u << 17,
-        kAll = (1u << 18) - 1,
+        kGroup = 1u << 18,
+        kAll = (1u << 19) - 1,
+        // What decides when an alarm sounds.
+        kTiming = kMoment | kRow0 | kPeriodAmount | kPeriodUnit | kInclude0 | kRow1 | kRow2 |
+                  kInclude1 | kWeekdays | kInclude2 | kAdvanced | kCorrectionAmount |
+                  kCorrectionUnit,
     };
 
     void build();
@@ -108,6 +113,13 @@ class frmAlarmProperties : public QDialog {
     void storeActionSetting();
     void moveAction(int by);
     bool validate();
+    // The alarms as OK would leave them, as copies: what the checks look at.
+    std::vector<AlarmPtr> previewAlarms() const;
+    // Asks before saving an alarm that would never sound; false goes back.
+    bool mayNeverSound();
+    // The fields OK writes: all of them for one alarm, the touched ones for several.
+    std::uint32_t fieldsToApply() const { return alarms_.size() == 1 ? kAll : changedFields_; }
+    void applyFields(Alarm& a, std::uint32_t fields) const;
     // Every sound action's file is there, or the user keeps it anyway.
     bool soundFilesFound();
     void commit();
@@ -127,7 +139,8 @@ class frmAlarmProperties : public QDialog {
     QWidget* actionSettingsControl_ = nullptr;
     ActionPtr controlAction_;
     void showPlugInControl(const ActionPtr& action);
-    void storePlugInSettings(const ActionPtr& action);
+    // False when the plug-in's control gave no usable settings: they stay as they were.
+    bool storePlugInSettings(const ActionPtr& action);
     bool actionsChanged_ = false;
     std::uint32_t changedFields_ = 0;
     bool filling_ = false;

@@ -3,6 +3,7 @@
 // what was not touched, Cancel changes nothing, and the checks of OK.
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -336,6 +337,157 @@ class TestAlarmProperties : public QObject {
         child<QPushButton>(e, "cmdOk")->click();
         QCOMPARE(e.result(), int(QDialog::Accepted));
         QCOMPARE(f.boxes.size(), asked);
+    }
+
+    // Alarms of two groups edited together stay in their groups unless a group
+    // is chosen; moving them into a synchronised group is asked once.
+    void severalAlarmsMoveOnlyWhenAGroupIsChosen() {
+        UiFixture f;
+        auto home = f.addGroup("Home", {{"bins", dt(2025, 4, 1, 7, 0)}});
+        auto work = f.addGroup("Work", {{"report", dt(2025, 4, 2, 9, 0)}});
+        auto diary = f.addGroup("Diary");
+        diary->synchPlugin = "QuorvaneCalendar*Appointments";
+        const AlarmPtr bins = home->elementAt(0), report = work->elementAt(0);
+        {
+            frmAlarmProperties d(f.p());
+            d.setAlarms({bins, report}, frmAlarmProperties::kEdit, false);
+            d.show();
+            choose(child<QComboBox>(d, "cmbImportance"), 1);
+            child<QPushButton>(d, "cmdOk")->click();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(bins->parentGroup(), home);
+        QCOMPARE(report->parentGroup(), work);
+        QCOMPARE(work->numberOfAlarms(), 1);
+
+        frmAlarmProperties d(f.p());
+        d.setAlarms({bins, report}, frmAlarmProperties::kEdit, false);
+        d.show();
+        choose(child<QComboBox>(d, "cmbAlarmgroup"), 2);
+        f.answers = {mb::kAnswerNo};
+        child<QPushButton>(d, "cmdOk")->click();
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.boxes.size(), std::size_t(1));
+        QCOMPARE(diary->numberOfAlarms(), 0);
+        f.answers = {mb::kAnswerYes};
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(f.boxes.size(), std::size_t(2));  // one question for the whole move
+        QCOMPARE(diary->numberOfAlarms(), 2);
+        QCOMPARE(home->numberOfAlarms() + work->numberOfAlarms(), 0);
+    }
+
+    void severalAlarmsGetTheirExpressionChecked() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"a", dt(2025, 4, 1, 18, 0)}, {"b", dt(2025, 4, 2, 18, 0)}});
+        for (const AlarmPtr& a : g->alarms) {
+            a->momentKind = Alarm::kPeriodic;
+            a->everyAmount = 1;
+            a->everyUnit = 3;
+        }
+        frmAlarmProperties d(f.p());
+        d.setAlarms({g->elementAt(0), g->elementAt(1)}, frmAlarmProperties::kEdit, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        tick(child<QCheckBox>(d, "chkActive(2)"), true);
+        typeInto(child<QLineEdit>(d, "txtAdvanced"), "MONTH == ((");
+        child<QPushButton>(d, "cmdOk")->click();
+        QVERIFY(d.isVisible());
+        QVERIFY(f.boxes.back().text.startsWith("The expression cannot be read"));
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(d, "txtAdvanced"));
+        QCOMPARE(g->elementAt(1)->activeAdvanced, std::string());
+    }
+
+    // Synchronised alarms are shown, not edited: OK writes and asks nothing.
+    void aReadOnlyDialogWritesNothing() {
+        UiFixture f;
+        auto g = f.addGroup("Diary", {{"past", dt(2025, 3, 1, 9, 0)}});
+        g->Active = false;
+        const AlarmPtr a = g->elementAt(0);
+        a->readOnly = true;
+        const std::string before = a->toXML("alrm")->toString();
+        frmAlarmProperties d(f.p());
+        d.setAlarms({a}, frmAlarmProperties::kEdit, true);
+        d.show();
+        child<QPushButton>(d, "cmdOk")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(f.boxes.empty());
+        QCOMPARE(a->toXML("alrm")->toString(), before);
+        QVERIFY(!a->changed && !g->changed && !g->Active);
+    }
+
+    void pastingATimeAloneKeepsTheRowsDate() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"a", dt(2025, 4, 1, 18, 0)}});
+        frmAlarmProperties d(f.p());
+        d.setAlarms({g->elementAt(0)}, frmAlarmProperties::kEdit, false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        for (const char* time : {"07:45", "7:45:30"}) {
+            QApplication::clipboard()->setText(QString::fromLatin1(time));
+            d.dateField(3)->setFocus();
+            QTest::keyClick(d.dateField(3), Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(d.dateField(0)->text(), QStringLiteral("01"));
+            QCOMPARE(d.dateField(1)->text(), QStringLiteral("04"));
+            QCOMPARE(d.dateField(2)->text(), QStringLiteral("2025"));
+            QCOMPARE(d.dateField(3)->text(), QStringLiteral("07"));
+            QCOMPARE(d.dateField(4)->text(), QStringLiteral("45"));
+        }
+    }
+
+    // An alarm that would never sound is asked for before it is saved: No goes
+    // back to the field that decides it, Yes saves it as it is.
+    void anAlarmThatWillNeverSoundIsAskedForFirst() {
+        UiFixture f;
+        auto g = f.addGroup("G", {{"a", dt(2025, 4, 1, 18, 0)}});
+        const AlarmPtr a = g->elementAt(0);
+        struct Case {
+            const char* name;
+            std::function<void(frmAlarmProperties&)> fill;
+            int text;
+            std::function<QWidget*(frmAlarmProperties&)> focus;
+        };
+        const std::vector<Case> cases = {
+            {"a one-off in the past", [](frmAlarmProperties& d) { typeRow(d, 0, 2024, 4, 1, 18, 0); },
+             11, [](frmAlarmProperties& d) -> QWidget* { return d.dateField(2); }},
+            {"an expression no day meets",
+             [](frmAlarmProperties& d) {
+                 choose(child<QComboBox>(d, "cmbAlarmMoment"), 1);
+                 choose(child<QComboBox>(d, "cmbPeriodUnit"), 3);
+                 tick(child<QCheckBox>(d, "chkActive(2)"), true);
+                 typeInto(child<QLineEdit>(d, "txtAdvanced"), "DAYOFMONTH == 32");
+             },
+             12, [](frmAlarmProperties& d) -> QWidget* { return child<QLineEdit>(d, "txtAdvanced"); }},
+            {"no name", [](frmAlarmProperties& d) { typeInto(child<QLineEdit>(d, "txtAlarmName"), " "); },
+             13, [](frmAlarmProperties& d) -> QWidget* { return child<QLineEdit>(d, "txtAlarmName"); }},
+        };
+        for (const Case& c : cases) {
+            const std::string before = a->toXML("alrm")->toString();
+            frmAlarmProperties d(f.p());
+            d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            c.fill(d);
+            f.boxes.clear();
+            f.answers = {mb::kAnswerNo};
+            child<QPushButton>(d, "cmdOk")->click();
+            QVERIFY2(d.isVisible(), c.name);
+            QCOMPARE(f.boxes.size(), std::size_t(1));
+            QCOMPARE(f.boxes[0].text,
+                     QString::fromStdString(f.p().translation.getText("frmAlarmProperties", c.text)));
+            QCOMPARE(f.boxes[0].buttons, mb::kYesNo | mb::kExclamation);
+            QCOMPARE(QApplication::focusWidget(), c.focus(d));
+            QCOMPARE(a->toXML("alrm")->toString(), before);
+            f.answers = {mb::kAnswerYes};
+            child<QPushButton>(d, "cmdOk")->click();
+            QVERIFY2(d.result() == QDialog::Accepted, c.name);
+            QCOMPARE(f.boxes.size(), std::size_t(2));
+            // Each case starts from a sound alarm again.
+            a->name = "a";
+            a->momentKind = Alarm::kOnce;
+            a->onceDate = dt(2025, 4, 1, 18, 0);
+            a->activePeriod = 0;
+            a->invalidateCaches();
+        }
     }
 
     void theTemplateModeHidesTheGroupAndAsksNothing() {
