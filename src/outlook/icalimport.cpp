@@ -54,39 +54,142 @@ std::string textOf(const char* v) { return v ? v : ""; }
 
 // libical turns lines it cannot read into X-LIC-ERROR properties and drops
 // them. What that costs depends on the property the line held.
-enum class Damage { None, Minor, Exclusion, Fatal };
+enum class Damage { None, Minor, Repaired, Exclusion, Fatal };
 
-Damage damageOf(icalcomponent* c) {
-    Damage worst = Damage::None;
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY)) {
-        // "No value for DESCRIPTION property…", "Can't parse as … value in RRULE property…"
-        const std::string text = p ? textOf(icalproperty_get_xlicerror(p)) : std::string();
-        std::string name;
-        const std::size_t end = text.find(" property");
-        if (end != std::string::npos && end > 0) {
-            const std::size_t begin = text.rfind(' ', end - 1);
-            if (begin != std::string::npos && begin > 0) {
-                const std::size_t before = text.rfind(' ', begin - 1);
-                const std::string word =
-                    text.substr(before == std::string::npos ? 0 : before + 1,
-                                begin - (before == std::string::npos ? 0 : before + 1));
-                if (word == "for" || word == "in") name = text.substr(begin + 1, end - begin - 1);
+bool isTimingProperty(const std::string& name) {
+    static const std::set<std::string> timing = {"DTSTART", "DTEND",         "DUE",     "DURATION",
+                                                 "RRULE",   "RDATE",         "EXDATE",  "TRIGGER",
+                                                 "STATUS",  "RECURRENCE-ID", "ACTION"};
+    return timing.count(name) > 0;
+}
+
+// Which properties the calendar's own lines belong to, for the messages that
+// name only a line or a parameter: a data line that lost its fold belongs to
+// the property before it, a parameter to the properties that carry it.
+// Built on the first such message, in one pass over the text.
+class LineOwners {
+  public:
+    explicit LineOwners(const std::string& text) : text_(text) {}
+
+    // Whether the broken line could have belonged to a timing property, or be
+    // one cut short ("RRUL").
+    bool dataLineOnTiming(const std::string& line) {
+        std::string word;
+        for (char ch : trimmed(line)) {
+            if (!std::isalpha(static_cast<unsigned char>(ch)) && ch != '-') break;
+            word += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        }
+        for (const char* timing : {"DTSTART", "DTEND", "DUE", "DURATION", "RRULE", "RDATE",
+                                   "EXDATE", "TRIGGER", "STATUS", "RECURRENCE-ID", "ACTION"})
+            if (word.size() >= 3 && std::string(timing).rfind(word, 0) == 0) return true;
+        build();
+        const auto it = dataLines_.find(trimmed(line));
+        return it == dataLines_.end() || it->second;  // not found: assume the worst
+    }
+    bool parameterOnTiming(const std::string& parameter) {
+        build();
+        const auto it = parameters_.find(upper(trimmed(parameter)));
+        return it == parameters_.end() || it->second;
+    }
+
+  private:
+    static std::string trimmed(std::string s) {
+        while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' '))
+            s.pop_back();
+        std::size_t b = 0;
+        while (b < s.size() && s[b] == ' ') ++b;
+        return s.substr(b);
+    }
+    static std::string upper(std::string s) {
+        for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return s;
+    }
+    void build() {
+        if (built_) return;
+        built_ = true;
+        std::string owner;
+        std::size_t begin = 0;
+        while (begin < text_.size()) {
+            std::size_t end = text_.find('\n', begin);
+            if (end == std::string::npos) end = text_.size();
+            const std::string line = text_.substr(begin, end - begin);
+            begin = end + 1;
+            if (line.empty() || line[0] == ' ' || line[0] == '\t') continue;  // a fold
+            const std::size_t colon = line.find(':');
+            if (colon == std::string::npos) {
+                bool& onTiming = dataLines_[trimmed(line)];
+                onTiming = onTiming || isTimingProperty(owner);
+                continue;
+            }
+            const std::size_t semi = line.find(';');
+            const std::size_t nameEnd = std::min(colon, semi);
+            owner = upper(line.substr(0, nameEnd));
+            // Parameters: ";NAME=value" or a bare ";NAME" up to the colon.
+            for (std::size_t at = semi; at < colon;) {
+                const std::size_t next = std::min(line.find(';', at + 1), colon);
+                std::string param = line.substr(at + 1, next - at - 1);
+                param = upper(param.substr(0, param.find('=')));
+                bool& onTiming = parameters_[trimmed(param)];
+                onTiming = onTiming || isTimingProperty(owner);
+                at = next;
             }
         }
-        Damage d = Damage::Minor;
-        static const std::set<std::string> timing = {
-            "DTSTART", "DTEND",         "DUE",     "DURATION", "RRULE",
-            "RDATE",   "RECURRENCE-ID", "TRIGGER", "STATUS",   "ACTION"};
-        if (name.empty() || timing.count(name))
-            d = Damage::Fatal;  // a moment may be lost
-        else if (name == "EXDATE")
-            d = Damage::Exclusion;  // rings more often, never less
-        worst = std::max(worst, d);
     }
+
+    const std::string& text_;
+    bool built_ = false;
+    std::map<std::string, bool> dataLines_;
+    std::map<std::string, bool> parameters_;
+};
+
+// The property a libical message is about: "No value for DESCRIPTION
+// property…", "Can't parse as … value in RRULE property…"; empty when it names none.
+std::string propertyNamed(const std::string& text) {
+    const std::size_t end = text.find(" property");
+    if (end == std::string::npos || end == 0) return {};
+    const std::size_t begin = text.rfind(' ', end - 1);
+    if (begin == std::string::npos || begin == 0) return {};
+    const std::size_t before = text.rfind(' ', begin - 1);
+    const std::size_t wordBegin = before == std::string::npos ? 0 : before + 1;
+    const std::string word = text.substr(wordBegin, begin - wordBegin);
+    if (word != "for" && word != "in") return {};
+    return text.substr(begin + 1, end - begin - 1);
+}
+
+Damage damageOf(const std::string& text, LineOwners& owners) {
+    auto after = [&](const char* prefix) -> std::optional<std::string> {
+        const std::string p(prefix);
+        if (text.rfind(p, 0) != 0) return std::nullopt;
+        return text.substr(p.size());
+    };
+    // Unknown properties are ignored (RFC 5545 3.7, 3.8.8); lines and
+    // parameters that belong to none of the timing properties cost nothing.
+    if (const auto name = after("Parse error in property name: "))
+        return isTimingProperty(*name) ? Damage::Fatal : Damage::Minor;
+    if (const auto line =
+            after("Got a data line, but could not find a property name or component begin tag: "))
+        return owners.dataLineOnTiming(*line) ? Damage::Fatal : Damage::Minor;
+    if (const auto param = after("Can't parse parameter name: "))
+        return owners.parameterOnTiming(*param) ? Damage::Fatal : Damage::Minor;
+    // "RRULE:" with nothing after it: no rule, the item happens once.
+    if (text.rfind("No value for RRULE property", 0) == 0) return Damage::Repaired;
+    const std::string name = propertyNamed(text);
+    if (name.empty() || isTimingProperty(name)) {
+        // A moment may be lost, except through EXDATE: without it the item
+        // rings more often, never less.
+        return name == "EXDATE" ? Damage::Exclusion : Damage::Fatal;
+    }
+    return Damage::Minor;
+}
+
+Damage damageOf(icalcomponent* c, LineOwners& owners) {
+    Damage worst = Damage::None;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY))
+        worst = std::max(worst, damageOf(p ? textOf(icalproperty_get_xlicerror(p)) : "", owners));
     for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
          sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        worst = std::max(worst, damageOf(sub));
+        worst = std::max(worst, damageOf(sub, owners));
     return worst;
 }
 
@@ -355,6 +458,12 @@ struct Expansion {
     DateTime windowEnd;
     Moments early;    // the first occurrences, when the window is empty
     Moments removed;  // occurrences the exclusions took out
+    // Every occurrence in (now, horizonEnd]: what a replacement alarm must
+    // ring at, checked moment for moment. `horizonCovered` when the expansion
+    // reached the horizon or the rule's end.
+    Moments horizon;
+    DateTime horizonEnd;
+    bool horizonCovered = false;
     // The iteration limit came before the comparison window was covered: a
     // rule that busy (every second since last month) is no reminder.
     bool tooBusy = false;
@@ -367,6 +476,7 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
                  DateTime now, std::int64_t budget) {
     Expansion e;
     e.windowEnd = addToDate(now, kVerifyYears, kYears);
+    e.horizonEnd = e.windowEnd;
     const bool bounded = rule.count > 0 || !icaltime_is_null_time(rule.until);
     // An old rule without COUNT is expanded from a year before now: every
     // step of libical's iterator is costly, and the years before do not ring.
@@ -425,9 +535,14 @@ Expansion expand(const icalrecurrencetype& rule, icaltimetype start, const Exclu
                 // Frequent rules are compared over their first few thousand moments.
                 if (e.window.size() >= kSampleLimit) e.windowEnd = d;
             }
+            if (d <= e.horizonEnd) e.horizon.push_back(d);
         }
-        if (!bounded && d > e.windowEnd) break;
+        if (!bounded && d > e.horizonEnd) {
+            e.horizonCovered = true;
+            break;
+        }
     }
+    if (e.ends || seen > e.horizonEnd) e.horizonCovered = true;
     e.tooBusy = i == kExpandLimit && seen <= e.windowEnd;
     icalrecur_iterator_free(it);
     return e;
@@ -738,33 +853,45 @@ Fit compare(const std::vector<Pattern>& patterns, const Expansion& e, DateTime n
     return ours.size() == theirs.size() ? Fit::Exact : Fit::More;
 }
 
-// An alarm that rings at least at every moment of the rule: daily at each of
-// its times of day on its weekdays, or a grid through all of its moments.
-std::vector<Pattern> standIn(const Expansion& e, DateTime end) {
-    const Moments& sample = e.window.empty() ? e.early : e.window;
-    std::set<int> times;
-    int mask = 0;
-    for (const DateTime& d : sample) {
-        times.insert(d.secondsOfDay());
-        mask |= 1 << (d.weekday() - 1);
-    }
-    std::vector<Pattern> out;
-    if (times.size() <= kMaxTimesOfDay) {
-        for (int t : times) {
-            Pattern p;
-            p.anchor = DateTime(e.first.date().seconds() + t);
-            p.stad = e.first;
-            p.endd = end;
-            restrictWeekdays(p, mask);
-            out.push_back(p);
+// Whether the alarms ring at every occurrence up to the horizon (the summer
+// time gap allowed for as in compare). An answer built on a listing that was
+// cut short is no.
+bool coversHorizon(const std::vector<Pattern>& patterns, const Expansion& e, DateTime now) {
+    if (e.horizon.empty()) return true;
+    std::vector<DateTime> ours;
+    const int limit = static_cast<int>(std::min<std::size_t>(4 * e.horizon.size() + 1000, 2000000));
+    for (const Pattern& p : patterns) {
+        auto node = XMLNode::Create("alrm");
+        addTiming(*node, p);
+        const AlarmPtr al = Alarm::createFromXML(*node, nullptr);
+        const std::size_t before = ours.size();
+        try {
+            al->listMomentsAfter(now, DateTime(e.horizonEnd.seconds() + 1), true, ours, limit);
+        } catch (...) {
+            return false;
         }
-        return out;
+        if (ours.size() - before >= static_cast<std::size_t>(limit)) return false;
     }
+    std::sort(ours.begin(), ours.end());
+    auto rings = [&](DateTime d) { return std::binary_search(ours.begin(), ours.end(), d); };
+    for (const DateTime& d : e.horizon) {
+        if (rings(d)) continue;
+        const DateTime hourBefore(d.seconds() - 3600);
+        const bool nearGap =
+            !existsHere(hourBefore) || !existsHere(DateTime(hourBefore.seconds() - 86400));
+        if (!(nearGap && rings(hourBefore))) return false;
+    }
+    return true;
+}
+
+// A grid through all of the rule's moments: the largest step that divides
+// every distance from the first one.
+Pattern gridThrough(const Moments& moments, DateTime first, DateTime end) {
     std::int64_t step = 0;
-    for (const DateTime& d : sample) step = std::gcd(step, d.seconds() - sample.front().seconds());
+    for (const DateTime& d : moments) step = std::gcd(step, d.seconds() - moments.front().seconds());
     Pattern p;
-    p.anchor = sample.front();
-    p.stad = e.first;
+    p.anchor = moments.front();
+    p.stad = first;
     p.endd = end;
     if (step <= 0) step = 1;
     if (step % 86400 == 0) {
@@ -780,15 +907,45 @@ std::vector<Pattern> standIn(const Expansion& e, DateTime end) {
         p.perl = static_cast<std::int32_t>(step);
         p.peru = kSeconds;
     }
-    out.push_back(p);
-    return out;
+    return p;
+}
+
+// An alarm that rings at least at every moment of the rule: daily at each of
+// its times of day on its weekdays, or a grid through all of its moments.
+// The times are taken from every occurrence up to the horizon, not from the
+// sample: a zone whose summer time differs from ours shows its other offset
+// only in some weeks of the year.
+std::vector<Pattern> standIn(const Expansion& e, DateTime end, DateTime now) {
+    const Moments& sample = !e.horizon.empty() ? e.horizon : e.window.empty() ? e.early : e.window;
+    std::set<int> times;
+    int mask = 0;
+    for (const DateTime& d : sample) {
+        times.insert(d.secondsOfDay());
+        mask |= 1 << (d.weekday() - 1);
+        if (times.size() > kMaxTimesOfDay) break;
+    }
+    std::vector<Pattern> out;
+    if (times.size() <= kMaxTimesOfDay) {
+        for (int t : times) {
+            Pattern p;
+            p.anchor = DateTime(e.first.date().seconds() + t);
+            p.stad = e.first;
+            p.endd = end;
+            restrictWeekdays(p, mask);
+            out.push_back(p);
+        }
+        // Checked against the occurrences it claims to cover; the grid is
+        // the coarser replacement when it misses one.
+        if (coversHorizon(out, e, now)) return out;
+    }
+    return {gridThrough(sample, e.first, end)};
 }
 
 // ---- Items --------------------------------------------------------------------
 
 struct Reminder {
     std::int64_t leadSeconds = 0;  // before the start; negative after it
-    std::optional<DateTime> at;    // an absolute trigger of an item without start
+    std::optional<DateTime> at;    // an absolute trigger: that moment, once
     std::string soundFile;
 };
 
@@ -823,6 +980,13 @@ std::vector<Reminder> remindersOf(icalcomponent* c, DateTime start, DateTime end
          va = icalcomponent_get_next_component(c, ICAL_VALARM_COMPONENT)) {
         icalproperty* tp = icalcomponent_get_first_property(va, ICAL_TRIGGER_PROPERTY);
         if (!tp) continue;
+        // ACTION:NONE (RFC 9074) is an alarm that does nothing, no reminder.
+        icalproperty* act = icalcomponent_get_first_property(va, ICAL_ACTION_PROPERTY);
+        if (act) {
+            std::string value = textOf(icalproperty_get_value_as_string(act));
+            for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            if (icalproperty_get_action(act) == ICAL_ACTION_NONE || value == "NONE") continue;
+        }
         const icaltriggertype tr = icalproperty_get_trigger(tp);
         std::int64_t lead;
         if (icaltime_is_null_time(tr.time)) {
@@ -838,8 +1002,7 @@ std::vector<Reminder> remindersOf(icalcomponent* c, DateTime start, DateTime end
         if (lead > 400LL * 86400 || lead < -400LL * 86400) continue;  // absurd
         Reminder r;
         r.leadSeconds = lead;
-        if (!haveStart) r.at = toLocal(tr.time);
-        icalproperty* act = icalcomponent_get_first_property(va, ICAL_ACTION_PROPERTY);
+        if (!icaltime_is_null_time(tr.time)) r.at = toLocal(tr.time);
         icalproperty* att = icalcomponent_get_first_property(va, ICAL_ATTACH_PROPERTY);
         if (act && icalproperty_get_action(act) == ICAL_ACTION_AUDIO && att)
             r.soundFile = fileOfAttach(att);
@@ -859,24 +1022,26 @@ std::optional<DateTime> localProperty(icalcomponent* c, icalproperty* p) {
 
 class Builder {
   public:
-    Builder(const BuildOptions& o, BuildResult& r) : o_(o), r_(r) {}
+    Builder(const BuildOptions& o, BuildResult& r, const std::string& text)
+        : o_(o), r_(r), owners_(text) {}
 
     void collectMoved(icalcomponent* cal, icalcomponent_kind kind) {
         for (icalcomponent* c = icalcomponent_get_first_component(cal, kind); c;
              c = icalcomponent_get_next_component(cal, kind)) {
             icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
             const char* uid = icalcomponent_get_uid(c);
-            if (!rid || !uid || damageOf(c) == Damage::Fatal) continue;
+            if (!rid || !uid || damageOf(c, owners_) == Damage::Fatal) continue;
             if (const auto d = localProperty(c, rid)) moved_[uid].push_back(*d);
         }
     }
 
     void add(icalcomponent* c, XMLNode& group) {
-        const Damage damage = damageOf(c);
+        const Damage damage = damageOf(c, owners_);
         if (damage == Damage::Fatal) {
             ++r_.skipped;
             return;
         }
+        if (damage == Damage::Repaired) ++r_.repaired;
         icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
         if (status && icalproperty_get_status(status) == ICAL_STATUS_CANCELLED) {
             ++r_.filtered;
@@ -893,7 +1058,9 @@ class Builder {
         std::string name = subject;
         std::string message = body;
         std::vector<Reminder> reminders;
+        std::optional<Reminder> onceReminder;  // an absolute one of a repeating task
         std::optional<DateTime> dueDate;
+        DateTime ruleBase;  // the rule's first moment in local time
         icalproperty* dtstartProp = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
         if (!tasks) {
             if (!dtstartProp) return skip();
@@ -905,37 +1072,54 @@ class Builder {
             if (sane(en) && toLocal(en) >= start) end = toLocal(en);
             moment = start;
             ruleStart = st;
+            ruleBase = start;
             reminders = remindersOf(c, start, end, true);
             message = fmt(start) + " - " + fmt(end) + "\r\n" + text(15) + " " +
                       textOf(icalcomponent_get_location(c)) + "\r\n" + body;
         } else {
             std::optional<DateTime> due, start;
+            icaltimetype baseTime = icaltime_null_time();
             if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
                 due = localProperty(c, p);
                 if (!due) return skip();
+                baseTime = icalproperty_get_datetime_with_component(p, c);
             }
             if (dtstartProp) {
                 start = localProperty(c, dtstartProp);
                 if (!start) return skip();
+                baseTime = icalproperty_get_datetime_with_component(dtstartProp, c);
             }
             const DateTime base = start ? *start : due ? *due : kNever;
             const DateTime endBase = due ? *due : base;
             reminders = remindersOf(c, base, endBase, base != kNever);
-            // The related end of a task is its due date.
+            // The rule repeats the task from its start (without one, from its
+            // due moment); each instance is due its own DUE - DTSTART later
+            // and reminds its own lead time before that.
+            const bool repeats =
+                base != kNever && (icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
+                                   icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY));
+            if (repeats && !reminders.empty() && reminders.front().at) {
+                // An absolute reminder rings once, at its moment; the
+                // instances ring when they are due.
+                onceReminder = reminders.front();
+                reminders.clear();
+            }
             if (!reminders.empty())
                 moment = reminders.front().at
                              ? *reminders.front().at
                              : DateTime(base.seconds() - reminders.front().leadSeconds);
             else
-                moment = due ? *due : kUnsetDate;
+                moment = due ? *due : repeats ? base : kUnsetDate;
             if (due) name += ", " + text(14) + " " + fmt(*due);
-            if (moment != kUnsetDate) {
-                ruleStart = floatingTime(moment);
-                shift = base == kNever ? 0 : moment.seconds() - base.seconds();
+            if (repeats && moment != kUnsetDate) {
+                ruleStart = baseTime;
+                ruleBase = base;
+                shift = moment.seconds() - base.seconds();
             }
             // Tasks ring at the reminder itself: only the first is kept.
             if (!reminders.empty()) {
                 reminders.front().leadSeconds = 0;
+                reminders.front().at.reset();
                 reminders.resize(1);
             }
             dueDate = due;
@@ -951,20 +1135,25 @@ class Builder {
             if (t.is_date)
                 ex.days.insert(fieldsOf(t).days());
             else
-                ex.moments.insert(DateTime(toLocal(t).seconds() + shift));
+                ex.moments.insert(toLocal(t));
         }
         const char* uid = icalcomponent_get_uid(c);
         const bool isMoved = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
         if (uid && !isMoved)
             if (auto it = moved_.find(uid); it != moved_.end())
-                for (const DateTime& d : it->second)
-                    ex.moments.insert(DateTime(d.seconds() + shift));
+                for (const DateTime& d : it->second) ex.moments.insert(d);
 
         std::vector<Pattern> patterns;
         bool approximated = false;
         bool future = !tasks && moment >= o_.now;
         bool recurring = false;
         bool ruled = false;
+        // The rule's own moments are the instances' starts; a task rings
+        // `shift` after each.
+        const DateTime ruleNow(o_.now.seconds() - shift);
+        // The recurrence set is a set: an RDATE that is also the start or an
+        // instance of the rule rings once.
+        std::set<DateTime> instances;
         if (!icaltime_is_null_time(ruleStart)) {
             for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
                  p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
@@ -975,7 +1164,7 @@ class Builder {
                 recurring = ruled = true;
                 const std::int64_t left = kCalendarExpansionSteps - spent_;
                 const Expansion e =
-                    expand(rule, ruleStart, ex, o_.now, std::min(kItemExpansionSteps, left));
+                    expand(rule, ruleStart, ex, ruleNow, std::min(kItemExpansionSteps, left));
                 if (e.tooCostly) {
                     if (left < kItemExpansionSteps) {
                         // The calendar's budget is gone: nothing more is expanded.
@@ -991,17 +1180,21 @@ class Builder {
                 if (!e.iterable || e.tooBusy) return skip();
                 if (e.first == kNever) continue;  // every occurrence excluded
                 if (e.anyAfterNow) future = true;
+                instances.insert(e.early.begin(), e.early.end());
+                instances.insert(e.horizon.begin(), e.horizon.end());
                 DateTime end = kNever;
                 if (e.ends)
                     end = e.last;
                 else if (!icaltime_is_null_time(rule.until) && sane(rule.until))
-                    end = DateTime(toLocal(rule.until).seconds() + shift);
+                    end = toLocal(rule.until);
                 std::optional<std::vector<Pattern>> mapped = mapRule(rule, e.first, end);
                 if (mapped)
-                    excludeRemoved(*mapped, e.removed, rule.freq < ICAL_DAILY_RECURRENCE, o_.now);
-                Fit fit = mapped ? compare(*mapped, e, o_.now) : Fit::Wrong;
+                    excludeRemoved(*mapped, e.removed, rule.freq < ICAL_DAILY_RECURRENCE, ruleNow);
+                Fit fit = mapped ? compare(*mapped, e, ruleNow) : Fit::Wrong;
+                // The sample agreed; the whole horizon must too.
+                if (fit != Fit::Wrong && !coversHorizon(*mapped, e, ruleNow)) fit = Fit::Wrong;
                 if (fit == Fit::Wrong) {
-                    mapped = standIn(e, end);
+                    mapped = standIn(e, end, ruleNow);
                     fit = Fit::More;
                 }
                 if (fit == Fit::More) approximated = true;
@@ -1012,17 +1205,19 @@ class Builder {
                  p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
                 const auto d = localProperty(c, p);
                 if (!d) continue;
-                const DateTime at(d->seconds() + shift);
+                const DateTime at = *d;
                 if (ex.excludes(at)) continue;
-                if (!recurring && !ruled && !ex.excludes(moment)) {
+                if (!recurring && !ruled && !ex.excludes(ruleBase)) {
                     // Without a rule the start itself is the first moment.
                     Pattern first;
                     first.once = true;
-                    first.anchor = moment;
+                    first.anchor = ruleBase;
                     patterns.push_back(first);
+                    instances.insert(ruleBase);
                 }
                 recurring = true;
-                if (at >= o_.now) future = true;
+                if (!instances.insert(at).second) continue;
+                if (at >= ruleNow) future = true;
                 Pattern q;
                 q.once = true;
                 q.anchor = at;
@@ -1050,42 +1245,59 @@ class Builder {
             }
         }
 
-        // One alarm per pattern and reminder lead time.
+        // One alarm per pattern and reminder lead time. The correction is the
+        // reminder's lead before an appointment, and for a repeating task the
+        // distance from each instance's start to its reminder.
+        auto emit = [&](const Pattern& p, std::int64_t correction, const std::string& soundFile) {
+            auto al = XMLNode::Create("alrm");
+            al->addString("name", name);
+            addTiming(*al, p);
+            if (!tasks || correction != 0) {
+                if (correction % 60 == 0) {
+                    al->addLong("adda", static_cast<std::int32_t>(correction / 60));
+                    al->addInteger("addu", kMinutes);
+                } else {
+                    al->addLong("adda", static_cast<std::int32_t>(correction));
+                    al->addInteger("addu", kSeconds);
+                }
+            }
+            auto msg = XMLNode::Create("acti");
+            msg->addInteger("acid", 1);
+            auto msgSett = XMLNode::Create("sett");
+            msgSett->addString("s", message);
+            msg->addNode(msgSett);
+            al->addNode(msg);
+            if (!soundFile.empty()) {
+                auto snd = XMLNode::Create("acti");
+                snd->addInteger("acid", 7);
+                auto sett = XMLNode::Create("sett");
+                sett->addString("s", soundFile);
+                sett->addInteger("i", 0);
+                snd->addNode(sett);
+                al->addNode(snd);
+            }
+            if (!o_.importing) al->addBoolean("rdon", true);
+            group.addNode(al);
+        };
+        // An absolute reminder of a repeating item rings once, at its moment
+        // (RFC 5545 3.8.6.3), not before every instance.
+        auto onceAt = [&](const Reminder& rem) {
+            Pattern p;
+            p.once = true;
+            p.anchor = *rem.at;
+            emit(p, 0, rem.soundFile);
+        };
         const std::vector<Reminder> leads =
             reminders.empty() ? std::vector<Reminder>{Reminder{}} : reminders;
         for (const Reminder& rem : leads) {
-            for (const Pattern& p : patterns) {
-                auto al = XMLNode::Create("alrm");
-                al->addString("name", name);
-                addTiming(*al, p);
-                if (!tasks) {
-                    if (rem.leadSeconds % 60 == 0) {
-                        al->addLong("adda", static_cast<std::int32_t>(-rem.leadSeconds / 60));
-                        al->addInteger("addu", kMinutes);
-                    } else {
-                        al->addLong("adda", static_cast<std::int32_t>(-rem.leadSeconds));
-                        al->addInteger("addu", kSeconds);
-                    }
-                }
-                auto msg = XMLNode::Create("acti");
-                msg->addInteger("acid", 1);
-                auto msgSett = XMLNode::Create("sett");
-                msgSett->addString("s", message);
-                msg->addNode(msgSett);
-                al->addNode(msg);
-                if (!reminders.empty() && !rem.soundFile.empty()) {
-                    auto snd = XMLNode::Create("acti");
-                    snd->addInteger("acid", 7);
-                    auto sett = XMLNode::Create("sett");
-                    sett->addString("s", rem.soundFile);
-                    sett->addInteger("i", 0);
-                    snd->addNode(sett);
-                    al->addNode(snd);
-                }
-                if (!o_.importing) al->addBoolean("rdon", true);
-                group.addNode(al);
+            if (recurring && rem.at) {
+                onceAt(rem);
+                continue;
             }
+            for (const Pattern& p : patterns)
+                emit(p, tasks ? (recurring ? shift : 0) : -rem.leadSeconds, rem.soundFile);
         }
+        if (onceReminder) onceAt(*onceReminder);
         ++r_.converted;
         if (approximated || (recurring && damage == Damage::Exclusion)) ++r_.approximated;
     }
@@ -1099,6 +1311,7 @@ class Builder {
 
     const BuildOptions& o_;
     BuildResult& r_;
+    LineOwners owners_;
     std::map<std::string, Moments> moved_;
     std::int64_t spent_ = 0;  // candidates counted for the items so far
 
@@ -1217,7 +1430,7 @@ BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) 
         options.kind == ItemKind::Tasks ? ICAL_VTODO_COMPONENT : ICAL_VEVENT_COMPONENT;
     auto group = XMLNode::Create("algr");
     if (options.importing) group->addString("name", options.groupName);
-    Builder builder(options, result);
+    Builder builder(options, result, icsText);
     bool brokenCalendar = false;
     int items = 0;
     for (icalcomponent* cal : calendars) {

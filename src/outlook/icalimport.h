@@ -67,6 +67,7 @@ struct BuildResult {
     int skipped = 0;       // items left out because they were broken or absurd
     int approximated = 0;  // items whose alarms ring more often than the calendar
     int filtered = 0;      // items left out as past (futureOnly) or cancelled
+    int repaired = 0;      // items read with a mended part (an empty RRULE: no rule)
     int givenUp = 0;       // items whose repetition costs more than kItemExpansionSteps
     std::string givenUpName;  // the first of them (its SUMMARY)
 };

@@ -289,6 +289,19 @@ TEST(OutlookAgenda, TheRfc5545ExamplesRingAsLibicalExpandsThem) {
     items.push_back(
         {"New York weekly",
          "DTSTART;TZID=America/New_York:" + icalText(base) + "\r\nRRULE:FREQ=WEEKLY\r\n", false});
+    // A rule too frequent for the sample to show another zone's summer time:
+    // only the whole horizon does.
+    items.push_back({"New York trading hours",
+                     "DTSTART;TZID=America/New_York:" + icalText(base) +
+                         "\r\nRRULE:FREQ=HOURLY;BYHOUR=8,9,10,11,12,13,14,15,16,17,18,19;"
+                         "BYMINUTE=0,30\r\n",
+                     false});
+    // Properties a reader does not know and a line that lost its fold cost nothing.
+    items.push_back({"Wiki export",
+                     "DTSTART:" + icalText(base) +
+                         "\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\nX-WIKI-PAGE;X-A=b:Home\r\n"
+                         "FOOBAR:unknown\r\nDESCRIPTION:first line\r\nsecond line\r\n",
+                     true});
     // One-off items in UTC, floating and zoned time.
     const DateTime soon = addToDate(base, 40, kDays);
     items.push_back({"Once UTC", "DTSTART:" + utcText(soon) + "\r\n" + alarmLines(30), true});

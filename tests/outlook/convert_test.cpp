@@ -2,6 +2,9 @@
 // recurrence table, the mended cases, tasks and untrusted files.
 
 #include <gtest/gtest.h>
+#include <libical/ical.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <ctime>
@@ -397,6 +400,139 @@ TEST(OutlookConvert, MangledCalendarsNeverCrashAndGiveOnlyAlarmsThatWork) {
         }
     }
     EXPECT_GT(groups, 500);  // most mangled files still have readable items
+}
+
+}  // namespace
+}  // namespace qv::outlook
+
+namespace qv::outlook {
+namespace {
+
+// Every moment an alarm element rings in (from, to], with its correction.
+std::vector<DateTime> ringsBetween(const XMLNode& alrm, DateTime from, DateTime to) {
+    std::vector<DateTime> out;
+    const AlarmPtr al = Alarm::createFromXML(alrm, nullptr);
+    al->listMomentsAfter(from, DateTime(to.seconds() + 1), false, out, 2000000);
+    return out;
+}
+
+std::vector<std::string> texts(const std::vector<DateTime>& moments) {
+    std::vector<std::string> out;
+    for (DateTime d : moments) out.push_back(toStoredText(d));
+    return out;
+}
+
+// Calendar files as real programs write them: what RFC 5545 says of the
+// recurrence set, of alarms and of properties a reader does not know.
+TEST(OutlookConvert, RealCalendarFilesAreReadAsTheStandardSays) {
+    const DateTime to = DateTime::fromParts(2027, 4, 1, 0, 0, 0);
+    auto ringsOf = [&](const BuildResult& r) {
+        std::vector<DateTime> all;
+        for (const XMLNodePtr& a : alarmsOf(r)) {
+            const auto m = ringsBetween(*a, kNow, to);
+            all.insert(all.end(), m.begin(), m.end());
+        }
+        std::sort(all.begin(), all.end());
+        return texts(all);
+    };
+    using V = std::vector<std::string>;
+
+    // A repeating task is due two days after each instance's start: the rule
+    // is repeated from DTSTART, the first Fridays, not from DUE.
+    BuildResult r = build(
+        "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Report\r\nDTSTART:20270101T090000\r\n"
+        "DUE:20270103T090000\r\nRRULE:FREQ=MONTHLY;BYDAY=1FR\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:u\r\nSUMMARY:Bins\r\nDTSTART:20270101T090000\r\n"
+        "DUE:20270103T090000\r\nRRULE:FREQ=MONTHLY;BYDAY=1FR\r\nBEGIN:VALARM\r\n"
+        "ACTION:DISPLAY\r\nTRIGGER;RELATED=END:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\n",
+        ItemKind::Tasks);
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    EXPECT_EQ(texts(ringsBetween(*alarmsOf(r)[0], kNow, to)),
+              (V{"2027/01/03 09:00:00", "2027/02/07 09:00:00", "2027/03/07 09:00:00"}));
+    EXPECT_EQ(texts(ringsBetween(*alarmsOf(r)[1], kNow, to)),
+              (V{"2027/01/03 08:00:00", "2027/02/07 08:00:00", "2027/03/07 08:00:00"}));
+
+    // Unknown properties, X- or not, a line that lost its fold and a broken
+    // parameter of an attendee cost nothing.
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Wiki\r\nX-WIKI-PAGE;X-A=b:Home\r\n"
+                    "FOOBAR:unknown\r\nDESCRIPTION:first line\r\nsecond line, not folded\r\n"
+                    "ATTENDEE;CN=Ann;ROLE:mailto:ann@example.org\r\n"));
+    EXPECT_EQ(r.skipped, 0);
+    EXPECT_EQ(ringsOf(r), V{"2027/01/05 10:00:00"});
+
+    // A start that is also one of the RDATEs, or an RDATE that is an instance
+    // of the rule, rings once.
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Twice\r\n"
+                    "RDATE:20270105T100000,20270112T100000\r\n") +
+              event("DTSTART:20270106T100000\r\nSUMMARY:Weekly\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"
+                    "RDATE:20270113T100000\r\n"));
+    EXPECT_EQ(ringsOf(r), (V{"2027/01/05 10:00:00", "2027/01/06 10:00:00", "2027/01/12 10:00:00",
+                             "2027/01/13 10:00:00", "2027/01/20 10:00:00"}));
+
+    // An absolute reminder of a repeating item rings once, at its moment; an
+    // ACTION:NONE alarm is no reminder.
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Course\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20270104T170000Z\r\n"
+                    "END:VALARM\r\n"));
+    EXPECT_EQ(ringsOf(r), V{"2027/01/04 18:00:00"});
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Quiet\r\nBEGIN:VALARM\r\nACTION:NONE\r\n"
+                    "TRIGGER;VALUE=DATE-TIME:19760401T005545Z\r\nEND:VALARM\r\n"));
+    EXPECT_EQ(ringsOf(r), V{"2027/01/05 10:00:00"});
+
+    // An empty RRULE is no rule: the item happens once, and is counted as mended.
+    r = build(event("DTSTART:20270105T100000\r\nSUMMARY:Once\r\nRRULE:\r\n"));
+    EXPECT_EQ(r.skipped, 0);
+    EXPECT_EQ(r.repaired, 1);
+    EXPECT_EQ(ringsOf(r), V{"2027/01/05 10:00:00"});
+}
+
+// A frequent rule in a zone whose summer time begins two weeks before ours:
+// the first few thousand moments all lie before it, so only the whole
+// horizon shows the hour they move by. No moment may be missed.
+TEST(OutlookConvert, AReplacementRingsAtEveryMomentOfTheHorizon) {
+    BuildOptions o;
+    o.now = DateTime::fromParts(2026, 11, 5, 12, 0, 0);
+    const std::string start = "DTSTART;TZID=America/New_York:20261105T080000\r\n";
+    const std::string rule = "FREQ=HOURLY;BYHOUR=8,9,10,11,12,13,14,15,16,17,18,19;BYMINUTE=0,30";
+    const BuildResult r = buildGroup(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:test\r\n" +
+            event(start + "SUMMARY:Trading\r\nRRULE:" + rule + "\r\n") + "END:VCALENDAR\r\n",
+        o);
+    ASSERT_EQ(r.error, BuildError::None);
+    ASSERT_FALSE(alarmsOf(r).empty());
+
+    const DateTime to = addToDate(o.now, 2, kYears);
+    std::vector<DateTime> ours;
+    for (const XMLNodePtr& a : alarmsOf(r)) {
+        const auto m = ringsBetween(*a, o.now, to);
+        ours.insert(ours.end(), m.begin(), m.end());
+    }
+    std::sort(ours.begin(), ours.end());
+    icaltimezone* zone = icaltimezone_get_builtin_timezone("America/New_York");
+    ASSERT_NE(zone, nullptr);
+    icaltimetype first = icaltime_from_string("20261105T080000");
+    first.zone = zone;
+    icalrecur_iterator* it =
+        icalrecur_iterator_new(icalrecurrencetype_from_string(rule.c_str()), first);
+    int checked = 0, missed = 0;
+    for (icaltimetype t = icalrecur_iterator_next(it); !icaltime_is_null_time(t);
+         t = icalrecur_iterator_next(it)) {
+        t.zone = zone;
+        const std::time_t secs = icaltime_as_timet_with_zone(t, zone);
+        std::tm tm{};
+        localtime_r(&secs, &tm);
+        const DateTime d = DateTime::fromParts(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                                               tm.tm_hour, tm.tm_min, tm.tm_sec);
+        if (d > to) break;
+        if (d <= o.now) continue;
+        ++checked;
+        if (!std::binary_search(ours.begin(), ours.end(), d) && missed++ == 0)
+            ADD_FAILURE() << "missed " << toStoredText(d);
+    }
+    icalrecur_iterator_free(it);
+    EXPECT_GT(checked, 10000);
+    EXPECT_EQ(missed, 0);
+    EXPECT_EQ(r.approximated, 1);
 }
 
 }  // namespace
