@@ -1,5 +1,7 @@
 #include "core/modmain.h"
 
+#include <cstdlib>
+
 #include "base/files.h"
 #include "base/folders.h"
 #include "core/program.h"
@@ -61,18 +63,44 @@ bool modMain::writeRunState(const std::string& state) const {
 
 // ---- Start-up ------------------------------------------------------------------------
 
+std::string modMain::lastLanguage() const {
+    // The settings file names it; read on its own, as the settings are not
+    // read yet, and only as far as a language element goes.
+    const auto text = tryReadFile(p_.settingsStore.settingsFilePath(), 4u * 1024 * 1024, nullptr);
+    if (text) {
+        const std::string lng = XMLNode::createFromXML(*text)->getString("lng");
+        if (!lng.empty() && lng.find('/') == std::string::npos &&
+            lng.find('\\') == std::string::npos && lng.find("..") == std::string::npos)
+            return lng;
+    }
+    // A first run or a settings file without one: the system's language.
+    for (const char* var : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (!v || !*v) continue;
+        return std::string(v).rfind("de", 0) == 0 ? "Deutsch" : "English";
+    }
+    return "English";
+}
+
 bool modMain::start(const WindowLoader& loadWindows) {
     if (!p_.ports.instance.acquire()) return false;
 
     const std::string previous = readRunState();
     p_.runState = "2";
     bool safeMode = false;
+    // The questions before the settings are read speak the last run's language.
+    if (previous == "1" || previous == "2") p_.translation.setLanguage(lastLanguage());
+    auto question = [&](int number, const char* english) {
+        return p_.translation.languageFileExists() ? p_.translation.getMainText(number)
+                                                   : std::string(english);
+    };
     if (previous == "1") {
-        safeMode = showMessageBox(kShortRunQuestion, 308) == mb::kAnswerYes;
+        safeMode = showMessageBox(question(144, kShortRunQuestion), 308) == mb::kAnswerYes;
         if (abandoned_) return false;
     } else if (previous == "2") {
-        if (showMessageBox(kCrashQuestion, 52) != mb::kAnswerYes || abandoned_) return false;
-        safeMode = showMessageBox(kSafeModeQuestion, 308) == mb::kAnswerYes;
+        if (showMessageBox(question(145, kCrashQuestion), 52) != mb::kAnswerYes || abandoned_)
+            return false;
+        safeMode = showMessageBox(question(146, kSafeModeQuestion), 308) == mb::kAnswerYes;
         if (abandoned_) return false;
     } else if (previous == "3") {
         p_.runState = "3";

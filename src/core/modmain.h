@@ -71,6 +71,8 @@ class modMain {
     bool writeRunState(const std::string& state) const;
 
   private:
+    // The language of the last run (the settings file's), else the system's.
+    std::string lastLanguage() const;
     void abandonStart();
     // One group file of the folder; null when it cannot be read.
     AlarmGroupPtr loadGroupFile(const std::string& file, const std::string& folder);

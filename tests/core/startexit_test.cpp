@@ -56,6 +56,41 @@ TEST_F(StartExit, TheRunStateFileDecidesTheQuestions) {
     }
 }
 
+// The questions before the settings are read speak the last run's language,
+// or the system's when there was none.
+TEST_F(StartExit, StartUpQuestionsSpeakTheLastRunsLanguage) {
+    struct Case {
+        const char* settings;  // the settings file, or null for none
+        const char* lang;      // LANG
+        bool german;
+    };
+    for (const Case& c : {Case{"<settings><lng>Deutsch</lng></settings>", "C", true},
+                          Case{"<settings><lng>English</lng></settings>", "de_DE.UTF-8", false},
+                          Case{nullptr, "de_DE.UTF-8", true}, Case{nullptr, "en_GB.UTF-8", false},
+                          Case{"<settings><lng>../../etc/x</lng></settings>", "C", false}}) {
+        SCOPED_TRACE(std::string(c.settings ? c.settings : "no settings") + " " + c.lang);
+        StartExitState f;
+        for (const char* lng : {"English", "Deutsch"})
+            ASSERT_TRUE(writeFile(f.file(std::string(lng) + ".lng"),
+                                  readFile(std::string(QUORVANE_SOURCE_DIR) + "/data/" + lng +
+                                           ".lng")));
+        if (c.settings) ASSERT_TRUE(writeFile(f.p().settingsStore.settingsFilePath(), c.settings));
+        ASSERT_TRUE(writeFile(f.file("state"), "2"));
+        const char* saved[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES"};
+        for (const char* v : saved) unsetenv(v);
+        setenv("LANG", c.lang, 1);
+        f.ui.answers = {mb::kAnswerNo};
+        EXPECT_FALSE(f.start());
+        ASSERT_EQ(f.ui.boxes.size(), 1u);
+        EXPECT_EQ(f.ui.boxes[0].text.rfind(c.german ? "Quorvane wurde beim letzten Mal"
+                                                    : "Quorvane has not properly exited",
+                                           0),
+                  0u)
+            << f.ui.boxes[0].text;
+    }
+    setenv("LANG", "C", 1);
+}
+
 TEST_F(StartExit, TheExitStateTellsAShortRunFromANormalOne) {
     struct Case {
         const char* runState;
