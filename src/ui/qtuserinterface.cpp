@@ -5,9 +5,12 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <algorithm>
 #include <exception>
@@ -48,7 +51,31 @@ QtUserInterface::~QtUserInterface() {
     }
 }
 
-void QtUserInterface::attach(Program& program) { p_ = &program; }
+void QtUserInterface::attach(Program& program) {
+    p_ = &program;
+    // The questions before the windows carry the program's icon as well.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::setWindowIcon(ProgramIcons::load(p_->folders).window);
+}
+
+void QtUserInterface::followLanguage() {
+    if (!p_) return;
+    // "de-de" in the language file's [Language] section: Qt's "de".
+    std::string id = p_->translation.readKey("Language", "id", "en");
+    id = id.substr(0, id.find('-'));
+    if (id == qtLanguage_) return;
+    qtLanguage_ = id;
+    if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
+    qtTranslator_ = std::make_unique<QTranslator>();
+    // English needs none; a language Qt has no texts for keeps English.
+    if (id == "en" || !qtTranslator_->load(QLocale(qs(id)), QStringLiteral("qtbase"),
+                                           QStringLiteral("_"),
+                                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        qtTranslator_.reset();
+        return;
+    }
+    QCoreApplication::installTranslator(qtTranslator_.get());
+}
 
 void QtUserInterface::linkPerformer(QtActionPerformer& performer) {
     hooks.stopAllSounds = [&performer] { performer.stopAllSounds(); };
@@ -98,6 +125,7 @@ std::vector<QWidget*> QtUserInterface::loadedWindows() const {
 
 int QtUserInterface::messageBox(const std::string& text, int buttons, const std::string& title) {
     if (answerMessageBox) return answerMessageBox(qs(text), buttons);
+    followLanguage();
     QMessageBox* box = buildMessageBox(text, buttons, title);
     box->exec();
     const int answer = messageBoxAnswer(*box);
@@ -304,6 +332,7 @@ void QtUserInterface::updateColumnsToReal(XMLNode& layouts) {
 }
 
 void QtUserInterface::translateAll() {
+    followLanguage();
     std::vector<QWidget*> done;
     for (const auto& w : windows_) {
         if (!w) continue;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/coreports.h"
@@ -15,6 +16,8 @@
 
 class QMessageBox;
 class QWidget;
+
+class QTranslator;
 
 namespace qv {
 
@@ -99,7 +102,13 @@ class QtUserInterface : public UserInterface {
     // The "args" element handed to the version checker.
     XMLNodePtr versionCheckArgs(bool silent) const;
 
+    // Qt's own texts (standard buttons, file dialogs) follow the program's
+    // language; done when the language changed since the last time.
+    void followLanguage();
+
   private:
+    std::unique_ptr<QTranslator> qtTranslator_;
+    std::string qtLanguage_;
     Program* p_ = nullptr;
     QPointer<frmAbout> about_;
     QPointer<frmQuorvaneMain> main_;
