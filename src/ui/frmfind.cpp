@@ -159,6 +159,14 @@ void frmFind::openSelected() {
     if (!alarms.empty() && openAlarms) openAlarms(alarms);
 }
 
+void frmFind::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 bool frmFind::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -90,6 +90,26 @@ QAction* namedAction(QMenu* menu, const char* name, const char* text, bool enabl
     return a;
 }
 
+// A key of the whole main window, shown in the menu: the desktop's usual one,
+// else `fallback`.
+void withShortcut(QAction* a, QKeySequence::StandardKey key, const QKeySequence& fallback = {}) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (keys.isEmpty() && !fallback.isEmpty()) keys = {fallback};
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+}
+void withShortcut(QAction* a, const QKeySequence& key) {
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+}
+
+// A key the lists handle themselves (Delete means something else in the
+// group list): shown in the menu, active only while the menu is open.
+void listKey(QAction* a, QKeySequence::StandardKey key) {
+    a->setShortcut(QKeySequence(key));
+    a->setShortcutContext(Qt::WidgetShortcut);
+}
+
 QMenu* namedMenu(QWidget* parent, const char* name, const char* title) {
     auto* m = new QMenu(QString::fromLatin1(title), parent);
     m->setObjectName(QString::fromLatin1(name));
@@ -324,7 +344,9 @@ void frmQuorvaneMain::buildMenus() {
     QMenuBar* bar = menuBar();
 
     mnuAg_ = namedMenu(this, "mnuAg", "Alarm &groups");
-    connect(namedAction(mnuAg_, "mnuAgAddNew", "New alarm group"), &QAction::triggered, this,
+    QAction* newGroup = namedAction(mnuAg_, "mnuAgAddNew", "New alarm group");
+    withShortcut(newGroup, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    connect(newGroup, &QAction::triggered, this,
             [this] {
                 // Named and set up at once; cancelled, nothing is left of it.
                 if (const AlarmGroupPtr g = addNewAlarmGroup(); g && !editGroups({g}))
@@ -346,7 +368,9 @@ void frmQuorvaneMain::buildMenus() {
             [this] { reloadAllAlarmGroups(); });
     connect(namedAction(mnuAg_, "mnuAgSaveAll", "Save all"), &QAction::triggered, this,
             [this] { saveAll(); });
-    connect(namedAction(mnuAg_, "mnuAgSynchronize", "Synchronise"), &QAction::triggered, this,
+    QAction* synchronise = namedAction(mnuAg_, "mnuAgSynchronize", "Synchronise");
+    withShortcut(synchronise, QKeySequence::Refresh, QKeySequence(Qt::Key_F5));
+    connect(synchronise, &QAction::triggered, this,
             [this] { p_.control.synchronizeAll(); });
     mnuAg_->addSeparator();
     connect(namedAction(mnuAg_, "mnuAgImportFile", "Import from file..."), &QAction::triggered,
@@ -386,12 +410,14 @@ void frmQuorvaneMain::buildMenus() {
     bar->addMenu(mnuAg_);
 
     mnuAl_ = namedMenu(this, "mnuAl", "&Alarms");
-    connect(namedAction(mnuAl_, "mnuAlAddNew", "New alarm"), &QAction::triggered, this,
-            [this] { addNewAlarm(); });
+    QAction* newAlarm = namedAction(mnuAl_, "mnuAlAddNew", "New alarm");
+    withShortcut(newAlarm, QKeySequence::New);
+    connect(newAlarm, &QAction::triggered, this, [this] { addNewAlarm(); });
     connect(namedAction(mnuAl_, "mnuAlProperties", "Properties..."), &QAction::triggered, this,
             [this] { editAlarms(selectedAlarms()); });
-    connect(namedAction(mnuAl_, "mnuAlDelete", "Delete"), &QAction::triggered, this,
-            [this] { deleteAlarms(false); });
+    QAction* deleteAction = namedAction(mnuAl_, "mnuAlDelete", "Delete");
+    listKey(deleteAction, QKeySequence::Delete);
+    connect(deleteAction, &QAction::triggered, this, [this] { deleteAlarms(false); });
     connect(namedAction(mnuAl_, "mnuAlDeleteSounded", "Delete sounded"), &QAction::triggered, this,
             [this] { deleteAlarms(true); });
     mnuAl_->addSeparator();
@@ -406,28 +432,26 @@ void frmQuorvaneMain::buildMenus() {
     connect(namedAction(mnuAl_, "mnuAlTurnOffSnoozing", "Stop snoozing"), &QAction::triggered, this,
             [this] { stopSnoozing(); });
     mnuAl_->addSeparator();
-    connect(namedAction(mnuAl_, "mnuAlCut", "Cut"), &QAction::triggered, this,
-            [this] { cutAlarms(); });
-    connect(namedAction(mnuAl_, "mnuAlCopy", "Copy"), &QAction::triggered, this,
-            [this] { copyAlarms(); });
+    QAction* cut = namedAction(mnuAl_, "mnuAlCut", "Cut");
+    listKey(cut, QKeySequence::Cut);
+    connect(cut, &QAction::triggered, this, [this] { cutAlarms(); });
+    QAction* copy = namedAction(mnuAl_, "mnuAlCopy", "Copy");
+    listKey(copy, QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, [this] { copyAlarms(); });
     mnuAlPaste_ = namedAction(mnuAl_, "mnuAlPaste", "Paste");
+    listKey(mnuAlPaste_, QKeySequence::Paste);
     connect(mnuAlPaste_, &QAction::triggered, this, [this] { pasteAlarms(); });
     bar->addMenu(mnuAl_);
 
     mnuGeneral_ = namedMenu(this, "mnuGeneral", "G&eneral");
-    mnuGeneralBlocked_ = namedAction(mnuGeneral_, "mnuGeneralBlocked", "Alarms blocked");
-    mnuGeneralBlocked_->setCheckable(true);
-    connect(mnuGeneralBlocked_, &QAction::triggered, this,
-            [this] { p_.control.setBlocked(!p_.supervision.blocked); });
-    mnuGeneralStopSounds_ = namedAction(mnuGeneral_, "mnuGeneralStopSounds", "Stop all sounds");
-    connect(mnuGeneralStopSounds_, &QAction::triggered, this, [this] {
-        if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
-    });
-    mnuGeneral_->addSeparator();
-    connect(namedAction(mnuGeneral_, "mnuGeneralFind", "Find..."), &QAction::triggered, this,
-            [this] { showFind(); });
-    connect(namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings..."), &QAction::triggered,
-            this, [this] { editSettings(); });
+    // Opened with the keyboard, a menu highlights its first entry: that is
+    // Find, not the switch that silences every alarm.
+    QAction* find = namedAction(mnuGeneral_, "mnuGeneralFind", "Find...");
+    withShortcut(find, QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] { showFind(); });
+    QAction* settings = namedAction(mnuGeneral_, "mnuGeneralSettings", "Settings...");
+    withShortcut(settings, QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(settings, &QAction::triggered, this, [this] { editSettings(); });
     connect(namedAction(mnuGeneral_, "mnuGeneralPlugIns", "Plug-ins..."), &QAction::triggered, this,
             [this] {
                 frmPlugIns w(p_, this);
@@ -440,6 +464,15 @@ void frmQuorvaneMain::buildMenus() {
             });
     QMenu* generalPlugIns = namedMenu(this, "mnuGeneralGPP", "General-purpose plug-ins");
     mnuGeneral_->addMenu(generalPlugIns);
+    mnuGeneral_->addSeparator();
+    mnuGeneralBlocked_ = namedAction(mnuGeneral_, "mnuGeneralBlocked", "Alarms blocked");
+    mnuGeneralBlocked_->setCheckable(true);
+    connect(mnuGeneralBlocked_, &QAction::triggered, this,
+            [this] { p_.control.setBlocked(!p_.supervision.blocked); });
+    mnuGeneralStopSounds_ = namedAction(mnuGeneral_, "mnuGeneralStopSounds", "Stop all sounds");
+    connect(mnuGeneralStopSounds_, &QAction::triggered, this, [this] {
+        if (ui_.hooks.stopAllSounds) ui_.hooks.stopAllSounds();
+    });
     plugInMenus_ = new PlugInMenus(p_, importPlugIn, exportPlugIn, generalPlugIns);
     plugInMenus_->selectedGroups = [this] { return selectedGroups(); };
     plugInMenus_->addGroups = [this](const std::vector<AlarmGroupPtr>& groups) {
@@ -454,8 +487,7 @@ void frmQuorvaneMain::buildMenus() {
     // Exit lives here as well as in the tray's menu: a desktop without a
     // notification area must still let the user end the program.
     QAction* exitAction = namedAction(mnuGeneral_, "mnuGeneralExit", "Exit");
-    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    exitAction->setShortcutContext(Qt::WindowShortcut);
+    withShortcut(exitAction, QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exitAction, &QAction::triggered, this, [this] { askAndExit(); });
     bar->addMenu(mnuGeneral_);
 
@@ -495,7 +527,9 @@ void frmQuorvaneMain::buildMenus() {
     bar->addMenu(mnuWindow_);
 
     mnuHelp_ = namedMenu(this, "mnuHelp", "&Help");
-    connect(namedAction(mnuHelp_, "mnuHelpHelp", "Help"), &QAction::triggered, this,
+    QAction* help = namedAction(mnuHelp_, "mnuHelpHelp", "Help");
+    withShortcut(help, QKeySequence::HelpContents, QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this,
             [this] { runHelp(); });
     connect(namedAction(mnuHelp_, "mnuHelpAbout", "About Quorvane"), &QAction::triggered, this,
             [this] {
@@ -522,7 +556,9 @@ void frmQuorvaneMain::buildMenus() {
     mnuSA_ = namedMenu(this, "mnuSA", "See alarms");
     connect(namedAction(mnuSA_, "mnuSAProperties", "Properties..."), &QAction::triggered, this,
             [this] { editAlarms(commandAlarms(true)); });
-    connect(namedAction(mnuSA_, "mnuSADelete", "Delete"), &QAction::triggered, this,
+    QAction* deleteSeen = namedAction(mnuSA_, "mnuSADelete", "Delete");
+    listKey(deleteSeen, QKeySequence::Delete);
+    connect(deleteSeen, &QAction::triggered, this,
             [this] { deleteAlarms(false, true); });
     connect(namedAction(mnuSA_, "mnuSADeleteSounded", "Delete sounded"), &QAction::triggered, this,
             [this] { deleteAlarms(true, true); });

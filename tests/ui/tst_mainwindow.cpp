@@ -79,7 +79,7 @@ class TestMainWindow : public QObject {
     void trayExitAsksFirst();
     void windowsMayOutliveTheProgram();
     void iconFilesOfTheProgramFolderWin();
-    void exitIsInTheGeneralMenuWithCtrlQ();
+    void theUsualKeysAreInTheMenusAndWork();
     void withoutATrayTheWindowStaysReachable();
     void accessKeysNeverClashInEitherLanguage();
     void alarmWindowDeletionIsAskedOnceAndSaved();
@@ -872,7 +872,7 @@ QString plain(QString text) {
 
 }  // namespace
 
-void TestMainWindow::exitIsInTheGeneralMenuWithCtrlQ() {
+void TestMainWindow::theUsualKeysAreInTheMenusAndWork() {
     UiFixture f;
     QAction* exit = action(&f.main(), "mnuGeneralExit");
     QVERIFY(f.main().findChild<QMenu*>(QStringLiteral("mnuGeneral"))->actions().contains(exit));
@@ -888,6 +888,32 @@ void TestMainWindow::exitIsInTheGeneralMenuWithCtrlQ() {
     QCOMPARE(f.boxes[0].buttons, 36);
     QCOMPARE(f.boxes[0].text, QString::fromStdString(f.p().translation.getMainText(220)));
     QVERIFY(!f.p().exiting);
+
+    // The usual keys, shown in the menus. Opened with the keyboard, the
+    // General menu highlights Find, not the switch that blocks the alarms.
+    f.addGroup("Home");
+    f.main().showAlarmGroups();
+    QTest::keyClick(&f.main(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(f.dialogCalls.size(), std::size_t(1));
+    QCOMPARE(f.dialogCalls[0].mode, int(frmAlarmProperties::kNew));
+    f.dialogAnswer = false;
+    QTest::keyClick(&f.main(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(f.groupDialogCalls.size(), std::size_t(1));
+    QTest::keyClick(&f.main(), Qt::Key_F, Qt::ControlModifier);
+    QPointer<QWidget> find = f.main().findChild<QWidget*>(QStringLiteral("frmFind"));
+    if (!find)
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QStringLiteral("frmFind")) find = w;
+    QVERIFY(find && find->isVisible());
+    QTest::keyClick(find->findChild<QLineEdit*>(QStringLiteral("txtFind")), Qt::Key_Escape);
+    QVERIFY(!find->isVisible());
+    QCOMPARE(action(&f.main(), "mnuAlDelete")->shortcut(), QKeySequence(QKeySequence::Delete));
+    QCOMPARE(action(&f.main(), "mnuAlCopy")->shortcut(), QKeySequence(QKeySequence::Copy));
+    QCOMPARE(action(&f.main(), "mnuAgSynchronize")->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(action(&f.main(), "mnuHelpHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+    QVERIFY(!action(&f.main(), "mnuGeneralSettings")->shortcut().isEmpty());
+    QCOMPARE(f.main().findChild<QMenu*>(QStringLiteral("mnuGeneral"))->actions().first(),
+             action(&f.main(), "mnuGeneralFind"));
 
     exit->trigger();  // Yes
     QCOMPARE(f.boxes.size(), std::size_t(2));
@@ -1168,6 +1194,13 @@ void TestMainWindow::messageBoxButtonsSpeakTheProgramsLanguage() {
     for (QAbstractButton* b : box->buttons()) captions << b->text();
     captions.sort();
     QCOMPARE(captions, (QStringList{"&Ja", "&Nein", "Abbre&chen"}));
+
+    // Qt's own texts (file dialogs, standard buttons) follow the language.
+    f.ui.translateAll();
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+    f.p().translation.setLanguage("English");
+    f.ui.translateAll();
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
 QTEST_MAIN(TestMainWindow)
