@@ -48,6 +48,8 @@ constexpr int kNoFutureMoment = 11;
 constexpr int kExpressionNeverMet = 12;
 constexpr int kNameEmpty = 13;
 constexpr int kPlugInSettingsUnusable = 17;
+constexpr int kSeveralAlarms = 18;
+constexpr int kDiffers = 19;
 // List position -> unit code: seconds, minutes, hours, days, weeks, months, years.
 constexpr int kUnitCodes[7] = {0, 1, 2, 3, 6, 4, 5};
 // The built-in action types "New" offers, in the order they are listed.
@@ -546,7 +548,8 @@ void frmAlarmProperties::translate() {
         const int at = c->currentIndex();
         c->clear();
         c->addItems(items);
-        c->setCurrentIndex(std::clamp(at, 0, static_cast<int>(items.size()) - 1));
+        // A list left empty (several alarms that differ) stays empty.
+        c->setCurrentIndex(at < 0 ? -1 : std::clamp(at, 0, static_cast<int>(items.size()) - 1));
     };
     refill(cmbAlarmMoment_, {text(31), text(32)});
     QStringList units;
@@ -563,6 +566,7 @@ void frmAlarmProperties::translate() {
         chkWeekday_[static_cast<std::size_t>(i)]->setText(qs(
             formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd", p_.ports.dateNames)));
     translateForm(this, p_.translation);
+    updateTitle();
     if (currentAction_) showActionSettings();
     filling_ = wasFilling;
     updateVisibility();
@@ -593,7 +597,9 @@ void frmAlarmProperties::setAlarms(const std::vector<AlarmPtr>& alarms, int mode
         const auto at = std::find(groups_.begin(), groups_.end(), g);
         cmbAlarmgroup_->setCurrentIndex(
             at == groups_.end() ? -1 : static_cast<int>(at - groups_.begin()));
+        if (alarms.size() > 1) showMixed();
     }
+    updateTitle();
     if (alarms.size() == 1) {
         // Working copies: nothing reaches the alarm before OK.
         for (const ActionPtr& a : alarms.front()->actions)
@@ -633,6 +639,74 @@ void frmAlarmProperties::loadAlarm(const Alarm& a) {
     vnbDurationAmount_->setValue(a.durationAmount);
     cmbDurationUnit_->setCurrentIndex(positionOfUnit(a.durationUnit));
     filling_ = wasFilling;
+}
+
+void frmAlarmProperties::updateTitle() {
+    QString title = qs(p_.translation.readKey(kSection, kSection, "Alarm properties"));
+    // Several alarms: the title says how many.
+    if (alarms_.size() > 1)
+        title += QStringLiteral(" - ") +
+                 text(kSeveralAlarms).replace(QStringLiteral("#1"), QString::number(alarms_.size()));
+    setWindowTitle(title);
+}
+
+void frmAlarmProperties::showMixed() {
+    // Where the alarms differ the field shows nothing (a box half checked):
+    // left so, each alarm keeps its own value.
+    const Alarm& first = *alarms_.front();
+    auto differs = [&](auto value) {
+        return std::any_of(alarms_.begin(), alarms_.end(),
+                           [&](const AlarmPtr& a) { return value(*a) != value(first); });
+    };
+    auto blank = [this](QLineEdit* field) {
+        field->clear();
+        field->setPlaceholderText(text(kDiffers));
+    };
+    auto halfChecked = [](QCheckBox* box) {
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+        // Once clicked, it is on or off for all of them.
+        connect(
+            box, &QCheckBox::clicked, box, [box] { box->setTristate(false); },
+            Qt::SingleShotConnection);
+    };
+    if (differs([](const Alarm& a) { return a.name; })) blank(txtAlarmName_);
+    if (differs([](const Alarm& a) { return a.momentKind; })) cmbAlarmMoment_->setCurrentIndex(-1);
+    const DateTime Alarm::* rows[3] = {nullptr, &Alarm::startDate, &Alarm::endDate};
+    for (int row = 0; row < 3; ++row) {
+        const bool mixed =
+            row == 0 ? differs([](const Alarm& a) {
+                return a.momentKind == Alarm::kPeriodic ? a.nextDate : a.onceDate;
+            })
+                     : differs([&](const Alarm& a) { return a.*rows[row]; });
+        if (!mixed) continue;
+        for (int i = 0; i < 6; ++i) txtDateUnit_[static_cast<std::size_t>(6 * row + i)]->clear();
+    }
+    if (differs([](const Alarm& a) { return a.everyAmount; }))
+        blank(vnbPeriodAmount_->textField());
+    if (differs([](const Alarm& a) { return a.everyUnit; })) cmbPeriodUnit_->setCurrentIndex(-1);
+    const std::int16_t includeBits[3] = {Alarm::kRestrictDates, Alarm::kRestrictWeekdays,
+                                         Alarm::kRestrictExpression};
+    for (int i = 0; i < 3; ++i)
+        if (differs([&](const Alarm& a) { return (a.activePeriod & includeBits[i]) != 0; }))
+            halfChecked(chkActive_[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 7; ++i)
+        if (differs([&](const Alarm& a) { return (a.weekDays >> i) & 1; }))
+            halfChecked(chkWeekday_[static_cast<std::size_t>(i)]);
+    if (differs([](const Alarm& a) { return a.activeAdvanced; })) blank(txtAdvanced_);
+    if (differs([](const Alarm& a) { return a.correctionAmount; }))
+        blank(vnbCorrection_->textField());
+    if (differs([](const Alarm& a) { return a.correctionUnit; }))
+        cmbCorrectionUnit_->setCurrentIndex(-1);
+    if (differs([](const Alarm& a) { return a.soundAfterInactive; }))
+        halfChecked(chkSoundAfterInactive_);
+    if (differs([](const Alarm& a) { return a.importance; })) cmbImportance_->setCurrentIndex(-1);
+    if (differs([](const Alarm& a) { return a.durationAmount; }))
+        blank(vnbDurationAmount_->textField());
+    if (differs([](const Alarm& a) { return a.durationUnit; }))
+        cmbDurationUnit_->setCurrentIndex(-1);
+    if (differs([](const Alarm& a) { return a.parentGroup(); }))
+        cmbAlarmgroup_->setCurrentIndex(-1);
 }
 
 void frmAlarmProperties::touch(std::uint32_t field) {
@@ -714,12 +788,12 @@ void frmAlarmProperties::updateVisibility() {
     const bool repeating = cmbAlarmMoment_->currentIndex() == 1;
     fraRepeat_->setVisible(repeating);
     // The start and end rows only where a date range is asked for.
-    const bool range = chkActive_[0]->isChecked();
+    const bool range = chkActive_[0]->checkState() != Qt::Unchecked;
     dateRow_[1]->setVisible(range);
     dateRow_[2]->setVisible(range);
     if (auto* lblAnd = findChild<QLabel*>(QStringLiteral("lblAnd"))) lblAnd->setVisible(range);
-    for (QCheckBox* c : chkWeekday_) c->setEnabled(chkActive_[1]->isChecked());
-    txtAdvanced_->setEnabled(chkActive_[2]->isChecked());
+    for (QCheckBox* c : chkWeekday_) c->setEnabled(chkActive_[1]->checkState() != Qt::Unchecked);
+    txtAdvanced_->setEnabled(chkActive_[2]->checkState() != Qt::Unchecked);
     const bool selected = currentAction_ != nullptr;
     cmdRemoveAction_->setEnabled(selected);
     cmdTestAction_->setEnabled(selected);
@@ -1086,10 +1160,14 @@ void frmAlarmProperties::applyFields(Alarm& alarm, std::uint32_t fields) const {
         if (const auto d = readRow(2)) a->endDate = *d;
     if (fields & kInclude1) setBit(Alarm::kRestrictWeekdays, chkActive_[1]->isChecked());
     if (fields & kWeekdays) {
+        // A day still half checked keeps each alarm's own.
         std::int16_t days = 0;
-        for (int i = 0; i < 7; ++i)
-            if (chkWeekday_[static_cast<std::size_t>(i)]->isChecked())
-                days = static_cast<std::int16_t>(days | (1 << i));
+        for (int i = 0; i < 7; ++i) {
+            const Qt::CheckState state = chkWeekday_[static_cast<std::size_t>(i)]->checkState();
+            const bool on = state == Qt::PartiallyChecked ? ((a->weekDays >> i) & 1) != 0
+                                                           : state == Qt::Checked;
+            if (on) days = static_cast<std::int16_t>(days | (1 << i));
+        }
         a->weekDays = days;
     }
     if (fields & kInclude2) setBit(Alarm::kRestrictExpression, chkActive_[2]->isChecked());

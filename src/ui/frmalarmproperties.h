@@ -107,6 +107,9 @@ class frmAlarmProperties : public QDialog {
                            std::uint32_t unitField, VNumberBox*& box, QComboBox*& units);
     void touch(std::uint32_t field);
     void loadAlarm(const Alarm& alarm);
+    // Several alarms: the fields where they differ show nothing.
+    void showMixed();
+    void updateTitle();
     void updateVisibility();
     void showActions();
     void showActionSettings();

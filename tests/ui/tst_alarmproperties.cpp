@@ -159,9 +159,28 @@ class TestAlarmProperties : public QObject {
         const AlarmPtr tea = g->elementAt(0), dentist = g->elementAt(1);
         tea->importance = -1;
         dentist->importance = 0;
+        tea->weekDays = 0b0000011;  // Sunday and Monday
+        dentist->weekDays = 0b0000110;  // Monday and Tuesday
         frmAlarmProperties d(f.p());
         d.setAlarms({tea, dentist}, frmAlarmProperties::kEdit, false);
         d.show();
+        // The title says how many; where they differ the fields show nothing.
+        QVERIFY2(d.windowTitle().endsWith(" - 2 alarms"), qPrintable(d.windowTitle()));
+        QVERIFY(child<QLineEdit>(d, "txtAlarmName")->text().isEmpty());
+        QCOMPARE(child<QLineEdit>(d, "txtAlarmName")->placeholderText(), QStringLiteral("(differs)"));
+        QVERIFY(d.dateField(0)->text().isEmpty());
+        QCOMPARE(child<QComboBox>(d, "cmbImportance")->currentIndex(), -1);
+        QCOMPARE(child<QComboBox>(d, "cmbAlarmMoment")->currentIndex(), 0);  // both once
+        auto* sunday = child<QCheckBox>(d, "chkWeekday(0)");
+        QCOMPARE(sunday->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(child<QCheckBox>(d, "chkWeekday(1)")->checkState(), Qt::Checked);
+        // Tuesday is switched off for both; Sunday, left half checked, stays each one's own.
+        auto* tuesday = child<QCheckBox>(d, "chkWeekday(2)");
+        tuesday->setEnabled(true);
+        tuesday->click();
+        QCOMPARE(tuesday->checkState(), Qt::Checked);
+        tuesday->click();
+        QCOMPARE(tuesday->checkState(), Qt::Unchecked);
         choose(child<QComboBox>(d, "cmbImportance"), 0);
         child<QPushButton>(d, "cmdOk")->click();
         QCOMPARE(d.result(), int(QDialog::Accepted));
@@ -171,7 +190,9 @@ class TestAlarmProperties : public QObject {
         QCOMPARE(dentist->name, std::string("dentist"));
         QCOMPARE(tea->onceDate, dt(2025, 4, 1, 16, 0));
         QCOMPARE(dentist->onceDate, dt(2025, 4, 2, 9, 30));
-        QVERIFY(f.boxes.empty());  // no checks with several alarms
+        QCOMPARE(tea->weekDays, std::int16_t(0b0000011));
+        QCOMPARE(dentist->weekDays, std::int16_t(0b0000010));
+        QVERIFY(f.boxes.empty());  // nothing asked: only the importance was changed
     }
 
     void cancelChangesNothingAndOkGivesEveryAlarmItsOwnActions() {
