@@ -115,16 +115,19 @@ std::string readFile(const std::string& path) { return tryReadFile(path).value_o
 namespace {
 
 thread_local std::string lastFailure;
+thread_local int lastErrno = 0;
 
 // Records why a write failed (from errno, or the reason given) and says false.
 bool failed(int error, const char* reason = nullptr) {
     lastFailure = reason ? reason : (error != 0 ? std::strerror(error) : "unknown error");
+    lastErrno = reason ? 0 : error;
     return false;
 }
 
 }  // namespace
 
 const std::string& lastWriteFailure() { return lastFailure; }
+int lastWriteErrno() { return lastErrno; }
 
 bool writeFile(const std::string& linkOrPath, const std::string& text) {
     if (linkOrPath.empty()) return failed(0, "no file name");

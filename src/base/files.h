@@ -26,6 +26,8 @@ std::string readFile(const std::string& path);
 
 // Why the last writeFile of this thread failed ("No space left on device").
 const std::string& lastWriteFailure();
+// The system's error number behind it (ENOSPC), 0 when the reason was no system error.
+int lastWriteErrno();
 
 // Appends `text` to the file (created when missing). True on success.
 [[nodiscard]] bool appendToFile(const std::string& path, const std::string& text);

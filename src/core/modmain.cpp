@@ -1,5 +1,6 @@
 #include "core/modmain.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "base/files.h"
@@ -293,7 +294,7 @@ bool modMain::saveChangedAlarmGroups() {
         }
         if (!saveAlarmGroup(g)) {
             all = false;
-            if (cause.empty()) cause = "\"" + g->name + "\": " + lastWriteFailure();
+            if (cause.empty()) cause = "\"" + g->name + "\": " + writeFailureText();
         }
     }
     // A group held back for the other computer is no failure to tell.
@@ -310,7 +311,7 @@ bool modMain::saveToDoText() {
         if (fileExists(path) || text.empty()) return true;
     }
     const bool ok = writeFile(path, text);
-    noteWrite(Written::kToDoText, ok, ok ? std::string() : lastWriteFailure());
+    noteWrite(Written::kToDoText, ok, ok ? std::string() : writeFailureText());
     if (ok) toDoLoaded_ = true;
     return ok;
 }
@@ -329,6 +330,26 @@ void modMain::noteWrite(Written what, bool ok, const std::string& cause) {
         if (p_.ctx.log) p_.ctx.log("cannot write: " + name + " (" + now + ")");
     }
     p_.ports.ui.showWriteProblem(writeProblems());
+}
+
+std::string modMain::writeFailureText() const {
+    // The common causes in the user's language, the system's own words after
+    // them for whoever needs the detail.
+    static constexpr std::pair<int, std::pair<const char*, const char*>> kCauses[] = {
+        {ENOSPC, {"s147", "the disk is full"}},
+        {EDQUOT, {"s148", "your disk quota is used up"}},
+        {EROFS, {"s149", "the disk is read-only"}},
+        {EACCES, {"s150", "you may not write there"}},
+        {EPERM, {"s150", "you may not write there"}},
+        {ENOENT, {"s151", "the folder does not exist"}},
+        {EIO, {"s152", "the disk reports an error"}},
+    };
+    const int error = lastWriteErrno();
+    for (const auto& [number, text] : kCauses)
+        if (number == error)
+            return p_.translation.readKey("frmQuorvaneMain", text.first, text.second) + " - " +
+                   lastWriteFailure();
+    return lastWriteFailure();
 }
 
 std::string modMain::writtenName(Written what) const {

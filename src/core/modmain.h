@@ -58,6 +58,8 @@ class modMain {
     // cause and again when the cause changes; the alarms go on meanwhile and the
     // next tick tries again. A write that works again clears it.
     enum class Written { kSettings, kAlarmGroups, kToDoText };
+    // Why the last write failed, in the user's language where the cause is a common one.
+    std::string writeFailureText() const;
     void noteWrite(Written what, bool ok, const std::string& cause = {});
     // The problems told and not cleared yet, one line each; empty when none.
     std::string writeProblems() const;

@@ -518,7 +518,7 @@ bool SettingsStore::writeSettingsFile() {
     std::string cause;
     try {
         ok = !toXML()->toXMLFile(settingsFilePath());
-        if (!ok) cause = lastWriteFailure();
+        if (!ok) cause = p_.main.writeFailureText();
     } catch (const std::exception& e) {
         // Whatever stopped the tree from being built, the file was not written.
         cause = e.what();

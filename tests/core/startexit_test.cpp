@@ -91,6 +91,22 @@ TEST_F(StartExit, StartUpQuestionsSpeakTheLastRunsLanguage) {
     setenv("LANG", "C", 1);
 }
 
+// The common causes of a failed write are told in the user's language, the
+// system's words after them.
+TEST_F(StartExit, AWriteProblemIsToldInTheUsersLanguage) {
+    StartExitState f;
+    ASSERT_TRUE(writeFile(f.file("Deutsch.lng"),
+                          readFile(std::string(QUORVANE_SOURCE_DIR) + "/data/Deutsch.lng")));
+    ASSERT_TRUE(f.start());
+    f.p().translation.setLanguage("Deutsch");
+    f.p().settings.agp = f.file("gone/away");
+    f.ui.todo = "Milch kaufen";
+    EXPECT_FALSE(f.p().main.saveToDoText());
+    ASSERT_FALSE(f.ui.writeProblems.empty());
+    EXPECT_NE(f.ui.writeProblems.back().find("der Ordner existiert nicht - "), std::string::npos)
+        << f.ui.writeProblems.back();
+}
+
 TEST_F(StartExit, TheExitStateTellsAShortRunFromANormalOne) {
     struct Case {
         const char* runState;
