@@ -260,7 +260,7 @@ void frmSettings::buildPages() {
         form->addRow(lblOverlapWarningRestriction_, cmbOverlapWarningRestriction_);
         form->addRow(QString(), row({cmdDeleteAlarms_}));
         connect(cmdDefaultPath_, &QPushButton::clicked, this,
-                [this] { txtAlarmGroupLocation_->setText(QStringLiteral("<app_path>")); });
+                [this] { txtAlarmGroupLocation_->setText(qs(p_.folders.programFolder)); });
         connect(cmdSetTemplateAlarm_, &QPushButton::clicked, this, &frmSettings::setTemplateAlarm);
         connect(cmdResetTemplateAlarm_, &QPushButton::clicked, this,
                 &frmSettings::resetTemplateAlarm);
@@ -662,7 +662,8 @@ void frmSettings::loadFromSettings() {
     showFontName();
     chkAutostart_->setChecked(autostartEnabled());
     // Page 1
-    txtAlarmGroupLocation_->setText(qs(s.agp));
+    // The real folder, not the "<app_path>" the settings may keep for it.
+    txtAlarmGroupLocation_->setText(qs(shownFolder(s.agp)));
     chkAutoSave_->setChecked(s.as);
     chkWatchAlarmFolder_->setChecked(s.wfld);
     template_ = s.tmpl;
@@ -919,6 +920,12 @@ std::string frmSettings::normalizedFolder(const std::string& typed,
     return folder;
 }
 
+std::string frmSettings::shownFolder(const std::string& stored) const {
+    std::string resolved;
+    (void)normalizedFolder(stored, p_.folders.programFolder, resolved);
+    return resolved;
+}
+
 std::vector<int> frmSettings::chosenFields(const std::vector<int>& shown,
                                            const std::vector<bool>& ticked) {
     auto wanted = [&](int field) {
@@ -987,8 +994,13 @@ bool frmSettings::apply() {
 
     // 1: the alarm-group folder must exist.
     std::string resolved;
-    const std::string folder = normalizedFolder(ss(txtAlarmGroupLocation_->text().trimmed()),
-                                                p_.folders.programFolder, resolved);
+    std::string folder = normalizedFolder(ss(txtAlarmGroupLocation_->text().trimmed()),
+                                          p_.folders.programFolder, resolved);
+    // The folder shown for the stored one is stored as before: "<app_path>"
+    // keeps a portable folder portable.
+    std::string shown;
+    if (folder == normalizedFolder(shownFolder(s.agp), p_.folders.programFolder, shown))
+        folder = s.agp;
     if (folder.empty() || !folderExists(resolved)) {
         p_.main.showMessageBox(ss(text(kFolderMissing)), mb::kExclamation);
         showPage(1);
@@ -1043,7 +1055,7 @@ bool frmSettings::apply() {
             folderMoved = true;
         }
     }
-    txtAlarmGroupLocation_->setText(qs(folder));
+    txtAlarmGroupLocation_->setText(qs(shownFolder(folder)));
     s.as = chkAutoSave_->isChecked();
     s.tmpl = template_;
     s.odt = chkOverlapWarning_->isChecked();

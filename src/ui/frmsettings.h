@@ -88,6 +88,8 @@ class frmSettings : public QDialog {
     // separator. `resolved` is the folder it names ("<app_path>" replaced).
     static std::string normalizedFolder(const std::string& typed, const std::string& programFolder,
                                         std::string& resolved);
+    // The folder a stored one names, as the user sees it.
+    std::string shownFolder(const std::string& stored) const;
     // The fields a list shows, after the column choices of page 6: `shown`
     // keeps its order (unticked fields go), ticked fields it lacks are added at
     // the end; field 0 always stays.

@@ -481,8 +481,25 @@ class TestSettings : public QObject {
         QCOMPARE(f.names(std::vector<AlarmPtr>(g->alarms.begin(), g->alarms.end())),
                  (std::vector<std::string>{"Future", "Unreadable"}));
         QVERIFY(g->changed);
-        QCOMPARE(f.p().settings.agp, f.core.folder.path());
+        // It is the folder the field showed: the setting keeps its "<app_path>".
+        QCOMPARE(f.p().settings.agp, std::string("<app_path>"));
         QCOMPARE(g->path, std::string("agPath/usg_7.agx"));
+    }
+
+    // The folder field shows the real folder; kept as it was, "<app_path>"
+    // stays what the settings keep.
+    void theGroupFolderShowsTheRealPath() {
+        UiFixture f;
+        f.p().settings.agp = "<app_path>";
+        QString shown;
+        whenOpen([&](frmSettings& d) {
+            page(d, 1);
+            shown = child<QLineEdit>(d, QStringLiteral("txtAlarmGroupLocation"))->text();
+            click(cmd(d, "cmdOk"));
+        });
+        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, nullptr));
+        QCOMPARE(shown, QString::fromStdString(f.p().folders.programFolder));
+        QCOMPARE(f.p().settings.agp, std::string("<app_path>"));
     }
 
     void autostartEntryAndItsQuoting() {
