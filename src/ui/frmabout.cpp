@@ -170,7 +170,7 @@ void frmAbout::addTrayIcon() {
     if (!tray_) {
         tray_ = new QSystemTrayIcon(this);
         tray_->setContextMenu(mnuTray_);
-        tray_->setToolTip(QStringLiteral("Quorvane"));
+        tray_->setToolTip(toolTip_);
         connect(
             tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -202,7 +202,8 @@ void frmAbout::showTrayIcon(int iconState) {
 
 void frmAbout::setToolTip(const QString& text) {
     // The notification area's tool tip held 63 characters; keep within that.
-    if (tray_) tray_->setToolTip(text.left(63));
+    toolTip_ = text.left(63);
+    if (tray_) tray_->setToolTip(toolTip_);
 }
 
 void frmAbout::notify(const QString& title, const QString& text) {

@@ -28,6 +28,7 @@ class frmAbout : public QWidget {
     // 1 shows the blocked icon, anything else the normal one.
     void showTrayIcon(int iconState);
     void setToolTip(const QString& text);
+    QString trayToolTip() const { return toolTip_; }
     // A desktop notification through the notification area (when there is one).
     void notify(const QString& title, const QString& text);
     // Adds the icon to the notification area (when there is one) or takes it away.
@@ -68,6 +69,7 @@ class frmAbout : public QWidget {
     int iconState_ = 0;
     QLabel* lblProgram_ = nullptr;
     QLabel* lblVersion_ = nullptr;
+    QString toolTip_ = QStringLiteral("Quorvane");
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* mnuTray_ = nullptr;
     QAction* mnuTrayToggleWindow_ = nullptr;

@@ -1141,6 +1141,8 @@ void frmQuorvaneMain::showNextAlarm() {
                QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
     lblNextAlarm_->setText(text);
+    // The tray icon's tool tip names the next alarm too.
+    if (frmAbout* about = ui_.about()) about->setToolTip(QStringLiteral("Quorvane\n") + text);
     if (text != lastNextAlarmText_) {
         const bool first = lastNextAlarmText_.isEmpty();
         lastNextAlarmText_ = text;

@@ -523,6 +523,9 @@ void TestMainWindow::nextAlarmText() {
     QCOMPARE(label->text(),
              QStringLiteral("Next alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)"));
     QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(f.ui.about()->trayToolTip(),
+             QStringLiteral("Quorvane\nNext alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)")
+                 .left(63));
     // A changed text is spoken while message speaking is on.
     bool spoken = false;
     for (const auto& c : f.core.performer.calls) spoken = spoken || c.what == "speak";
