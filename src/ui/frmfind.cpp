@@ -99,6 +99,7 @@ void frmFind::search() {
     const bool matchCase = chkMatchCase_->isChecked();
     const QString wanted = matchCase ? txtFind_->text() : txtFind_->text().toLower();
     results_.clear();
+    searched_ = true;
     for (const AlarmPtr& a : searched) {
         const QString stored = qs(a->toXML("alrm")->toString());
         if ((matchCase ? stored : stored.toLower()).contains(wanted)) results_.push_back(a);
@@ -135,6 +136,11 @@ void frmFind::followAlarms() {
 }
 
 void frmFind::showSummary() {
+    // Nothing to say before the first search.
+    if (!searched_) {
+        lblSummary_->clear();
+        return;
+    }
     const std::size_t n = results_.size();
     const std::string text = p_.translation.getText(kSection, n == 0 ? 1 : n == 1 ? 2 : 3);
     lblSummary_->setText(qs(texts::fill(text, {std::to_string(n)})));

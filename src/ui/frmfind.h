@@ -50,6 +50,7 @@ class frmFind : public QWidget {
 
     Program& p_;
     std::vector<AlarmPtr> results_;
+    bool searched_ = false;
     QLabel* lblFind_;
     QLineEdit* txtFind_;
     QCheckBox* chkMatchCase_;

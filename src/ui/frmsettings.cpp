@@ -1201,6 +1201,7 @@ bool frmSettings::setAutostart(bool enabled, const QString& executable) {
                               "Name=Quorvane\n"
                               "Comment=Alarm clock\n"
                               "Exec=%1\n"
+                              "Icon=quorvane\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n")
                               .arg(desktopExec(executable));

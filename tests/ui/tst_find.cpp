@@ -46,6 +46,7 @@ class TestFind : public QObject {
         w.show();
         auto* within = w.findChild<QCheckBox*>("chkSearchWithinResults");
         QVERIFY(!within->isEnabled());
+        QVERIFY(w.findChild<QLabel*>("lblSummary")->text().isEmpty());  // nothing searched yet
         find(w, "LUNCH");
         QCOMPARE(shown(w), (QStringList{"Lunch", "lunch with Ann"}));
         QCOMPARE(shown(w, 1), (QStringList{"Work", "Home"}));

@@ -514,6 +514,9 @@ class TestSettings : public QObject {
 
         UiFixture f;
         QVERIFY(frmSettings::setAutostart(true, QStringLiteral("/opt/My Apps/quorvane")));
+        // The entry carries the icon the menus show.
+        QVERIFY(QString::fromStdString(readFile(frmSettings::autostartFilePath().toStdString()))
+                    .contains(QStringLiteral("\nIcon=quorvane\n")));
         bool shownTicked = false;
         whenOpen([&](frmSettings& d) {
             shownTicked = chk(d, "chkAutostart")->isChecked();
