@@ -90,6 +90,21 @@ QAction* namedAction(QMenu* menu, const char* name, const char* text, bool enabl
     return a;
 }
 
+// How far apart two colours are for the eye: 1 (the same) to 21 (black on white).
+double contrastRatio(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+// Below this a coloured text is hard to read (large text needs 3:1).
+constexpr double kMinimumContrast = 2.5;
+
 // A key of the whole main window, shown in the menu: the desktop's usual one,
 // else `fallback`.
 void withShortcut(QAction* a, QKeySequence::StandardKey key, const QKeySequence& fallback = {}) {
@@ -832,6 +847,7 @@ QString frmQuorvaneMain::cellText(const std::string& text, std::size_t shown) {
 void frmQuorvaneMain::fillRow(QTreeWidgetItem* item, const std::vector<std::string>& texts,
                               const std::vector<std::string>& colours, int id) {
     const auto& f = fields_[static_cast<std::size_t>(id)];
+    const QColor base = lists_[static_cast<std::size_t>(id)]->palette().color(QPalette::Base);
     for (std::size_t c = 0; c < f.size(); ++c) {
         const auto field = static_cast<std::size_t>(f[c]);
         if (field < texts.size()) item->setText(static_cast<int>(c), cellText(texts[field]));
@@ -846,8 +862,11 @@ void frmQuorvaneMain::fillRow(QTreeWidgetItem* item, const std::vector<std::stri
         if (colour == kWindowTextColour || colour == kNoColour) continue;
         const std::int32_t rgb = resolveColour(colour, p_.ports.systemColours);
         if (rgb < 0) continue;
-        item->setForeground(static_cast<int>(c),
-                            QColor(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff));
+        const QColor wanted(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff);
+        // A colour too close to the list's background (a dark scheme on a
+        // light theme, a group's own pale colour) gives way to the style's text.
+        if (contrastRatio(wanted, base) < kMinimumContrast) continue;
+        item->setForeground(static_cast<int>(c), wanted);
     }
 }
 

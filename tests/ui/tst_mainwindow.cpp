@@ -87,6 +87,7 @@ class TestMainWindow : public QObject {
     void columnsFitTheirTextsInBothLanguages();
     void openAlarmWindowsAreTranslatedAndCarryTheIcon();
     void datesAndCountsReadNaturally();
+    void coloursTooPaleForTheBackgroundGiveWay();
     void messageBoxButtonsSpeakTheProgramsLanguage();
 };
 
@@ -1186,6 +1187,30 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     f.selectAlarms({one, two});
     action(&f.main(), "mnuAlDelete")->trigger();
     QCOMPARE(f.boxes.back().text, QStringLiteral("Do you really want to delete these 2 alarms?"));
+}
+
+// A colour too close to the list's background gives way to the style's text:
+// a dark scheme on a light theme, or a group's own pale colour, stays readable.
+void TestMainWindow::coloursTooPaleForTheBackgroundGiveWay() {
+    UiFixture f;
+    auto pale = f.addGroup("Pale");
+    pale->Color = 0xF0F0F0;
+    auto dark = f.addGroup("Dark");
+    dark->Color = 0x000080;  // red in the low byte
+    QTreeWidget* t = f.main().list(frmQuorvaneMain::kGroups);
+    QPalette light = t->palette();
+    light.setColor(QPalette::Base, Qt::white);
+    t->setPalette(light);
+    f.main().showAlarmGroups();
+    QCOMPARE(t->topLevelItem(0)->foreground(0).style(), Qt::NoBrush);
+    QCOMPARE(t->topLevelItem(1)->foreground(0).color(), QColor(0x80, 0, 0));
+    // On a dark background the pale one is the readable one.
+    QPalette night = t->palette();
+    night.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    t->setPalette(night);
+    f.main().showAlarmGroups();
+    QCOMPARE(t->topLevelItem(0)->foreground(0).color(), QColor(0xF0, 0xF0, 0xF0));
+    QCOMPARE(t->topLevelItem(1)->foreground(0).style(), Qt::NoBrush);
 }
 
 void TestMainWindow::messageBoxButtonsSpeakTheProgramsLanguage() {
