@@ -479,8 +479,12 @@ void frmAlarmProperties::build() {
         storeActionSetting();
         if (!currentAction_) return;
         // A working copy belongs to no alarm yet, and a window shows an
-        // alarm: it is tried as the (first) alarm being edited.
-        if (currentAction_->al.expired() && !alarms_.empty()) currentAction_->al = alarms_.front();
+        // alarm: it is tried as the (first) alarm is typed in the dialog, on
+        // a copy, so its window shows the name typed and nothing reaches the alarm.
+        if (!alarms_.empty()) {
+            testAlarm_ = previewAlarms().front();
+            currentAction_->al = testAlarm_;
+        }
         currentAction_->doAction(p_.ctx, p_.now(), false);
     });
     connect(cmdRemoveAllActions_, &QPushButton::clicked, this, [this] {

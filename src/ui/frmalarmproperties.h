@@ -138,6 +138,7 @@ class frmAlarmProperties : public QDialog {
     std::vector<AlarmGroupPtr> groups_;
     std::vector<ActionPtr> actions_;
     ActionPtr currentAction_;
+    AlarmPtr testAlarm_;  // what the Test button tries: the alarm as typed
     // The settings control of a plug-in action (type 16) and the action it shows.
     QWidget* actionSettingsControl_ = nullptr;
     ActionPtr controlAction_;

@@ -136,6 +136,8 @@ class TestAlarmsAboveDialogs : public QObject {
                 QVERIFY(!perf.alarmWindows().empty());
                 QPointer<frmAlarm> tested = perf.alarmWindows().back();
                 QVERIFY(!tested->closing() && !tested->timed);
+                // It shows the alarm as typed in the dialog.
+                QVERIFY2(tested->windowTitle().contains(typed), qPrintable(tested->windowTitle()));
                 f.core.clock.advance(2);
                 QTest::mouseClick(tested->cmdOk, Qt::LeftButton);
                 QVERIFY(!tested || tested->closing());
