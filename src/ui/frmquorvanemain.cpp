@@ -937,6 +937,16 @@ void frmQuorvaneMain::showAlarmGroups() {
         for (const AlarmGroupPtr& g : sorted) p_.alarmGroups.addElement(g);
     }
     QTreeWidget* t = lists_[kGroups];
+    // A list with groups has one chosen (after a start, after the settings),
+    // so the alarm list shows something.
+    const bool anySelected = std::any_of(p_.alarmGroups.begin(), p_.alarmGroups.end(),
+                                         [](const AlarmGroupPtr& g) { return !g->hidden && g->selected; });
+    if (!anySelected)
+        for (const AlarmGroupPtr& g : p_.alarmGroups)
+            if (!g->hidden) {
+                g->selected = true;
+                break;
+            }
     filling_ = true;
     {
         const QSignalBlocker block(t);

@@ -87,6 +87,7 @@ class TestMainWindow : public QObject {
     void columnsFitTheirTextsInBothLanguages();
     void openAlarmWindowsAreTranslatedAndCarryTheIcon();
     void datesAndCountsReadNaturally();
+    void aGroupIsChosenWhenNoneIs();
     void coloursTooPaleForTheBackgroundGiveWay();
     void messageBoxButtonsSpeakTheProgramsLanguage();
 };
@@ -1187,6 +1188,16 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     f.selectAlarms({one, two});
     action(&f.main(), "mnuAlDelete")->trigger();
     QCOMPARE(f.boxes.back().text, QStringLiteral("Do you really want to delete these 2 alarms?"));
+}
+
+// After a start no group was chosen: the first one is, so its alarms show.
+void TestMainWindow::aGroupIsChosenWhenNoneIs() {
+    UiFixture f;
+    f.addGroup("Home", {{"Tea", dt(2025, 4, 1, 16, 0)}});
+    f.addGroup("Work", {{"Report", dt(2025, 4, 2, 9, 0)}});
+    f.main().showAlarmGroups();
+    QCOMPARE(f.names(f.main().selectedGroups()), std::vector<std::string>{"Home"});
+    QCOMPARE(f.main().list(frmQuorvaneMain::kAlarms)->topLevelItemCount(), 1);
 }
 
 // A colour too close to the list's background gives way to the style's text:
