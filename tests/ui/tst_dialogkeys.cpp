@@ -2,16 +2,23 @@
 // dialog share an access key.
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStackedWidget>
 #include <QMap>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
+#include "ui/frmactions.h"
+#include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/frmdatetime.h"
 #include "ui/frmfind.h"
+#include "ui/frmfirsttimesettings.h"
+#include "ui/frmplugins.h"
+#include "ui/frmsettings.h"
 #include "uifixture.h"
 
 using namespace qv;
@@ -36,6 +43,28 @@ QStringList clashes(QWidget* window, const QString& where) {
     return out;
 }
 
+// Controls the keyboard cannot reach by an access key: a check box or a
+// label naming a field without one. (Radio buttons are reached with the
+// arrow keys in their row.)
+QStringList withoutKey(QWidget* window, const QString& where) {
+    QStringList out;
+    auto lacks = [](const QString& text) {
+        return !text.trimmed().isEmpty() && accessKey(text).isNull();
+    };
+    for (QCheckBox* b : window->findChildren<QCheckBox*>()) {
+        // The day boxes and the column choices come in rows, reached with Tab.
+        if (b->objectName().startsWith(QStringLiteral("chkWeekday")) ||
+            b->objectName().startsWith(QStringLiteral("chkShowIn")))
+            continue;
+        if (!lacks(b->text())) continue;
+        out << QStringLiteral("%1: %2 \"%3\"").arg(where, b->objectName(), b->text());
+    }
+    for (QLabel* l : window->findChildren<QLabel*>())
+        if (l->buddy() && lacks(l->text()))
+            out << QStringLiteral("%1: %2 \"%3\"").arg(where, l->objectName(), l->text());
+    return out;
+}
+
 }  // namespace
 
 class TestDialogKeys : public QObject {
@@ -50,11 +79,27 @@ class TestDialogKeys : public QObject {
                 {"frmAlarmProperties", [&] { return new frmAlarmProperties(f.p()); }},
                 {"frmDateTime", [&] { return new frmDateTime(f.p().translation, f.core.names); }},
                 {"frmFind", [&] { return new frmFind(f.p()); }},
+                {"frmAlarmGroupProperties",
+                 [&] { return new frmAlarmGroupProperties(f.p(), {}); }},
+                {"frmFirstTimeSettings", [&] { return new frmFirstTimeSettings(f.p()); }},
+                {"frmActions", [&] { return new frmActions(f.p()); }},
+                {"frmPlugIns", [&] { return new frmPlugIns(f.p()); }},
+                {"frmSettings", [&] { return new frmSettings(f.p(), f.ui, {}, {}); }},
             };
             for (const auto& [name, make] : dialogs) {
                 std::unique_ptr<QWidget> w(make());
-                found << clashes(w.get(), QStringLiteral("%1 %2").arg(QString::fromLatin1(lng),
-                                                                      QString::fromLatin1(name)));
+                const QString where =
+                    QStringLiteral("%1 %2").arg(QString::fromLatin1(lng), QString::fromLatin1(name));
+                // A dialog of pages: each page is one keyboard space.
+                auto* pages = w->findChild<QStackedWidget*>();
+                if (!pages) {
+                    found << clashes(w.get(), where) << withoutKey(w.get(), where);
+                    continue;
+                }
+                for (int i = 0; i < pages->count(); ++i) {
+                    const QString page = where + QStringLiteral(" page %1").arg(i);
+                    found << clashes(pages->widget(i), page) << withoutKey(pages->widget(i), page);
+                }
             }
         }
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
