@@ -25,7 +25,7 @@ using qv::DateTime;
 // What the main window hands the view: every moment of every alarm overlapping
 // the range, ordered by start (all importances).
 qv::CalendarOccurrences listOccurrences(DateTime first, DateTime last) {
-    return qv::listCalendarOccurrences(alarmMix().groups, first, last, -2);
+    return qv::listCalendarOccurrences(alarmMix().groups, first, last, -2, false);
 }
 
 struct View {

@@ -45,7 +45,8 @@ void sortByStart(std::vector<CalendarOccurrences::Item>& items) {
 }  // namespace
 
 CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
-                                            DateTime last, int minImportance) {
+                                            DateTime last, int minImportance,
+                                            bool ignoreCorrection) {
     CalendarOccurrences out;
     const DateTime stop = std::min(last, kYear9999);
     std::vector<DateTime> moments;
@@ -63,7 +64,7 @@ CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, Da
             DateTime d(from.seconds() - 1);
             moments.clear();
             try {
-                a->listMomentsAfter(d, stop, false, moments, kOccurrenceLimit);
+                a->listMomentsAfter(d, stop, ignoreCorrection, moments, kOccurrenceLimit);
             } catch (const std::exception&) {
                 // The supervision reports a malformed expression; here it shows
                 // what was found before.

@@ -28,8 +28,10 @@ struct CalendarOccurrences {
 
 // Moments from `first` minus each alarm's duration up to (not including)
 // `last`; equal starts keep the order of the groups and their alarms. An
-// alarm whose expression cannot be worked out is left out.
+// alarm whose expression cannot be worked out is left out. With
+// `ignoreCorrection` the moments are the alarms' own, before their correction.
 CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
-                                            DateTime last, int minImportance);
+                                            DateTime last, int minImportance,
+                                            bool ignoreCorrection);
 
 }  // namespace qv

@@ -679,7 +679,8 @@ void frmQuorvaneMain::listCalendars() {
         if (!(due & (1 << v))) continue;
         const CalendarOccurrences occ =
             listCalendarOccurrences(p_.alarmGroups, calview_->getFirstDate(v),
-                                    calview_->getLastDate(v), calview_->getMinImportance(v));
+                                    calview_->getLastDate(v), calview_->getMinImportance(v),
+                                    p_.settings.igc);
         ++calendarListings_;
         calview_->clear(v);
         calview_->addAlarms(v, occ);

@@ -27,6 +27,7 @@
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
 #include "presentation/qtactionperformer.h"
+#include "ui/calendarlisting.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/programicons.h"
 #include "ui/uifixture.h"
@@ -87,6 +88,7 @@ class TestMainWindow : public QObject {
     void columnsFitTheirTextsInBothLanguages();
     void openAlarmWindowsAreTranslatedAndCarryTheIcon();
     void datesAndCountsReadNaturally();
+    void theCalendarFollowsTheCorrectionSetting();
     void aGroupIsChosenWhenNoneIs();
     void coloursTooPaleForTheBackgroundGiveWay();
     void messageBoxButtonsSpeakTheProgramsLanguage();
@@ -1188,6 +1190,20 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     f.selectAlarms({one, two});
     action(&f.main(), "mnuAlDelete")->trigger();
     QCOMPARE(f.boxes.back().text, QStringLiteral("Do you really want to delete these 2 alarms?"));
+}
+
+// "Ignore the alarms' correction in overviews": the calendar shows an alarm at
+// its own moment; switched off, at the moment it rings.
+void TestMainWindow::theCalendarFollowsTheCorrectionSetting() {
+    UiFixture f;
+    auto g = f.addGroup("G", {{"Train", dt(2025, 4, 1, 8, 0)}});
+    g->elementAt(0)->correctionAmount = -15;
+    g->elementAt(0)->correctionUnit = kMinutes;
+    const DateTime from = dt(2025, 4, 1, 0, 0), to = dt(2025, 4, 2, 0, 0);
+    QCOMPARE(listCalendarOccurrences(f.p().alarmGroups, from, to, -2, true).items.at(0).start,
+             dt(2025, 4, 1, 8, 0));
+    QCOMPARE(listCalendarOccurrences(f.p().alarmGroups, from, to, -2, false).items.at(0).start,
+             dt(2025, 4, 1, 7, 45));
 }
 
 // After a start no group was chosen: the first one is, so its alarms show.
