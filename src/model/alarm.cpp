@@ -607,8 +607,14 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         text = texts::fill(ctx.translation.getText(texts::kAlarm, 21), {date(onceDate)});
         colour = colourText(ctx.colours.getColour(23, kWindowTextColour));
     } else if (momentKind == kPeriodic) {
+        // "every day" rather than "every 1 day", where the language file says it
+        // (texts 41 to 47 by unit code; the article differs by unit in German).
+        const std::string single =
+            everyAmount == 1 && validUnit(everyUnit)
+                ? ctx.translation.readKey(texts::kAlarm, "s" + std::to_string(41 + everyUnit), "")
+                : std::string();
         text = texts::fill(
-            ctx.translation.getText(texts::kAlarm, 22),
+            single.empty() ? ctx.translation.getText(texts::kAlarm, 22) : single,
             {std::to_string(everyAmount), unitName(ctx, everyUnit, everyAmount), date(nextDate)});
         if (activePeriod & kRestrictDates)
             text += texts::fill(ctx.translation.getText(texts::kAlarm, 31),

@@ -1164,13 +1164,18 @@ void TestMainWindow::datesAndCountsReadNaturally() {
     g->addAlarm(one);
     g->addAlarm(two);
     const auto items = one->getStringItems(f.p().ctx);
-    QVERIFY2(QString::fromStdString(items[3]).startsWith(QStringLiteral("every 1 minute,")),
+    QVERIFY2(QString::fromStdString(items[3]).startsWith(QStringLiteral("every minute,")),
              items[3].c_str());
+    QVERIFY2(QString::fromStdString(two->getStringItems(f.p().ctx)[3])
+                 .startsWith(QStringLiteral("every 2 minutes,")),
+             two->getStringItems(f.p().ctx)[3].c_str());
     QVERIFY2(QString::fromStdString(items[3]).endsWith(QStringLiteral("+1 day")), items[3].c_str());
     QCOMPARE(items[5], std::string("1 hour"));
     QCOMPARE(two->getStringItems(f.p().ctx)[5], std::string("2 hours"));
     f.p().translation.setLanguage("Deutsch");
     QCOMPARE(one->getStringItems(f.p().ctx)[5], std::string("1 Stunde"));
+    QVERIFY(QString::fromStdString(one->getStringItems(f.p().ctx)[3])
+                .startsWith(QStringLiteral("jede Minute, ab ")));
     f.p().translation.setLanguage("English");
 
     // The see-alarms units follow the amount typed beside them.
