@@ -131,7 +131,8 @@ QString displayAddress(const QString& address) {
     QString shown = url.host();
     if (shown.contains(QLatin1Char(':'))) shown = QLatin1Char('[') + shown + QLatin1Char(']');
     const int usual = url.scheme().toLower() == QLatin1String("http") ? 80 : 443;
-    if (url.port() != -1 && url.port() != usual) shown += QLatin1Char(':') + QString::number(url.port());
+    if (url.port() != -1 && url.port() != usual)
+        shown += QLatin1Char(':') + QString::number(url.port());
     if ((!url.path().isEmpty() && url.path() != QLatin1String("/")) || url.hasQuery() ||
         url.hasFragment())
         shown += QLatin1Char('/') + ellipsis;
@@ -163,7 +164,8 @@ FetchResult fetchCalendar(const QUrl& url, const Validators& known, const FetchO
     request.setRawHeader("Accept", "text/calendar, */*;q=0.5");
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Quorvane"));
     if (!known.etag.isEmpty()) request.setRawHeader("If-None-Match", known.etag);
-    if (!known.lastModified.isEmpty()) request.setRawHeader("If-Modified-Since", known.lastModified);
+    if (!known.lastModified.isEmpty())
+        request.setRawHeader("If-Modified-Since", known.lastModified);
 
     QEventLoop loop;
     QTimer timer;
@@ -273,8 +275,8 @@ bool CalendarCache::store(const Copy& copy) const {
     std::lock_guard<std::mutex> lock(cacheLock());
     if (!QFileInfo(folder_).isDir()) {
         if (!QDir().mkpath(folder_)) return false;
-        QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
+        QFile::setPermissions(
+            folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     // The validators go first and come back last: they must never describe
     // an older copy than the one beside them.

@@ -36,16 +36,16 @@ QString displayAddress(const QString& address);
 
 enum class FetchFailure {
     None,
-    NotAllowed,       // not https (nor http to this computer)
-    BadAddress,       // not an address at all
-    Unreachable,      // no network, unknown host, refused connection
-    Timeout,          // no whole answer within the time allowed
-    HttpStatus,       // the server answered with an error (see `status`)
-    Tls,              // the secure connection failed
-    TooLarge,         // more than the allowed size
-    UnsafeRedirect,   // sent on to an address that may not be fetched
+    NotAllowed,      // not https (nor http to this computer)
+    BadAddress,      // not an address at all
+    Unreachable,     // no network, unknown host, refused connection
+    Timeout,         // no whole answer within the time allowed
+    HttpStatus,      // the server answered with an error (see `status`)
+    Tls,             // the secure connection failed
+    TooLarge,        // more than the allowed size
+    UnsafeRedirect,  // sent on to an address that may not be fetched
     TooManyRedirects,
-    Other,            // any other failure of the transfer
+    Other,  // any other failure of the transfer
 };
 
 struct FetchOptions {

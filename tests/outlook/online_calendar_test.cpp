@@ -32,8 +32,9 @@ std::string calendar(const std::string& summary) {
 }
 
 QByteArray answer(int status, const QByteArray& headers = {}, const QByteArray& body = {}) {
-    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nConnection: close\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " X\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\n" + headers + "\r\n" + body;
 }
 
 // Answers each request with what `respond` gives; an empty answer leaves the
@@ -209,7 +210,9 @@ TEST(OnlineCalendar, TheGroupFollowsTheAddressAndFallsBackOnItsLastCopy) {
     EXPECT_EQ(o.sync(), silent);
     qunsetenv("QUORVANE_CALENDAR_TIMEOUT_MS");
     // A page that is no calendar does not replace the copy either.
-    o.server.respond = [](const Server::Request&) { return answer(200, {}, "<html>Sign in</html>"); };
+    o.server.respond = [](const Server::Request&) {
+        return answer(200, {}, "<html>Sign in</html>");
+    };
     EXPECT_EQ(o.sync(), "The calendar could not be read: " + shown +
                             ": The file is not an iCalendar file." + copyNote);
     EXPECT_EQ(o.alarmName(), "Standup");
@@ -218,8 +221,8 @@ TEST(OnlineCalendar, TheGroupFollowsTheAddressAndFallsBackOnItsLastCopy) {
     std::filesystem::remove_all(o.f.folder.file("calendars"));
     const std::string before = o.group->toXML()->toString();
     o.server.respond = [](const Server::Request&) { return answer(404); };
-    EXPECT_EQ(o.sync(), "The calendar could not be read: " + shown +
-                            ": the server answered with error 404.");
+    EXPECT_EQ(o.sync(),
+              "The calendar could not be read: " + shown + ": the server answered with error 404.");
     EXPECT_EQ(o.group->toXML()->toString(), before);
     for (const std::string& message : {failed, silent})
         for (const char* secret : {"TOKEN123", "SECRET9", "basic.ics"})
@@ -271,7 +274,8 @@ TEST(OnlineCalendar, AFailureIsToldOncePerCause) {
     o.f.p().alarmGroups.addElement(o.group);
     auto synchronise = [&] {
         ASSERT_TRUE(o.group->startSynchronization(o.f.p().ctx));
-        while (o.group->synchronizing()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (o.group->synchronizing())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };
     synchronise();
     EXPECT_EQ(o.alarmName(), "Review");
