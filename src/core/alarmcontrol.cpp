@@ -582,7 +582,8 @@ void alarmControl::synchronizationEnded(const AlarmGroupPtr& group, bool replace
     if (error.empty()) {
         synchronisationErrors_.erase(group);
     } else {
-        p_.writeLog("synchronisation of alarm group \"" + group->name + "\" failed: " + error);
+        p_.writeLog("synchronisation of alarm group \"" + group->name +
+                    (replaced ? "\" replaced its alarms with a warning: " : "\" failed: ") + error);
         std::string& told = synchronisationErrors_[group];
         if (told != error) {
             told = error;

@@ -290,7 +290,10 @@ bool AlarmGroup::synchronize(ModelContext& ctx, std::string* error) {
     if (synchPlugin.empty()) return false;
     const std::string answer =
         ctx.plugIns.methodCall(synchPlugin, "Synchronize", synchronizationRequest(ctx), false);
-    return applySynchronization(answer, nullptr, error);
+    std::string failure, warning;
+    const bool answered = applySynchronization(answer, nullptr, &failure, &warning);
+    if (error && answered) *error = failure.empty() ? warning : failure;
+    return answered;
 }
 
 bool AlarmGroup::startSynchronization(ModelContext& ctx) {
@@ -315,16 +318,17 @@ bool AlarmGroup::startSynchronization(ModelContext& ctx) {
                 if (!g->synchPlugin.empty() && *started) g->startSynchronization(*context);
                 return;
             }
-            std::string error;
-            const bool answered = g->applySynchronization(answer, &base, &error);
-            if (context->synchronized) context->synchronized(g, answered && error.empty(), error);
+            std::string error, warning;
+            const bool answered = g->applySynchronization(answer, &base, &error, &warning);
+            if (context->synchronized)
+                context->synchronized(g, answered && error.empty(), error.empty() ? warning : error);
         });
     *started = true;
     return true;
 }
 
 bool AlarmGroup::applySynchronization(const std::string& answer, const SynchronizationBase* base,
-                                      std::string* error) {
+                                      std::string* error, std::string* warning) {
     if (answer.empty()) return false;
     auto reply = XMLNode::Create();
     if (reply->initializeFromXML(answer)) return false;
@@ -349,6 +353,9 @@ bool AlarmGroup::applySynchronization(const std::string& answer, const Synchroni
         template_ = g->getNodeAt(tmpl)->toString();
     const std::int32_t syst = g->getNodeIndex("syst", 0);
     if (syst >= 0) synchSettings = g->getNodeAt(syst)->getCopy();
+    // Replaced, but not from the current source (an older copy of it, say):
+    // the plug-in may say so beside the group.
+    if (warning) *warning = reply->getString("warning");
     alarms.clear();
     const auto self = shared_from_this();
     Alarm::SharedPrograms programs;

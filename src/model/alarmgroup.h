@@ -83,11 +83,15 @@ public:
     [[nodiscard]] bool save(ModelContext& ctx, const std::string& path, bool manual);
     // Refreshes the group from its synchronisation plug-in at once; true when
     // the plug-in answered. `error` gets the failure the plug-in reported
-    // (its "error" child), if any; the alarms then stay as they are.
+    // (its "error" child), if any; the alarms then stay as they are. When the
+    // alarms were replaced and the plug-in warned beside the group (its
+    // "warning" child: say, they come from an older copy of the calendar),
+    // `error` gets the warning.
     bool synchronize(ModelContext& ctx, std::string* error = nullptr);
     // The same with the plug-in's work off this thread: the alarms stay as
     // they are until the answer is applied, on this thread, and
-    // ctx.synchronized is told. An answer for calendar settings changed
+    // ctx.synchronized is told (a warning beside a group is told as its
+    // error, with the alarms replaced). An answer for calendar settings changed
     // meanwhile is dropped and the group asked for again; group fields the
     // user changed meanwhile keep the user's value. False when nothing was
     // started: no plug-in, or a synchronisation of this group still runs.
@@ -133,9 +137,10 @@ private:
     std::string synchronizationRequest(ModelContext& ctx) const;
     // True when the answer could be read. With `base`, a field the answer
     // carries replaces the group's only where the group still holds the
-    // value the request was made from.
+    // value the request was made from. `error`: the plug-in's "error" when
+    // it sent no group; `warning`: its "warning" when it sent one.
     bool applySynchronization(const std::string& answer, const SynchronizationBase* base,
-                              std::string* error);
+                              std::string* error, std::string* warning);
     bool synchronizing_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDialog>
@@ -26,7 +27,9 @@
 #include <map>
 #include <utility>
 
+#include "base/folders.h"
 #include "base/inifile.h"
+#include "outlook/calendarfetch.h"
 #include "outlook/icalimport.h"
 #include "quorvane/iplugin.h"
 #include "xml/xmlnode.h"
@@ -129,26 +132,12 @@ struct Converted {
     QString error;
 };
 
-Converted convert(const QString& path, ItemKind kind, bool importing, bool futureOnly,
-                  const std::string& groupName) {
+constexpr int kMaxCalendarMB = static_cast<int>(qv::outlook::kMaxCalendarBytes / (1024 * 1024));
+
+// A calendar's text, from a file or an address, as the alarm group.
+Converted convertText(const QByteArray& bytes, ItemKind kind, bool importing, bool futureOnly,
+                      const std::string& groupName) {
     Converted c;
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        c.error = path.isEmpty() ? language().qtext(21) : path + ": " + file.errorString();
-        return c;
-    }
-    // Read one byte past the limit, never more: a device or a growing file
-    // has no size to trust.
-    const QByteArray bytes = file.read(static_cast<qint64>(qv::outlook::kMaxCalendarBytes) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        c.error = path + ": " + file.errorString();
-        return c;
-    }
-    if (static_cast<std::size_t>(bytes.size()) > qv::outlook::kMaxCalendarBytes) {
-        c.error = fill(language().qtext(26),
-                       {static_cast<int>(qv::outlook::kMaxCalendarBytes / (1024 * 1024))});
-        return c;
-    }
     qv::outlook::BuildOptions o;
     o.kind = kind;
     o.importing = importing;
@@ -171,13 +160,143 @@ Converted convert(const QString& path, ItemKind kind, bool importing, bool futur
             c.error = language().qtext(18);
             break;
         case qv::outlook::BuildError::TooLarge:
-            c.error = fill(language().qtext(26),
-                           {static_cast<int>(qv::outlook::kMaxCalendarBytes / (1024 * 1024))});
+            c.error = fill(language().qtext(26), {kMaxCalendarMB});
             break;
         case qv::outlook::BuildError::TooCostly:
             c.error = language().qtext(27).replace("#n", qs(c.result.givenUpName));
             break;
     }
+    return c;
+}
+
+Converted convert(const QString& path, ItemKind kind, bool importing, bool futureOnly,
+                  const std::string& groupName) {
+    Converted c;
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        c.error = path.isEmpty() ? language().qtext(21) : path + ": " + file.errorString();
+        return c;
+    }
+    // Read one byte past the limit, never more: a device or a growing file
+    // has no size to trust.
+    const QByteArray bytes = file.read(static_cast<qint64>(qv::outlook::kMaxCalendarBytes) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        c.error = path + ": " + file.errorString();
+        return c;
+    }
+    if (static_cast<std::size_t>(bytes.size()) > qv::outlook::kMaxCalendarBytes) {
+        c.error = fill(language().qtext(26), {kMaxCalendarMB});
+        return c;
+    }
+    return convertText(bytes, kind, importing, futureOnly, groupName);
+}
+
+// ---- Online calendars ------------------------------------------------------------
+
+// Where the last copies of online calendars are kept: the program folder.
+// Portable, that is the folder above this component's (a file named
+// "portable" lies there); installed, the user's data folder.
+QString programFolder() {
+    const QString plugIns = qs(componentFolder());
+    if (!plugIns.isEmpty()) {
+        const QString above = QFileInfo(plugIns).absolutePath();
+        if (QFileInfo(above + "/portable").isFile()) return above;
+    }
+    const std::string data = qv::Folders::dataHomeFromEnvironment();
+    return data.empty() ? QString() : qs(data) + "/quorvane";
+}
+
+qv::outlook::FetchOptions fetchOptions() {
+    qv::outlook::FetchOptions o;
+    o.maxBytes = static_cast<qint64>(qv::outlook::kMaxCalendarBytes);
+    // QUORVANE_CALENDAR_TIMEOUT_MS shortens (never lengthens) the wait for a
+    // server, for tests and slow-to-fail setups.
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("QUORVANE_CALENDAR_TIMEOUT_MS", &ok);
+    if (ok && ms > 0 && ms < o.timeoutMs) o.timeoutMs = ms;
+    return o;
+}
+
+// Why a fetch failed, naming the address only by its host. The same cause
+// always gives the same text: the program tells a failure once, until it changes.
+QString fetchFailureText(const qv::outlook::FetchResult& f, const QString& shown,
+                         const qv::outlook::FetchOptions& o) {
+    using qv::outlook::FetchFailure;
+    QString text;
+    switch (f.failure) {
+        case FetchFailure::NotAllowed:
+            text = language().qtext(30);
+            break;
+        case FetchFailure::BadAddress:
+            text = language().qtext(31);
+            break;
+        case FetchFailure::Unreachable:
+            text = language().qtext(32);
+            break;
+        case FetchFailure::Timeout:
+            text = fill(language().qtext(33), {(o.timeoutMs + 999) / 1000});
+            break;
+        case FetchFailure::Tls:
+            text = language().qtext(35);
+            break;
+        case FetchFailure::TooLarge:
+            text = fill(language().qtext(36), {kMaxCalendarMB});
+            break;
+        case FetchFailure::UnsafeRedirect:
+            text = language().qtext(37);
+            break;
+        case FetchFailure::TooManyRedirects:
+            text = language().qtext(38);
+            break;
+        case FetchFailure::HttpStatus:
+        case FetchFailure::None:  // an answer of "not modified" without a copy to keep
+            text = fill(language().qtext(34), {f.status});
+            break;
+        case FetchFailure::Other:
+            text = language().qtext(40);
+            break;
+    }
+    return text.replace("#a", shown);
+}
+
+// The calendar at `address` as the alarm group. With a cache folder the last
+// good copy is kept there: an unchanged calendar is not fetched again, and
+// when the fetch fails (or brings no calendar) the group follows that copy and
+// `warning` says why. Nothing fetched is trusted beyond what the conversion
+// of a file checks.
+Converted convertAddress(const QString& address, ItemKind kind, bool importing, bool futureOnly,
+                         const std::string& groupName, const QString& cacheFolder,
+                         QString& warning) {
+    using namespace qv::outlook;
+    const QString shown = displayAddress(address);
+    const FetchOptions options = fetchOptions();
+    const CalendarCache cache(cacheFolder, address);
+    CalendarCache::Copy copy;
+    const bool haveCopy = cache.load(copy, options.maxBytes);
+    const FetchResult f =
+        fetchCalendar(calendarUrl(address), haveCopy ? copy.validators : Validators{}, options);
+    if (f.failure == FetchFailure::None && f.notModified && haveCopy)
+        return convertText(copy.body, kind, importing, futureOnly, groupName);
+    QString failure;
+    if (f.failure == FetchFailure::None && !f.notModified) {
+        Converted c = convertText(f.body, kind, importing, futureOnly, groupName);
+        if (c.error.isEmpty()) {
+            cache.store({f.body, f.validators});
+            return c;
+        }
+        failure = shown + ": " + c.error;
+    } else {
+        failure = fetchFailureText(f, shown, options);
+    }
+    if (haveCopy) {
+        Converted c = convertText(copy.body, kind, importing, futureOnly, groupName);
+        if (c.error.isEmpty()) {
+            warning = language().qtext(13) + " " + failure + " " + language().qtext(39);
+            return c;
+        }
+    }
+    Converted c;
+    c.error = failure;
     return c;
 }
 
@@ -193,7 +312,8 @@ void addCounts(XMLNode& result, const qv::outlook::BuildResult& r) {
 class frmMain : public QDialog {
   public:
     QLineEdit* txtName;
-    QRadioButton* optFolder[2];
+    QRadioButton* optFolder[3];
+    QLineEdit* txtAddress;
     QCheckBox* chkFutureOnly;
 
     explicit frmMain(const QString& name) {
@@ -208,6 +328,12 @@ class frmMain : public QDialog {
         optFolder[0]->setObjectName("optFolder(0)");
         optFolder[1] = new QRadioButton("&Choose a calendar file", this);
         optFolder[1]->setObjectName("optFolder(1)");
+        optFolder[2] = new QRadioButton("From a calendar &address (https:// or webcal://):", this);
+        optFolder[2]->setObjectName("optFolder(2)");
+        txtAddress = new QLineEdit(this);
+        txtAddress->setObjectName("txtAddress");
+        txtAddress->setEnabled(false);
+        connect(optFolder[2], &QRadioButton::toggled, txtAddress, &QLineEdit::setEnabled);
         optFolder[0]->setChecked(true);
         chkFutureOnly = new QCheckBox("Only import &future items", this);
         chkFutureOnly->setObjectName("chkFutureOnly");
@@ -228,6 +354,8 @@ class frmMain : public QDialog {
         layout->addWidget(txtName);
         layout->addWidget(optFolder[0]);
         layout->addWidget(optFolder[1]);
+        layout->addWidget(optFolder[2]);
+        layout->addWidget(txtAddress);
         layout->addWidget(chkFutureOnly);
         layout->addWidget(lblNote);
         auto* buttons = new QHBoxLayout;
@@ -256,15 +384,31 @@ std::string importGroups(ItemKind kind) {
     const int nameText = kind == ItemKind::Tasks ? 6 : 4;
     frmMain dialog(language().qtext(nameText));
     if (dialog.exec() != QDialog::Accepted) return result->toString();
-    QString path;
-    if (dialog.optFolder[0]->isChecked() && QFileInfo::exists(desktopCalendar(kind)))
-        path = desktopCalendar(kind);
-    else
-        path = chooseFile(&dialog);
-    dialog.hide();
-    if (path.isEmpty()) return result->toString();  // nothing chosen: nothing to import
-    const Converted c =
-        convert(path, kind, true, dialog.chkFutureOnly->isChecked(), ss(dialog.txtName->text()));
+    const bool futureOnly = dialog.chkFutureOnly->isChecked();
+    const std::string groupName = ss(dialog.txtName->text());
+    Converted c;
+    if (dialog.optFolder[2]->isChecked()) {
+        const QString address = dialog.txtAddress->text().trimmed();
+        dialog.hide();
+        if (address.isEmpty()) {
+            c.error = language().qtext(41);
+        } else {
+            // Imported once: no copy is kept.
+            QString unused;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            c = convertAddress(address, kind, true, futureOnly, groupName, QString(), unused);
+            QApplication::restoreOverrideCursor();
+        }
+    } else {
+        QString path;
+        if (dialog.optFolder[0]->isChecked() && QFileInfo::exists(desktopCalendar(kind)))
+            path = desktopCalendar(kind);
+        else
+            path = chooseFile(&dialog);
+        dialog.hide();
+        if (path.isEmpty()) return result->toString();  // nothing chosen: nothing to import
+        c = convert(path, kind, true, futureOnly, groupName);
+    }
     if (!c.error.isEmpty()) {
         messageBox(language().qtext(13) + " " + c.error, QMessageBox::NoIcon);
         return result->toString();
@@ -289,9 +433,17 @@ std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     auto result = emptyResult();
     const XMLNodePtr syst = params.getNode("syst");
     const bool futureOnly = syst->getInteger("i", 1, 1) == 1;
-    QString path = qs(syst->getString("path"));
-    if (path.isEmpty() && QFileInfo::exists(desktopCalendar(kind))) path = desktopCalendar(kind);
-    Converted c = convert(path, kind, false, futureOnly, {});
+    const QString address = qs(syst->getString("url")).trimmed();
+    QString warning;
+    Converted c;
+    if (!address.isEmpty()) {
+        c = convertAddress(address, kind, false, futureOnly, {}, programFolder(), warning);
+    } else {
+        QString path = qs(syst->getString("path"));
+        if (path.isEmpty() && QFileInfo::exists(desktopCalendar(kind)))
+            path = desktopCalendar(kind);
+        c = convert(path, kind, false, futureOnly, {});
+    }
     // A synchronisation replaces all the group's alarms: one item left out
     // would silence its reminders, so the whole calendar is given up instead.
     if (c.error.isEmpty() && c.result.givenUp > 0)
@@ -305,6 +457,9 @@ std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     }
     result->addNode(c.result.group);
     addCounts(*result, c.result);
+    // The alarms come from the last copy of an online calendar: the group is
+    // replaced, and the host tells the user why it is not the current one.
+    if (!warning.isEmpty()) result->addString("warning", ss(warning));
     return result->toString();
 }
 
@@ -391,8 +546,9 @@ class plugin : public QObject, public quorvane::IPlugIn {
 // ---- The synchronisation settings control ------------------------------------------
 
 // Placed in the alarm group properties. Stores in the group's "syst": "i"
-// (second occurrence) 1 or 0 for "only future items", and "path", the calendar
-// file to read (empty: the desktop's calendar).
+// (second occurrence) 1 or 0 for "only future items", and either "path", the
+// calendar file to read (none: the desktop's calendar), or "url", the address
+// of an online calendar. Each is written only when set.
 class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
     Q_OBJECT
     Q_INTERFACES(quorvane::IPlugIn)
@@ -403,13 +559,24 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
         chkFutureOnly_ = new QCheckBox("Only import future items", this);
         chkFutureOnly_->setObjectName("chkFutureOnly");
         chkFutureOnly_->setChecked(true);
-        auto* lblFile = new QLabel("Calendar file (empty: the desktop's calendar):", this);
-        lblFile->setObjectName("lblFile");
+        optFile_ = new QRadioButton("Calendar &file (empty: the desktop's calendar):", this);
+        optFile_->setObjectName("optFile");
         txtFile_ = new QLineEdit(this);
         txtFile_->setObjectName("txtFile");
-        lblFile->setBuddy(txtFile_);
         auto* cmdBrowse = new QPushButton("...", this);
         cmdBrowse->setObjectName("cmdBrowse");
+        optAddress_ = new QRadioButton("Calendar &address (https:// or webcal://):", this);
+        optAddress_->setObjectName("optAddress");
+        txtAddress_ = new QLineEdit(this);
+        txtAddress_->setObjectName("txtAddress");
+        auto* source = new QButtonGroup(this);
+        source->addButton(optFile_);
+        source->addButton(optAddress_);
+        optFile_->setChecked(true);
+        txtAddress_->setEnabled(false);
+        connect(optFile_, &QRadioButton::toggled, txtFile_, &QLineEdit::setEnabled);
+        connect(optFile_, &QRadioButton::toggled, cmdBrowse, &QPushButton::setEnabled);
+        connect(optAddress_, &QRadioButton::toggled, txtAddress_, &QLineEdit::setEnabled);
         auto* lblNote = new QLabel(
             "Note that the conversion to alarm groups may not be perfect. Please check the alarm "
             "group for inconsistencies.",
@@ -423,11 +590,13 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(chkFutureOnly_);
-        layout->addWidget(lblFile);
+        layout->addWidget(optFile_);
         auto* row = new QHBoxLayout;
         row->addWidget(txtFile_);
         row->addWidget(cmdBrowse);
         layout->addLayout(row);
+        layout->addWidget(optAddress_);
+        layout->addWidget(txtAddress_);
         layout->addWidget(lblNote);
         lblNote_ = lblNote;
         keepRoom();
@@ -445,13 +614,22 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
             const XMLNodePtr syst = params->getNode("syst");
             chkFutureOnly_->setChecked(syst->getInteger("i", 1, 1) == 1);
             txtFile_->setText(qs(syst->getString("path")));
+            const QString address = qs(syst->getString("url"));
+            txtAddress_->setText(address);
+            (address.isEmpty() ? optFile_ : optAddress_)->setChecked(true);
             return qs(emptyResult()->toString());
         }
         if (method == "GetSettings") {
             auto syst = XMLNode::Create("syst");
             syst->setInteger("i", chkFutureOnly_->isChecked() ? 1 : 0, 1);
-            const QString path = txtFile_->text().trimmed();
-            if (!path.isEmpty()) syst->addString("path", ss(path));
+            // Only the chosen source: the other field's text is not kept.
+            if (optAddress_->isChecked()) {
+                const QString address = txtAddress_->text().trimmed();
+                if (!address.isEmpty()) syst->addString("url", ss(address));
+            } else {
+                const QString path = txtFile_->text().trimmed();
+                if (!path.isEmpty()) syst->addString("path", ss(path));
+            }
             auto result = emptyResult();
             result->addNode(syst);
             return qs(result->toString());
@@ -470,7 +648,10 @@ class OutlookSynchSettingsControl : public QWidget, public quorvane::IPlugIn {
 
     QLabel* lblNote_;
     QCheckBox* chkFutureOnly_;
+    QRadioButton* optFile_;
     QLineEdit* txtFile_;
+    QRadioButton* optAddress_;
+    QLineEdit* txtAddress_;
 };
 
 class QuorvaneOutlookFactory : public QObject, public quorvane::IPlugInFactory {

@@ -226,6 +226,16 @@ TEST(AlarmGroup, ABackgroundSynchronisationKeepsTheUsersChangesAndTellsHowItEnde
     EXPECT_EQ(g->numberOfAlarms(), 1);
     EXPECT_EQ(ended, (std::vector<std::string>{"replaced", "kept: The file is gone."}));
 
+    // Replaced from an older copy: the plug-in's warning is passed on with it.
+    caller.answer =
+        "<result><algr><alrm><name>old</name></alrm></algr><warning>Offline.</warning></result>";
+    ASSERT_TRUE(g->startSynchronization(ctx));
+    caller.deliver();
+    ASSERT_EQ(g->numberOfAlarms(), 1);
+    EXPECT_EQ(g->elementAt(0)->name, "old");
+    EXPECT_EQ(ended.back(), "replaced: Offline.");
+    ended.pop_back();
+
     // A group no longer the program's takes no answer.
     ctx.keepsGroup = [](const AlarmGroup&) { return false; };
     caller.answer = "<xml><algr></algr></xml>";

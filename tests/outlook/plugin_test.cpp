@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <filesystem>
 #include <set>
@@ -102,7 +103,7 @@ std::set<std::string> keysOf(const std::string& file) {
 TEST(OutlookPlugIn, BothLanguageFilesHaveEveryText) {
     const std::string dir = QUORVANE_BUILD_PLUGINS;
     const auto english = keysOf(dir + "/QuorvaneOutlook_English.lng");
-    EXPECT_EQ(english.size(), 29u + 8u + 4u);
+    EXPECT_EQ(english.size(), 41u + 9u + 5u);
     EXPECT_EQ(keysOf(dir + "/QuorvaneOutlook_Deutsch.lng"), english);
 }
 
@@ -178,6 +179,21 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
     EXPECT_EQ(request("GetSettings", nullptr),
               "<result><syst><i></i><i>0</i><path>/home/me/work.ics</path></syst></result>");
     EXPECT_EQ(control->findChild<QCheckBox*>("chkFutureOnly")->text(), "Only import future items");
+    // An address instead of a file: only the chosen one is stored.
+    syst = XMLNode::Create("syst");
+    syst->addString("url", "webcal://cal.example.org/private/x.ics");
+    request("SetSettings", syst);
+    auto* optFile = control->findChild<QRadioButton*>("optFile");
+    EXPECT_TRUE(control->findChild<QRadioButton*>("optAddress")->isChecked());
+    EXPECT_FALSE(control->findChild<QLineEdit*>("txtFile")->isEnabled());
+    EXPECT_EQ(request("GetSettings", nullptr),
+              "<result><syst><i></i><i>1</i><url>webcal://cal.example.org/private/x.ics</url></syst>"
+              "</result>");
+    control->findChild<QLineEdit*>("txtFile")->setText("/home/me/work.ics");
+    optFile->setChecked(true);
+    EXPECT_FALSE(control->findChild<QLineEdit*>("txtAddress")->isEnabled());
+    EXPECT_EQ(request("GetSettings", nullptr),
+              "<result><syst><i></i><i>1</i><path>/home/me/work.ics</path></syst></result>");
     // Placed in the group properties under the host's name, in German.
     control->setObjectName("synchSettingsControl");
     f.host.plugInMethodCall(control,
@@ -283,6 +299,25 @@ TEST(OutlookPlugIn, SettingsControlAndImportDialog) {
               "would take too long (the first: \"Leap\").");
     EXPECT_EQ(answer->getNode("alarmgroups")->getNode("algr")->getNumberOfNodesWithName("alrm"), 1);
     EXPECT_EQ(answer->getInteger("givenup"), 1);
+
+    // An address from the dialog: plain http to another computer is refused
+    // with a message that shows the host only.
+    whenModal([&](QWidget* w) {
+        whenModal([&](QWidget* box) {
+            summary = box->findChild<QLabel*>("qt_msgbox_label")->text();
+            box->close();
+        });
+        w->findChild<QRadioButton*>("optFolder(2)")->setChecked(true);
+        w->findChild<QLineEdit*>("txtAddress")->setText("http://cal.example.org/x.ics?key=SECRET9");
+        w->findChild<QPushButton*>("cmdOk")->click();
+    });
+    answer =
+        XMLNode::createFromXML(f.host.methodCall(importer, "GetAlarmgroups", f.host.lang(), false));
+    EXPECT_EQ(answer->getNode("alarmgroups")->getNumberOfNodes(), 0);
+    EXPECT_EQ(summary.toStdString(),
+              "The calendar could not be read: cal.example.org/\u2026: only https:// and webcal:// "
+              "addresses are fetched; over http:// the calendar's secret address would travel "
+              "unprotected.");
 
     // Cancel: no group.
     whenModal([](QWidget* w) { w->findChild<QPushButton*>("cmdCancel")->click(); });
