@@ -305,6 +305,7 @@ void addCounts(XMLNode& result, const qv::outlook::BuildResult& r) {
     result.addLong("approximated", r.approximated);
     result.addLong("skipped", r.skipped);
     if (r.givenUp > 0) result.addLong("givenup", r.givenUp);
+    if (r.repaired > 0) result.addLong("repaired", r.repaired);
 }
 
 // ---- The import dialog -----------------------------------------------------------
@@ -415,12 +416,15 @@ std::string importGroups(ItemKind kind) {
     }
     groups->addNode(c.result.group);
     addCounts(*result, c.result);
-    if (c.result.approximated > 0 || c.result.skipped > 0 || c.result.givenUp > 0) {
+    if (c.result.approximated > 0 || c.result.skipped > 0 || c.result.givenUp > 0 ||
+        c.result.repaired > 0) {
         // Only the counts that say something.
         QString summary = fill(language().qtext(19), {c.result.converted});
         if (c.result.approximated > 0)
             summary += " " + fill(language().qtext(24), {c.result.approximated});
         if (c.result.skipped > 0) summary += " " + fill(language().qtext(25), {c.result.skipped});
+        if (c.result.repaired > 0)
+            summary += " " + fill(language().qtext(42), {c.result.repaired});
         if (c.result.givenUp > 0)
             summary += " " + fill(language().qtext(29), {c.result.givenUp})
                                  .replace("#n", qs(c.result.givenUpName));
