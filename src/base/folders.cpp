@@ -188,4 +188,19 @@ std::vector<std::string> listMatchingFiles(const std::string& pathPattern) {
     return out;
 }
 
+std::string helpPageName(const Folders& folders, const std::string& languageId,
+                         const std::string& page) {
+    std::string lang;
+    for (const char c : languageId) {
+        if (c >= 'a' && c <= 'z') lang += c;
+        else if (c >= 'A' && c <= 'Z') lang += static_cast<char>(c - 'A' + 'a');
+        else break;
+    }
+    if (!lang.empty() && lang.size() <= 8) {
+        const std::string translated = "help/" + lang + "/" + page;
+        if (isRegularFile(folders.shippedFile(translated))) return translated;
+    }
+    return "help/" + page;
+}
+
 }  // namespace qv

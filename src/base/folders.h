@@ -49,6 +49,14 @@ struct Folders {
     std::vector<std::string> listShipped(const std::string& pattern) const;
 };
 
+// The help page `page` ("index.html") in the language of the language file
+// whose [Language] id is `languageId` ("de-de"): "help/de/<page>" when that
+// page is shipped (or in the program folder), else the English
+// "help/<page>". Only the id's leading letters name the folder, so an id
+// from a foreign language file cannot lead outside the help folder.
+std::string helpPageName(const Folders& folders, const std::string& languageId,
+                         const std::string& page);
+
 // "folder/pat*ern?": the regular files of the folder whose names match the
 // pattern ("*" any run of characters, "?" one character, case-sensitive), as
 // full paths sorted by file name. The pattern is split at the last "/" or

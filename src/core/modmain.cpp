@@ -124,7 +124,7 @@ bool modMain::start(const WindowLoader& loadWindows) {
         showMessageBox(
             std::string("Quorvane cannot be loaded. This is probably because one or more "
                         "files are not available. Please go to ") +
-                p_.folders.shippedFile("help/index.html") +
+                p_.folders.shippedFile(helpPageName(p_.folders, p_.translation.readKey("Language", "id", "en"), "index.html")) +
                 " to download the complete installation version. Please mail to " + kSupportMail +
                 " if this doesn't help. The error message is: error" + number + ": " + description,
             mb::kExclamation);

@@ -52,7 +52,8 @@ frmPlugIns::frmPlugIns(Program& program, QWidget* parent) : QDialog(parent), p_(
     cmdHelp_ = button("cmdHelp", "&Help");
     cmdClose_ = button("cmdClose", "&Close");
     // Where to read about plug-ins: the shipped help page, shown as a link.
-    helpPage_ = QString::fromStdString(p_.folders.shippedFile("help/plugins.html"));
+    helpPage_ = QString::fromStdString(p_.folders.shippedFile(
+        helpPageName(p_.folders, p_.translation.readKey("Language", "id", "en"), "plugins.html")));
     txtWebsite_ = new QLabel(this);
     txtWebsite_->setObjectName(QStringLiteral("txtWebsite"));
     txtWebsite_->setTextFormat(Qt::RichText);

@@ -1645,7 +1645,8 @@ void frmQuorvaneMain::pasteAlarms() {
 // ---- Help ---------------------------------------------------------------------------
 
 void frmQuorvaneMain::runHelp() {
-    const std::string file = p_.folders.shippedFile("help/index.html");
+    const std::string file = p_.folders.shippedFile(
+        helpPageName(p_.folders, p_.translation.readKey("Language", "id", "en"), "index.html"));
     if (fileExists(file) && p_.commands.shellOpen(file, "", "")) return;
     p_.main.showMessageBox(texts::fill(p_.translation.getMainText(kHelpMissing), {file}),
                            mb::kExclamation);

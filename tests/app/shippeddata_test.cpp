@@ -15,6 +15,7 @@
 
 #include "base/colors.h"
 #include "base/files.h"
+#include "base/folders.h"
 #include "base/inifile.h"
 #include "xml/xmlnode.h"
 
@@ -261,4 +262,82 @@ TEST(ShippedDesktopFiles, DesktopEntryMetainfoIconsAndHelp) {
         EXPECT_NE(help.find("id=\"" + (*it)[1].str() + "\""), std::string::npos) << (*it)[1].str();
     }
     EXPECT_GT(anchors, 0);
+}
+
+namespace {
+
+// The targets of the page's links: `href="..."` values.
+std::vector<std::string> linkTargets(const std::string& html) {
+    static const std::regex href("<a\\s[^>]*href=\"([^\"]*)\"");
+    std::vector<std::string> out;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), href);
+         it != std::sregex_iterator(); ++it)
+        out.push_back((*it)[1].str());
+    return out;
+}
+
+std::set<std::string> ids(const std::string& html) {
+    static const std::regex id("\\sid=\"([^\"]+)\"");
+    std::set<std::string> out;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), id);
+         it != std::sregex_iterator(); ++it)
+        out.insert((*it)[1].str());
+    return out;
+}
+
+}  // namespace
+
+// Every page of the help, English and German: links stay inside the help
+// folder and reach a page and an anchor that exist; the German page has the
+// same anchors as the English one, so links into it work in both languages.
+TEST(ShippedHelp, GermanPagesMirrorTheEnglishOnesAndEveryLinkArrives) {
+    const std::string helpDir = kData + "/help";
+    for (const char* page : {"index.html", "plugins.html"}) {
+        const std::string english = readFile(helpDir + "/" + page);
+        const std::string german = readFile(helpDir + "/de/" + page);
+        ASSERT_FALSE(german.empty()) << page;
+        EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos) << page;
+        EXPECT_NE(german.find("<meta charset=\"utf-8\">"), std::string::npos) << page;
+        EXPECT_NE(german.find("href=\"../help.css\""), std::string::npos) << page;
+        EXPECT_NE(german.find("</html>"), std::string::npos) << page;
+        EXPECT_EQ(ids(german), ids(english)) << page;
+        EXPECT_EQ(linkTargets(german).size(), linkTargets(english).size()) << page;
+
+        for (const auto& [folder, html] : {std::pair{helpDir, english},
+                                           std::pair{helpDir + "/de", german}}) {
+            for (const std::string& target : linkTargets(html)) {
+                const auto hash = target.find('#');
+                const std::string file = target.substr(0, hash);
+                ASSERT_EQ(file.find(".."), std::string::npos) << folder << ": " << target;
+                ASSERT_EQ(file.find(':'), std::string::npos) << folder << ": " << target;
+                const std::string linked = file.empty() ? html : readFile(folder + "/" + file);
+                EXPECT_FALSE(linked.empty()) << folder << ": " << target;
+                if (hash != std::string::npos) {
+                    EXPECT_TRUE(ids(linked).count(target.substr(hash + 1)))
+                        << folder << ": " << target;
+                }
+            }
+        }
+    }
+}
+
+// The help opens in the language file's language when it is shipped in it.
+TEST(ShippedHelp, PageInTheLanguageOfTheLanguageFile) {
+    const Folders folders = Folders::forFolder(kData);
+    EXPECT_EQ(helpPageName(folders, "de-de", "index.html"), "help/de/index.html");
+    EXPECT_EQ(helpPageName(folders, "DE-AT", "plugins.html"), "help/de/plugins.html");
+    EXPECT_EQ(helpPageName(folders, "en-gb", "index.html"), "help/index.html");
+    EXPECT_EQ(helpPageName(folders, "fr-fr", "plugins.html"), "help/plugins.html");
+    EXPECT_EQ(helpPageName(folders, "", "index.html"), "help/index.html");
+    // A page the language lacks falls back to English; an id cannot climb out.
+    EXPECT_EQ(helpPageName(folders, "de-de", "missing.html"), "help/missing.html");
+    EXPECT_EQ(helpPageName(folders, "../de", "index.html"), "help/index.html");
+
+    // Installed: the shipped folder's German page is found, the user's own
+    // folder without one does not hide it.
+    Folders installed;
+    installed.programFolder = kData + "/icons";
+    installed.shippedFolder = kData;
+    EXPECT_EQ(installed.shippedFile(helpPageName(installed, "de-de", "index.html")),
+              kData + "/help/de/index.html");
 }

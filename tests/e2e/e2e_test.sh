@@ -117,7 +117,7 @@ program=$prefix/bin/quorvane
 share=$prefix/share/quorvane
 [ -x "$program" ] || fail "the program was not installed to $program"
 [ ! -e "$prefix/bin/portable" ] || fail "the portable marker was installed; the installed case needs its absence"
-for f in "$share/English.lng" "$share/Deutsch.lng" "$share/default.csc" "$share/help/index.html" \
+for f in "$share/English.lng" "$share/Deutsch.lng" "$share/default.csc" "$share/help/index.html" "$share/help/de/index.html" \
          "$prefix/share/applications/quorvane.desktop" \
          "$prefix/share/metainfo/org.quorvane.Quorvane.metainfo.xml" \
          "$prefix/share/icons/hicolor/scalable/apps/quorvane.svg"; do
