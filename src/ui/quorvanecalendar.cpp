@@ -371,7 +371,9 @@ void QuorvaneCalendar::toolbarAction(int view, int key) {
             DateTime moment = cal->FirstDate();
             QWidget* at = tlbCal_[idx(view)]->widgetForAction(button(view, "k2"));
             const QPoint near = at ? at->mapToGlobal(QPoint(0, at->height())) : QCursor::pos();
-            if (!frmDateTime::pick(this, p_.translation, p_.ports.dateNames, near, moment)) return;
+            if (!frmDateTime::pick(this, p_.translation, p_.ports.dateNames, near, moment,
+                                   p_.settings.df.ti == 1))
+                return;
             cal->setFirstDate(moment);
             break;
         }

@@ -6,9 +6,11 @@
 // browser, and the tray's calendar.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -360,14 +362,30 @@ void TestCalendarView::trayCalendarSitsAgainstTheTaskbar() {
     UiFixture f;
     QAction* show = action(f.ui.about(), "mnuTrayShowCalendar");
     QVERIFY(show->isEnabled());
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* picker = f.ui.about()->calendarPicker();
-        seen = qobject_cast<frmDateTime*>(picker) != nullptr && picker->isVisible();
-        if (picker) QTest::keyClick(picker, Qt::Key_Escape);
-    });
-    show->trigger();
-    QVERIFY(seen);
+    // Shown whole within the screen's free area, in both time formats: the
+    // AM/PM box only with AM/PM times.
+    for (const int ti : {0, 1}) {
+        f.p().settings.df.ti = static_cast<std::int16_t>(ti);
+        bool seen = false, inside = false, pmShown = false;
+        QRect placed;
+        QTimer::singleShot(0, [&] {
+            auto* picker = qobject_cast<frmDateTime*>(f.ui.about()->calendarPicker());
+            seen = picker && picker->isVisible();
+            if (!picker) return;
+            placed = picker->frameGeometry();
+            inside = picker->screen()->availableGeometry().contains(placed);
+            pmShown = picker->pmBox()->isVisible();
+            QTest::keyClick(picker, Qt::Key_Escape);
+        });
+        show->trigger();
+        QVERIFY(seen);
+        QVERIFY2(inside, qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                        .arg(placed.x())
+                                        .arg(placed.y())
+                                        .arg(placed.width())
+                                        .arg(placed.height())));
+        QCOMPARE(pmShown, ti == 1);
+    }
 }
 
 void TestCalendarView::everyTextComesFromBothLanguages() {
