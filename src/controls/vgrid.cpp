@@ -383,6 +383,12 @@ struct CellLayout {
 
 }  // namespace
 
+// A header line only when the header has text (a calendar's cells keep their
+// period in a header without a caption).
+static bool hasHeaderLine(const VGridCell* c) {
+    return c && c->HeaderEntry() && !c->HeaderEntry()->text.isEmpty();
+}
+
 static CellLayout layoutCell(const QRect& r, int margin, int barBreadth, bool barVertical,
                              bool hasHeader, int lineHeight) {
     CellLayout l;
@@ -407,7 +413,7 @@ int VGrid::entriesShown() const {
     }
     const VGridCell* c = cell(selCol_, selRow_);
     return layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                      c && c->HeaderEntry(), lineHeight())
+                      hasHeaderLine(c), lineHeight())
         .fit;
 }
 
@@ -431,7 +437,7 @@ bool VGrid::cellAt(const QPoint& pos, int* col, int* row, int* index) const {
     const VGridCell* cl = cell(c, r);
     const CellLayout l =
         layoutCell(cellRect(c, r), cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                   cl->HeaderEntry(), lineHeight());
+                   hasHeaderLine(cl), lineHeight());
     if (pos.y() >= l.entriesTop) {
         const int line = (pos.y() - l.entriesTop) / l.lineHeight;
         const int first = (c == selCol_ && r == selRow_) ? selScroll_ : 0;
@@ -446,7 +452,7 @@ QRect VGrid::entryRect(int col, int row, int index) const {
     const int first = (col == selCol_ && row == selRow_) ? selScroll_ : 0;
     if (r.isEmpty() || !c || index < first || index >= c->NumberOfEntries()) return {};
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                    c->HeaderEntry(), lineHeight());
+                                    hasHeaderLine(c), lineHeight());
     if (index - first >= l.fit) return {};
     const QRect line(l.text.left(), l.entriesTop + (index - first) * l.lineHeight, l.text.width(),
                      l.lineHeight);
@@ -482,7 +488,7 @@ void VGrid::layoutScrollBars() {
     bool selShown = false;
     if (sel && !r.isEmpty()) {
         const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                        sel->HeaderEntry(), lineHeight());
+                                        hasHeaderLine(sel), lineHeight());
         const int max = std::max(0, sel->NumberOfEntries() - l.fit);
         selScroll_ = std::clamp(selScroll_, 0, max);
         if (max > 0) {
@@ -537,7 +543,7 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
         return;
     }
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                    c->HeaderEntry(), lineHeight());
+                                    hasHeaderLine(c), lineHeight());
     // Interval bars along the cell's left edge (vertical) or bottom edge. A
     // busy cell holds many thousands of intervals: they are first put into
     // one interval per pixel (later ones on top), then drawn as runs of one colour.
