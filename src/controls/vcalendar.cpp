@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QLocale>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr std::int32_t kSysWindow = static_cast<std::int32_t>(0x80000005);
 constexpr std::int32_t kSysWindowText = static_cast<std::int32_t>(0x80000008);
+// A day view away from the present opens at the start of the working hours.
+constexpr int kWorkdayStartHour = 8;
 
 struct Units {
     int line = -1, sub = -1, subsPerLine = 0;
@@ -99,8 +102,12 @@ VCalendar::VCalendar(QWidget* parent)
     connect(vgr_, &VGrid::Click, this, &VCalendar::Click);
     connect(vgr_, &VGrid::DblClick, this, &VCalendar::DblClick);
     connect(vgr_, &VGrid::SelectionChange, this, [this] {
+        presentSub_ = -1;
         if (auto p = getSelectedPeriod()) emit SelectionChange(*p);
     });
+    // Scrolled by the user: the grid stays where it is put.
+    for (QScrollBar* s : {vgr_->horizontalScrollBar(), vgr_->verticalScrollBar()})
+        connect(s, &QScrollBar::valueChanged, this, [this] { presentSub_ = -1; });
     rebuild();
 }
 
@@ -214,6 +221,7 @@ void VCalendar::setScopeUnit(int unit) {
     vgr_->setColOffset(0);
     vgr_->setRowOffset(0);
     vgr_->setLockRefresh(false);
+    presentPending_ = true;
     rebuild();
 }
 
@@ -418,6 +426,51 @@ std::shared_ptr<VPeriod> VCalendar::getSelectedPeriod() const {
 
 void VCalendar::Refresh() { rebuild(); }
 
+// ---------------------------------------------------------------- scrolling
+
+int VCalendar::presentSubUnit() const {
+    const Units u = unitsOf(scopeUnit_);
+    if (u.line < 0) return 0;
+    const DateTime now = clock_();
+    const DateTime base = getBaseDate(firstDate_);
+    if (now >= base && now < addToDate(base, lines_, u.line)) {
+        DateTime lineStart = base;
+        for (int i = 1; i < lines_ && addToDate(base, i, u.line) <= now; ++i)
+            lineStart = addToDate(base, i, u.line);
+        for (int j = 1; j < subs_; ++j)
+            if (addToDate(lineStart, j, u.sub) > now) return j - 1;
+        return subs_ - 1;
+    }
+    return scopeUnit_ == kDays ? kWorkdayStartHour : 0;
+}
+
+void VCalendar::scrollToPresent() {
+    presentPending_ = false;
+    presentSub_ = presentSubUnit();
+    applyPresentScroll();
+}
+
+void VCalendar::applyPresentScroll() {
+    if (presentSub_ < 0 || lockRefresh_ || subs_ <= 0) return;
+    const int inView = unitLineDirection_ == 1 ? vgr_->rowsInView() : vgr_->NrOfColsShown();
+    // The hours of a day and the minutes of an hour start at the present; days
+    // and months scroll only as far as needed to show it. Never further than
+    // the last sub-units filling the view.
+    const bool timeOfDay = scopeUnit_ == kDays || scopeUnit_ == kHours;
+    int first = timeOfDay ? presentSub_ : std::max(0, presentSub_ - inView + 1);
+    first = std::min(first, std::max(0, subs_ - inView));
+    if (unitLineDirection_ == 1)
+        vgr_->setRowOffset(first);
+    else
+        vgr_->setColOffset(first);
+}
+
+void VCalendar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The grid has its new size already: as many rows in view as fit now.
+    applyPresentScroll();
+}
+
 void VCalendar::rebuild() {
     if (lockRefresh_) return;
     const Units u = unitsOf(scopeUnit_);
@@ -526,7 +579,13 @@ void VCalendar::rebuild() {
         });
     }
     cellsReferToEntries_ = !entries_.empty();
+    // A cell with a date caption needs its line above the first entry.
+    vgr_->setMinimumCellLines(cellHeaderFormat_.empty() ? 1 : 2);
     vgr_->setLockRefresh(false);
+    if (presentPending_)
+        scrollToPresent();
+    else
+        applyPresentScroll();
 }
 
 }  // namespace qv

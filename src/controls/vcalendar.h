@@ -132,6 +132,12 @@ class VCalendar : public QWidget {
     QString toHtml() const { return vgr_->toHtml(); }
     void Refresh();
 
+    // Scrolls the sub-units of the lines so that the present one comes first
+    // (the hour of a day, the minute of an hour, the month of a year); a scope
+    // without the present shows a day from the start of the working hours.
+    // It is kept through rebuilds and resizes until the user scrolls or selects.
+    void scrollToPresent();
+
     // The grid cell of line `line`, sub-unit `sub` (both from 0).
     QPoint cellOf(int line, int sub) const;
     int lineCount() const { return lines_; }
@@ -142,8 +148,13 @@ class VCalendar : public QWidget {
     void DblClick();
     void SelectionChange(qv::VPeriod period);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void rebuild();
+    int presentSubUnit() const;
+    void applyPresentScroll();
     int effectiveFirstDayOfWeek() const;
     int linesFor(int scopeLength) const;
     std::int32_t background(DateTime start, DateTime end, DateTime now) const;
@@ -185,6 +196,10 @@ class VCalendar : public QWidget {
     bool cellsReferToEntries_ = false;
     void releaseCellEntries();
     int lines_ = 0, subs_ = 0;
+    // The sub-unit scrolled to the start while the user leaves it (-1: none),
+    // and whether it is to be found at the next rebuild (a new scope unit).
+    int presentSub_ = -1;
+    bool presentPending_ = false;
 };
 
 }  // namespace qv

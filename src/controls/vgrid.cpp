@@ -189,6 +189,13 @@ void VGrid::setLockRefresh(bool on) {
     if (!on) refresh();
 }
 
+void VGrid::setMinimumCellLines(int n) {
+    minimumCellLines_ = std::clamp(n, 1, 100);
+    refresh();
+}
+
+int VGrid::lineHeight() const { return fontMetrics().height() + 2; }
+
 void VGrid::setBorderStyle(int s) {
     borderStyle_ = s;
     refresh();
@@ -327,7 +334,8 @@ VGrid::Geometry VGrid::geometry() const {
     g.hscShown = colsShown_ < cols_ - g.hdrCols;
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     if (g.hscShown) g.area.setBottom(g.area.bottom() - extent);
-    const int minRowH = fontMetrics().height() + 4;
+    const int bar = intervalBarVertical_ ? 0 : intervalBarBreadth_;
+    const int minRowH = 2 * cellMargin_ + minimumCellLines_ * lineHeight() + bar;
     g.rows =
         std::clamp(static_cast<int>((g.area.height() - topHeaderHeight_) / minRowH), 1, rowsShown_);
     g.vscShown = g.rows < rows_ - g.hdrRows;
@@ -375,6 +383,12 @@ struct CellLayout {
 
 }  // namespace
 
+// A header line only when the header has text (a calendar's cells keep their
+// period in a header without a caption).
+static bool hasHeaderLine(const VGridCell* c) {
+    return c && c->HeaderEntry() && !c->HeaderEntry()->text.isEmpty();
+}
+
 static CellLayout layoutCell(const QRect& r, int margin, int barBreadth, bool barVertical,
                              bool hasHeader, int lineHeight) {
     CellLayout l;
@@ -399,7 +413,7 @@ int VGrid::entriesShown() const {
     }
     const VGridCell* c = cell(selCol_, selRow_);
     return layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                      c && c->HeaderEntry(), fontMetrics().height())
+                      hasHeaderLine(c), lineHeight())
         .fit;
 }
 
@@ -423,13 +437,27 @@ bool VGrid::cellAt(const QPoint& pos, int* col, int* row, int* index) const {
     const VGridCell* cl = cell(c, r);
     const CellLayout l =
         layoutCell(cellRect(c, r), cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                   cl->HeaderEntry(), fontMetrics().height());
+                   hasHeaderLine(cl), lineHeight());
     if (pos.y() >= l.entriesTop) {
         const int line = (pos.y() - l.entriesTop) / l.lineHeight;
         const int first = (c == selCol_ && r == selRow_) ? selScroll_ : 0;
         if (line < l.fit && first + line < cl->NumberOfEntries()) *index = first + line;
     }
     return true;
+}
+
+QRect VGrid::entryRect(int col, int row, int index) const {
+    const QRect r = cellRect(col, row);
+    const VGridCell* c = cell(col, row);
+    const int first = (col == selCol_ && row == selRow_) ? selScroll_ : 0;
+    if (r.isEmpty() || !c || index < first || index >= c->NumberOfEntries()) return {};
+    const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
+                                    hasHeaderLine(c), lineHeight());
+    if (index - first >= l.fit) return {};
+    const QRect line(l.text.left(), l.entriesTop + (index - first) * l.lineHeight, l.text.width(),
+                     l.lineHeight);
+    // What lies past the text area is covered by the bar or the next cell.
+    return line & l.text;
 }
 
 void VGrid::layoutScrollBars() {
@@ -460,7 +488,7 @@ void VGrid::layoutScrollBars() {
     bool selShown = false;
     if (sel && !r.isEmpty()) {
         const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                        sel->HeaderEntry(), fontMetrics().height());
+                                        hasHeaderLine(sel), lineHeight());
         const int max = std::max(0, sel->NumberOfEntries() - l.fit);
         selScroll_ = std::clamp(selScroll_, 0, max);
         if (max > 0) {
@@ -515,7 +543,7 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
         return;
     }
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                    c->HeaderEntry(), fm.height());
+                                    hasHeaderLine(c), lineHeight());
     // Interval bars along the cell's left edge (vertical) or bottom edge. A
     // busy cell holds many thousands of intervals: they are first put into
     // one interval per pixel (later ones on top), then drawn as runs of one colour.

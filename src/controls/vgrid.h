@@ -165,6 +165,14 @@ class VGrid : public QWidget {
     void setIntervalBarVertical(bool on) { intervalBarVertical_ = on, update(); }
     bool LeftHeaderVertical() const { return leftHeaderVertical_; }
     void setLeftHeaderVertical(bool on) { leftHeaderVertical_ = on, update(); }
+    // The text lines (a cell header line and entry lines) a data row is at
+    // least high, with the cell margins and a bar along its bottom edge; when
+    // the rows asked for do not fit that way, fewer are shown and the scroll
+    // bar reaches the rest.
+    int MinimumCellLines() const { return minimumCellLines_; }
+    void setMinimumCellLines(int n);
+    // The height of a text line in a cell: the font's line and a little room.
+    int lineHeight() const;
 
     // The persisted properties under their stored names; missing ones keep
     // their defaults.
@@ -201,6 +209,9 @@ class VGrid : public QWidget {
     // in view (empty when scrolled out), and the cell and entry line at a point
     // (false when none; index -1 when no entry line is hit).
     QRect cellRect(int col, int row) const;
+    // The part of the cell's entry line `index` that is shown (empty when it
+    // is not drawn).
+    QRect entryRect(int col, int row, int index) const;
     bool cellAt(const QPoint& pos, int* col, int* row, int* index) const;
     QScrollBar* horizontalScrollBar() const { return hsc_; }
     QScrollBar* verticalScrollBar() const { return vsc_; }
@@ -209,6 +220,9 @@ class VGrid : public QWidget {
     int selectedCellScroll() const { return selScroll_; }
     // Entry lines that fit in a cell.
     int entriesShown() const;
+    // Data rows in view now: as many as asked for, fewer when they would be
+    // lower than MinimumCellLines allows.
+    int rowsInView() const { return geometry().rows; }
 
     // Number of cells painted by the last paint (for measurements).
     int lastPaintedCells() const { return paintedCells_; }
@@ -234,8 +248,8 @@ class VGrid : public QWidget {
         QRect area;
         double colW = 0, rowH = 0;
         int hdrCols = 0, hdrRows = 0;
-        // The rows shown now: as many as asked for, but never lower than a
-        // line of text each; the scroll bar reaches the rest.
+        // The rows shown now: as many as asked for, but never lower than
+        // their minimum lines of text; the scroll bar reaches the rest.
         int rows = 1;
         bool hscShown = false, vscShown = false;
     };
@@ -279,6 +293,7 @@ class VGrid : public QWidget {
     int intervalBarBreadth_ = 0;
     bool intervalBarVertical_ = false;
     bool leftHeaderVertical_ = false;
+    int minimumCellLines_ = 1;
 
     int selCol_ = -1, selRow_ = -1, selIndex_ = 0;
     int selScroll_ = 0;

@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QCursor>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -26,6 +28,40 @@ namespace {
 
 // How often a missing notification area is looked for again.
 constexpr int kTrayWatchMs = 5000;
+
+// Keeps a window against the taskbar inside the screen's free area: placed
+// again when it is shown with its final size and when the window manager
+// adds its frame (a frame known only later moved it under a panel).
+class KeepAgainstTaskbar : public QObject {
+  public:
+    KeepAgainstTaskbar(QWidget* window, QScreen* screen)
+        : QObject(window), window_(window), screen_(screen) {
+        window->installEventFilter(this);
+    }
+    void place() {
+        if (!screen_ || placements_ >= kMaxPlacements) return;
+        const QPoint at = frmAbout::calendarPlace(screen_->geometry(), screen_->availableGeometry(),
+                                                  window_->frameGeometry().size());
+        if (at == window_->frameGeometry().topLeft()) return;
+        ++placements_;
+        window_->move(at);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && (event->type() == QEvent::Show ||
+                                   event->type() == QEvent::Resize || event->type() == QEvent::Move))
+            place();
+        return false;
+    }
+
+  private:
+    // A window manager that keeps moving the window is not fought for ever.
+    static constexpr int kMaxPlacements = 8;
+    QWidget* window_;
+    QPointer<QScreen> screen_;
+    int placements_ = 0;
+};
 
 QAction* namedAction(QMenu* menu, const char* name, const char* text) {
     QAction* a = menu->addAction(QString::fromLatin1(text));
@@ -128,11 +164,16 @@ QPoint frmAbout::calendarPlace(const QRect& screen, const QRect& workArea, const
 void frmAbout::showCalendar() {
     // The date picker, as a calendar to look things up in.
     frmDateTime picker(p_.translation, p_.ports.dateNames);
+    picker.setAmPm(p_.settings.df.ti == 1);
     picker.setDate(p_.now());
+    // The size it is shown with: polished, its layout done.
+    picker.ensurePolished();
     picker.adjustSize();
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        picker.move(
-            calendarPlace(s->geometry(), s->availableGeometry(), picker.frameGeometry().size()));
+    // On the screen of the pointer (the tray icon was just clicked).
+    QScreen* s = QGuiApplication::screenAt(QCursor::pos());
+    if (!s) s = QGuiApplication::primaryScreen();
+    auto* keep = new KeepAgainstTaskbar(&picker, s);
+    keep->place();
     calendarPicker_ = &picker;
     picker.exec();
     calendarPicker_ = nullptr;

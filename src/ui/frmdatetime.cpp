@@ -224,6 +224,11 @@ void frmDateTime::setDate(DateTime moment) {
     setMoment(moment);
 }
 
+void frmDateTime::setAmPm(bool on) {
+    // Hidden, not taken out: it still tells the clock's hour hand the half of the day.
+    chkPM_->setVisible(on);
+}
+
 void frmDateTime::setMoment(DateTime moment) {
     moment_ = moment;
     showMoment();
@@ -289,8 +294,9 @@ void frmDateTime::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmDateTime::pick(QWidget* parent, const modTranslation& translation, const DateNames& names,
-                       const QPoint& near, DateTime& moment) {
+                       const QPoint& near, DateTime& moment, bool amPm) {
     frmDateTime picker(translation, names, parent);
+    picker.setAmPm(amPm);
     picker.setLocation(near.x(), near.y());
     picker.setDate(moment);
     picker.exec();

@@ -31,6 +31,9 @@ class frmDateTime : public QDialog {
     void setLocation(int x, int y);
     // Shows `moment` and clears the OK flag.
     void setDate(DateTime moment);
+    // With 24-hour times (false) the hour box says all and the AM/PM box is
+    // not shown; dragging the hour hand keeps the half of the day.
+    void setAmPm(bool on);
     bool getOk() const { return ok_; }
     DateTime getDate() const { return moment_; }
     void translate();
@@ -38,7 +41,7 @@ class frmDateTime : public QDialog {
     // The whole round: placed near `near`, showing `moment`; true (and
     // `moment` changed) when the user confirmed.
     static bool pick(QWidget* parent, const modTranslation& translation, const DateNames& names,
-                     const QPoint& near, DateTime& moment);
+                     const QPoint& near, DateTime& moment, bool amPm = true);
 
     VNumberBox* box(int index) const { return vnbDate_[static_cast<std::size_t>(index)]; }
     QCalendarWidget* calendar() const { return picCal_; }

@@ -654,6 +654,7 @@ void frmQuorvaneMain::setView(int view) {
     const bool changed = view_ != view;
     view_ = static_cast<std::int16_t>(view);
     rightPane_->setCurrentIndex(view);
+    applyDividers();
     updateMenus();
     if (changed) p_.settingsStore.settingsChanged();
     if (view == 1) {
@@ -1719,6 +1720,7 @@ void frmQuorvaneMain::resizeEvent(QResizeEvent* event) {
 void frmQuorvaneMain::rememberDividers() {
     for (std::size_t n = 0; n < dividers_.size(); ++n) {
         const QList<int> sizes = dividers_[n]->sizes();
+        if (n == 0 && view_ == 1) continue;  // dv1 is the lists' divider
         if (sizes.size() >= 2 && sizes[0] + sizes[1] > 0) dv_[n] = sizes[0];
     }
 }
@@ -1731,7 +1733,9 @@ void frmQuorvaneMain::applyDividers() {
         int total = 0;
         for (int v : sizes) total += v;
         if (total <= 0) total = dv_[n] + 200;
-        const int first = std::min(dv_[n], std::max(total - 20, 0));
+        // The calendar takes most of the height; the lists below give way.
+        const int want = n == 0 && view_ == 1 ? std::max<int>(dv_[n], total * 3 / 4) : dv_[n];
+        const int first = std::min(want, std::max(total - 20, 0));
         s->setSizes({first, total - first});
     }
 }

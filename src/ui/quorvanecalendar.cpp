@@ -201,11 +201,14 @@ void QuorvaneCalendar::buildView(int view) {
 
     auto* lblImp = new QLabel(frame);
     lblImp->setObjectName(QStringLiteral("lblImportance(%1)").arg(view));
+    lblImp->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     lblImportance_[i] = lblImp;
     auto* cmb = new QComboBox(frame);
     cmb->setObjectName(QStringLiteral("cmbImportance(%1)").arg(view));
     for (int k = 0; k < 6; ++k) cmb->addItem(QString());
+    // As wide as its longest item in either language: the filter is never cut.
     cmb->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cmb->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     lblImp->setBuddy(cmb);
     cmbImportance_[i] = cmb;
     connect(cmb, &QComboBox::activated, this, [this, view] {
@@ -215,10 +218,14 @@ void QuorvaneCalendar::buildView(int view) {
     auto* lblDate = new QLabel(frame);
     lblDate->setObjectName(QStringLiteral("lblSelectedDate(%1)").arg(view));
     lblDate->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long date gives way before the toolbar and the filter do.
-    lblDate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Its own line when the toolbar row has no room for it; only a window
+    // narrower than the date cuts it.
+    lblDate->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     lblDate->setMinimumWidth(40);
     lblSelectedDate_[i] = lblDate;
+    // The toolbar shrinks before the filter does, its last buttons going to
+    // its extension menu.
+    tlb->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     auto* cal = new VCalendar(frame);
     cal->setObjectName(QStringLiteral("vcal(%1)").arg(view));
@@ -247,10 +254,15 @@ void QuorvaneCalendar::buildView(int view) {
     bar->addWidget(cmb);
     bar->addSpacing(12);
     bar->addWidget(lblDate, 1);
+    barRow_[i] = bar;
+    auto* dateRow = new QHBoxLayout;
+    dateRow->setContentsMargins(4, 0, 0, 0);
+    dateRow_[i] = dateRow;
     auto* v = new QVBoxLayout(frame);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
     v->addLayout(bar);
+    v->addLayout(dateRow);
     v->addWidget(cal, 1);
     lblHorDiv_->addWidget(frame);
 }
@@ -359,7 +371,9 @@ void QuorvaneCalendar::toolbarAction(int view, int key) {
             DateTime moment = cal->FirstDate();
             QWidget* at = tlbCal_[idx(view)]->widgetForAction(button(view, "k2"));
             const QPoint near = at ? at->mapToGlobal(QPoint(0, at->height())) : QCursor::pos();
-            if (!frmDateTime::pick(this, p_.translation, p_.ports.dateNames, near, moment)) return;
+            if (!frmDateTime::pick(this, p_.translation, p_.ports.dateNames, near, moment,
+                                   p_.settings.df.ti == 1))
+                return;
             cal->setFirstDate(moment);
             break;
         }
@@ -425,6 +439,7 @@ void QuorvaneCalendar::updateSelectedDateLabel(int view) {
         const DateTime last(cal->getLastDateShown().seconds() - 1);
         label->setText(qs(formatDate(cal->getFirstDateShown(), f, *names_)) +
                        QStringLiteral(" - ") + qs(formatDate(last, f, *names_)));
+        arrangeBar(view);
         return;
     }
     const int format = sub == kMinutes  ? kLabelMinutes
@@ -437,6 +452,29 @@ void QuorvaneCalendar::updateSelectedDateLabel(int view) {
     if (sub == kHours)
         t += QStringLiteral(" - ") + qs(formatDate(period->endDate, "hh:nn", *names_));
     label->setText(t);
+    arrangeBar(view);
+}
+
+void QuorvaneCalendar::arrangeBar(int view) {
+    const std::size_t i = idx(view);
+    QLabel* date = lblSelectedDate_[i];
+    QHBoxLayout* bar = barRow_[i];
+    if (!date || !bar) return;
+    const int room = fraCal_[i]->width() > 0 ? fraCal_[i]->width() : width();
+    const int gaps = bar->spacing() > 0 ? bar->spacing() : 6;
+    const int needed = tlbCal_[i]->sizeHint().width() + 6 + lblImportance_[i]->sizeHint().width() +
+                       cmbImportance_[i]->sizeHint().width() + 12 + date->sizeHint().width() +
+                       4 * gaps;
+    const bool inBar = bar->indexOf(date) >= 0;
+    const bool fits = needed <= room;
+    if (fits == inBar) return;
+    if (fits) {
+        dateRow_[i]->removeWidget(date);
+        bar->addWidget(date, 1);
+    } else {
+        bar->removeWidget(date);
+        dateRow_[i]->addWidget(date, 1);
+    }
 }
 
 void QuorvaneCalendar::touch(int view) { lastUse_[idx(view)] = clock_(); }
@@ -493,6 +531,8 @@ void QuorvaneCalendar::setSettings(const XMLNode& node) {
         cmbImportance_[idx(view)]->setCurrentIndex(std::clamp(position, 0, 5));
         cal->setLockRefresh(false);
         cal->Refresh();
+        // The stored scroll places are not taken: a view opens at the present.
+        cal->scrollToPresent();
         updateDirectionIcons(view);
         updateSelectedDateLabel(view);
     }
@@ -536,6 +576,7 @@ void QuorvaneCalendar::applyHorDivY() {
 void QuorvaneCalendar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     applyHorDivY();
+    for (int view = 0; view < 2; ++view) arrangeBar(view);
 }
 
 // ---- Look and language -------------------------------------------------------------------
@@ -624,6 +665,7 @@ bool QuorvaneCalendar::autoUpdate() {
             const DateTime first = addToDate(now, -back, unit);
             if (cal->getBaseDate(first) != cal->getBaseDate(cal->FirstDate())) {
                 cal->setFirstDate(first);
+                cal->scrollToPresent();
                 moved = true;
                 changed(view);
                 continue;

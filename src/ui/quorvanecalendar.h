@@ -21,6 +21,7 @@
 class QAction;
 class QComboBox;
 class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QSplitter;
 class QTimer;
@@ -118,6 +119,10 @@ class QuorvaneCalendar : public QWidget {
     void changed(int view);
     void scheduleAutoUpdate();
     void applyHorDivY();
+    // The selected-date label beside the filter when the whole row fits the
+    // view's width, else on its own line below; the toolbar gives way last
+    // (its extension menu holds the buttons that do not fit).
+    void arrangeBar(int view);
     // The start of the cell that holds `now` in a view's cell length.
     DateTime presentCellOf(int view, DateTime now) const;
     double pixelsPerTwip() const;
@@ -133,6 +138,8 @@ class QuorvaneCalendar : public QWidget {
     std::array<QComboBox*, 2> cmbImportance_{};
     std::array<QLabel*, 2> lblImportance_{};
     std::array<QLabel*, 2> lblSelectedDate_{};
+    std::array<QHBoxLayout*, 2> barRow_{};
+    std::array<QHBoxLayout*, 2> dateRow_{};
     std::array<DateTime, 2> lastUse_{};
     std::array<DateTime, 2> presentCell_{};
     QSplitter* lblHorDiv_ = nullptr;

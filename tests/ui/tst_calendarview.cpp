@@ -6,9 +6,11 @@
 // browser, and the tray's calendar.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +66,7 @@ class TestCalendarView : public QObject {
     void automaticUpdateMovesOnlyAnIdleViewAndOnlyWhenTheScopeChanges();
     void exportWritesAnEscapedPageAndOpensIt();
     void trayCalendarSitsAgainstTheTaskbar();
+    void calendarFillsTheWindowReadablyInBothLanguages();
     void everyTextComesFromBothLanguages();
 };
 
@@ -147,6 +150,8 @@ void TestCalendarView::anEntryOpensItsAlarmByMouseAndByKey() {
     VGrid* g = cv->calendar(0)->Grid();
     const QPoint cell = firstCellWithEntries(g);
     QVERIFY(cell.x() > 0);
+    // Its day may lie below the rows in view: chosen, it scrolls into view.
+    g->select(cell.x(), cell.y(), 0);
     const QPoint at = entryPoint(g, cell.x(), cell.y(), 0);
     QVERIFY(!at.isNull());
     QTest::mouseDClick(g, Qt::LeftButton, {}, at);
@@ -358,14 +363,30 @@ void TestCalendarView::trayCalendarSitsAgainstTheTaskbar() {
     UiFixture f;
     QAction* show = action(f.ui.about(), "mnuTrayShowCalendar");
     QVERIFY(show->isEnabled());
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* picker = f.ui.about()->calendarPicker();
-        seen = qobject_cast<frmDateTime*>(picker) != nullptr && picker->isVisible();
-        if (picker) QTest::keyClick(picker, Qt::Key_Escape);
-    });
-    show->trigger();
-    QVERIFY(seen);
+    // Shown whole within the screen's free area, in both time formats: the
+    // AM/PM box only with AM/PM times.
+    for (const int ti : {0, 1}) {
+        f.p().settings.df.ti = static_cast<std::int16_t>(ti);
+        bool seen = false, inside = false, pmShown = false;
+        QRect placed;
+        QTimer::singleShot(0, [&] {
+            auto* picker = qobject_cast<frmDateTime*>(f.ui.about()->calendarPicker());
+            seen = picker && picker->isVisible();
+            if (!picker) return;
+            placed = picker->frameGeometry();
+            inside = picker->screen()->availableGeometry().contains(placed);
+            pmShown = picker->pmBox()->isVisible();
+            QTest::keyClick(picker, Qt::Key_Escape);
+        });
+        show->trigger();
+        QVERIFY(seen);
+        QVERIFY2(inside, qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                        .arg(placed.x())
+                                        .arg(placed.y())
+                                        .arg(placed.width())
+                                        .arg(placed.height())));
+        QCOMPARE(pmShown, ti == 1);
+    }
 }
 
 void TestCalendarView::everyTextComesFromBothLanguages() {
@@ -393,6 +414,58 @@ void TestCalendarView::everyTextComesFromBothLanguages() {
         QVERIFY2(!english[i].isEmpty() && !english[i].contains(QLatin1String("not found")),
                  qPrintable(QString::number(i)));
         QVERIFY2(german[i] != english[i], qPrintable(english[i]));
+    }
+}
+
+void TestCalendarView::calendarFillsTheWindowReadablyInBothLanguages() {
+    UiFixture f;
+    // Saturday 29 March 2025, noon; an alarm at 13:00 in the day view.
+    f.addGroup("Work", {{"Review", dt(2025, 3, 29, 13, 0, 0)}});
+    QuorvaneCalendar* cv = f.main().calendarView();
+    f.main().applyPlacement(MainWindowSettings{});  // the default size
+    f.main().setView(1);
+    for (int v = 0; v < 2; ++v) {
+        cv->importanceList(v)->setCurrentIndex(5);
+        emit cv->importanceList(v)->activated(5);
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    for (const char* language : {"English", "Deutsch"}) {
+        f.p().translation.setLanguage(language);
+        f.ui.translateAll();
+        QCoreApplication::processEvents();
+        // The filter and the date are shown whole.
+        for (int v = 0; v < 2; ++v)
+            for (QWidget* w : std::initializer_list<QWidget*>{
+                     cv->findChild<QLabel*>(QStringLiteral("lblImportance(%1)").arg(v)),
+                     cv->importanceList(v), cv->selectedDateLabel(v)})
+                QVERIFY2(w->width() >= w->sizeHint().width(),
+                         qPrintable(QStringLiteral("%1 %2: %3 < %4")
+                                        .arg(QLatin1String(language), w->objectName())
+                                        .arg(w->width())
+                                        .arg(w->sizeHint().width())));
+    }
+
+    f.main().resize(1400, 900);
+    QCoreApplication::processEvents();
+    // Most of the height is the calendar's.
+    QVERIFY2(cv->height() * 3 >= f.main().centralWidget()->height() * 2,
+             qPrintable(QString::number(cv->height())));
+    // The day view: from the present hour, at least eight hours in view.
+    VGrid* days = cv->calendar(1)->Grid();
+    QCOMPARE(days->RowOffset(), 12);
+    QVERIFY2(days->rowsInView() >= 8, qPrintable(QString::number(days->rowsInView())));
+    // Every entry at full text height, in the day and the month view.
+    const int line = days->fontMetrics().height();
+    for (VGrid* g : {days, cv->calendar(0)->Grid()}) {
+        int drawn = 0;
+        for (int c = 1; c < g->NrOfCols(); ++c)
+            for (int r = 1; r < g->NrOfRows(); ++r)
+                for (int i = 0; i < g->cell(c, r)->NumberOfEntries(); ++i)
+                    if (const QRect e = g->entryRect(c, r, i); !e.isEmpty()) {
+                        ++drawn;
+                        QVERIFY2(e.height() >= line, qPrintable(QStringLiteral("%1 %2,%3 %4 cell %5 rows %6").arg(g == days).arg(c).arg(r).arg(e.height()).arg(g->cellRect(c, r).height()).arg(g->rowsInView())));
+                    }
+        QVERIFY(drawn > 0);
     }
 }
 
