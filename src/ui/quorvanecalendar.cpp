@@ -567,8 +567,11 @@ void QuorvaneCalendar::applyHorDivY() {
     // Each view keeps room for its toolbar, its headers and a line of cells,
     // wherever the stored divider lies and however small the window is.
     constexpr int kRoom = 110;
+    // The lower view (four days, the hours of a day) keeps room for eight rows
+    // as long as the upper one keeps half: a small window shows working hours.
+    const int lowerRoom = std::max(kRoom, 80 + 8 * (fontMetrics().height() + 2));
     const int first =
-        std::clamp(want, std::min(kRoom, total / 2), std::max(total - kRoom, total / 2));
+        std::clamp(want, std::min(kRoom, total / 2), std::max(total - lowerRoom, total / 2));
     const QSignalBlocker block(lblHorDiv_);
     lblHorDiv_->setSizes({first, total - first});
 }
