@@ -230,6 +230,10 @@ void frmAlarmGroupProperties::updateCaption() {
     const QString base = qs(p_.translation.readKey(kSection, kSection, "Alarm group properties"));
     const QString name = txtAlarmGroupName_->text();
     setWindowTitle(name.isEmpty() ? base : base + QStringLiteral(" - ") + name);
+    // Wide enough for the title's fixed part and the window's buttons, so the
+    // German "Eigenschaften der Alarmgruppe" is not cut short.
+    const int titleWidth = fontMetrics().horizontalAdvance(base + QStringLiteral(" - ")) + 160;
+    setMinimumWidth(std::max(titleWidth, minimumSizeHint().width()));
 }
 
 void frmAlarmGroupProperties::showColour() {

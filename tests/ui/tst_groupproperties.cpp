@@ -59,10 +59,12 @@ class TestGroupProperties : public QObject {
             return true;
         };
         QString caption;
+        int minimumWidth = 0;
         whenOpen([&](frmAlarmGroupProperties& d) {
             d.chooseColour = [](const QColor&) { return std::optional<QColor>(QColor(255, 0, 0)); };
             typeInto(child<QLineEdit>(d, "txtAlarmGroupName"), QStringLiteral("Office"));
             caption = d.windowTitle();
+            minimumWidth = d.minimumWidth();
             QTest::keyClick(child<QCheckBox>(d, "chkActive"), Qt::Key_Space);
             QTest::mouseClick(child<QLabel>(d, "lblColorValue"), Qt::LeftButton);
             QTest::mouseClick(child<QPushButton>(d, "cmdSetTemplate"), Qt::LeftButton);
@@ -70,6 +72,8 @@ class TestGroupProperties : public QObject {
         });
         QVERIFY(frmAlarmGroupProperties::run(f.p(), f.ui, nullptr, {g}, edit));
         QCOMPARE(caption, QStringLiteral("Alarm group properties - Office"));
+        QVERIFY(minimumWidth >= QFontMetrics(QApplication::font())
+                                    .horizontalAdvance(QStringLiteral("Alarm group properties - ")));
         QVERIFY(templateEdited);
         QCOMPARE(g->name, std::string("Office"));
         QVERIFY(!g->Active);
