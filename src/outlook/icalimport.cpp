@@ -56,11 +56,14 @@ std::string textOf(const char* v) { return v ? v : ""; }
 // them. What that costs depends on the property the line held.
 enum class Damage { None, Minor, Repaired, Exclusion, Fatal };
 
+// The properties that decide when an item rings.
+constexpr const char* kTimingProperties[] = {"DTSTART", "DTEND",   "DUE",    "DURATION",
+                                             "RRULE",   "RDATE",   "EXDATE", "TRIGGER",
+                                             "STATUS",  "RECURRENCE-ID", "ACTION"};
+
 bool isTimingProperty(const std::string& name) {
-    static const std::set<std::string> timing = {"DTSTART", "DTEND",         "DUE",     "DURATION",
-                                                 "RRULE",   "RDATE",         "EXDATE",  "TRIGGER",
-                                                 "STATUS",  "RECURRENCE-ID", "ACTION"};
-    return timing.count(name) > 0;
+    return std::any_of(std::begin(kTimingProperties), std::end(kTimingProperties),
+                       [&](const char* timing) { return name == timing; });
 }
 
 // Which properties the calendar's own lines belong to, for the messages that
@@ -79,8 +82,7 @@ class LineOwners {
             if (!std::isalpha(static_cast<unsigned char>(ch)) && ch != '-') break;
             word += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         }
-        for (const char* timing : {"DTSTART", "DTEND", "DUE", "DURATION", "RRULE", "RDATE",
-                                   "EXDATE", "TRIGGER", "STATUS", "RECURRENCE-ID", "ACTION"})
+        for (const char* timing : kTimingProperties)
             if (word.size() >= 3 && std::string(timing).rfind(word, 0) == 0) return true;
         build();
         const auto it = dataLines_.find(trimmed(line));
