@@ -527,12 +527,14 @@ void frmAlarmProperties::build() {
             accept();
             return;
         }
-        if (!validate() || !soundFilesFound()) return;
+        // The alarms as OK would leave them, once for every check.
+        const std::vector<AlarmPtr> previews = previewAlarms();
+        if (!validate(previews) || !soundFilesFound()) return;
         if (currentAction_ && currentAction_->action == clsAction::kPlugIn &&
             !storePlugInSettings(currentAction_) &&
             ask(kPlugInSettingsUnusable, mb::kYesNo | mb::kExclamation) != mb::kAnswerYes)
             return;
-        if (!mayNeverSound()) return;
+        if (!mayNeverSound(previews)) return;
         commit();
         accept();
     });
@@ -995,7 +997,7 @@ void frmAlarmProperties::storeActionSetting() {
 
 // ---- OK ------------------------------------------------------------------------------------
 
-bool frmAlarmProperties::validate() {
+bool frmAlarmProperties::validate(const std::vector<AlarmPtr>& previews) {
     const std::uint32_t fields = fieldsToApply();
     for (int row = 0; row < 3; ++row) {
         if (!(fields & (kRow0 << (row == 0 ? 0 : row + 3))) || readRow(row)) continue;
@@ -1016,7 +1018,7 @@ bool frmAlarmProperties::validate() {
     // An expression that cannot be read would silence the alarm for good,
     // however many alarms get it.
     if (fields & (kAdvanced | kInclude2)) {
-        for (const AlarmPtr& a : previewAlarms()) {
+        for (const AlarmPtr& a : previews) {
             if (a->momentKind != Alarm::kPeriodic || !(a->activePeriod & Alarm::kRestrictExpression))
                 continue;
             try {
@@ -1068,7 +1070,7 @@ std::vector<AlarmPtr> frmAlarmProperties::previewAlarms() const {
     return out;
 }
 
-bool frmAlarmProperties::mayNeverSound() {
+bool frmAlarmProperties::mayNeverSound(const std::vector<AlarmPtr>& previews) {
     // A template is no alarm; several alarms are asked about only when their
     // timing or their name was edited.
     if (mode_ == kTemplate) return true;
@@ -1083,7 +1085,7 @@ bool frmAlarmProperties::mayNeverSound() {
         return back(txtAlarmName_);
     if (!(fields & kTiming)) return true;
     const DateTime now = p_.now();
-    for (const AlarmPtr& a : previewAlarms()) {
+    for (const AlarmPtr& a : previews) {
         bool sounds = false;
         try {
             // A search that gave up found no moment its restrictions allow.

@@ -115,11 +115,11 @@ class frmAlarmProperties : public QDialog {
     void showActionSettings();
     void storeActionSetting();
     void moveAction(int by);
-    bool validate();
+    bool validate(const std::vector<AlarmPtr>& previews);
     // The alarms as OK would leave them, as copies: what the checks look at.
     std::vector<AlarmPtr> previewAlarms() const;
     // Asks before saving an alarm that would never sound; false goes back.
-    bool mayNeverSound();
+    bool mayNeverSound(const std::vector<AlarmPtr>& previews);
     // The fields OK writes: all of them for one alarm, the touched ones for several.
     std::uint32_t fieldsToApply() const { return alarms_.size() == 1 ? kAll : changedFields_; }
     void applyFields(Alarm& a, std::uint32_t fields) const;
