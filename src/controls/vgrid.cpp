@@ -830,7 +830,7 @@ void VGrid::wheelEvent(QWheelEvent* e) {
 
 QString VGrid::toHtml() const {
     QString out = QStringLiteral(
-        "<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"vgrstyle.css\"/></head>"
+        "<html><head><meta charset=\"utf-8\"/><link rel=\"stylesheet\" type=\"text/css\" href=\"vgrstyle.css\"/></head>"
         "<body><table border=\"1\">");
     auto colour = [&](std::int32_t c) {
         return QStringLiteral("<font color=\"") + htmlColour(toQColor(c)) + QStringLiteral("\">");

@@ -244,6 +244,16 @@ QStringList clsVoices::getVoices() {
     return names;
 }
 
+bool clsVoices::listSomeVoices() {
+    for (int i = 0; i < engineOrder().size(); ++i) {
+        SpeechEngine* e = engine(i);
+        if (!e || !e->available() || e->voicesListed()) continue;
+        e->listSomeVoices();
+        return false;
+    }
+    return true;
+}
+
 clsVoices::Outcome clsVoices::tryToSpeak(const Request& r, int* unlisted) {
     for (int i = 0; i < engineOrder().size(); ++i) {
         SpeechEngine* e = engine(i);

@@ -63,6 +63,9 @@ class clsVoices {
     // engine takes seconds (speech-dispatcher has thousands of variants);
     // later ones come from a cache.
     QStringList getVoices();
+    // Lists one slice of the voices not listed yet; true once getVoices()
+    // answers from the cache.
+    bool listSomeVoices();
     // Speaks with the first voice named `voiceName`; an empty name speaks with
     // the first available engine's default voice. While the voices of an
     // engine are not known yet the text waits (and true is returned): they are

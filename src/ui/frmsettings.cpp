@@ -367,6 +367,8 @@ void frmSettings::buildPages() {
         connect(cmdSoundTest_, &QPushButton::clicked, this, &frmSettings::testSound);
         connect(cmdVoiceTest_, &QPushButton::clicked, this, &frmSettings::testVoice);
         cmbVoice_->installEventFilter(this);
+        voiceLister_.setInterval(10);
+        connect(&voiceLister_, &QTimer::timeout, this, &frmSettings::fillVoices);
     }
     // 5: display formats
     {
@@ -791,6 +793,13 @@ void frmSettings::showFontName() {
 
 void frmSettings::fillVoices() {
     if (voicesFilled_ || !services_.voices) return;
+    // The engines take seconds to list their voices: they do it in slices
+    // from the event loop, so the dialog keeps answering meanwhile.
+    if (services_.listSomeVoices && !services_.listSomeVoices()) {
+        if (!voiceLister_.isActive()) voiceLister_.start();
+        return;
+    }
+    voiceLister_.stop();
     voicesFilled_ = true;
     const QString current = cmbVoice_->currentIndex() > 0 ? cmbVoice_->currentText() : QString();
     const QStringList voices = services_.voices();
@@ -1216,6 +1225,7 @@ frmSettings::Services frmSettings::programServices(Program& program) {
     if (!performer) return s;
     Program* p = &program;
     s.voices = [performer] { return performer->speech().voices().getVoices(); };
+    s.listSomeVoices = [performer] { return performer->speech().voices().listSomeVoices(); };
     s.speak = [performer](const QString& text, const QString& voice, bool ovvol, int vvol,
                           bool ovspd, int vspd) {
         performer->speech().voices().speak(text, voice, ovvol, vvol, ovspd, vspd);

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QStringList>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <optional>
@@ -42,6 +43,8 @@ class frmSettings : public QDialog {
     // to plain Qt dialogs, or to nothing for voices, sound and speech.
     struct Services {
         std::function<QStringList()> voices;
+        // Lists some more voices; true once voices() answers at once.
+        std::function<bool()> listSomeVoices;
         std::function<void(const QString& file, bool overrideVolume, int volume)> playSound;
         std::function<void(const QString& text, const QString& voice, bool overrideVolume,
                            int volume, bool overrideSpeed, int speed)>
@@ -136,6 +139,7 @@ class frmSettings : public QDialog {
     std::vector<std::string> languages_;
     std::vector<std::string> schemes_;
     bool voicesFilled_ = false;
+    QTimer voiceLister_;
     bool filling_ = false;
 
     QListWidget* lstTab_ = nullptr;

@@ -43,6 +43,7 @@ enum Text {
     kLabelDays = 33,
     kLabelMonths = 34,
     kExportFailed = 41,
+    kNoBrowser = 42,
 };
 
 // The scope-unit menu's items, in order.
@@ -647,7 +648,12 @@ bool QuorvaneCalendar::exportView(int view) {
                                mb::kExclamation);
         return false;
     }
-    p_.commands.shellOpen(page, "", folder);
+    if (!p_.commands.shellOpen(page, "", folder)) {
+        // Written, but nothing on this desktop shows web pages: say where it is.
+        p_.main.showMessageBox(texts::fill(p_.translation.getText(kSection, kNoBrowser), {page}),
+                               mb::kExclamation);
+        return false;
+    }
     return true;
 }
 

@@ -347,9 +347,18 @@ void TestCalendarView::exportWritesAnEscapedPageAndOpensIt() {
     QCOMPARE(readFile(f.p().folders.programFolder + "/vgrstyle.css"),
              std::string("td { color: red; }"));
 
+    QVERIFY(html.contains(QStringLiteral("<meta charset=\"utf-8\"/>")));
+
     // An existing page is replaced.
     cv->button(0, "k12")->trigger();
     QCOMPARE(QString::fromStdString(readFile(page)), html);
+    QVERIFY(f.boxes.empty());
+
+    // Without a program to show it, the user learns where the page is.
+    f.core.shell.result = false;
+    cv->button(0, "k12")->trigger();
+    QCOMPARE(f.boxes.size(), std::size_t{1});
+    QVERIFY(f.boxes[0].text.contains(QString::fromStdString(page)));
 }
 
 void TestCalendarView::trayCalendarSitsAgainstTheTaskbar() {

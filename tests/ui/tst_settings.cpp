@@ -502,6 +502,31 @@ class TestSettings : public QObject {
         QCOMPARE(f.p().settings.agp, std::string("<app_path>"));
     }
 
+    void voicesAreListedWhileTheDialogAnswers() {
+        UiFixture f;
+        f.p().settings.vd = "Bert";
+        Fakes fakes;
+        frmSettings::Services services = fakes.services();
+        int slices = 0;
+        services.listSomeVoices = [&slices] { return ++slices > 3; };
+        int shownAtOnce = 0;
+        QStringList listed;
+        whenOpen([&](frmSettings& d) {
+            page(d, 4);
+            QComboBox* voice = cmb(d, "cmbVoice");
+            shownAtOnce = voice->count();  // the default and the stored voice
+            QTRY_COMPARE(voice->count(), 3);
+            for (int i = 1; i < voice->count(); ++i) listed << voice->itemText(i);
+            QCOMPARE(voice->currentText(), QStringLiteral("Bert"));
+            click(cmd(d, "cmdOk"));
+        });
+        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
+        QCOMPARE(shownAtOnce, 2);
+        QCOMPARE(slices, 4);
+        QCOMPARE(listed, (QStringList{QStringLiteral("Anna"), QStringLiteral("Bert")}));
+        QCOMPARE(f.p().settings.vd, std::string("Bert"));
+    }
+
     void autostartEntryAndItsQuoting() {
         QCOMPARE(frmSettings::desktopExec(QStringLiteral("/usr/bin/quorvane")),
                  QStringLiteral("/usr/bin/quorvane"));
