@@ -53,9 +53,14 @@ PlugInMenus::PlugInMenus(Program& p, QMenu* importMenu, QMenu* exportMenu, QMenu
 void PlugInMenus::refresh() {
     clsPlugIn* host = plugInHostOf(p_);
     auto has = [host](int type) { return host && host->plugIns(type).numberOfElements() > 0; };
-    import_->setEnabled(has(clsPlugIn::kImport));
-    export_->setEnabled(has(clsPlugIn::kExport));
-    general_->setEnabled(has(clsPlugIn::kGeneralPurpose));
+    // A menu with nothing to offer is left out rather than shown greyed.
+    const std::pair<QMenu*, int> menus[] = {{import_, clsPlugIn::kImport},
+                                            {export_, clsPlugIn::kExport},
+                                            {general_, clsPlugIn::kGeneralPurpose}};
+    for (const auto& [menu, type] : menus) {
+        menu->setEnabled(has(type));
+        menu->menuAction()->setVisible(has(type));
+    }
 }
 
 QString PlugInMenus::caption(const std::string& identifier, const char* method) {

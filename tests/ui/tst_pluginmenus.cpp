@@ -42,6 +42,16 @@ class TestPlugInMenus : public QObject {
         selected->name = "Chosen";
         menus.selectedGroups = [&] { return std::vector<AlarmGroupPtr>{selected}; };
         QVERIFY(importMenu.isEnabled() && exportMenu.isEnabled() && generalMenu.isEnabled());
+        QVERIFY(exportMenu.menuAction()->isVisible());
+        {
+            // Without plug-ins of a type its menu is left out, not greyed.
+            HostFixture none({});
+            none.host.loadPlugins();
+            QMenu i, e, g;
+            PlugInMenus empty(none.p(), &i, &e, &g);
+            QVERIFY(!i.menuAction()->isVisible() && !e.menuAction()->isVisible() &&
+                    !g.menuAction()->isVisible());
+        }
 
         // The plug-in's caption is plain text: its "&" stays an ampersand.
         open(importMenu);
