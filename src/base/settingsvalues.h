@@ -41,7 +41,7 @@ struct FontSettings {
 struct DisplayFormats {
     std::string al = "ddd yyyy/mm/dd hh:nn:ss";  // alarm list
     std::string sa = "ddd yyyy/mm/dd hh:nn:ss";  // see-alarms lists
-    std::string na = "dddd yyyy/m/d h:nn:ss";    // next-alarm label
+    std::string na = "dddd yyyy/mm/dd hh:nn:ss";  // next-alarm label
     std::string ot = "yyyy/mm/dd hh:nn:ss";      // everything else
     std::int16_t da = 2;  // date order: 0 d/m/y, 1 m/d/y, 2 y/m/d, 3 y/d/m
     std::int16_t ti = 0;  // 0 24-hour, 1 AM/PM

@@ -123,8 +123,9 @@ std::string frmFirstTimeSettings::chosenLanguage() const {
 DisplayFormats frmFirstTimeSettings::formatsFor(int dateOrder, int timeFormat) {
     static const char* const kList[4] = {"ddd dd/mm/yyyy hh:nn:ss", "ddd mm/dd/yyyy hh:nn:ss",
                                          "ddd yyyy/mm/dd hh:nn:ss", "ddd yyyy/dd/mm hh:nn:ss"};
-    static const char* const kNext[4] = {"dddd d/m/yyyy h:nn:ss", "dddd m/d/yyyy h:nn:ss",
-                                         "dddd yyyy/m/d h:nn:ss", "dddd yyyy/d/m h:nn:ss"};
+    // The next-alarm line names the whole weekday, its digits as in the lists.
+    static const char* const kNext[4] = {"dddd dd/mm/yyyy hh:nn:ss", "dddd mm/dd/yyyy hh:nn:ss",
+                                         "dddd yyyy/mm/dd hh:nn:ss", "dddd yyyy/dd/mm hh:nn:ss"};
     static const char* const kOther[4] = {"dd/mm/yyyy hh:nn:ss", "mm/dd/yyyy hh:nn:ss",
                                           "yyyy/mm/dd hh:nn:ss", "yyyy/dd/mm hh:nn:ss"};
     const int d = std::clamp(dateOrder, 0, 3);

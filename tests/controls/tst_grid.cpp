@@ -221,7 +221,7 @@ class TestGrid : public QObject {
         g.addEntry(1, 1, "a", "1", 255);
         g.addEntry(1, 1, "b", "2", 0x00FF00);
         const QString start = QStringLiteral(
-            "<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"vgrstyle.css\"/></head>"
+            "<html><head><meta charset=\"utf-8\"/><link rel=\"stylesheet\" type=\"text/css\" href=\"vgrstyle.css\"/></head>"
             "<body><table border=\"1\">");
         // Without header sizes every cell is an ordinary cell.
         QCOMPARE(g.toHtml(),

@@ -25,7 +25,7 @@ class TestFirstTime : public QObject {
 
 void TestFirstTime::formatsOfEveryDateOrder() {
     const DisplayFormats f = frmFirstTimeSettings::formatsFor(2, 1);
-    QCOMPARE(f.na, std::string("dddd yyyy/m/d h:nn:ss AM/PM"));
+    QCOMPARE(f.na, std::string("dddd yyyy/mm/dd hh:nn:ss AM/PM"));
     QCOMPARE(f.al, std::string("ddd yyyy/mm/dd hh:nn:ss AM/PM"));
     QCOMPARE(f.sa, f.al);
     QCOMPARE(f.ot, std::string("yyyy/mm/dd hh:nn:ss AM/PM"));
@@ -34,9 +34,9 @@ void TestFirstTime::formatsOfEveryDateOrder() {
 
     const DisplayFormats dmy = frmFirstTimeSettings::formatsFor(0, 0);
     QCOMPARE(dmy.al, std::string("ddd dd/mm/yyyy hh:nn:ss"));
-    QCOMPARE(dmy.na, std::string("dddd d/m/yyyy h:nn:ss"));
+    QCOMPARE(dmy.na, std::string("dddd dd/mm/yyyy hh:nn:ss"));
     QCOMPARE(dmy.ot, std::string("dd/mm/yyyy hh:nn:ss"));
-    QCOMPARE(frmFirstTimeSettings::formatsFor(1, 0).na, std::string("dddd m/d/yyyy h:nn:ss"));
+    QCOMPARE(frmFirstTimeSettings::formatsFor(1, 0).na, std::string("dddd mm/dd/yyyy hh:nn:ss"));
     QCOMPARE(frmFirstTimeSettings::formatsFor(3, 0).ot, std::string("yyyy/dd/mm hh:nn:ss"));
 }
 
@@ -69,7 +69,7 @@ void TestFirstTime::okStoresLanguageOrderAndFormats() {
     QCOMPARE(s.lng, std::string("Deutsch"));
     QCOMPARE(s.df.da, std::int16_t(2));
     QCOMPARE(s.df.ti, std::int16_t(1));
-    QCOMPARE(s.df.na, std::string("dddd yyyy/m/d h:nn:ss AM/PM"));
+    QCOMPARE(s.df.na, std::string("dddd yyyy/mm/dd hh:nn:ss AM/PM"));
     QCOMPARE(s.df.ot, std::string("yyyy/mm/dd hh:nn:ss AM/PM"));
     QCOMPARE(s.df.sc, std::int16_t(1));  // untouched
 }

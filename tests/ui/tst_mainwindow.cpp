@@ -525,10 +525,10 @@ void TestMainWindow::nextAlarmText() {
     f.p().control.checkAlarms();
     // Names as typed or imported: shown as they are, never as markup.
     QCOMPARE(label->text(),
-             QStringLiteral("Next alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)"));
+             QStringLiteral("Next alarm: Sunday 2025/03/30 08:05:00 (Tea, <b>Walk</b>)"));
     QCOMPARE(label->textFormat(), Qt::PlainText);
     QCOMPARE(f.ui.about()->trayToolTip(),
-             QStringLiteral("Quorvane\nNext alarm: Sunday 2025/3/30 8:05:00 (Tea, <b>Walk</b>)")
+             QStringLiteral("Quorvane\nNext alarm: Sunday 2025/03/30 08:05:00 (Tea, <b>Walk</b>)")
                  .left(63));
     // A changed text is spoken while message speaking is on.
     bool spoken = false;
@@ -541,7 +541,7 @@ void TestMainWindow::nextAlarmText() {
     for (int i = 0; i < 30; ++i) many.push_back({std::string(100000, 'x'), dt(2025, 3, 30, 8, 1)});
     f.addGroup("Big", many);
     f.p().control.checkAlarms();
-    QVERIFY(label->text().startsWith(QStringLiteral("Next alarm: Sunday 2025/3/30 8:01:00 (xxx")));
+    QVERIFY(label->text().startsWith(QStringLiteral("Next alarm: Sunday 2025/03/30 08:01:00 (xxx")));
     QVERIFY(label->text().size() < 20 * 202 + 100);
 }
 

@@ -279,8 +279,8 @@ class TestSettings : public QObject {
         QCOMPARE(s.df.da, std::int16_t(0));
         QCOMPARE(s.df.ti, std::int16_t(1));
         QCOMPARE(s.df.sc, std::int16_t(0));
-        QCOMPARE(nextFormat, QStringLiteral("dddd d/m/yyyy h:nn AM/PM"));
-        QCOMPARE(s.df.na, std::string("dddd d/m/yyyy h:nn AM/PM"));
+        QCOMPARE(nextFormat, QStringLiteral("dddd dd/mm/yyyy hh:nn AM/PM"));
+        QCOMPARE(s.df.na, std::string("dddd dd/mm/yyyy hh:nn AM/PM"));
         QCOMPARE(s.df.ot, std::string("yyyy-mm-dd hh:nn"));
         QCOMPARE(example,
                  QString::fromStdString(formatDate(f.p().now(), "yyyy-mm-dd hh:nn", f.core.names)));
@@ -313,7 +313,7 @@ class TestSettings : public QObject {
         QCOMPARE(root->getLong("tc"), -250);
         QCOMPARE(root->getLong("tiia", 0, -1), 0);
         QCOMPARE(root->getString("vd"), std::string("Anna"));
-        QCOMPARE(root->getNode("df")->getString("na"), std::string("dddd d/m/yyyy h:nn AM/PM"));
+        QCOMPARE(root->getNode("df")->getString("na"), std::string("dddd dd/mm/yyyy hh:nn AM/PM"));
         QCOMPARE(root->getNode("sca")->getInteger("s", 0, -9), std::int16_t(1));
         QCOMPARE(root->getNode("sca")->getInteger("s", 1, -9), std::int16_t(1));
         QCOMPARE(root->getNode("ata")->getNode("al")->getString("name"), std::string("Edited 3"));
