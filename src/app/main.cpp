@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     const std::string executable = qv::ss(QCoreApplication::applicationFilePath());
     const qv::Folders folders =
         qv::Folders::detect(executable, qv::Folders::installedShareDir(executable),
-                            qv::Folders::dataHomeFromEnvironment());
+                            qv::Folders::dataHomeFromEnvironment(),
+                            qv::Folders::installedPlugInDir(executable));
     if (folders.programFolder.empty()) {
         // No language file is read yet: this one message is English.
         const char* text =

@@ -234,6 +234,10 @@ for k in sa/c0 sa/u1 mw/x mw/dv4 so/ald aw/h sta/s1 sta/s2 sta/s3 df/sc lst/ag/c
     xml_leaves "$cfx" | cut -f1 | grep -qx "settings/$k" || fail "the settings file lacks settings/$k"
 done
 [ "$(leaf "$cfx" settings/agp)" = "$groups" ] || fail "the alarm-group folder setting changed"
+# The shipped general-purpose plug-in was found in the installed plug-in
+# folder (under lib): its settings were asked for and kept.
+xml_leaves "$cfx" | grep -q "^settings/acpl/plst/plin	QuorvaneKeepAwake\*KeepAwake$" \
+    || fail "the installed program did not find its shipped plug-ins (no settings of QuorvaneKeepAwake kept)"
 
 lsd=$(leaf "$cfx" settings/lsd)
 [[ "$lsd" =~ ^[0-9]{4}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]] || fail "\"lsd\" is not a stored moment: '$lsd'"
