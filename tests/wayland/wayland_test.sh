@@ -9,7 +9,13 @@
 # program cleanly with the sounding counted.
 #
 # usage: wayland_test.sh BUILD_DIR
+#        wayland_test.sh --installed PREFIX BUILD_DIR   the program already in PREFIX
 set -u
+installed=""
+if [ "${1:-}" = "--installed" ]; then
+    installed=${2:?usage: wayland_test.sh --installed PREFIX BUILD_DIR}
+    shift 2
+fi
 build=${1:?usage: wayland_test.sh BUILD_DIR}
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-wayland.XXXXXX")
@@ -59,8 +65,12 @@ command -v weston >/dev/null || fail "weston is missing (package weston, scripts
 command -v dbus-run-session >/dev/null || fail "dbus-run-session is missing (package dbus)"
 fake=$build/bin/quorvane-test-notifications
 [ -x "$fake" ] || fail "the stand-in notification service $fake is not built"
-cmake --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1 \
-    || { cat "$tmp/install.log"; fail "cmake --install failed"; }
+if [ -n "$installed" ]; then
+    prefix=$installed
+else
+    cmake --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1 \
+        || { cat "$tmp/install.log"; fail "cmake --install failed"; }
+fi
 program=$prefix/bin/quorvane
 
 # ---- the compositor
@@ -96,10 +106,10 @@ wait_until 30 test -s "$tmp/program.pid" || fail "the program did not start"
 program_pid=$(cat "$tmp/program.pid")
 fake_pid=$(cat "$tmp/fake.pid")
 
-wait_until $((alarm_at - $(date +%s) + 60)) grep -q "summary=Wayland alarm " "$tmp/notifications.log" \
+wait_until $((alarm_at - $(date +%s) + 60)) grep -qs "summary=Wayland alarm " "$tmp/notifications.log" \
     || fail "the alarm showed no desktop notification"
-wait_until 20 grep -q "^ActionInvoked" "$tmp/notifications.log" || fail "the stand-in service did not answer"
-wait_until 20 grep -q "^CloseNotification" "$tmp/notifications.log" \
+wait_until 20 grep -qs "^ActionInvoked" "$tmp/notifications.log" || fail "the stand-in service did not answer"
+wait_until 20 grep -qs "^CloseNotification" "$tmp/notifications.log" \
     || fail "Stop in the notification did not close the alarm window (no CloseNotification)"
 dead "$program_pid" && fail "the program ended by itself"
 
