@@ -83,10 +83,9 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::string executable = qv::ss(QCoreApplication::applicationFilePath());
-    const qv::Folders folders =
-        qv::Folders::detect(executable, qv::Folders::installedShareDir(executable),
-                            qv::Folders::dataHomeFromEnvironment(),
-                            qv::Folders::installedPlugInDir(executable));
+    const qv::Folders folders = qv::Folders::detect(
+        executable, qv::Folders::installedShareDir(executable),
+        qv::Folders::dataHomeFromEnvironment(), qv::Folders::installedPlugInDir(executable));
     if (folders.programFolder.empty()) {
         // No language file is read yet: this one message is English.
         const char* text =

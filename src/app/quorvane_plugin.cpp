@@ -73,8 +73,7 @@ int main(int argc, char** argv) {
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < 1 || positional.size() > 2) return usage();
-    const std::string file =
-        QFileInfo(positional.at(0)).absoluteFilePath().toStdString();
+    const std::string file = QFileInfo(positional.at(0)).absoluteFilePath().toStdString();
 
     qv::clsPlugIn host;
     qv::clsPlugIn::Hooks hooks;

@@ -59,8 +59,8 @@ Folders Folders::detect(const std::string& executablePath, const std::string& sh
     Folders f;
     f.portable = false;
     f.shippedFolder = withoutTrailingSlash(shareDir);
-    f.plugInFolder = plugInDir.empty() ? joinPath(f.shippedFolder, "PlugIns")
-                                       : withoutTrailingSlash(plugInDir);
+    f.plugInFolder =
+        plugInDir.empty() ? joinPath(f.shippedFolder, "PlugIns") : withoutTrailingSlash(plugInDir);
     // Without a home there is no place of the user's own: never the folder the
     // program happened to be started from.
     if (dataHome.empty() || dataHome.front() != '/') return f;
@@ -169,7 +169,8 @@ std::vector<std::string> Folders::listShipped(const std::string& pattern) const 
 
 std::vector<std::string> Folders::listPlugIns() const {
     std::map<std::string, std::string> byName;
-    const std::string own = programFolder.empty() ? std::string() : joinPath(programFolder, "PlugIns");
+    const std::string own =
+        programFolder.empty() ? std::string() : joinPath(programFolder, "PlugIns");
     for (const std::string& folder : {own, plugInFolder}) {
         if (folder.empty()) continue;
         for (const auto& path : listMatchingFiles(joinPath(folder, "Quorvane*.so")))

@@ -6,9 +6,9 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFile>
 #include <QObject>
-#include <QDBusMessage>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
@@ -35,9 +35,10 @@ class FakeNotifications : public QObject {
         if (!answer_.isEmpty() && actions.contains(answer_)) {
             QTimer::singleShot(1000, this, [this, id] {
                 write(QStringLiteral("ActionInvoked %1 %2").arg(id).arg(answer_));
-                QDBusMessage signal = QDBusMessage::createSignal(
-                    QStringLiteral("/org/freedesktop/Notifications"),
-                    QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
+                QDBusMessage signal =
+                    QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                               QStringLiteral("org.freedesktop.Notifications"),
+                                               QStringLiteral("ActionInvoked"));
                 signal << id << answer_;
                 QDBusConnection::sessionBus().send(signal);
             });
