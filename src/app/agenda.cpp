@@ -20,6 +20,20 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quorvane-agenda [--from \"yyyy/mm/dd hh:nn:ss\"] [--count N] [--calendar] PATH...\n";
+constexpr const char* kHelp =
+    "\n"
+    "Lists the coming alarm moments of alarm-group files (.agx), collections (.agc)\n"
+    "and folders (their usg_*.agx files), one line per alarm: the moment, the group\n"
+    "and the alarm, separated by tabs. Nothing is written and no plug-in is called.\n"
+    "\n"
+    "  --from MOMENT  list the alarms after MOMENT (default: now)\n"
+    "  --count N      stop after N alarms (default: 20)\n"
+    "  --calendar     the nominal moments, without the alarms' corrections\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every PATH was read, 1 when one could not be, 2 for bad\n"
+    "arguments.\n";
 
 // Tabs and line breaks in names would break the one-line-per-alarm format.
 std::string oneLine(std::string text) {
@@ -256,7 +270,11 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
             options = false;
         } else if (options && (a == "--help" || a == "-h")) {
             // Asked for: the usage goes to the output and it is no failure.
-            out << kUsage;
+            out << kUsage << kHelp;
+            out.flush();
+            return 0;
+        } else if (options && a == "--version") {
+            out << "quorvane-agenda " << QUORVANE_VERSION << "\n";
             out.flush();
             return 0;
         } else if (options && a == "--from") {

@@ -1,9 +1,11 @@
 // quorvane: the desktop alarm clock.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/colors.h"
@@ -19,17 +21,71 @@
 #include "ui/qtplatform.h"
 #include "ui/qtuserinterface.h"
 
+namespace {
+
+// The command line holds no more than this: where the program keeps its files
+// follows from XDG_DATA_HOME, or from a "portable" file beside the program.
+void describeCommandLine(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Quorvane, a desktop alarm clock.\n\n"
+        "Settings, alarm groups and the to-do text live in $XDG_DATA_HOME/quorvane\n"
+        "(~/.local/share/quorvane by default). A file named \"portable\" beside the\n"
+        "program makes the program's own folder hold everything instead. Started\n"
+        "again while it runs, Quorvane shows the running program's main window.\n"
+        "Qt's own options (-platform, -style, ...) are accepted too."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// --help and --version answer without a display: they are looked at before
+// the windowing system is opened.
+bool asksForHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--") == 0) return false;
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(a, option) == 0) return true;
+    }
+    return false;
+}
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        nameApplication();
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(core);  // prints and ends the program
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Quorvane");
+    nameApplication();
+    {
+        // Qt has taken its own options out by now; anything else is a mistake.
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(app);
+        if (!parser.positionalArguments().isEmpty()) {
+            std::fprintf(stderr, "quorvane: unexpected argument '%s'; see quorvane --help\n",
+                         qPrintable(parser.positionalArguments().constFirst()));
+            return 1;
+        }
+    }
     QApplication::setDesktopFileName("quorvane");
     // The main window only hides; the program lives on in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::string executable = qv::ss(QCoreApplication::applicationFilePath());
-    const qv::Folders folders =
-        qv::Folders::detect(executable, qv::Folders::installedShareDir(executable),
-                            qv::Folders::dataHomeFromEnvironment());
+    const qv::Folders folders = qv::Folders::detect(
+        executable, qv::Folders::installedShareDir(executable),
+        qv::Folders::dataHomeFromEnvironment(), qv::Folders::installedPlugInDir(executable));
     if (folders.programFolder.empty()) {
         // No language file is read yet: this one message is English.
         const char* text =

@@ -5,6 +5,7 @@
 // Exit 0 on an answer, 1 when the file does not load, 2 on no answer.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdlib>
@@ -19,8 +20,9 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: quorvane-plugin PLUGIN_FILE [REQUEST | -]\n";
 int usage() {
-    std::cerr << "usage: quorvane-plugin PLUGIN_FILE [REQUEST | -]\n";
+    std::cerr << kUsage;
     return 64;
 }
 
@@ -36,10 +38,42 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) return usage();
     auto app = makeApplication(argc, argv);
-    const std::string file =
-        QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString();
+    QCoreApplication::setApplicationName(QStringLiteral("quorvane-plugin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Loads a Quorvane plug-in component (Quorvane*.so) the way the program does.\n"
+        "Without a request it prints the component's discovery answer and, one line\n"
+        "each, its plug-ins' type, identifier and name. With a request (XML text, or\n"
+        "- to read it from standard input) it sends the request and prints the answer.\n"
+        "Exit status: 0 with an answer, 1 when the file does not load, 2 when there is\n"
+        "no answer, 64 for bad arguments."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PLUGIN_FILE"),
+                                 QStringLiteral("the component's library file"));
+    parser.addPositionalArgument(QStringLiteral("REQUEST"),
+                                 QStringLiteral("an XML request, or - for standard input"),
+                                 QStringLiteral("[REQUEST | -]"));
+    // A request is XML and may hold anything: only what comes before the
+    // component's file can be an option.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::cerr << "quorvane-plugin: " << qPrintable(parser.errorText()) << "\n";
+        return usage();
+    }
+    if (parser.isSet(help)) {
+        std::cout << qPrintable(parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::cout << "quorvane-plugin " << QUORVANE_VERSION << "\n";
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < 1 || positional.size() > 2) return usage();
+    const std::string file = QFileInfo(positional.at(0)).absoluteFilePath().toStdString();
 
     qv::clsPlugIn host;
     qv::clsPlugIn::Hooks hooks;
@@ -51,7 +85,7 @@ int main(int argc, char** argv) {
     }
     const std::string component = qv::baseNameOf(file);
 
-    if (argc == 2) {
+    if (positional.size() == 1) {
         QObject* object = host.createObject(component, "PlugIn");
         std::cout << host.plugInMethodCall(object, qv::clsPlugIn::kDiscoveryRequest) << "\n";
         delete object;
@@ -64,7 +98,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::string request = argv[2];
+    std::string request = positional.at(1).toStdString();
     if (request == "-") {
         request.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     }

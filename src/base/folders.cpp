@@ -53,12 +53,14 @@ std::string baseNameOf(const std::string& path) {
 }
 
 Folders Folders::detect(const std::string& executablePath, const std::string& shareDir,
-                        const std::string& dataHome) {
+                        const std::string& dataHome, const std::string& plugInDir) {
     const std::string exeFolder = parentFolder(toSlashPath(executablePath));
     if (isRegularFile(joinPath(exeFolder, "portable"))) return forFolder(exeFolder);
     Folders f;
     f.portable = false;
     f.shippedFolder = withoutTrailingSlash(shareDir);
+    f.plugInFolder =
+        plugInDir.empty() ? joinPath(f.shippedFolder, "PlugIns") : withoutTrailingSlash(plugInDir);
     // Without a home there is no place of the user's own: never the folder the
     // program happened to be started from.
     if (dataHome.empty() || dataHome.front() != '/') return f;
@@ -77,6 +79,7 @@ Folders Folders::forFolder(const std::string& folder) {
     f.portable = true;
     f.programFolder = withoutTrailingSlash(folder);
     f.shippedFolder = f.programFolder;
+    f.plugInFolder = joinPath(f.programFolder, "PlugIns");
     return f;
 }
 
@@ -91,16 +94,25 @@ std::string Folders::dataHomeFromEnvironment() {
     return {};
 }
 
+namespace {
+
+// `rel` beside the program's bin folder when that folder exists, else "".
+std::string besideBin(const std::string& executablePath, const char* rel) {
+    if (executablePath.empty() || !rel) return {};
+    std::error_code ec;
+    const fs::path beside = fs::path(executablePath).parent_path().parent_path() / rel;
+    if (fs::is_directory(beside, ec)) return beside.lexically_normal().string();
+    return {};
+}
+
+}  // namespace
+
 std::string Folders::installedShareDir(const std::string& executablePath) {
     // An installation may be moved or made with another prefix than the one
     // configured: the share folder beside the program's own bin folder wins.
 #ifdef QUORVANE_SHARE_REL
-    if (!executablePath.empty()) {
-        std::error_code ec;
-        const std::filesystem::path beside =
-            std::filesystem::path(executablePath).parent_path().parent_path() / QUORVANE_SHARE_REL;
-        if (std::filesystem::is_directory(beside, ec)) return beside.lexically_normal().string();
-    }
+    if (std::string beside = besideBin(executablePath, QUORVANE_SHARE_REL); !beside.empty())
+        return withoutTrailingSlash(beside);
 #else
     (void)executablePath;
 #endif
@@ -108,6 +120,20 @@ std::string Folders::installedShareDir(const std::string& executablePath) {
     return QUORVANE_SHARE_DIR;
 #else
     return "/usr/local/share/quorvane";
+#endif
+}
+
+std::string Folders::installedPlugInDir(const std::string& executablePath) {
+#ifdef QUORVANE_PLUGIN_REL
+    if (std::string beside = besideBin(executablePath, QUORVANE_PLUGIN_REL); !beside.empty())
+        return withoutTrailingSlash(beside);
+#else
+    (void)executablePath;
+#endif
+#ifdef QUORVANE_PLUGIN_DIR
+    return QUORVANE_PLUGIN_DIR;
+#else
+    return "/usr/local/lib/quorvane/PlugIns";
 #endif
 }
 
@@ -134,6 +160,21 @@ std::vector<std::string> Folders::listShipped(const std::string& pattern) const 
         for (const auto& path : listMatchingFiles(joinPath(shippedFolder, pattern))) {
             byName.emplace(fileNameOf(path), path);
         }
+    }
+    std::vector<std::string> out;
+    out.reserve(byName.size());
+    for (auto& [name, path] : byName) out.push_back(std::move(path));
+    return out;
+}
+
+std::vector<std::string> Folders::listPlugIns() const {
+    std::map<std::string, std::string> byName;
+    const std::string own =
+        programFolder.empty() ? std::string() : joinPath(programFolder, "PlugIns");
+    for (const std::string& folder : {own, plugInFolder}) {
+        if (folder.empty()) continue;
+        for (const auto& path : listMatchingFiles(joinPath(folder, "Quorvane*.so")))
+            byName.emplace(fileNameOf(path), path);
     }
     std::vector<std::string> out;
     out.reserve(byName.size());

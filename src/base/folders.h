@@ -15,17 +15,22 @@ struct Folders {
     // alarm groups, own language files and colour schemes). No trailing "/".
     std::string programFolder;
     // Files that ship with the program (language files, colour schemes,
-    // icons, sounds, help, PlugIns/). Equal to programFolder when portable.
+    // icons, sounds, help). Equal to programFolder when portable.
     std::string shippedFolder;
+    // The shipped plug-in components. Portable: programFolder + "/PlugIns";
+    // installed: <prefix>/lib/.../quorvane/PlugIns, because shared libraries
+    // belong under lib, not share.
+    std::string plugInFolder;
     bool portable = false;
 
     // executablePath: the running program's file. shareDir: <prefix>/share/quorvane.
+    // plugInDir: the shipped plug-ins' folder (empty: shareDir + "/PlugIns").
     // dataHome: $XDG_DATA_HOME or ~/.local/share. Installed, the program folder
     // dataHome + "/quorvane" is created here (a failure shows later, when
     // files cannot be written). Installed without an absolute dataHome, the
     // program folder is empty: there is nowhere to keep the user's files.
     static Folders detect(const std::string& executablePath, const std::string& shareDir,
-                          const std::string& dataHome);
+                          const std::string& dataHome, const std::string& plugInDir = {});
     // Portable, both folders `f`: for tests and tools.
     static Folders forFolder(const std::string& f);
 
@@ -36,6 +41,9 @@ struct Folders {
     // The share folder beside the program's bin folder (<prefix>/share/quorvane)
     // when it exists, else the one this build was configured for.
     static std::string installedShareDir(const std::string& executablePath = {});
+    // Likewise the plug-in folder: <prefix>/<libdir>/quorvane/PlugIns beside
+    // the program's bin folder when it exists, else the configured one.
+    static std::string installedPlugInDir(const std::string& executablePath = {});
 
     // A file that ships with the program: the program folder's copy when it
     // exists, else the shipped folder's; the program-folder path when neither
@@ -47,6 +55,11 @@ struct Folders {
     // full paths, one per file name (the program folder's copy wins), sorted
     // by file name.
     std::vector<std::string> listShipped(const std::string& pattern) const;
+
+    // The plug-in components ("Quorvane*.so"): the user's own in the program
+    // folder's PlugIns/ and the shipped ones, one per file name (the user's
+    // copy wins), sorted by file name.
+    std::vector<std::string> listPlugIns() const;
 };
 
 // The help page `page` ("index.html") in the language of the language file

@@ -156,7 +156,7 @@ void clsPlugIn::loadPlugins() {
     // In safe mode not even a library is loaded: its static initialisers are
     // plug-in code too.
     if (!safeMode()) {
-        for (const std::string& file : folders_.listShipped("PlugIns/Quorvane*.so")) {
+        for (const std::string& file : folders_.listPlugIns()) {
             discoverComponent(file);
         }
     }

@@ -92,6 +92,30 @@ TEST(Folders, ListingsJoinBothFoldersInNameOrder) {
     EXPECT_EQ(baseNameOf(".hidden"), ".hidden");
 }
 
+// Installed, the shipped plug-ins live under lib (shared libraries have no
+// place in share); the user's own PlugIns/ in the data folder still counts,
+// and its copy of a component hides the shipped one.
+TEST(Folders, PlugInsComeFromTheLibFolderAndTheUsersOwn) {
+    TempFolder tmp;
+    tmp.write("lib/quorvane/PlugIns/QuorvaneOutlook.so", "");
+    tmp.write("lib/quorvane/PlugIns/QuorvaneKeepAwake.so", "");
+    tmp.write("lib/quorvane/PlugIns/QuorvaneOutlook_English.lng", "");
+    tmp.write("share/PlugIns/QuorvaneStale.so", "");
+    tmp.write("data/quorvane/PlugIns/QuorvaneKeepAwake.so", "");
+    tmp.write("data/quorvane/PlugIns/QuorvaneMine.so", "");
+    const Folders f = Folders::detect(tmp / "bin/quorvane", tmp / "share", tmp / "data",
+                                      tmp / "lib/quorvane/PlugIns/");
+    EXPECT_EQ(f.plugInFolder, tmp / "lib/quorvane/PlugIns");
+    EXPECT_EQ(f.listPlugIns(), (Paths{tmp / "data/quorvane/PlugIns/QuorvaneKeepAwake.so",
+                                      tmp / "data/quorvane/PlugIns/QuorvaneMine.so",
+                                      tmp / "lib/quorvane/PlugIns/QuorvaneOutlook.so"}));
+    // Portable: the PlugIns/ folder beside the program, once.
+    tmp.write("app/portable", "");
+    tmp.write("app/PlugIns/QuorvaneOutlook.so", "");
+    EXPECT_EQ(Folders::detect(tmp / "app/quorvane", tmp / "share", tmp / "data").listPlugIns(),
+              Paths{tmp / "app/PlugIns/QuorvaneOutlook.so"});
+}
+
 TEST(Folders, WildcardListing) {
     TempFolder tmp;
     for (const char* name : {"usg_10.agx", "usg_2.agx", "usg_1.agx", "usg_1.agx.bak", "usg.agx",

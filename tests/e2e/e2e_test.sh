@@ -7,6 +7,9 @@
 # its new alarm sounds too.
 #
 # usage: e2e_test.sh BUILD_DIR           run the test
+#        e2e_test.sh --installed PREFIX BUILD_DIR
+#                                        the same with the program already
+#                                        installed in PREFIX (a package's files)
 #        e2e_test.sh --no-program        the program is not built yet: skip (77)
 set -u
 
@@ -14,10 +17,15 @@ if [ "${1:-}" = "--no-program" ]; then
     echo "SKIP: the desktop program 'quorvane' is not part of this build yet"
     exit 77
 fi
+installed=""
+if [ "${1:-}" = "--installed" ]; then
+    installed=${2:?usage: e2e_test.sh --installed PREFIX BUILD_DIR}
+    shift 2
+fi
 build=${1:?usage: e2e_test.sh BUILD_DIR}
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-e2e.XXXXXX")
-prefix=$tmp/prefix
+prefix=${installed:-$tmp/prefix}
 export XDG_DATA_HOME=$tmp/xdg
 data=$XDG_DATA_HOME/quorvane
 groups=$tmp/groups
@@ -111,8 +119,10 @@ leaf() { xml_leaves "$1" | awk -F '\t' -v k="$2" '$1 == k { print $2; exit }'; }
 command -v dbus-run-session >/dev/null || fail "dbus-run-session is missing (package dbus)"
 
 # ---- the installed case
-cmake --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1 \
-    || { cat "$tmp/install.log"; fail "cmake --install failed"; }
+if [ -z "$installed" ]; then
+    cmake --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1 \
+        || { cat "$tmp/install.log"; fail "cmake --install failed"; }
+fi
 program=$prefix/bin/quorvane
 share=$prefix/share/quorvane
 [ -x "$program" ] || fail "the program was not installed to $program"
@@ -224,6 +234,10 @@ for k in sa/c0 sa/u1 mw/x mw/dv4 so/ald aw/h sta/s1 sta/s2 sta/s3 df/sc lst/ag/c
     xml_leaves "$cfx" | cut -f1 | grep -qx "settings/$k" || fail "the settings file lacks settings/$k"
 done
 [ "$(leaf "$cfx" settings/agp)" = "$groups" ] || fail "the alarm-group folder setting changed"
+# The shipped general-purpose plug-in was found in the installed plug-in
+# folder (under lib): its settings were asked for and kept.
+xml_leaves "$cfx" | grep -q "^settings/acpl/plst/plin	QuorvaneKeepAwake\*KeepAwake$" \
+    || fail "the installed program did not find its shipped plug-ins (no settings of QuorvaneKeepAwake kept)"
 
 lsd=$(leaf "$cfx" settings/lsd)
 [[ "$lsd" =~ ^[0-9]{4}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]] || fail "\"lsd\" is not a stored moment: '$lsd'"

@@ -1,19 +1,24 @@
 // A stand-in desktop notification service for the end-to-end test: owns
 // org.freedesktop.Notifications on the session bus and writes every call it
-// gets to the file named on its command line, one line each.
+// gets to the file named on its command line, one line each. With a second
+// argument (an action key such as "stop") it answers every notification
+// with that action a second after showing it, as a user clicking it would.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFile>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 class FakeNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
   public:
-    explicit FakeNotifications(const QString& logFile) : log_(logFile) {}
+    FakeNotifications(const QString& logFile, const QString& answer)
+        : log_(logFile), answer_(answer) {}
 
   public slots:
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
@@ -27,6 +32,17 @@ class FakeNotifications : public QObject {
                   .arg(app, summary, body)
                   .arg(hints.value(QStringLiteral("urgency")).toInt())
                   .arg(actions.join(QLatin1Char(','))));
+        if (!answer_.isEmpty() && actions.contains(answer_)) {
+            QTimer::singleShot(1000, this, [this, id] {
+                write(QStringLiteral("ActionInvoked %1 %2").arg(id).arg(answer_));
+                QDBusMessage signal =
+                    QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                               QStringLiteral("org.freedesktop.Notifications"),
+                                               QStringLiteral("ActionInvoked"));
+                signal << id << answer_;
+                QDBusConnection::sessionBus().send(signal);
+            });
+        }
         return id;
     }
     void CloseNotification(uint id) { write(QStringLiteral("CloseNotification %1").arg(id)); }
@@ -43,13 +59,15 @@ class FakeNotifications : public QObject {
         if (f.open(QIODevice::Append)) f.write(line.toUtf8() + '\n');
     }
     QString log_;
+    QString answer_;
     uint last_ = 0;
 };
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2) return 2;
-    FakeNotifications fake(QString::fromLocal8Bit(argv[1]));
+    FakeNotifications fake(QString::fromLocal8Bit(argv[1]),
+                           argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
                             QDBusConnection::ExportAllSlots) ||
