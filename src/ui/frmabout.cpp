@@ -22,6 +22,7 @@
 #include "ui/frmdatetime.h"
 #include "ui/frmquorvanemain.h"
 #include "ui/qtuserinterface.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -198,6 +199,7 @@ void frmAbout::exitFromTray() {
 void frmAbout::translate() {
     translateForm(this, p_.translation);
     lblVersion_->setText(qs(versionText()));
+    widenForTitle(this);
     updateTrayMenu();
 }
 

@@ -15,6 +15,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/pluginmenus.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -66,7 +67,7 @@ frmActions::frmActions(Program& program, QWidget* parent) : QDialog(parent), p_(
     buttons->addWidget(cmdCancel_);
     grid->addLayout(buttons, 2, 0, 1, 2);
     grid->setRowStretch(1, 1);
-    resize(560, 380);
+    resize(680, 400);
 
     connect(cmdOk_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -123,6 +124,7 @@ void frmActions::fill() {
         item->setData(0, kKeyRole, qs(keys_[i]));
         lvwActions_->addTopLevelItem(item);
     }
+    fitColumns(lvwActions_);
     if (sortColumn_ >= 0) lvwActions_->sortItems(sortColumn_, sortOrder_);
     if (lvwActions_->topLevelItemCount() > 0)
         lvwActions_->setCurrentItem(lvwActions_->topLevelItem(0));

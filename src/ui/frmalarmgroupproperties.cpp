@@ -25,6 +25,7 @@
 #include "presentation/translateform.h"
 #include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -230,12 +231,9 @@ void frmAlarmGroupProperties::updateCaption() {
     const QString base = qs(p_.translation.readKey(kSection, kSection, "Alarm group properties"));
     const QString name = txtAlarmGroupName_->text();
     setWindowTitle(name.isEmpty() ? base : base + QStringLiteral(" - ") + name);
-    // Wide enough for the title (its bold font included) and the window's
-    // buttons, so the German "Eigenschaften der Alarmgruppe - ..." is not cut
-    // short; a very long name may still be.
-    const int titleWidth =
-        std::min(fontMetrics().horizontalAdvance(windowTitle()) * 6 / 5 + 120, 720);
-    setMinimumWidth(std::max(titleWidth, minimumSizeHint().width()));
+    // Wide enough for the title, so the German "Eigenschaften der
+    // Alarmgruppe - ..." is not cut short; a very long name may still be.
+    widenForTitle(this);
 }
 
 void frmAlarmGroupProperties::showColour() {

@@ -13,6 +13,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/qtplatform.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -112,6 +113,7 @@ void frmFirstTimeSettings::translate() {
     };
     refill(cmbDateFormat_, 1, 4);
     refill(cmbTimeFormat_, 11, 2);
+    widenForTitle(this);
 }
 
 std::string frmFirstTimeSettings::chosenLanguage() const {

@@ -15,6 +15,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/pluginmenus.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -76,7 +77,7 @@ frmPlugIns::frmPlugIns(Program& program, QWidget* parent) : QDialog(parent), p_(
     grid->addWidget(lstErrors_, 3, 0, 1, 2);
     grid->addWidget(txtWebsite_, 4, 0, 1, 2);
     grid->setRowStretch(1, 1);
-    resize(560, 380);
+    resize(620, 400);
 
     connect(cmbPlugInTypes_, &QComboBox::currentIndexChanged, this,
             [this](int index) { showType(index); });
@@ -136,6 +137,7 @@ void frmPlugIns::showType(int index) {
             shown_.push_back(id);
         }
     }
+    fitColumns(lstPlugIns_);
     const bool any = !shown_.empty();
     cmdSettings_->setEnabled(any);
     cmdAbout_->setEnabled(any);

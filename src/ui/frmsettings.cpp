@@ -1,5 +1,6 @@
 #include "ui/frmsettings.h"
 
+#include <QScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStackedWidget>
@@ -44,6 +46,7 @@
 #include "ui/pluginmenus.h"
 #include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -156,8 +159,13 @@ void frmSettings::buildPages() {
     lstTab_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pages_ = new QStackedWidget(this);
     for (int i = 0; i < kPages; ++i) {
-        fraTab_[static_cast<std::size_t>(i)] = named(new QGroupBox(pages_), indexed("fraTab", i));
-        pages_->addWidget(fraTab_[static_cast<std::size_t>(i)]);
+        // Each page scrolls, so the dialog fits a small screen in any language.
+        auto* scroll = new QScrollArea(pages_);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        fraTab_[static_cast<std::size_t>(i)] = named(new QGroupBox(scroll), indexed("fraTab", i));
+        scroll->setWidget(fraTab_[static_cast<std::size_t>(i)]);
+        pages_->addWidget(scroll);
         lstTab_->addItem(QString::number(i));
     }
     auto label = [](QWidget* parent, const char* name, const char* caption, QWidget* buddy) {
@@ -517,6 +525,9 @@ void frmSettings::buildPages() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
+    // On a narrow screen a long label puts its field on the next line.
+    for (QFormLayout* form : findChildren<QFormLayout*>())
+        form->setRowWrapPolicy(QFormLayout::WrapLongRows);
     resize(760, 480);
 }
 
@@ -778,6 +789,11 @@ void frmSettings::updateEnabled() {
 void frmSettings::showPage(int page) { lstTab_->setCurrentRow(std::clamp(page, 0, kPages - 1)); }
 
 int frmSettings::currentPage() const { return pages_->currentIndex(); }
+
+void frmSettings::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen(this);
+}
 
 void frmSettings::showFontName() {
     if (!lblFontName_) return;

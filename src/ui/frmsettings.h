@@ -104,6 +104,7 @@ class frmSettings : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QString text(int number) const;

@@ -1,11 +1,13 @@
 // Keyboard use of the dialogs: in both languages no two controls of one
-// dialog share an access key.
+// dialog share an access key. And their sizes: every dialog fits an 800x600
+// screen, shows its whole title and names its list entries in full.
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTreeWidget>
 #include <QMap>
 #include <QtTest>
 #include <functional>
@@ -18,6 +20,7 @@
 #include "ui/frmfind.h"
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmplugins.h"
+#include "ui/frmabout.h"
 #include "ui/frmsettings.h"
 #include "uifixture.h"
 
@@ -100,6 +103,50 @@ class TestDialogKeys : public QObject {
                     const QString page = where + QStringLiteral(" page %1").arg(i);
                     found << clashes(pages->widget(i), page) << withoutKey(pages->widget(i), page);
                 }
+            }
+        }
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+    }
+
+    void everyDialogFitsASmallScreenAndItsTexts() {
+        UiFixture f;
+        QStringList found;
+        for (const char* lng : {"English", "Deutsch"}) {
+            f.p().translation.setLanguage(lng);
+            const std::vector<std::pair<const char*, std::function<QWidget*()>>> dialogs = {
+                {"frmAlarmProperties", [&] { return new frmAlarmProperties(f.p()); }},
+                {"frmFind", [&] { return new frmFind(f.p()); }},
+                {"frmAlarmGroupProperties",
+                 [&] { return new frmAlarmGroupProperties(f.p(), {}); }},
+                {"frmActions", [&] { return new frmActions(f.p()); }},
+                {"frmPlugIns", [&] { return new frmPlugIns(f.p()); }},
+                {"frmSettings", [&] { return new frmSettings(f.p(), f.ui, {}, {}); }},
+                {"frmAbout", [&] { return new frmAbout(f.p(), f.ui); }},
+                {"frmFirstTimeSettings", [&] { return new frmFirstTimeSettings(f.p()); }},
+            };
+            for (const auto& [name, make] : dialogs) {
+                std::unique_ptr<QWidget> w(make());
+                w->show();
+                const QString where =
+                    QStringLiteral("%1 %2").arg(QString::fromLatin1(lng), QString::fromLatin1(name));
+                const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+                if (least.width() > 790 || least.height() > 540)
+                    found << QStringLiteral("%1 needs %2x%3").arg(where).arg(least.width()).arg(least.height());
+                QFont bold = w->font();
+                bold.setBold(true);
+                const int title = QFontMetrics(bold).horizontalAdvance(w->windowTitle());
+                if (w->width() < title + 100)
+                    found << QStringLiteral("%1 title \"%2\" (%3 px) in %4 px")
+                                 .arg(where, w->windowTitle()).arg(title).arg(w->width());
+                for (QTreeWidget* list : w->findChildren<QTreeWidget*>())
+                    for (int c = 0; c + 1 < list->columnCount(); ++c)
+                        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                            const QString text = list->topLevelItem(i)->text(c);
+                            if (list->columnWidth(c) < list->fontMetrics().horizontalAdvance(text))
+                                found << QStringLiteral("%1 %2 \"%3\"").arg(where, list->objectName(), text);
+                        }
+                // The first-time dialog switches the program's language: last, and set back.
+                f.p().translation.setLanguage(lng);
             }
         }
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
