@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <numeric>
+#include <algorithm>
 
 #include "base/colors.h"
 #include "base/dateformat.h"
@@ -479,6 +481,207 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
         const DateTime m = corr == 0 ? cur : addToDate(cur, corr, correctionUnit);
         if (m >= before) return;
         out.push_back(m);
+        ++n;
+    }
+}
+
+void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnds,
+                               bool calendarDate, int perCell, int limit,
+                               std::vector<DateTime>& out, std::vector<std::int64_t>& hidden) {
+    if (cellEnds.empty() || hidden.size() < cellEnds.size() || limit <= 0) return;
+    const DateTime stop = cellEnds.back();
+    std::size_t cell = 0;
+    int inCell = 0;
+    // Into its cell: listed while the cell has room, else counted.
+    auto place = [&](DateTime m) {
+        while (cell + 1 < cellEnds.size() && !(m < cellEnds[cell])) {
+            ++cell;
+            inCell = 0;
+        }
+        if (inCell < perCell) {
+            out.push_back(m);
+            ++inCell;
+        } else {
+            ++hidden[cell];
+        }
+    };
+    auto placeAll = [&](const std::vector<DateTime>& moments) {
+        for (const DateTime m : moments) place(m);
+    };
+
+    const std::int32_t corr = calendarDate || !validUnit(correctionUnit) ? 0 : correctionAmount;
+    const bool exactCorrection =
+        corr == 0 || (correctionUnit != kMonths && correctionUnit != kYears);
+    std::vector<DateTime> moments;
+    if (momentKind != kPeriodic || snoozing || !exactCorrection) {
+        listMomentsAfter(da, stop, calendarDate, moments, limit);
+        placeAll(moments);
+        return;
+    }
+    if (!hasNextAlarmDateAfter(da, calendarDate)) return;
+    const DateTime firstMoment = getNextAlarmDateAfter();
+    if (cacheGivenUp_ || firstMoment >= stop) return;
+    const std::int32_t amount = everyAmount;
+    const int unit = everyUnit;
+    auto gridPoint = [&](std::int64_t k) {
+        return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
+    };
+    auto momentOf = [&](DateTime g) { return corr == 0 ? g : addToDate(g, corr, correctionUnit); };
+    const DateTime g0 = corr == 0 ? firstMoment : addToDate(firstMoment, -corr, correctionUnit);
+    std::int64_t k = alignedGridIndex(nextDate, g0, amount, unit);
+    if (gridPoint(k) != g0) {
+        listMomentsAfter(da, stop, calendarDate, moments, limit);
+        placeAll(moments);
+        return;
+    }
+    int n = 1;
+    place(firstMoment);
+
+    const bool byDates = (activePeriod & kRestrictDates) != 0;
+    const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
+    const AdvancedDateProgram* program =
+        (activePeriod & kRestrictExpression) != 0 ? &currentProgram() : nullptr;
+    // As the query looks at a grid point: every restriction is asked (an
+    // expression that raises does so whatever the weekday).
+    auto passes = [&](DateTime g) {
+        bool ok = !(byWeekdays && ((weekDays >> (g.weekday() - 1)) & 1) == 0);
+        if (program && !program->evaluate(g)) ok = false;
+        return ok && !(byDates && g < startDate);
+    };
+    // A grid of fixed steps whose restrictions read only the weekday and the
+    // time of day gives the same answers every `period` grid points.
+    std::int64_t stepSeconds = 0;
+    switch (unit) {
+        case kSeconds:
+            stepSeconds = 1;
+            break;
+        case kMinutes:
+            stepSeconds = 60;
+            break;
+        case kHours:
+            stepSeconds = 3600;
+            break;
+        case kDays:
+            stepSeconds = 86400;
+            break;
+        case kWeeks:
+            stepSeconds = 7 * 86400;
+            break;
+        default:
+            break;
+    }
+    constexpr std::int64_t kWeek = 7 * 86400;
+    std::int64_t period = 0;
+    if (stepSeconds > 0 && amount > 0 && !byDates && (!program || program->repeatsWeekly())) {
+        const std::int64_t step = stepSeconds * amount;
+        period = kWeek / std::gcd(step, kWeek);
+        if (period > 20000) period = 0;
+    }
+    // Failing grid points since the last moment found: the search gives up
+    // once it has looked at kStepLimit points, as the query does.
+    std::int64_t fails = 0;
+
+    // Counts the grid points after k that pass and come before `end`, at most
+    // `room` of them, and leaves k on the last point looked at. False when the
+    // search gives up or the date range ends on the way.
+    auto countRest = [&](DateTime end, std::int64_t room, std::int64_t& counted) {
+        counted = 0;
+        // The first grid index whose moment is not before `end`.
+        const DateTime gEnd = corr == 0 ? end : addToDate(end, -corr, correctionUnit);
+        std::int64_t kEnd = std::max(k + 1, alignedGridIndex(nextDate, gEnd, amount, unit));
+        while (kEnd > k + 1 && !(momentOf(gridPoint(kEnd - 1)) < end)) --kEnd;
+        while (momentOf(gridPoint(kEnd)) < end) ++kEnd;
+        const std::int64_t points = kEnd - (k + 1);
+        if (points <= 0) return true;
+        if (!byDates && !byWeekdays && !program) {
+            // Every grid point is a moment.
+            if (fails + 1 >= kStepLimit) return false;
+            counted = std::min(points, room);
+            k += counted;
+            fails = 0;
+            return counted == points;
+        }
+        if (period > 0 && points > 2 * period) {
+            // One period's answers, then whole periods at once.
+            std::vector<char> pass(static_cast<std::size_t>(period));
+            std::int64_t perPeriod = 0, run = 0, longest = 0, lead = -1;
+            for (std::int64_t i = 0; i < period; ++i) {
+                pass[static_cast<std::size_t>(i)] = passes(gridPoint(k + 1 + i)) ? 1 : 0;
+                if (pass[static_cast<std::size_t>(i)]) {
+                    ++perPeriod;
+                    if (lead < 0) lead = i;
+                    run = 0;
+                } else {
+                    longest = std::max(longest, ++run);
+                }
+            }
+            // The longest stretch without a moment, also across the period's end.
+            if (perPeriod > 0) longest = std::max(longest, run + lead);
+            if (perPeriod > 0 && fails + lead + 1 < kStepLimit && longest + 1 < kStepLimit) {
+                const std::int64_t whole = points / period, part = points % period;
+                std::int64_t total = whole * perPeriod;
+                std::int64_t lastPass = -1;
+                for (std::int64_t i = 0; i < part; ++i)
+                    if (pass[static_cast<std::size_t>(i)]) ++total, lastPass = i;
+                if (total > room) {
+                    // The limit is reached inside: the plain count below stops there.
+                } else {
+                    counted = total;
+                    // Failing points after the last moment counted.
+                    if (lastPass < 0) {
+                        std::int64_t back = period - 1;
+                        while (!pass[static_cast<std::size_t>(back)]) --back;
+                        lastPass = period - 1 - back;
+                        fails = part + lastPass;
+                    } else {
+                        fails = part - 1 - lastPass;
+                    }
+                    k = kEnd - 1;
+                    return true;
+                }
+            }
+        }
+        for (; k + 1 < kEnd;) {
+            const DateTime g = gridPoint(++k);
+            if (fails + 1 >= kStepLimit) return false;
+            const bool ok = passes(g);
+            if (byDates && endDate < g) return false;
+            if (ok) {
+                if (counted == room) return false;
+                ++counted;
+                fails = 0;
+            } else {
+                ++fails;
+            }
+        }
+        return true;
+    };
+
+    while (n < limit) {
+        if (inCell >= perCell) {
+            // The cell is full: the rest of it is only counted.
+            std::int64_t counted = 0;
+            const bool goOn = countRest(cellEnds[cell], limit - n, counted);
+            hidden[cell] += counted;
+            n += static_cast<int>(counted);
+            if (!goOn || cell + 1 >= cellEnds.size()) return;
+            ++cell;
+            inCell = 0;
+            continue;
+        }
+        DateTime cur;
+        bool again;
+        do {
+            cur = gridPoint(++k);
+            if (fails + 1 >= kStepLimit) return;
+            again = !passes(cur);
+            if (byDates && endDate < cur) return;
+            if (again) ++fails;
+        } while (again);
+        fails = 0;
+        const DateTime m = momentOf(cur);
+        if (m >= stop) return;
+        place(m);
         ++n;
     }
 }
