@@ -577,6 +577,47 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
         period = kWeek / std::gcd(step, kWeek);
         if (period > 20000) period = 0;
     }
+    // The answers of one period of grid points from `base` on, made when a
+    // full cell is first counted and used for every later one.
+    struct Pattern {
+        bool built = false;
+        std::int64_t base = 0, period = 1, perPeriod = 0, longest = 0;
+        std::vector<std::int32_t> prefix;  // passes before each position
+        std::vector<std::int32_t> back;    // points since the last pass, at each position
+        // Passing grid points from `base` up to (not including) index x >= base.
+        std::int64_t before(std::int64_t x) const {
+            const std::int64_t d = x - base;
+            return d / period * perPeriod + prefix[static_cast<std::size_t>(d % period)];
+        }
+        // Failing points after the last pass up to index x (a pass at x gives 0).
+        std::int64_t sinceLast(std::int64_t x) const {
+            return back[static_cast<std::size_t>((x - base) % period)];
+        }
+    } pattern;
+    auto buildPattern = [&](std::int64_t base) {
+        pattern.built = true;
+        pattern.base = base;
+        pattern.period = period;
+        const auto n = static_cast<std::size_t>(period);
+        std::vector<char> pass(n);
+        pattern.prefix.assign(n + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            pass[i] = passes(gridPoint(base + static_cast<std::int64_t>(i))) ? 1 : 0;
+            pattern.prefix[i + 1] = pattern.prefix[i] + pass[i];
+        }
+        pattern.perPeriod = pattern.prefix[n];
+        pattern.back.assign(n, 0);
+        if (pattern.perPeriod == 0) return;
+        // Runs of failing points, also across the period's end.
+        std::size_t last = n - 1;
+        while (!pass[last]) --last;
+        std::int64_t run = static_cast<std::int64_t>(n - 1 - last);
+        for (std::size_t i = 0; i < n; ++i) {
+            run = pass[i] ? 0 : run + 1;
+            pattern.back[i] = static_cast<std::int32_t>(run);
+            pattern.longest = std::max(pattern.longest, run);
+        }
+    };
     // Failing grid points since the last moment found: the search gives up
     // once it has looked at kStepLimit points, as the query does.
     std::int64_t fails = 0;
@@ -601,41 +642,22 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
             fails = 0;
             return counted == points;
         }
-        if (period > 0 && points > 2 * period) {
-            // One period's answers, then whole periods at once.
-            std::vector<char> pass(static_cast<std::size_t>(period));
-            std::int64_t perPeriod = 0, run = 0, longest = 0, lead = -1;
-            for (std::int64_t i = 0; i < period; ++i) {
-                pass[static_cast<std::size_t>(i)] = passes(gridPoint(k + 1 + i)) ? 1 : 0;
-                if (pass[static_cast<std::size_t>(i)]) {
-                    ++perPeriod;
-                    if (lead < 0) lead = i;
-                    run = 0;
-                } else {
-                    longest = std::max(longest, ++run);
-                }
+        if (period > 0 && !pattern.built && points > period / 4) {
+            // An expression that raises does so where the walk below meets it.
+            try {
+                buildPattern(k + 1);
+            } catch (const std::exception&) {
+                period = 0;
             }
-            // The longest stretch without a moment, also across the period's end.
-            if (perPeriod > 0) longest = std::max(longest, run + lead);
-            if (perPeriod > 0 && fails + lead + 1 < kStepLimit && longest + 1 < kStepLimit) {
-                const std::int64_t whole = points / period, part = points % period;
-                std::int64_t total = whole * perPeriod;
-                std::int64_t lastPass = -1;
-                for (std::int64_t i = 0; i < part; ++i)
-                    if (pass[static_cast<std::size_t>(i)]) ++total, lastPass = i;
-                if (total > room) {
-                    // The limit is reached inside: the plain count below stops there.
-                } else {
+        }
+        if (period > 0 && pattern.built) {
+            // With a moment in every stretch shorter than the search's reach
+            // the search never gives up: the count is the pattern's.
+            if (pattern.perPeriod > 0 && pattern.longest + 1 < kStepLimit) {
+                const std::int64_t total = pattern.before(kEnd) - pattern.before(k + 1);
+                if (total <= room) {
                     counted = total;
-                    // Failing points after the last moment counted.
-                    if (lastPass < 0) {
-                        std::int64_t back = period - 1;
-                        while (!pass[static_cast<std::size_t>(back)]) --back;
-                        lastPass = period - 1 - back;
-                        fails = part + lastPass;
-                    } else {
-                        fails = part - 1 - lastPass;
-                    }
+                    fails = total == 0 ? fails + points : pattern.sinceLast(kEnd - 1);
                     k = kEnd - 1;
                     return true;
                 }
