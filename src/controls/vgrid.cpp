@@ -944,12 +944,15 @@ QString VGrid::toHtml() const {
                 out += colour(h->Color) + QStringLiteral("<div class=\"vgrcellheader\">") +
                        h->text.toHtmlEscaped() + QStringLiteral("</div></font>");
             }
-            if (cl->NumberOfEntries() == 0) out += QStringLiteral("&nbsp;");
+            const std::int64_t hidden = overflowMark_ ? cl->HiddenCount() : 0;
+            if (cl->NumberOfEntries() == 0 && hidden == 0) out += QStringLiteral("&nbsp;");
             for (int i = 0; i < cl->NumberOfEntries(); ++i) {
                 const VGridCellEntry& e = cl->Entry(i);
                 out += colour(e.Color) + e.shownText().toHtmlEscaped() +
                        QStringLiteral("</font><br />");
             }
+            // What the cell counts but does not hold, as its "+N" on screen.
+            if (hidden > 0) out += QStringLiteral("+%1<br />").arg(hidden);
             out += QStringLiteral("</td>");
         }
         out += QStringLiteral("</tr>");

@@ -211,6 +211,9 @@ class TestCalendarCells : public QObject {
         QVERIFY(cell.x() > 0);
         const int drawn = g->entriesDrawn(cell.x(), cell.y());
         QCOMPARE(g->overflowCount(cell.x(), cell.y()), 40 - drawn);
+        // The exported page counts what the cell does not hold.
+        const int held = g->cell(cell.x(), cell.y())->NumberOfEntries();
+        QVERIFY(cal->toHtml().contains(QStringLiteral("+%1<br />").arg(40 - held)));
         const QRect more = g->overflowRect(cell.x(), cell.y());
         QVERIFY(!more.isEmpty());
 
