@@ -270,22 +270,24 @@ int main(int argc, char** argv) {
         const double allLay = get((std::string("BM_ListAndLayOut/") + v).c_str());
         const double allPaint = get((std::string("BM_Repaint/") + v).c_str());
         if (lay < 0 || paint < 0) continue;
-        std::printf("  %-5s view: list and lay out %.2f ms (%.3fx listing everything, %.1f ms), "
-                    "repaint %.2f ms (%.2fx, %.1f ms)\n",
-                    v, lay * 1e3, allLay > 0 ? lay / allLay : 0, allLay * 1e3, paint * 1e3,
-                    allPaint > 0 ? paint / allPaint : 0, allPaint * 1e3);
+        std::printf(
+            "  %-5s view: list and lay out %.2f ms (%.3fx listing everything, %.1f ms), "
+            "repaint %.2f ms (%.2fx, %.1f ms)\n",
+            v, lay * 1e3, allLay > 0 ? lay / allLay : 0, allLay * 1e3, paint * 1e3,
+            allPaint > 0 ? paint / allPaint : 0, allPaint * 1e3);
     }
     const double cellsBoth = get("BM_CellsListAndLayOut/month") + get("BM_CellsRepaint/month") +
                              get("BM_CellsListAndLayOut/days") + get("BM_CellsRepaint/days");
     const double cellsYear = get("BM_CellsListAndLayOut/year");
-    std::printf("  switching to the calendar view (month and four days, list, lay out, paint): "
-                "%.1f ms: %s the 50 ms goal (%.3fx listing everything)\n",
-                cellsBoth * 1e3, cellsBoth < 0.05 ? "within" : "OVER",
-                both > 0 ? cellsBoth / both : 0);
-    std::printf("  year view (list and lay out): %.1f ms: %s the 100 ms goal (%.4fx listing "
-                "everything)\n",
-                cellsYear * 1e3, cellsYear < 0.1 ? "within" : "OVER",
-                get("BM_ListAndLayOut/year") > 0 ? cellsYear / get("BM_ListAndLayOut/year") : 0);
+    std::printf(
+        "  switching to the calendar view (month and four days, list, lay out, paint): "
+        "%.1f ms: %s the 50 ms goal (%.3fx listing everything)\n",
+        cellsBoth * 1e3, cellsBoth < 0.05 ? "within" : "OVER", both > 0 ? cellsBoth / both : 0);
+    std::printf(
+        "  year view (list and lay out): %.1f ms: %s the 100 ms goal (%.4fx listing "
+        "everything)\n",
+        cellsYear * 1e3, cellsYear < 0.1 ? "within" : "OVER",
+        get("BM_ListAndLayOut/year") > 0 ? cellsYear / get("BM_ListAndLayOut/year") : 0);
     benchmark::Shutdown();
     return 0;
 }

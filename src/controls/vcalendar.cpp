@@ -615,8 +615,8 @@ void VCalendar::rebuild() {
         });
     }
     for (size_t k = 0; k < periods.size(); ++k) {
-        const std::int64_t all = listedHere ? std::max<std::int64_t>(listedTotals_[k], counts[k])
-                                            : counts[k];
+        const std::int64_t all =
+            listedHere ? std::max<std::int64_t>(listedTotals_[k], counts[k]) : counts[k];
         const QPoint p = cellOf(static_cast<int>(k) / subs_, static_cast<int>(k) % subs_);
         vgr_->cell(p.x(), p.y())->setHiddenCount(all - held[k]);
     }

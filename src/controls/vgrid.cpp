@@ -677,12 +677,12 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
                    fm.elidedText(e.shownText(), Qt::ElideRight, line.width()));
     }
     if (lines.more > 0) {
-        const QRect line(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight,
-                         l.text.width(), l.lineHeight);
+        const QRect line(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight, l.text.width(),
+                         l.lineHeight);
         p.setPen(toQColor(foreColor_));
-        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(QStringLiteral("+%1").arg(lines.more), Qt::ElideRight,
-                                 line.width()));
+        p.drawText(
+            line, Qt::AlignLeft | Qt::AlignVCenter,
+            fm.elidedText(QStringLiteral("+%1").arg(lines.more), Qt::ElideRight, line.width()));
     }
     p.setPen(toQColor(gridLineColor_));
     p.drawRect(r.adjusted(0, 0, -1, -1));

@@ -1,9 +1,9 @@
 #include "model/alarm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <numeric>
-#include <algorithm>
 
 #include "base/colors.h"
 #include "base/dateformat.h"

@@ -102,8 +102,8 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     // others only counted in hidden[c] (hidden has a place per cell). Past a
     // full cell the walk counts the rest of the cell without listing it, and
     // where the restrictions repeat every week it counts whole weeks at once.
-    void listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnds,
-                            bool calendarDate, int perCell, int limit, std::vector<DateTime>& out,
+    void listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnds, bool calendarDate,
+                            int perCell, int limit, std::vector<DateTime>& out,
                             std::vector<std::int64_t>& hidden);
 
     void setChanged();

@@ -123,11 +123,11 @@ CalendarOccurrences listCalendarCells(const Vector<AlarmGroup>& groups,
             t.pop_back();
             ++hidden[c];
         }
-        auto at = std::upper_bound(t.begin(), t.end(), cand, [](const Candidate& x,
-                                                               const Candidate& y) {
-            return x.item.start < y.item.start ||
-                   (x.item.start == y.item.start && x.seq < y.seq);
-        });
+        auto at =
+            std::upper_bound(t.begin(), t.end(), cand, [](const Candidate& x, const Candidate& y) {
+                return x.item.start < y.item.start ||
+                       (x.item.start == y.item.start && x.seq < y.seq);
+            });
         t.insert(at, cand);
     };
     std::vector<DateTime> moments;
@@ -146,8 +146,8 @@ CalendarOccurrences listCalendarCells(const Vector<AlarmGroup>& groups,
                                           perCell, kOccurrenceLimit, moments, hidden);
                 } else {
                     const DateTime from = addToDate(first, -a->durationAmount, a->durationUnit);
-                    a->listMomentsAfter(DateTime(from.seconds() - 1), ends.back(),
-                                        ignoreCorrection, moments, kOccurrenceLimit);
+                    a->listMomentsAfter(DateTime(from.seconds() - 1), ends.back(), ignoreCorrection,
+                                        moments, kOccurrenceLimit);
                 }
             } catch (const std::exception&) {
                 // As in the full listing: what was found before stays.

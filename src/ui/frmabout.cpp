@@ -1,11 +1,10 @@
 #include "ui/frmabout.h"
-#include "ui/qtdesktop.h"
 
 #include <unistd.h>
 
 #include <QAction>
-#include <QCursor>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +21,7 @@
 #include "presentation/translateform.h"
 #include "ui/frmdatetime.h"
 #include "ui/frmquorvanemain.h"
+#include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
 
 namespace qv {

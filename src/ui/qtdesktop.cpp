@@ -5,20 +5,20 @@
 #include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
-#include <QDBusConnectionInterface>
-#include <QDBusServiceWatcher>
-#include <QGuiApplication>
-#include <QTimer>
-#include <xcb/xcb.h>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdint>
 #include <cstring>
 
@@ -104,8 +104,8 @@ class TrayAppearanceWatcher::X11Filter : public QAbstractNativeEventFilter {
         const xcb_window_t root = screen->root;
         xcb_get_window_attributes_reply_t* attrs =
             xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr);
-        const std::uint32_t mask = (attrs ? attrs->your_event_mask : 0) |
-                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        const std::uint32_t mask =
+            (attrs ? attrs->your_event_mask : 0) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         std::free(attrs);
         xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(c);
@@ -137,17 +137,17 @@ TrayAppearanceWatcher::TrayAppearanceWatcher(QObject* parent) : QObject(parent) 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         // The StatusNotifier way (KDE, GNOME's extension, XFCE, Wayland panels).
-        auto* services = new QDBusServiceWatcher(
-            QStringLiteral("org.kde.StatusNotifierWatcher"), bus,
-            QDBusServiceWatcher::WatchForRegistration, this);
+        auto* services =
+            new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), bus,
+                                    QDBusServiceWatcher::WatchForRegistration, this);
         connect(services, &QDBusServiceWatcher::serviceRegistered, this,
                 &TrayAppearanceWatcher::announced);
         bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"),
                     QStringLiteral("org.kde.StatusNotifierWatcher"),
                     QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(announced()));
     }
-    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                            : nullptr) {
+    if (auto* x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         if (xcb_connection_t* c = x11->connection()) {
             x11_ = new X11Filter(this, c);
             qGuiApp->installNativeEventFilter(x11_);

@@ -306,9 +306,7 @@ std::vector<DateTime> QuorvaneCalendar::cellBounds(int view) const {
     return vcal_[idx(view)]->cellBounds();
 }
 
-int QuorvaneCalendar::cellCapacity(int view) const {
-    return vcal_[idx(view)]->cellCapacity();
-}
+int QuorvaneCalendar::cellCapacity(int view) const { return vcal_[idx(view)]->cellCapacity(); }
 
 void QuorvaneCalendar::clear(int view) { vcal_[idx(view)]->clear(); }
 

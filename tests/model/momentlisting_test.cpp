@@ -190,8 +190,8 @@ TEST(MomentListing, CellsListTheirFirstMomentsAndCountTheRest) {
         static const int kCellUnits[] = {kHours, kDays, kMonths};
         const int cellUnit = kCellUnits[rnd.below(3)];
         const int cells = cellUnit == kHours ? 96 : cellUnit == kDays ? 42 : 12;
-        const DateTime first = cellUnit == kHours ? dt(2025, 5, 1 + rnd.below(28))
-                                                  : dt(2025, 1 + rnd.below(12), 1);
+        const DateTime first =
+            cellUnit == kHours ? dt(2025, 5, 1 + rnd.below(28)) : dt(2025, 1 + rnd.below(12), 1);
         std::vector<DateTime> ends;
         for (int c = 1; c <= cells; ++c) ends.push_back(addToDate(first, c, cellUnit));
         const bool calendar = rnd.below(4) == 0;

@@ -4,8 +4,8 @@
 // cell shows the same first ones and counts all the others in its "+N".
 
 #include <QSignalSpy>
-#include <QTextDocument>
 #include <QTest>
+#include <QTextDocument>
 
 #include "base/random.h"
 #include "controls/vcalendar.h"
@@ -31,8 +31,8 @@ Vector<AlarmGroup> alarmMix(int seed) {
         for (int i = 0; i < 15; ++i) {
             auto a = Alarm::createAlarm(group);
             a->name = "alarm " + std::to_string(g) + "." + std::to_string(i);
-            const DateTime anchor = at(2025, 1 + rnd.below(12), 1 + rnd.below(28), rnd.below(24),
-                                       rnd.below(4) * 15);
+            const DateTime anchor =
+                at(2025, 1 + rnd.below(12), 1 + rnd.below(28), rnd.below(24), rnd.below(4) * 15);
             a->momentKind = Alarm::kPeriodic;
             a->nextDate = anchor;
             a->everyAmount = 1;
@@ -125,9 +125,9 @@ class TestCalendarCells : public QObject {
                 for (QSize size : {QSize(1000, 700), QSize(640, 420)}) {
                     auto everything = makeCalendar(unit, size);
                     auto cells = makeCalendar(unit, size);
-                    fill(*everything, listCalendarOccurrences(
-                                          groups, everything->getFirstDateShown(),
-                                          everything->getLastDateShown(), -2, false));
+                    fill(*everything,
+                         listCalendarOccurrences(groups, everything->getFirstDateShown(),
+                                                 everything->getLastDateShown(), -2, false));
                     const CalendarOccurrences listed = listCalendarCells(
                         groups, cells->cellBounds(), cells->cellCapacity(), -2, false);
                     QCOMPARE(listed.cellBounds, everything->cellBounds());
@@ -151,9 +151,9 @@ class TestCalendarCells : public QObject {
                             if (a->overflowCount(col, row) > 0) {
                                 ++full;
                                 // All the others are behind its "+N".
-                                QVERIFY2(a->overflowCount(col, row) ==
-                                             ca->NumberOfEntries() - drawn,
-                                         qPrintable(where));
+                                QVERIFY2(
+                                    a->overflowCount(col, row) == ca->NumberOfEntries() - drawn,
+                                    qPrintable(where));
                             } else {
                                 ++notFull;
                                 QVERIFY2(cb->NumberOfEntries() == ca->NumberOfEntries(),
@@ -219,9 +219,9 @@ class TestCalendarCells : public QObject {
 
         // The tooltip over "+N" says how many.
         QTest::mouseMove(g, more.center());
-        QTRY_COMPARE(g->toolTip(), Qt::convertFromPlainText(
-                                       QStringLiteral("%1 more").arg(40 - drawn),
-                                       Qt::WhiteSpaceNormal));
+        QTRY_COMPARE(g->toolTip(),
+                     Qt::convertFromPlainText(QStringLiteral("%1 more").arg(40 - drawn),
+                                              Qt::WhiteSpaceNormal));
         // A double click on it reports the cell's day, and opens no entry.
         QSignalSpy more1(cal.get(), &VCalendar::OverflowDblClick);
         QSignalSpy open(cal.get(), &VCalendar::DblClick);
@@ -236,4 +236,3 @@ class TestCalendarCells : public QObject {
 
 QTEST_MAIN(TestCalendarCells)
 #include "tst_calendarcells.moc"
-

@@ -479,7 +479,8 @@ void TestCalendarView::calendarFillsTheWindowReadablyInBothLanguages() {
 void TestCalendarView::aFullCellShowsHowManyMoreAndOpensItsDayBelow() {
     UiFixture f;
     std::vector<std::pair<std::string, DateTime>> busy;
-    for (int i = 0; i < 30; ++i) busy.push_back({"Call " + std::to_string(i), dt(2025, 3, 31, 9, i, 0)});
+    for (int i = 0; i < 30; ++i)
+        busy.push_back({"Call " + std::to_string(i), dt(2025, 3, 31, 9, i, 0)});
     f.addGroup("Busy", busy);
     f.main().show();
     QuorvaneCalendar* cv = f.main().calendarView();

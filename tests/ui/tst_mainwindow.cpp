@@ -29,9 +29,9 @@
 #include "presentation/qtactionperformer.h"
 #include "ui/calendarlisting.h"
 #include "ui/frmabout.h"
-#include "ui/qtdesktop.h"
 #include "ui/frmalarmproperties.h"
 #include "ui/programicons.h"
+#include "ui/qtdesktop.h"
 #include "ui/uifixture.h"
 
 using namespace qv;
