@@ -101,6 +101,13 @@ VCalendar::VCalendar(QWidget* parent)
     pool_->context = context_;
     connect(vgr_, &VGrid::Click, this, &VCalendar::Click);
     connect(vgr_, &VGrid::DblClick, this, &VCalendar::DblClick);
+    vgr_->setOverflowMark(true);
+    connect(vgr_, &VGrid::OverflowDblClick, this, [this](int col, int row) {
+        const VGridCell* c = vgr_->cell(col, row);
+        if (!c || !c->HeaderEntry()) return;
+        if (auto* p = dynamic_cast<VPeriod*>(c->HeaderEntry()->obj.get()))
+            emit OverflowDblClick(*p);
+    });
     connect(vgr_, &VGrid::SelectionChange, this, [this] {
         presentSub_ = -1;
         if (auto p = getSelectedPeriod()) emit SelectionChange(*p);
@@ -377,9 +384,24 @@ void VCalendar::releaseCellEntries() {
     vgr_->clearCellEntries();
 }
 
+void VCalendar::setListing(std::vector<DateTime> bounds, std::vector<std::int64_t> totals,
+                           int perCell) {
+    listedBounds_ = std::move(bounds);
+    listedTotals_ = std::move(totals);
+    listedPerCell_ = std::max(0, perCell);
+    if (listedTotals_.size() + 1 != listedBounds_.size()) {
+        listedBounds_.clear();
+        listedTotals_.clear();
+    }
+    rebuild();
+}
+
 void VCalendar::clear() {
     releaseCellEntries();
     entries_.clear();
+    listedBounds_.clear();
+    listedTotals_.clear();
+    listedPerCell_ = 0;
     // Entries still held elsewhere keep their old pool.
     pool_ = std::make_shared<Pool>();
     pool_->context = context_;
@@ -467,6 +489,8 @@ void VCalendar::applyPresentScroll() {
 
 void VCalendar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // Cells that now show more than was listed for them.
+    if (listedPerCell_ > 0 && cellCapacity() > listedPerCell_) emit CapacityGrown();
     // The grid has its new size already: as many rows in view as fit now.
     applyPresentScroll();
 }
@@ -480,6 +504,7 @@ void VCalendar::rebuild() {
     vgr_->setIntervalBarBreadth(intervalBarWidth_);
     if (u.line < 0) {
         lines_ = subs_ = 0;
+        bounds_.clear();
         vgr_->setNrOfCols(1);
         vgr_->setNrOfRows(1);
         vgr_->setLockRefresh(false);
@@ -530,6 +555,7 @@ void VCalendar::rebuild() {
     const DateTime now = clock_();
     std::vector<VPeriod> periods;
     periods.reserve(static_cast<size_t>(lines_) * subs_);
+    bounds_.clear();
     for (int i = 0; i < lines_; ++i) {
         const DateTime lineStart = addToDate(base, i, u.line);
         for (int j = 0; j < subs_; ++j) {
@@ -558,16 +584,26 @@ void VCalendar::rebuild() {
             visit(it, s, e);
         }
     };
+    bounds_.reserve(periods.size() + 1);
+    for (const VPeriod& p : periods) bounds_.push_back(p.startDate);
+    if (!periods.empty()) bounds_.push_back(periods.back().endDate);
+    // Listed for these very cells: a cell holds what it can show and counts
+    // the rest; else it holds every entry that overlaps it.
+    const bool listedHere = listedPerCell_ > 0 && listedBounds_ == bounds_;
+    const int perCell = listedHere ? listedPerCell_ : 0;
     std::vector<int> counts(periods.size(), 0);
     for (const VGridCellEntry& ge : entries_)
         overlapped(ge, [&](auto it, DateTime, DateTime) { ++counts[it - periods.begin()]; });
+    std::vector<int> held(periods.size(), 0);
     for (size_t k = 0; k < periods.size(); ++k) {
         const QPoint p = cellOf(static_cast<int>(k) / subs_, static_cast<int>(k) % subs_);
-        vgr_->cell(p.x(), p.y())->reserve(counts[k]);
+        vgr_->cell(p.x(), p.y())->reserve(perCell > 0 ? std::min(counts[k], perCell) : counts[k]);
     }
     for (const VGridCellEntry& ge : entries_) {
         overlapped(ge, [&](auto it, DateTime s, DateTime e) {
             const auto k = static_cast<int>(it - periods.begin());
+            if (perCell > 0 && held[static_cast<size_t>(k)] >= perCell) return;
+            ++held[static_cast<size_t>(k)];
             const QPoint p = cellOf(k / subs_, k % subs_);
             VGridCell* c = vgr_->cell(p.x(), p.y());
             c->addEntryRef(ge);
@@ -577,6 +613,12 @@ void VCalendar::rebuild() {
             c->addNewInterval(static_cast<float>(std::clamp(a, 0.0, 1.0)),
                               static_cast<float>(std::clamp(b, 0.0, 1.0)), ge.Color);
         });
+    }
+    for (size_t k = 0; k < periods.size(); ++k) {
+        const std::int64_t all =
+            listedHere ? std::max<std::int64_t>(listedTotals_[k], counts[k]) : counts[k];
+        const QPoint p = cellOf(static_cast<int>(k) / subs_, static_cast<int>(k) % subs_);
+        vgr_->cell(p.x(), p.y())->setHiddenCount(all - held[k]);
     }
     cellsReferToEntries_ = !entries_.empty();
     // A cell with a date caption needs its line above the first entry.

@@ -116,6 +116,18 @@ class VCalendar : public QWidget {
     void addEntry(DateTime startDate, DateTime endDate, const QString& text, const QString& key,
                   std::int32_t color, std::shared_ptr<VGridObject> obj = nullptr);
 
+    // The cells in time order as the moments between them: the first cell's
+    // start, then each cell's end (the next one's start).
+    const std::vector<DateTime>& cellBounds() const { return bounds_; }
+    // The most entries a cell of the present size shows.
+    int cellCapacity() const { return vgr_->cellCapacity(); }
+    // How the entries added since the last clear were listed: for the cells
+    // between `bounds`, at most `perCell` entries per cell of each alarm and
+    // of all together, and `totals[c]` entries overlap cell c in all (listed
+    // or not). A cell then holds at most `perCell` entries and counts the rest
+    // into its "+N". Taken only while the cells are the ones listed for.
+    void setListing(std::vector<DateTime> bounds, std::vector<std::int64_t> totals, int perCell);
+
     // The start of the scope unit that holds `date`.
     DateTime getBaseDate(DateTime date) const;
     DateTime getFirstDateShown() const;
@@ -147,6 +159,10 @@ class VCalendar : public QWidget {
     void Click();
     void DblClick();
     void SelectionChange(qv::VPeriod period);
+    // A double click on the "+N" line of the cell of `period`.
+    void OverflowDblClick(qv::VPeriod period);
+    // The cells grew beyond what the entries were listed for: the owner lists again.
+    void CapacityGrown();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -196,6 +212,10 @@ class VCalendar : public QWidget {
     bool cellsReferToEntries_ = false;
     void releaseCellEntries();
     int lines_ = 0, subs_ = 0;
+    std::vector<DateTime> bounds_;
+    std::vector<DateTime> listedBounds_;
+    std::vector<std::int64_t> listedTotals_;
+    int listedPerCell_ = 0;  // 0: every entry was listed
     // The sub-unit scrolled to the start while the user leaves it (-1: none),
     // and whether it is to be found at the next rebuild (a new scope unit).
     int presentSub_ = -1;

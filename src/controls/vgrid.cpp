@@ -41,6 +41,7 @@ void VGridCell::clearEntries() {
     entries_.clear();
     owned_.clear();
     intervals_.clear();
+    hidden_ = 0;
 }
 
 namespace {
@@ -417,6 +418,77 @@ int VGrid::entriesShown() const {
         .fit;
 }
 
+int VGrid::cellCapacity() const {
+    const Geometry g = geometry();
+    const QRect r(0, 0, static_cast<int>(g.colW), static_cast<int>(g.rowH));
+    return layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_, false,
+                      lineHeight())
+        .fit;
+}
+
+void VGrid::setOverflowMark(bool on) {
+    overflowMark_ = on;
+    refresh();
+}
+
+namespace {
+// Entry lines of a cell and, with the overflow mark, how many of them its
+// entries take and what its "+N" line counts.
+struct CellLines {
+    int drawn = 0;
+    std::int64_t more = 0;
+};
+CellLines linesOf(const VGridCell* c, int fit, bool overflowMark) {
+    CellLines l;
+    if (!c) return l;
+    const std::int64_t all = c->NumberOfEntries() + (overflowMark ? c->HiddenCount() : 0);
+    if (overflowMark && all > fit) {
+        l.drawn = fit - 1;
+        l.more = all - l.drawn;
+    } else {
+        l.drawn = std::min(c->NumberOfEntries(), fit);
+    }
+    return l;
+}
+}  // namespace
+
+int VGrid::entriesDrawn(int col, int row) const {
+    const VGridCell* c = cell(col, row);
+    QRect r = cellRect(col, row);
+    if (r.isEmpty()) {
+        const Geometry g = geometry();
+        r = QRect(0, 0, static_cast<int>(g.colW), static_cast<int>(g.rowH));
+    }
+    const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
+                                    hasHeaderLine(c), lineHeight());
+    return linesOf(c, l.fit, overflowMark_).drawn;
+}
+
+std::int64_t VGrid::overflowCount(int col, int row) const {
+    const VGridCell* c = cell(col, row);
+    QRect r = cellRect(col, row);
+    if (r.isEmpty()) {
+        const Geometry g = geometry();
+        r = QRect(0, 0, static_cast<int>(g.colW), static_cast<int>(g.rowH));
+    }
+    const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
+                                    hasHeaderLine(c), lineHeight());
+    return linesOf(c, l.fit, overflowMark_).more;
+}
+
+QRect VGrid::overflowRect(int col, int row) const {
+    const QRect r = cellRect(col, row);
+    const VGridCell* c = cell(col, row);
+    if (r.isEmpty() || !c) return {};
+    const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
+                                    hasHeaderLine(c), lineHeight());
+    const CellLines lines = linesOf(c, l.fit, overflowMark_);
+    if (lines.more == 0) return {};
+    return QRect(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight, l.text.width(),
+                 l.lineHeight) &
+           l.text;
+}
+
 bool VGrid::cellAt(const QPoint& pos, int* col, int* row, int* index) const {
     const Geometry g = geometry();
     if (!g.area.contains(pos)) return false;
@@ -441,7 +513,8 @@ bool VGrid::cellAt(const QPoint& pos, int* col, int* row, int* index) const {
     if (pos.y() >= l.entriesTop) {
         const int line = (pos.y() - l.entriesTop) / l.lineHeight;
         const int first = (c == selCol_ && r == selRow_) ? selScroll_ : 0;
-        if (line < l.fit && first + line < cl->NumberOfEntries()) *index = first + line;
+        const int shown = overflowMark_ ? linesOf(cl, l.fit, true).drawn : l.fit;
+        if (line < shown && first + line < cl->NumberOfEntries()) *index = first + line;
     }
     return true;
 }
@@ -453,7 +526,7 @@ QRect VGrid::entryRect(int col, int row, int index) const {
     if (r.isEmpty() || !c || index < first || index >= c->NumberOfEntries()) return {};
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
                                     hasHeaderLine(c), lineHeight());
-    if (index - first >= l.fit) return {};
+    if (index - first >= (overflowMark_ ? linesOf(c, l.fit, true).drawn : l.fit)) return {};
     const QRect line(l.text.left(), l.entriesTop + (index - first) * l.lineHeight, l.text.width(),
                      l.lineHeight);
     // What lies past the text area is covered by the bar or the next cell.
@@ -489,7 +562,8 @@ void VGrid::layoutScrollBars() {
     if (sel && !r.isEmpty()) {
         const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
                                         hasHeaderLine(sel), lineHeight());
-        const int max = std::max(0, sel->NumberOfEntries() - l.fit);
+        // With the overflow mark the "+N" line stands for what does not fit.
+        const int max = overflowMark_ ? 0 : std::max(0, sel->NumberOfEntries() - l.fit);
         selScroll_ = std::clamp(selScroll_, 0, max);
         if (max > 0) {
             const int w = std::min(extent, r.width() / 3);
@@ -587,7 +661,9 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
     }
     const int first = selected ? selScroll_ : 0;
     const int textRight = selected && vscSel_->isVisible() ? vscSel_->x() - 1 : l.text.right();
-    for (int k = 0; k < l.fit && first + k < c->NumberOfEntries(); ++k) {
+    const CellLines lines = linesOf(c, l.fit, overflowMark_);
+    const int drawn = overflowMark_ ? lines.drawn : l.fit;
+    for (int k = 0; k < drawn && first + k < c->NumberOfEntries(); ++k) {
         const VGridCellEntry& e = c->Entry(first + k);
         const QRect line(l.text.left(), l.entriesTop + k * l.lineHeight,
                          textRight - l.text.left() + 1, l.lineHeight);
@@ -599,6 +675,14 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
         }
         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(e.shownText(), Qt::ElideRight, line.width()));
+    }
+    if (lines.more > 0) {
+        const QRect line(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight, l.text.width(),
+                         l.lineHeight);
+        p.setPen(toQColor(foreColor_));
+        p.drawText(
+            line, Qt::AlignLeft | Qt::AlignVCenter,
+            fm.elidedText(QStringLiteral("+%1").arg(lines.more), Qt::ElideRight, line.width()));
     }
     p.setPen(toQColor(gridLineColor_));
     p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -734,7 +818,7 @@ void VGrid::keyPressEvent(QKeyEvent* e) {
     }
     int col = selCol_, row = selRow_, index = selIndex_;
     const VGridCell* c = cell(col, row);
-    const int n = c->NumberOfEntries();
+    const int n = overflowMark_ ? entriesDrawn(col, row) : c->NumberOfEntries();
     switch (e->key()) {
         case Qt::Key_Up:
             if (ctrl)
@@ -800,6 +884,15 @@ void VGrid::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void VGrid::mouseDoubleClickEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    int col, row, index;
+    if (overflowMark_ && cellAt(at, &col, &row, &index) && overflowRect(col, row).contains(at)) {
+        // The "+N" line opens what it stands for, not the cell's first entry.
+        setFocus(Qt::MouseFocusReason);
+        select(col, row, 0);
+        emit OverflowDblClick(col, row);
+        return;
+    }
     mousePressEvent(e);
     emit DblClick();
 }
@@ -807,9 +900,14 @@ void VGrid::mouseDoubleClickEvent(QMouseEvent* e) {
 void VGrid::mouseMoveEvent(QMouseEvent* e) {
     int col, row, index;
     QString tip;
-    if (cellAt(e->position().toPoint(), &col, &row, &index) && index >= 0) {
+    const bool hit = cellAt(e->position().toPoint(), &col, &row, &index);
+    if (hit && index >= 0) {
         const VGridCellEntry& entry = cell(col, row)->Entry(index);
         if (entry.obj) tip = entry.obj->getToolTip();
+    } else if (hit && overflowMark_ && !overflowToolTip_.isEmpty() &&
+               overflowRect(col, row).contains(e->position().toPoint())) {
+        tip = overflowToolTip_;
+        tip.replace(QStringLiteral("%1"), QString::number(overflowCount(col, row)));
     }
     // Entry texts come from users and imports: shown as plain text.
     if (!tip.isEmpty()) tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal);
@@ -846,12 +944,15 @@ QString VGrid::toHtml() const {
                 out += colour(h->Color) + QStringLiteral("<div class=\"vgrcellheader\">") +
                        h->text.toHtmlEscaped() + QStringLiteral("</div></font>");
             }
-            if (cl->NumberOfEntries() == 0) out += QStringLiteral("&nbsp;");
+            const std::int64_t hidden = overflowMark_ ? cl->HiddenCount() : 0;
+            if (cl->NumberOfEntries() == 0 && hidden == 0) out += QStringLiteral("&nbsp;");
             for (int i = 0; i < cl->NumberOfEntries(); ++i) {
                 const VGridCellEntry& e = cl->Entry(i);
                 out += colour(e.Color) + e.shownText().toHtmlEscaped() +
                        QStringLiteral("</font><br />");
             }
+            // What the cell counts but does not hold, as its "+N" on screen.
+            if (hidden > 0) out += QStringLiteral("+%1<br />").arg(hidden);
             out += QStringLiteral("</td>");
         }
         out += QStringLiteral("</tr>");

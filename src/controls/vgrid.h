@@ -77,6 +77,10 @@ class VGridCell {
         entries_.reserve(static_cast<size_t>(n));
         intervals_.reserve(static_cast<size_t>(n));
     }
+    // Entries the cell stands for but does not hold (a calendar lists only what
+    // a cell can show); with the grid's overflow mark they count into "+N".
+    std::int64_t HiddenCount() const { return hidden_; }
+    void setHiddenCount(std::int64_t n) { hidden_ = n < 0 ? 0 : n; }
     // Entries, header and intervals gone; colour and selectability kept.
     void clearContents();
     // Entries and intervals gone; the header stays.
@@ -87,6 +91,7 @@ class VGridCell {
     std::deque<VGridCellEntry> owned_;  // the entries added by value
     std::unique_ptr<VGridCellEntry> header_;
     std::vector<VGridCellInterval> intervals_;
+    std::int64_t hidden_ = 0;
 };
 
 class VGrid : public QWidget {
@@ -224,6 +229,24 @@ class VGrid : public QWidget {
     // lower than MinimumCellLines allows.
     int rowsInView() const { return geometry().rows; }
 
+    // With the overflow mark a cell whose entries (held and hidden) do not fit
+    // shows as many as fit but one, then a line "+N" for the others, instead
+    // of a scroll bar in the selected cell. Its tooltip is OverflowToolTip
+    // with %1 replaced by N; a double click on it reports OverflowDblClick.
+    bool OverflowMark() const { return overflowMark_; }
+    void setOverflowMark(bool on);
+    const QString& OverflowToolTip() const { return overflowToolTip_; }
+    void setOverflowToolTip(const QString& t) { overflowToolTip_ = t; }
+    // The entries of a cell drawn without scrolling, and the number the "+N"
+    // line shows (0: none).
+    int entriesDrawn(int col, int row) const;
+    std::int64_t overflowCount(int col, int row) const;
+    // The rectangle of a cell's "+N" line (empty when it has none in view).
+    QRect overflowRect(int col, int row) const;
+    // The most entry lines a data cell of the present size shows (a cell
+    // without a caption line).
+    int cellCapacity() const;
+
     // Number of cells painted by the last paint (for measurements).
     int lastPaintedCells() const { return paintedCells_; }
 
@@ -232,6 +255,7 @@ class VGrid : public QWidget {
     void DblClick();
     void CellClick(int col, int row, int index);
     void SelectionChange(int col, int row, int index);
+    void OverflowDblClick(int col, int row);
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -294,6 +318,8 @@ class VGrid : public QWidget {
     bool intervalBarVertical_ = false;
     bool leftHeaderVertical_ = false;
     int minimumCellLines_ = 1;
+    bool overflowMark_ = false;
+    QString overflowToolTip_;
 
     int selCol_ = -1, selRow_ = -1, selIndex_ = 0;
     int selScroll_ = 0;

@@ -1,7 +1,9 @@
 #include "model/alarm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <numeric>
 
 #include "base/colors.h"
 #include "base/dateformat.h"
@@ -479,6 +481,229 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
         const DateTime m = corr == 0 ? cur : addToDate(cur, corr, correctionUnit);
         if (m >= before) return;
         out.push_back(m);
+        ++n;
+    }
+}
+
+void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnds,
+                               bool calendarDate, int perCell, int limit,
+                               std::vector<DateTime>& out, std::vector<std::int64_t>& hidden) {
+    if (cellEnds.empty() || hidden.size() < cellEnds.size() || limit <= 0) return;
+    const DateTime stop = cellEnds.back();
+    std::size_t cell = 0;
+    int inCell = 0;
+    // Into its cell: listed while the cell has room, else counted.
+    auto place = [&](DateTime m) {
+        while (cell + 1 < cellEnds.size() && !(m < cellEnds[cell])) {
+            ++cell;
+            inCell = 0;
+        }
+        if (inCell < perCell) {
+            out.push_back(m);
+            ++inCell;
+        } else {
+            ++hidden[cell];
+        }
+    };
+    auto placeAll = [&](const std::vector<DateTime>& moments) {
+        for (const DateTime m : moments) place(m);
+    };
+
+    const std::int32_t corr = calendarDate || !validUnit(correctionUnit) ? 0 : correctionAmount;
+    const bool exactCorrection =
+        corr == 0 || (correctionUnit != kMonths && correctionUnit != kYears);
+    std::vector<DateTime> moments;
+    if (momentKind != kPeriodic || snoozing || !exactCorrection) {
+        listMomentsAfter(da, stop, calendarDate, moments, limit);
+        placeAll(moments);
+        return;
+    }
+    if (!hasNextAlarmDateAfter(da, calendarDate)) return;
+    const DateTime firstMoment = getNextAlarmDateAfter();
+    if (cacheGivenUp_ || firstMoment >= stop) return;
+    const std::int32_t amount = everyAmount;
+    const int unit = everyUnit;
+    auto gridPoint = [&](std::int64_t k) {
+        return addToDate(nextDate, k * static_cast<std::int64_t>(amount), unit);
+    };
+    auto momentOf = [&](DateTime g) { return corr == 0 ? g : addToDate(g, corr, correctionUnit); };
+    const DateTime g0 = corr == 0 ? firstMoment : addToDate(firstMoment, -corr, correctionUnit);
+    std::int64_t k = alignedGridIndex(nextDate, g0, amount, unit);
+    if (gridPoint(k) != g0) {
+        listMomentsAfter(da, stop, calendarDate, moments, limit);
+        placeAll(moments);
+        return;
+    }
+    int n = 1;
+    place(firstMoment);
+
+    const bool byDates = (activePeriod & kRestrictDates) != 0;
+    const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
+    const AdvancedDateProgram* program =
+        (activePeriod & kRestrictExpression) != 0 ? &currentProgram() : nullptr;
+    // As the query looks at a grid point: every restriction is asked (an
+    // expression that raises does so whatever the weekday).
+    auto passes = [&](DateTime g) {
+        bool ok = !(byWeekdays && ((weekDays >> (g.weekday() - 1)) & 1) == 0);
+        if (program && !program->evaluate(g)) ok = false;
+        return ok && !(byDates && g < startDate);
+    };
+    // A grid of fixed steps whose restrictions read only the weekday and the
+    // time of day gives the same answers every `period` grid points.
+    std::int64_t stepSeconds = 0;
+    switch (unit) {
+        case kSeconds:
+            stepSeconds = 1;
+            break;
+        case kMinutes:
+            stepSeconds = 60;
+            break;
+        case kHours:
+            stepSeconds = 3600;
+            break;
+        case kDays:
+            stepSeconds = 86400;
+            break;
+        case kWeeks:
+            stepSeconds = 7 * 86400;
+            break;
+        default:
+            break;
+    }
+    constexpr std::int64_t kWeek = 7 * 86400;
+    std::int64_t period = 0;
+    if (stepSeconds > 0 && amount > 0 && !byDates && (!program || program->repeatsWeekly())) {
+        const std::int64_t step = stepSeconds * amount;
+        period = kWeek / std::gcd(step, kWeek);
+        if (period > 20000) period = 0;
+    }
+    // The answers of one period of grid points from `base` on, made when a
+    // full cell is first counted and used for every later one.
+    struct Pattern {
+        bool built = false;
+        std::int64_t base = 0, period = 1, perPeriod = 0, longest = 0;
+        std::vector<std::int32_t> prefix;  // passes before each position
+        std::vector<std::int32_t> back;    // points since the last pass, at each position
+        // Passing grid points from `base` up to (not including) index x >= base.
+        std::int64_t before(std::int64_t x) const {
+            const std::int64_t d = x - base;
+            return d / period * perPeriod + prefix[static_cast<std::size_t>(d % period)];
+        }
+        // Failing points after the last pass up to index x (a pass at x gives 0).
+        std::int64_t sinceLast(std::int64_t x) const {
+            return back[static_cast<std::size_t>((x - base) % period)];
+        }
+    } pattern;
+    auto buildPattern = [&](std::int64_t base) {
+        pattern.built = true;
+        pattern.base = base;
+        pattern.period = period;
+        const auto n = static_cast<std::size_t>(period);
+        std::vector<char> pass(n);
+        pattern.prefix.assign(n + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            pass[i] = passes(gridPoint(base + static_cast<std::int64_t>(i))) ? 1 : 0;
+            pattern.prefix[i + 1] = pattern.prefix[i] + pass[i];
+        }
+        pattern.perPeriod = pattern.prefix[n];
+        pattern.back.assign(n, 0);
+        if (pattern.perPeriod == 0) return;
+        // Runs of failing points, also across the period's end.
+        std::size_t last = n - 1;
+        while (!pass[last]) --last;
+        std::int64_t run = static_cast<std::int64_t>(n - 1 - last);
+        for (std::size_t i = 0; i < n; ++i) {
+            run = pass[i] ? 0 : run + 1;
+            pattern.back[i] = static_cast<std::int32_t>(run);
+            pattern.longest = std::max(pattern.longest, run);
+        }
+    };
+    // Failing grid points since the last moment found: the search gives up
+    // once it has looked at kStepLimit points, as the query does.
+    std::int64_t fails = 0;
+
+    // Counts the grid points after k that pass and come before `end`, at most
+    // `room` of them, and leaves k on the last point looked at. False when the
+    // search gives up or the date range ends on the way.
+    auto countRest = [&](DateTime end, std::int64_t room, std::int64_t& counted) {
+        counted = 0;
+        // The first grid index whose moment is not before `end`.
+        const DateTime gEnd = corr == 0 ? end : addToDate(end, -corr, correctionUnit);
+        std::int64_t kEnd = std::max(k + 1, alignedGridIndex(nextDate, gEnd, amount, unit));
+        while (kEnd > k + 1 && !(momentOf(gridPoint(kEnd - 1)) < end)) --kEnd;
+        while (momentOf(gridPoint(kEnd)) < end) ++kEnd;
+        const std::int64_t points = kEnd - (k + 1);
+        if (points <= 0) return true;
+        if (!byDates && !byWeekdays && !program) {
+            // Every grid point is a moment.
+            if (fails + 1 >= kStepLimit) return false;
+            counted = std::min(points, room);
+            k += counted;
+            fails = 0;
+            return counted == points;
+        }
+        if (period > 0 && !pattern.built && points > period / 4) {
+            // An expression that raises does so where the walk below meets it.
+            try {
+                buildPattern(k + 1);
+            } catch (const std::exception&) {
+                period = 0;
+            }
+        }
+        if (period > 0 && pattern.built) {
+            // With a moment in every stretch shorter than the search's reach
+            // the search never gives up: the count is the pattern's.
+            if (pattern.perPeriod > 0 && pattern.longest + 1 < kStepLimit) {
+                const std::int64_t total = pattern.before(kEnd) - pattern.before(k + 1);
+                if (total <= room) {
+                    counted = total;
+                    fails = total == 0 ? fails + points : pattern.sinceLast(kEnd - 1);
+                    k = kEnd - 1;
+                    return true;
+                }
+            }
+        }
+        for (; k + 1 < kEnd;) {
+            const DateTime g = gridPoint(++k);
+            if (fails + 1 >= kStepLimit) return false;
+            const bool ok = passes(g);
+            if (byDates && endDate < g) return false;
+            if (ok) {
+                if (counted == room) return false;
+                ++counted;
+                fails = 0;
+            } else {
+                ++fails;
+            }
+        }
+        return true;
+    };
+
+    while (n < limit) {
+        if (inCell >= perCell) {
+            // The cell is full: the rest of it is only counted.
+            std::int64_t counted = 0;
+            const bool goOn = countRest(cellEnds[cell], limit - n, counted);
+            hidden[cell] += counted;
+            n += static_cast<int>(counted);
+            if (!goOn || cell + 1 >= cellEnds.size()) return;
+            ++cell;
+            inCell = 0;
+            continue;
+        }
+        DateTime cur;
+        bool again;
+        do {
+            cur = gridPoint(++k);
+            if (fails + 1 >= kStepLimit) return;
+            again = !passes(cur);
+            if (byDates && endDate < cur) return;
+            if (again) ++fails;
+        } while (again);
+        fails = 0;
+        const DateTime m = momentOf(cur);
+        if (m >= stop) return;
+        place(m);
         ++n;
     }
 }

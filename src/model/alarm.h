@@ -96,6 +96,15 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     // for listings of many moments (the calendar). Throws as the query does.
     void listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
                           std::vector<DateTime>& out, int limit);
+    // The same moments (after `da`, before the last of `cellEnds`, at most
+    // `limit` of them) sorted into cells, cell c ending before cellEnds[c]
+    // (ascending): the first `perCell` of each cell are appended to `out`, the
+    // others only counted in hidden[c] (hidden has a place per cell). Past a
+    // full cell the walk counts the rest of the cell without listing it, and
+    // where the restrictions repeat every week it counts whole weeks at once.
+    void listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnds, bool calendarDate,
+                            int perCell, int limit, std::vector<DateTime>& out,
+                            std::vector<std::int64_t>& hidden);
 
     void setChanged();
     void invalidateCaches();

@@ -71,6 +71,9 @@ class AdvancedDateProgram {
     // Safe to call from several threads at once.
     bool evaluate(DateTime date) const;
     const std::string& expression() const { return expression_; }
+    // Whether the answer depends on nothing but the weekday and the time of
+    // day, so that it comes again every week (false for a malformed program).
+    bool repeatsWeekly() const { return !malformed_ && (keywordsUsed_ & ~0xFu) == 0; }
 
   private:
     bool evaluateAt(DateTime date) const;

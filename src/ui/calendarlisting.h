@@ -24,6 +24,11 @@ struct CalendarOccurrences {
     };
     std::vector<Item> items;
     std::size_t size() const { return items.size(); }
+    // Listed for cells (listCalendarCells): their bounds, the most entries
+    // listed per cell and how many entries overlap each cell in all.
+    std::vector<DateTime> cellBounds;
+    int perCell = 0;
+    std::vector<std::int64_t> cellTotals;
 };
 
 // Moments from `first` minus each alarm's duration up to (not including)
@@ -33,5 +38,15 @@ struct CalendarOccurrences {
 CalendarOccurrences listCalendarOccurrences(const Vector<AlarmGroup>& groups, DateTime first,
                                             DateTime last, int minImportance,
                                             bool ignoreCorrection);
+
+// The same for a calendar whose cells lie between `cellBounds` (the first
+// cell's start, then each cell's end), listing only what the cells can show:
+// of all the entries overlapping a cell (in the order above) the first
+// `perCell` are listed, the others only counted into the cell's total. An
+// alarm stops being listed for a cell once it has given the cell `perCell`.
+// Every cell that is not full gets exactly the entries of the full listing.
+CalendarOccurrences listCalendarCells(const Vector<AlarmGroup>& groups,
+                                      const std::vector<DateTime>& cellBounds, int perCell,
+                                      int minImportance, bool ignoreCorrection);
 
 }  // namespace qv

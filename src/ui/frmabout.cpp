@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <QAction>
-#include <QCursor>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,14 +21,12 @@
 #include "presentation/translateform.h"
 #include "ui/frmdatetime.h"
 #include "ui/frmquorvanemain.h"
+#include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
 #include "ui/windowfit.h"
 
 namespace qv {
 namespace {
-
-// How often a missing notification area is looked for again.
-constexpr int kTrayWatchMs = 5000;
 
 // Keeps a window against the taskbar inside the screen's free area: placed
 // again when it is shown with its final size and when the window manager
@@ -98,9 +96,8 @@ frmAbout::frmAbout(Program& program, QtUserInterface& ui, QWidget* parent)
     buildTrayMenu();
     // A program started with the session may come up before the panel that
     // holds the notification area: look again now and then until it is there.
-    trayWatch_ = new QTimer(this);
-    trayWatch_->setInterval(kTrayWatchMs);
-    connect(trayWatch_, &QTimer::timeout, this, &frmAbout::lookForTray);
+    trayWatch_ = new TrayAppearanceWatcher(this);
+    connect(trayWatch_, &TrayAppearanceWatcher::mayHaveAppeared, this, &frmAbout::lookForTray);
     addTrayIcon();
     translate();
 }
@@ -115,10 +112,7 @@ bool frmAbout::trayAvailable() const {
 }
 
 void frmAbout::lookForTray() {
-    if (tray_ || !wantTray_ || p_.exiting) {
-        trayWatch_->stop();
-        return;
-    }
+    if (tray_ || !wantTray_ || p_.exiting) return;
     if (trayAvailable()) addTrayIcon();
 }
 
@@ -205,11 +199,8 @@ void frmAbout::translate() {
 
 void frmAbout::addTrayIcon() {
     wantTray_ = true;
-    if (!trayAvailable()) {
-        if (!p_.exiting) trayWatch_->start();
-        return;
-    }
-    trayWatch_->stop();
+    // Without a notification area the watcher says when one comes up.
+    if (!trayAvailable()) return;
     if (!tray_) {
         tray_ = new QSystemTrayIcon(this);
         tray_->setContextMenu(mnuTray_);
@@ -228,7 +219,6 @@ void frmAbout::addTrayIcon() {
 
 void frmAbout::removeTrayIcon() {
     wantTray_ = false;
-    if (trayWatch_) trayWatch_->stop();
     if (!tray_) return;
     tray_->hide();
     delete tray_;

@@ -12,6 +12,9 @@ class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+namespace qv {
+class TrayAppearanceWatcher;
+}
 
 namespace qv {
 
@@ -36,8 +39,10 @@ class frmAbout : public QWidget {
     void removeTrayIcon();
     bool trayIconShown() const;
     // Adds the icon once a notification area has come up after the program
-    // (a timer asks while there is none).
+    // (the desktop announces one; nothing polls while there is none).
     void lookForTray();
+    // What tells of a notification area coming up.
+    TrayAppearanceWatcher* trayAppearanceWatcher() const { return trayWatch_; }
     // The notification-area menu (also reachable without a tray, for tests).
     QMenu* trayMenu() const { return mnuTray_; }
     // Whether this desktop has a notification area now.
@@ -78,7 +83,7 @@ class frmAbout : public QWidget {
     QAction* mnuTrayBlocked_ = nullptr;
     QAction* mnuTrayStopSounds_ = nullptr;
     QAction* mnuTrayExit_ = nullptr;
-    QTimer* trayWatch_ = nullptr;
+    TrayAppearanceWatcher* trayWatch_ = nullptr;
     QWidget* calendarPicker_ = nullptr;
     // Cleared when the icon was taken away on purpose (Ctrl+Shift+D).
     bool wantTray_ = true;

@@ -678,10 +678,10 @@ void frmQuorvaneMain::listCalendars() {
     calendarsDue_ = 0;
     for (int v = 0; v < calview_->getNumberOfViews(); ++v) {
         if (!(due & (1 << v))) continue;
+        // Only what the cells can show is listed; the rest is counted into their "+N".
         const CalendarOccurrences occ =
-            listCalendarOccurrences(p_.alarmGroups, calview_->getFirstDate(v),
-                                    calview_->getLastDate(v), calview_->getMinImportance(v),
-                                    p_.settings.igc);
+            listCalendarCells(p_.alarmGroups, calview_->cellBounds(v), calview_->cellCapacity(v),
+                              calview_->getMinImportance(v), p_.settings.igc);
         ++calendarListings_;
         calview_->clear(v);
         calview_->addAlarms(v, occ);

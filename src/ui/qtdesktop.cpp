@@ -5,14 +5,20 @@
 #include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdint>
 #include <cstring>
 
@@ -79,6 +85,86 @@ void QtFolderWatcher::fire() {
         return;
     }
     if (changed) changed();
+}
+
+// ---- Notification area coming up -------------------------------------------------------
+
+// The X11 way: a tray manager that takes the selection _NET_SYSTEM_TRAY_S<n>
+// sends MANAGER to the root window (to clients listening for structure changes).
+class TrayAppearanceWatcher::X11Filter : public QAbstractNativeEventFilter {
+  public:
+    X11Filter(TrayAppearanceWatcher* owner, xcb_connection_t* c) : owner_(owner) {
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+        if (!screen) return;
+        manager_ = atom(c, "MANAGER");
+        // The default screen's tray; Qt uses screen 0 of the display it opened.
+        tray_ = atom(c, "_NET_SYSTEM_TRAY_S0");
+        // Added to what this client already listens for on the root window.
+        const xcb_window_t root = screen->root;
+        xcb_get_window_attributes_reply_t* attrs =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr);
+        const std::uint32_t mask =
+            (attrs ? attrs->your_event_mask : 0) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        std::free(attrs);
+        xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c);
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (manager_ == XCB_NONE || type != "xcb_generic_event_t") return false;
+        const auto* e = static_cast<const xcb_generic_event_t*>(message);
+        if ((e->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+        const auto* cm = reinterpret_cast<const xcb_client_message_event_t*>(e);
+        if (cm->type == manager_ && cm->format == 32 && cm->data.data32[1] == tray_)
+            QMetaObject::invokeMethod(owner_, "announced", Qt::QueuedConnection);
+        return false;
+    }
+
+  private:
+    static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : XCB_NONE;
+        std::free(r);
+        return a;
+    }
+    TrayAppearanceWatcher* owner_;
+    xcb_atom_t manager_ = XCB_NONE;
+    xcb_atom_t tray_ = XCB_NONE;
+};
+
+TrayAppearanceWatcher::TrayAppearanceWatcher(QObject* parent) : QObject(parent) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        // The StatusNotifier way (KDE, GNOME's extension, XFCE, Wayland panels).
+        auto* services =
+            new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), bus,
+                                    QDBusServiceWatcher::WatchForRegistration, this);
+        connect(services, &QDBusServiceWatcher::serviceRegistered, this,
+                &TrayAppearanceWatcher::announced);
+        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"),
+                    QStringLiteral("org.kde.StatusNotifierWatcher"),
+                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(announced()));
+    }
+    if (auto* x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+        if (xcb_connection_t* c = x11->connection()) {
+            x11_ = new X11Filter(this, c);
+            qGuiApp->installNativeEventFilter(x11_);
+        }
+    }
+}
+
+TrayAppearanceWatcher::~TrayAppearanceWatcher() {
+    if (x11_ && qGuiApp) qGuiApp->removeNativeEventFilter(x11_);
+    delete x11_;
+}
+
+void TrayAppearanceWatcher::announced() {
+    // Qt learns of the new tray from the same event: asked once it has, and
+    // once more a moment later for a panel still setting itself up.
+    QTimer::singleShot(0, this, &TrayAppearanceWatcher::mayHaveAppeared);
+    QTimer::singleShot(1000, this, &TrayAppearanceWatcher::mayHaveAppeared);
 }
 
 // ---- Wake timer ------------------------------------------------------------------------

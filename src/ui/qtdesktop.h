@@ -43,6 +43,27 @@ class QtFolderWatcher : public QObject, public FolderWatcher {
     QTimer recheck_;
 };
 
+// Tells when a notification area may have come up, from the events that
+// announce one, so nobody has to look again and again: a StatusNotifier
+// watcher or host registering on the session bus, or an X11 tray manager
+// taking its selection (the MANAGER message on the root window).
+class TrayAppearanceWatcher : public QObject {
+    Q_OBJECT
+  public:
+    explicit TrayAppearanceWatcher(QObject* parent = nullptr);
+    ~TrayAppearanceWatcher() override;
+
+  signals:
+    void mayHaveAppeared();
+
+  private slots:
+    void announced();
+
+  private:
+    class X11Filter;
+    X11Filter* x11_ = nullptr;
+};
+
 // CLOCK_REALTIME_ALARM through timerfd: needs the capability CAP_WAKE_ALARM.
 class LinuxWakeTimer : public WakeTimer {
   public:

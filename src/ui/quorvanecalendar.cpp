@@ -44,6 +44,7 @@ enum Text {
     kLabelMonths = 34,
     kExportFailed = 41,
     kNoBrowser = 42,
+    kMoreToolTip = 91,  // the "+N" line of a full cell
 };
 
 // The scope-unit menu's items, in order.
@@ -241,6 +242,12 @@ void QuorvaneCalendar::buildView(int view) {
         touch(view);
         emit DblClick(view);
     });
+    connect(cal, &VCalendar::OverflowDblClick, this, [this, view](const VPeriod& period) {
+        touch(view);
+        showPeriodBelow(period);
+    });
+    // Larger cells show more than was listed for them: listed again.
+    connect(cal, &VCalendar::CapacityGrown, this, [this, view] { emit ScopeChanged(view); });
     connect(cal, &VCalendar::SelectionChange, this, [this, view] {
         touch(view);
         updateSelectedDateLabel(view);
@@ -296,6 +303,12 @@ int QuorvaneCalendar::getMinImportance(int view) const {
     return 3 - std::max(0, cmbImportance_[idx(view)]->currentIndex());
 }
 
+std::vector<DateTime> QuorvaneCalendar::cellBounds(int view) const {
+    return vcal_[idx(view)]->cellBounds();
+}
+
+int QuorvaneCalendar::cellCapacity(int view) const { return vcal_[idx(view)]->cellCapacity(); }
+
 void QuorvaneCalendar::clear(int view) { vcal_[idx(view)]->clear(); }
 
 void QuorvaneCalendar::addAlarms(int view, const std::vector<AlarmPtr>& alarms,
@@ -335,6 +348,8 @@ void QuorvaneCalendar::addAlarms(int view, const CalendarOccurrences& occurrence
         const PerAlarm& a = per[o.alarm];
         cal->addEntry(o.start, o.end, a.name, QString(), a.colour, a.obj);
     }
+    if (!occurrences.cellBounds.empty())
+        cal->setListing(occurrences.cellBounds, occurrences.cellTotals, occurrences.perCell);
     updateSelectedDateLabel(view);
     cal->setLockRefresh(false);
     cal->Refresh();
@@ -418,6 +433,18 @@ void QuorvaneCalendar::setScopeUnit(int view, int unit) {
     cal->setScopeUnit(unit);
     cal->setLockRefresh(false);
     cal->Refresh();
+}
+
+void QuorvaneCalendar::showPeriodBelow(const VPeriod& period) {
+    constexpr int kLower = 1;
+    const std::int64_t length = period.endDate.seconds() - period.startDate.seconds();
+    const int unit = length > 3600 ? kDays : kHours;
+    VCalendar* cal = vcal_[idx(kLower)];
+    touch(kLower);
+    if (cal->ScopeUnit() != unit) setScopeUnit(kLower, unit);
+    cal->setFirstDate(period.startDate);
+    cal->scrollToPresent();
+    changed(kLower);
 }
 
 void QuorvaneCalendar::updateDirectionIcons(int view) {
@@ -610,6 +637,9 @@ void QuorvaneCalendar::translate() {
                     if (auto* a = m->findChild<QAction*>(
                             QStringLiteral("mnuScopeUnitItem(%1)").arg(item)))
                         a->setText(text(kUnitItemBase + item));
+        // The grid's tooltip for "+N" keeps its count as %1.
+        vcal_[i]->Grid()->setOverflowToolTip(
+            qs(texts::fill(p_.translation.getText(kSection, kMoreToolTip), {"%1"})));
         updateSelectedDateLabel(view);
     }
     applyProgramSettings();

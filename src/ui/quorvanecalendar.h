@@ -46,6 +46,10 @@ class QuorvaneCalendar : public QWidget {
     DateTime getLastDate(int view) const;
     // 3 minus the filter's list position: 3 shows nothing, -2 everything.
     int getMinImportance(int view) const;
+    // The cells of a view (VCalendar::cellBounds) and the entries a cell shows
+    // at most: what the owner lists for.
+    std::vector<DateTime> cellBounds(int view) const;
+    int cellCapacity(int view) const;
     void clear(int view);
     // One entry per occurrence: alarms[k] from startDates[k] to endDates[k]
     // (an alarm may come several times). The calendar is laid out once.
@@ -113,6 +117,9 @@ class QuorvaneCalendar : public QWidget {
     void buildView(int view);
     void toolbarAction(int view, int key);
     void setScopeUnit(int view, int unit);
+    // The lower view shows the period of a cell whose "+N" was double-clicked:
+    // the day of a day or longer cell, else the hour.
+    void showPeriodBelow(const VPeriod& period);
     void updateDirectionIcons(int view);
     void updateSelectedDateLabel(int view);
     void touch(int view);

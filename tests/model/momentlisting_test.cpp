@@ -137,5 +137,89 @@ TEST(MomentListing, StopsWhereTheSearchGivesUp) {
     EXPECT_EQ(out.back(), dt(2026, 2, 28, 23, 30));
 }
 
+// The listing by cells as it stands for: the whole listing, each moment into
+// the cell it falls in, listed while the cell has room, else counted.
+void byCells(const std::vector<DateTime>& all, const std::vector<DateTime>& ends, int perCell,
+             std::vector<DateTime>& out, std::vector<std::int64_t>& hidden) {
+    std::size_t c = 0;
+    int taken = 0;
+    for (const DateTime m : all) {
+        while (!(m < ends[c])) ++c, taken = 0;
+        if (taken < perCell)
+            out.push_back(m), ++taken;
+        else
+            ++hidden[c];
+    }
+}
+
+TEST(MomentListing, CellsListTheirFirstMomentsAndCountTheRest) {
+    RandomSource rnd(20261208);
+    std::int64_t counted = 0;
+    auto check = [&](const AlarmPtr& a, DateTime from, const std::vector<DateTime>& ends,
+                     bool calendar, int perCell, int limit, const std::string& what) {
+        std::vector<DateTime> all;
+        a->listMomentsAfter(from, ends.back(), calendar, all, limit);
+        std::vector<DateTime> want;
+        std::vector<std::int64_t> wantHidden(ends.size(), 0);
+        byCells(all, ends, perCell, want, wantHidden);
+        a->invalidateCaches();
+        std::vector<DateTime> got;
+        std::vector<std::int64_t> gotHidden(ends.size(), 0);
+        a->listMomentsInCells(from, ends, calendar, perCell, limit, got, gotHidden);
+        ASSERT_EQ(got, want) << what;
+        ASSERT_EQ(gotHidden, wantHidden) << what;
+        for (const std::int64_t h : gotHidden) counted += h;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        AlarmPtr a = randomAlarm(rnd);
+        if (rnd.below(4) == 0) {
+            // Minute and hour grids under restrictions that repeat every week.
+            a->everyUnit = static_cast<std::int16_t>(rnd.below(2) == 0 ? kMinutes : kHours);
+            a->everyAmount = 1 + rnd.below(45);
+            a->activePeriod = Alarm::kRestrictExpression;
+            static const char* kWeekly[] = {"(HOUR >= 8 && HOUR <= 17) && WEEKDAY != SUNDAY",
+                                            "WEEKDAY == FRIDAY", "MINUTE < 10", "HOUR == 3",
+                                            "WEEKDAY == MONDAY && HOUR == 0 && MINUTE < 5"};
+            a->activeAdvanced = kWeekly[rnd.below(5)];
+            if (rnd.below(3) == 0) {
+                a->activePeriod |= Alarm::kRestrictWeekdays;
+                a->weekDays = static_cast<std::int16_t>(1 + rnd.below(127));
+            }
+        }
+        // Cells of a day view, a month view, a year view.
+        static const int kCellUnits[] = {kHours, kDays, kMonths};
+        const int cellUnit = kCellUnits[rnd.below(3)];
+        const int cells = cellUnit == kHours ? 96 : cellUnit == kDays ? 42 : 12;
+        const DateTime first =
+            cellUnit == kHours ? dt(2025, 5, 1 + rnd.below(28)) : dt(2025, 1 + rnd.below(12), 1);
+        std::vector<DateTime> ends;
+        for (int c = 1; c <= cells; ++c) ends.push_back(addToDate(first, c, cellUnit));
+        const bool calendar = rnd.below(4) == 0;
+        const int perCell = 1 + rnd.below(6);
+        const int limit = rnd.below(20) == 0 ? 50 : 100000;
+        check(a, DateTime(first.seconds() - 1), ends, calendar, perCell, limit,
+              "alarm " + std::to_string(i) + ": every " + std::to_string(a->everyAmount) +
+                  " unit " + std::to_string(a->everyUnit) + ", restriction " +
+                  std::to_string(a->activePeriod) + " " + a->activeAdvanced + ", cells of unit " +
+                  std::to_string(cellUnit) + ", " + std::to_string(perCell) + " per cell");
+    }
+    // Gaps just within and just beyond what the search looks at before it
+    // gives up, inside full cells that are counted a week at a time.
+    for (int h = 0; h <= 23; h += 1)
+        for (int m = 0; m < 60; m += 13) {
+            AlarmPtr a = ModelFixture::periodic(dt(2025, 1, 1), 1, kMinutes);
+            a->activePeriod = Alarm::kRestrictExpression;
+            a->activeAdvanced = "WEEKDAY == TUESDAY && (HOUR < " + std::to_string(h) +
+                                " || (HOUR == " + std::to_string(h) +
+                                " && MINUTE <= " + std::to_string(m) + "))";
+            std::vector<DateTime> ends;
+            for (int c = 1; c <= 12; ++c) ends.push_back(addToDate(dt(2025, 1, 1), c, kMonths));
+            check(a, dt(2025, 1, 1), ends, false, 3, 100000,
+                  "edge " + std::to_string(h) + ":" + std::to_string(m));
+        }
+    // The counting did count: many moments were full cells' rest.
+    EXPECT_GT(counted, 100000);
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -68,6 +68,7 @@ class TestCalendarView : public QObject {
     void trayCalendarSitsAgainstTheTaskbar();
     void calendarFillsTheWindowReadablyInBothLanguages();
     void everyTextComesFromBothLanguages();
+    void aFullCellShowsHowManyMoreAndOpensItsDayBelow();
 };
 
 void TestCalendarView::switchingListsOnceAndLaterChangesListOncePerChange() {
@@ -482,6 +483,43 @@ void TestCalendarView::calendarFillsTheWindowReadablyInBothLanguages() {
                     }
         QVERIFY(drawn > 0);
     }
+}
+
+void TestCalendarView::aFullCellShowsHowManyMoreAndOpensItsDayBelow() {
+    UiFixture f;
+    std::vector<std::pair<std::string, DateTime>> busy;
+    for (int i = 0; i < 30; ++i)
+        busy.push_back({"Call " + std::to_string(i), dt(2025, 3, 31, 9, i, 0)});
+    f.addGroup("Busy", busy);
+    f.main().show();
+    QuorvaneCalendar* cv = f.main().calendarView();
+    for (int v = 0; v < 2; ++v) cv->importanceList(v)->setCurrentIndex(5);
+    action(&f.main(), "mnuWindowViewB(1)")->trigger();
+    QCoreApplication::processEvents();
+    VGrid* g = cv->calendar(0)->Grid();
+    QPoint cell(-1, -1);
+    for (int c = 1; c < g->NrOfCols(); ++c)
+        for (int r = 1; r < g->NrOfRows(); ++r)
+            if (g->overflowCount(c, r) > 0) cell = {c, r};
+    QVERIFY(cell.x() > 0);
+    g->select(cell.x(), cell.y(), 0);  // scrolled into view
+    QVERIFY(!g->overflowRect(cell.x(), cell.y()).isEmpty());
+    // Only what the cell shows was listed; "+N" counts the rest.
+    const int drawn = g->entriesDrawn(cell.x(), cell.y());
+    QCOMPARE(g->overflowCount(cell.x(), cell.y()), 30 - drawn);
+    QVERIFY(cv->calendar(0)->NumberOfEntries() < 30);
+    // Its tooltip comes from the language file with the count in it.
+    QVERIFY(g->OverflowToolTip().contains(QStringLiteral("%1")));
+    // A double click on it shows that day in the lower view, listed anew.
+    cv->calendar(1)->setFirstDate(dt(2025, 6, 1, 0, 0, 0));
+    QTest::mouseDClick(g, Qt::LeftButton, {}, g->overflowRect(cell.x(), cell.y()).center());
+    QCoreApplication::processEvents();
+    QCOMPARE(cv->calendar(1)->ScopeUnit(), static_cast<int>(kDays));
+    QCOMPARE(QString::fromStdString(toStoredText(cv->calendar(1)->getFirstDateShown())),
+             QStringLiteral("2025/03/31 00:00:00"));
+    QVERIFY(cv->calendar(1)->NumberOfEntries() > 0);
+    // It opens no alarm.
+    QVERIFY(f.dialogCalls.empty());
 }
 
 QTEST_MAIN(TestCalendarView)
