@@ -13,15 +13,7 @@ struct NodeBlocks::Block {
     std::atomic<std::uint64_t> living;
 };
 
-namespace {
-// The batch of this thread, if one is open.
-thread_local NodeBlocks::Batch* currentBatch = nullptr;
-}  // namespace
-
-char* NodeBlocks::place(char* at, std::size_t align) noexcept {
-    const auto a = reinterpret_cast<std::uintptr_t>(at) + kSlotHeader;
-    return reinterpret_cast<char*>((a + align - 1) & ~(std::uintptr_t{align} - 1));
-}
+constinit thread_local NodeBlocks::Batch* NodeBlocks::current = nullptr;
 
 void NodeBlocks::drop(Block* block, std::uint64_t count) noexcept {
     if (block->living.fetch_sub(count, std::memory_order_acq_rel) == count) {
@@ -38,49 +30,30 @@ void NodeBlocks::retire() noexcept {
     handedOut_ = 0;
 }
 
-void* NodeBlocks::allocate(std::size_t bytes, std::size_t align) {
+void* NodeBlocks::allocateInNewBlock(std::size_t bytes, std::size_t align) {
+    retire();
+    const std::size_t size = std::max(kBlockSize, sizeof(Block) + kSlotHeader + align + bytes);
+    void* memory = std::malloc(size);
+    if (!memory) throw std::bad_alloc();
+    block_ = ::new (memory) Block{kHeld};
+    next_ = static_cast<char*>(memory) + sizeof(Block);
+    end_ = static_cast<char*>(memory) + size;
     char* p = place(next_, align);
-    if (!block_ || p + bytes > end_) {
-        retire();
-        const std::size_t size = std::max(kBlockSize, sizeof(Block) + kSlotHeader + align + bytes);
-        void* memory = std::malloc(size);
-        if (!memory) throw std::bad_alloc();
-        block_ = ::new (memory) Block{kHeld};
-        next_ = static_cast<char*>(memory) + sizeof(Block);
-        end_ = static_cast<char*>(memory) + size;
-        p = place(next_, align);
-    }
     std::memcpy(p - kSlotHeader, &block_, sizeof block_);
     next_ = p + bytes;
     ++handedOut_;
     return p;
 }
 
-void NodeBlocks::release(void* p) noexcept {
-    Block* block;
-    std::memcpy(&block, static_cast<char*>(p) - kSlotHeader, sizeof block);
-    Batch* batch = currentBatch;
-    if (!batch) {
-        drop(block, 1);
-        return;
-    }
-    if (batch->block_ != block) {
-        if (batch->block_) drop(static_cast<Block*>(batch->block_), batch->count_);
-        batch->block_ = block;
-        batch->count_ = 0;
-    }
-    ++batch->count_;
-}
-
 NodeBlocks::Batch::Batch() noexcept {
-    if (currentBatch) return;
-    currentBatch = this;
+    if (current) return;
+    current = this;
     active_ = true;
 }
 
 NodeBlocks::Batch::~Batch() {
     if (!active_) return;
-    currentBatch = nullptr;
+    current = nullptr;
     if (block_) drop(static_cast<Block*>(block_), count_);
 }
 

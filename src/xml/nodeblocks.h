@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace qv {
 
@@ -20,7 +21,14 @@ class NodeBlocks {
     ~NodeBlocks() { retire(); }
 
     // Memory for one piece, aligned to `align` (at most 16).
-    void* allocate(std::size_t bytes, std::size_t align);
+    void* allocate(std::size_t bytes, std::size_t align) {
+        char* p = place(next_, align);
+        if (p + bytes > end_ || !block_) return allocateInNewBlock(bytes, align);
+        std::memcpy(p - kSlotHeader, &block_, sizeof block_);
+        next_ = p + bytes;
+        ++handedOut_;
+        return p;
+    }
 
     // Gives a piece back; its block goes with its last piece. Any thread may
     // do this, at any time after the parse.
@@ -44,6 +52,8 @@ class NodeBlocks {
         std::uint64_t count_ = 0;
         bool active_ = false;
     };
+    // The batch open on this thread, if any.
+    static constinit thread_local Batch* current;
 
   private:
     struct Block;
@@ -51,7 +61,11 @@ class NodeBlocks {
     static constexpr std::size_t kSlotHeader = 8;
     static constexpr std::uint64_t kHeld = std::uint64_t{1} << 62;
 
-    static char* place(char* at, std::size_t align) noexcept;
+    static char* place(char* at, std::size_t align) noexcept {
+        const auto a = reinterpret_cast<std::uintptr_t>(at) + kSlotHeader;
+        return reinterpret_cast<char*>((a + align - 1) & ~(std::uintptr_t{align} - 1));
+    }
+    void* allocateInNewBlock(std::size_t bytes, std::size_t align);
     static void drop(Block* block, std::uint64_t count) noexcept;
     // The block stops being filled; from now on only its pieces keep it.
     void retire() noexcept;
@@ -61,5 +75,20 @@ class NodeBlocks {
     char* end_ = nullptr;
     std::uint64_t handedOut_ = 0;
 };
+
+inline void NodeBlocks::release(void* p) noexcept {
+    Block* block;
+    std::memcpy(&block, static_cast<char*>(p) - kSlotHeader, sizeof block);
+    Batch* batch = current;
+    if (!batch) {
+        drop(block, 1);
+    } else if (batch->block_ == block) {
+        ++batch->count_;
+    } else {
+        if (batch->block_) drop(static_cast<Block*>(batch->block_), batch->count_);
+        batch->block_ = block;
+        batch->count_ = 1;
+    }
+}
 
 }  // namespace qv

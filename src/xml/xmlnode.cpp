@@ -158,22 +158,30 @@ class PendingNodes {
 }  // namespace
 
 XMLNode::~XMLNode() {
-    // Children that die with this node hand their own children to the pending
-    // stack first, so no destructor ever recurses more than one level. The
-    // stack is filled in reverse, so nodes go in document order: the order a
-    // parse laid them out in its blocks, whose pieces the batch then counts
-    // off a block at a time.
+    // Children that die with this node and have children of their own wait on
+    // the pending stack, so no destructor ever recurses more than one level;
+    // the others go at once. Nodes so go roughly in the order a parse laid
+    // them out in its blocks, whose pieces the batch counts off a block at a
+    // time.
     if (children_.empty()) return;
     NodeBlocks::Batch batch;
     PendingNodes pending;
-    auto pushReversed = [&pending](XMLChildren& list) {
-        for (std::size_t i = list.size(); i-- > 0;) pending.push(std::move(list.at(i)));
+    auto sweep = [&pending](XMLChildren& list) {
+        const std::size_t count = list.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            XMLNodePtr& child = list.at(i);
+            if (child && child.use_count() == 1 && !child->children_.empty()) {
+                pending.push(std::move(child));
+            } else {
+                child.reset();
+            }
+        }
         list.reset();
     };
-    pushReversed(children_);
+    sweep(children_);
     while (!pending.empty()) {
         XMLNodePtr node = pending.pop();
-        if (node.use_count() == 1 && !node->children_.empty()) pushReversed(node->children_);
+        sweep(node->children_);
     }
 }
 

@@ -221,14 +221,14 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
         returns.pop_back();
         return st;
     };
-    auto startElement = [&](std::string_view elementName) {
+    auto startElement = [&](std::string_view elementName) __attribute__((always_inline)) {
         ++openCount;
         if (openCount == 1) {
             root.name = elementName;
             return;
         }
         auto node = std::allocate_shared<XMLNode>(BlockAllocator<XMLNode>(&blocks));
-        node->name.appendInBlocks(elementName, blocks);
+        node->name.appendInBlocks(elementName, blocks, s + n);
         if (depth == open.size()) open.resize(2 * depth);
         open[depth].node = node.get();
         open[depth].firstChild = children.size() + 1;
@@ -280,12 +280,13 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
         while (depth > 0) closeInnermost();
         return result;
     };
-    auto appendText = [&](std::string_view text) {
+    // `readableEnd`: how far the memory the text lies in may be read.
+    auto appendText = [&](std::string_view text, const char* readableEnd) {
         // Text outside the document element is dropped.
         if (openCount == 1) {
             root.Value.append(text);
         } else if (openCount > 1) {
-            open[depth - 1].node->Value.appendInBlocks(text, blocks);
+            open[depth - 1].node->Value.appendInBlocks(text, blocks, readableEnd);
         }
     };
 
@@ -337,10 +338,10 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
                         break;
                     }
                     if (buffer.empty()) {
-                        if (j > at) appendText(std::string_view(s + at, j - at));
+                        if (j > at) appendText(std::string_view(s + at, j - at), s + n);
                     } else {
                         buffer.append(s + at, j - at);
-                        appendText(buffer);
+                        appendText(buffer, buffer.data() + buffer.capacity());
                         buffer.clear();
                     }
                     i = j;  // the '<', should the general states have to take it
@@ -554,7 +555,8 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
             }
             case State::CData: {
                 if (c == '>' && endsWith(buffer, ']', ']')) {
-                    appendText(std::string_view(buffer).substr(0, buffer.size() - 2));
+                    appendText(std::string_view(buffer).substr(0, buffer.size() - 2),
+                               buffer.data() + buffer.capacity());
                     buffer.clear();
                     state = pop();
                     break;

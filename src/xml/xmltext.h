@@ -88,7 +88,22 @@ class XMLText {
     }
 
     // The parser's append: a text that does not fit inline goes into the
-    // parse's blocks rather than onto the heap.
+    // parse's blocks rather than onto the heap. The bytes up to `readableEnd`
+    // (the end of the document) may be read beyond the text: a short text is
+    // then copied in one fixed-size move.
+    void appendInBlocks(std::string_view text, NodeBlocks& blocks, const char* readableEnd) {
+        if (raw_[kInline] == static_cast<char>(kInline) && text.size() <= kInline) {
+            // Inline and empty, as a new node's texts are.
+            if (readableEnd - text.data() >= static_cast<std::ptrdiff_t>(kInline)) {
+                std::memcpy(raw_, text.data(), kInline);
+            } else {
+                std::memcpy(raw_, text.data(), text.size());
+            }
+            setInlineSize(text.size());
+            return;
+        }
+        appendInBlocks(text, blocks);
+    }
     void appendInBlocks(std::string_view text, NodeBlocks& blocks);
 
     friend bool operator==(const XMLText& a, const XMLText& b) noexcept {
