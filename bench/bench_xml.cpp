@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-
 #include <malloc.h>
 
 #include <cstdio>
@@ -162,8 +161,8 @@ void printTreeMemory() {
         ++nodes;
         for (const XMLNodePtr& child : node->children()) walk.push_back(child.get());
     }
-    const double bytes = static_cast<double>((after.uordblks + after.hblkhd) -
-                                             (before.uordblks + before.hblkhd));
+    const double bytes =
+        static_cast<double>((after.uordblks + after.hblkhd) - (before.uordblks + before.hblkhd));
     std::printf("parsed tree held: %zu nodes, %.2f MiB of heap (%.0f bytes a node)\n", nodes,
                 bytes / (1024.0 * 1024.0), bytes / static_cast<double>(nodes));
 }

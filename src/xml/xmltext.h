@@ -57,8 +57,7 @@ class XMLText {
     // Always followed by a '\0'.
     const char* c_str() const noexcept { return data(); }
     std::string_view view() const noexcept {
-        if (isInline())
-            return {raw_, kInline - static_cast<unsigned char>(raw_[kInline])};
+        if (isInline()) return {raw_, kInline - static_cast<unsigned char>(raw_[kInline])};
         return {heap().ptr, heap().size};
     }
     operator std::string_view() const noexcept { return view(); }
@@ -144,7 +143,9 @@ class XMLText {
     static constexpr std::size_t kBlockFlag = std::size_t{0x40} << 56;
     static constexpr std::size_t kFlags = kHeapFlag | kBlockFlag;
 
-    bool isInline() const noexcept { return (static_cast<unsigned char>(raw_[kInline]) & 0x80) == 0; }
+    bool isInline() const noexcept {
+        return (static_cast<unsigned char>(raw_[kInline]) & 0x80) == 0;
+    }
     const Heap& heap() const noexcept { return *reinterpret_cast<const Heap*>(raw_); }
     Heap& heap() noexcept { return *reinterpret_cast<Heap*>(raw_); }
     void setInlineSize(std::size_t n) noexcept {

@@ -101,8 +101,8 @@ TEST(XMLText, TextsOfAParseCanBeEditedAfterIt) {
     // do child lists; after the document is gone they still take every edit.
     std::string xml = "<r>";
     for (int i = 0; i < 3000; ++i)
-        xml += "<element_name_longer_than_inline_" + std::to_string(i) +
-               ">value of element " + std::to_string(i) + ", past the inline length<c/><d/>" +
+        xml += "<element_name_longer_than_inline_" + std::to_string(i) + ">value of element " +
+               std::to_string(i) + ", past the inline length<c/><d/>" +
                "</element_name_longer_than_inline_" + std::to_string(i) + ">";
     xml += "</r>";
     std::vector<XMLNodePtr> kept;
