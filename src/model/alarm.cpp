@@ -74,7 +74,7 @@ constexpr std::uint32_t tag(char a, char b, char c, char d) {
 }
 
 // The field a child's name stands for, or -1 for any other name.
-int fieldOf(const std::string& n) {
+int fieldOf(std::string_view n) {
     if (n.size() == 3) {
         if (n[0] != 'l' || n[1] != 's') return -1;
         return n[2] == 'a' ? kLsa : n[2] == 'u' ? kLsu : -1;
@@ -141,7 +141,7 @@ struct FieldReader {
     const std::array<const XMLNode*, kFieldCount>& found;
     std::string& fault;
 
-    std::string text(int f) const { return found[f] ? found[f]->Value : std::string(); }
+    std::string text(int f) const { return found[f] ? found[f]->Value.str() : std::string(); }
     std::int64_t whole(int f, std::int64_t fallback, std::int64_t min, std::int64_t max) const {
         if (!found[f]) return fallback;
         return readWhole(*found[f], fallback, min, max, fault);
@@ -169,8 +169,8 @@ struct FieldReader {
         return found[f] ? parseStoredText(found[f]->Value).value_or(fallback) : fallback;
     }
 
-    static std::string shortText(const std::string& t) {
-        return t.size() <= 40 ? t : t.substr(0, 40) + "...";
+    static std::string shortText(std::string_view t) {
+        return t.size() <= 40 ? std::string(t) : std::string(t.substr(0, 40)) + "...";
     }
     static std::int64_t readWhole(const XMLNode& child, std::int64_t fallback, std::int64_t min,
                                   std::int64_t max, std::string& fault) {

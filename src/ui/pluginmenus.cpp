@@ -188,7 +188,7 @@ bool PlugInMenus::startPlugIns(Program& p, const XMLNode& acpl) {
         // Kept like one started from the menu, so its status is polled and it
         // is released at exit.
         allStarted =
-            succeeded(host->methodCall(child->Value, "Run", host->lang(), true)) && allStarted;
+            succeeded(host->methodCall(child->Value.str(), "Run", host->lang(), true)) && allStarted;
     }
     return allStarted;
 }

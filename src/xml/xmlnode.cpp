@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/files.h"
+#include "xml/nodeblocks.h"
 #include "xml/xmlparser.h"
 
 namespace qv {
@@ -60,33 +61,134 @@ std::string floatingToText(F value, int digits) {
 
 }  // namespace
 
-XMLNode::XMLNode(std::string nodeName, std::string value)
-    : name(std::move(nodeName)), Value(std::move(value)) {}
+// ---- The child list ----------------------------------------------------------
+
+void XMLChildren::reserve(std::size_t n) {
+    if (n <= capacity()) return;
+    if (n > 0x7FFFFFFFu) throw std::length_error("XMLNode has too many children");
+    auto* storage = static_cast<XMLNodePtr*>(::operator new(n * sizeof(XMLNodePtr)));
+    for (std::uint32_t i = 0; i < size_; ++i) {
+        ::new (static_cast<void*>(storage + i)) XMLNodePtr(std::move(data_[i]));
+        data_[i].~XMLNodePtr();
+    }
+    const std::uint32_t count = size_;
+    size_ = 0;
+    reset();
+    data_ = storage;
+    size_ = count;
+    capacity_ = static_cast<std::uint32_t>(n);
+}
+
+void XMLChildren::push_back(XMLNodePtr node) {
+    if (size_ == capacity()) reserve(std::max<std::size_t>(4, 2 * std::size_t{size_}));
+    ::new (static_cast<void*>(data_ + size_)) XMLNodePtr(std::move(node));
+    ++size_;
+}
+
+void XMLChildren::insert(std::size_t position, XMLNodePtr node) {
+    push_back(std::move(node));
+    std::rotate(data_ + position, data_ + size_ - 1, data_ + size_);
+}
+
+XMLNodePtr XMLChildren::take(std::size_t position) {
+    XMLNodePtr node = std::move(data_[position]);
+    std::move(data_ + position + 1, data_ + size_, data_ + position);
+    data_[--size_].~XMLNodePtr();
+    return node;
+}
+
+void XMLChildren::reset() noexcept {
+    if (!data_) return;
+    for (std::uint32_t i = 0; i < size_; ++i) data_[i].~XMLNodePtr();
+    if (capacity_ & kInBlock) {
+        NodeBlocks::release(data_);
+    } else {
+        ::operator delete(data_);
+    }
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+// ---- The node -------------------------------------------------------------------
+
+XMLNode::XMLNode(std::string_view nodeName, std::string_view value)
+    : name(nodeName), Value(value) {}
+
+namespace {
+
+// The nodes still to be torn down: a stack that needs no allocation for the
+// usual depth and breadth of a document.
+class PendingNodes {
+  public:
+    PendingNodes() = default;
+    PendingNodes(const PendingNodes&) = delete;
+    PendingNodes& operator=(const PendingNodes&) = delete;
+    ~PendingNodes() {
+        while (!empty()) (void)pop();
+    }
+    bool empty() const { return size_ == 0 && more_.empty(); }
+    void push(XMLNodePtr&& node) {
+        if (more_.empty() && size_ < kLocal) {
+            ::new (static_cast<void*>(local() + size_)) XMLNodePtr(std::move(node));
+            ++size_;
+        } else {
+            more_.push_back(std::move(node));
+        }
+    }
+    XMLNodePtr pop() {
+        if (!more_.empty()) {
+            XMLNodePtr node = std::move(more_.back());
+            more_.pop_back();
+            return node;
+        }
+        --size_;
+        XMLNodePtr node = std::move(local()[size_]);
+        local()[size_].~XMLNodePtr();
+        return node;
+    }
+
+  private:
+    static constexpr std::size_t kLocal = 64;
+    XMLNodePtr* local() { return reinterpret_cast<XMLNodePtr*>(storage_); }
+    alignas(XMLNodePtr) unsigned char storage_[kLocal * sizeof(XMLNodePtr)];
+    std::size_t size_ = 0;
+    std::vector<XMLNodePtr> more_;
+};
+
+}  // namespace
 
 XMLNode::~XMLNode() {
-    // Children that die with this node hand their own children to the pending
-    // list first, so no destructor ever recurses more than one level. The list
-    // is a stack kept in reverse, so nodes go in document order: the order a
-    // parse laid them out in memory.
+    // Children that die with this node and have children of their own wait on
+    // the pending stack, so no destructor ever recurses more than one level;
+    // the others go at once. Nodes so go roughly in the order a parse laid
+    // them out in its blocks, whose pieces the batch counts off a block at a
+    // time.
     if (children_.empty()) return;
-    std::vector<XMLNodePtr> pending = std::move(children_);
-    children_.clear();
-    std::reverse(pending.begin(), pending.end());
-    while (!pending.empty()) {
-        XMLNodePtr node = std::move(pending.back());
-        pending.pop_back();
-        if (node.use_count() == 1 && !node->children_.empty()) {
-            for (auto child = node->children_.rbegin(); child != node->children_.rend(); ++child)
-                pending.push_back(std::move(*child));
-            node->children_.clear();
+    NodeBlocks::Batch batch;
+    PendingNodes pending;
+    auto sweep = [&pending](XMLChildren& list) {
+        const std::size_t count = list.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            XMLNodePtr& child = list.at(i);
+            if (child && child.use_count() == 1 && !child->children_.empty()) {
+                pending.push(std::move(child));
+            } else {
+                child.reset();
+            }
         }
+        list.reset();
+    };
+    sweep(children_);
+    while (!pending.empty()) {
+        XMLNodePtr node = pending.pop();
+        sweep(node->children_);
     }
 }
 
 // ---- Construction and whole-tree operations ---------------------------------
 
 XMLNodePtr XMLNode::Create(std::string_view nodeName, std::string_view value) {
-    return std::make_shared<XMLNode>(std::string(nodeName), std::string(value));
+    return std::make_shared<XMLNode>(nodeName, value);
 }
 
 XMLNodePtr XMLNode::createFromXML(std::string_view xmlString, std::string_view overrideRootName) {
@@ -122,7 +224,7 @@ XMLNodePtr XMLNode::getCopy() const {
         const auto [from, to] = todo.back();
         todo.pop_back();
         to->children_.reserve(from->children_.size());
-        for (const auto& child : from->children_) {
+        for (const XMLNodePtr& child : from->children_) {
             auto c = std::make_shared<XMLNode>(child->name, child->Value);
             todo.emplace_back(child.get(), c.get());
             to->children_.push_back(std::move(c));
@@ -175,8 +277,7 @@ bool XMLNode::toXMLFile(const std::string& path) const { return putFile(path, to
 
 void XMLNode::clear() {
     Value.clear();
-    std::vector<XMLNodePtr> old;
-    old.swap(children_);
+    XMLChildren old(std::move(children_));
 }
 
 // ---- Children by position ----------------------------------------------------
@@ -194,21 +295,19 @@ XMLNodePtr XMLNode::getNodeAt(std::int32_t position) const {
 
 void XMLNode::setNodeAt(std::int32_t position, XMLNodePtr node) {
     checkPosition(position, false);
-    children_[static_cast<std::size_t>(position)] = std::move(node);
+    children_.at(static_cast<std::size_t>(position)) = std::move(node);
 }
 
 void XMLNode::addNodeAt(std::int32_t position, XMLNodePtr node) {
     checkPosition(position, true);
-    children_.insert(children_.begin() + position, std::move(node));
+    children_.insert(static_cast<std::size_t>(position), std::move(node));
 }
 
 void XMLNode::addNode(XMLNodePtr node) { children_.push_back(std::move(node)); }
 
 XMLNodePtr XMLNode::removeNodeAt(std::int32_t position) {
     checkPosition(position, false);
-    XMLNodePtr node = std::move(children_[static_cast<std::size_t>(position)]);
-    children_.erase(children_.begin() + position);
-    return node;
+    return children_.take(static_cast<std::size_t>(position));
 }
 
 // ---- Children by name and occurrence -----------------------------------------
@@ -221,7 +320,7 @@ namespace {
 // children.
 inline bool hasName(const XMLNodePtr& child, std::string_view wanted) {
     if (!child) return false;
-    const std::string& name = child->name;
+    const std::string_view name = child->name.view();
     const std::size_t n = wanted.size();
     if (name.size() != n) return false;
     if (n == 0) return true;
@@ -266,7 +365,7 @@ XMLNodePtr XMLNode::getNode(std::string_view nodeName, std::int32_t Index,
 std::string XMLNode::getString(std::string_view nodeName, std::int32_t Index,
                                std::string_view defaultValue) const {
     const XMLNode* child = findChild(nodeName, Index);
-    return child ? child->Value : std::string(defaultValue);
+    return child ? child->Value.str() : std::string(defaultValue);
 }
 
 std::int16_t XMLNode::getInteger(std::string_view nodeName, std::int32_t Index,
@@ -361,7 +460,7 @@ void XMLNode::setDouble(std::string_view nodeName, double value, std::int32_t In
 }
 void XMLNode::setNode(const XMLNode& node, std::int32_t Index) {
     // Copies first: `node` may be the very child that is set.
-    const std::string nodeName = node.name, value = node.Value;
+    const std::string nodeName = node.name.str(), value = node.Value.str();
     setString(nodeName, value, Index);
 }
 void XMLNode::setNode(const XMLNodePtr& node, std::int32_t Index) {

@@ -11,19 +11,82 @@
 #include <vector>
 
 #include "base/datetime.h"
+#include "xml/xmltext.h"
 
 namespace qv {
 
 class XMLNode;
 using XMLNodePtr = std::shared_ptr<XMLNode>;
 
+// A node's children in order: read like a vector (size, [], range-for), changed
+// only through the node. A parse puts the list in its node blocks.
+class XMLChildren {
+  public:
+    using value_type = XMLNodePtr;
+    using const_iterator = const XMLNodePtr*;
+    using iterator = const_iterator;
+
+    XMLChildren() noexcept = default;
+    XMLChildren(const XMLChildren&) = delete;
+    XMLChildren& operator=(const XMLChildren&) = delete;
+    XMLChildren(XMLChildren&& other) noexcept
+        : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
+        other.data_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    XMLChildren& operator=(XMLChildren&& other) noexcept {
+        if (this != &other) {
+            XMLChildren old(std::move(*this));
+            data_ = other.data_;
+            size_ = other.size_;
+            capacity_ = other.capacity_;
+            other.data_ = nullptr;
+            other.size_ = other.capacity_ = 0;
+        }
+        return *this;
+    }
+    ~XMLChildren() { reset(); }
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    const XMLNodePtr& operator[](std::size_t i) const noexcept { return data_[i]; }
+    const XMLNodePtr& front() const noexcept { return data_[0]; }
+    const XMLNodePtr& back() const noexcept { return data_[size_ - 1]; }
+    const_iterator begin() const noexcept { return data_; }
+    const_iterator end() const noexcept { return data_ + size_; }
+
+  private:
+    friend class XMLNode;
+    friend class XMLParser;
+    static constexpr std::uint32_t kInBlock = 0x80000000u;
+
+    std::uint32_t capacity() const noexcept { return capacity_ & ~kInBlock; }
+    XMLNodePtr& at(std::size_t i) noexcept { return data_[i]; }
+    void push_back(XMLNodePtr node);
+    void insert(std::size_t position, XMLNodePtr node);
+    XMLNodePtr take(std::size_t position);
+    void reserve(std::size_t n);
+    // Drops every child and the storage.
+    void reset() noexcept;
+    // Hands the children over in document order (the storage stays empty).
+    template <class F>
+    void drain(F&& f) {
+        for (std::uint32_t i = 0; i < size_; ++i) f(std::move(data_[i]));
+        reset();
+    }
+
+    XMLNodePtr* data_ = nullptr;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;  // kInBlock: the storage is in a parse's blocks
+};
+
 class XMLNode {
   public:
-    std::string name;
-    std::string Value;
+    XMLText name;
+    XMLText Value;
 
     XMLNode() = default;
-    XMLNode(std::string name, std::string value);
+    XMLNode(std::string_view name, std::string_view value);
     // Tears the subtree down without recursion, so a chain of any depth can go.
     ~XMLNode();
     XMLNode(const XMLNode&) = delete;
@@ -69,7 +132,7 @@ class XMLNode {
     void addNode(XMLNodePtr node);
     XMLNodePtr removeNodeAt(std::int32_t position);
     // All children in order, for range-for loops.
-    const std::vector<XMLNodePtr>& children() const { return children_; }
+    const XMLChildren& children() const { return children_; }
 
     // ---- Children by name and occurrence --------------------------------------
 
@@ -172,7 +235,7 @@ class XMLNode {
     XMLNode* findChild(std::string_view name, std::int32_t Index) const;
     void checkPosition(std::int32_t position, bool allowEnd) const;
 
-    std::vector<XMLNodePtr> children_;
+    XMLChildren children_;
 
     friend class XMLParser;
 };

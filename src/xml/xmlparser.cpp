@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "xml/nodeblocks.h"
 
 namespace qv {
 namespace {
@@ -131,79 +132,6 @@ void appendCharacterReference(std::string_view ref, std::string& out) {
     appendUtf8(out, cp);
 }
 
-// The nodes of one parse are carved out of 64 KiB blocks instead of taking a
-// heap allocation each: with one allocation per node, malloc and free were a
-// third of the parse. Each slot starts with a pointer to its block; a block
-// counts its living nodes and goes back to the heap with the last of them, so
-// a node kept after its document is dropped keeps only its own block alive.
-class NodeBlocks {
-  public:
-    NodeBlocks() = default;
-    NodeBlocks(const NodeBlocks&) = delete;
-    NodeBlocks& operator=(const NodeBlocks&) = delete;
-    ~NodeBlocks() { retire(); }
-
-    void* allocate(std::size_t bytes, std::size_t align) {
-        char* p = place(next_, align);
-        if (!block_ || p + bytes > end_) {
-            retire();
-            const std::size_t size =
-                std::max(kBlockSize, sizeof(Block) + kSlotHeader + align + bytes);
-            void* memory = std::malloc(size);
-            if (!memory) throw std::bad_alloc();
-            block_ = ::new (memory) Block{kHeld};
-            next_ = static_cast<char*>(memory) + sizeof(Block);
-            end_ = static_cast<char*>(memory) + size;
-            p = place(next_, align);
-        }
-        std::memcpy(p - kSlotHeader, &block_, sizeof block_);
-        next_ = p + bytes;
-        ++handedOut_;
-        return p;
-    }
-
-    static void release(void* p) noexcept {
-        Block* block;
-        std::memcpy(&block, static_cast<char*>(p) - kSlotHeader, sizeof block);
-        drop(block, 1);
-    }
-
-  private:
-    struct Block {
-        // While the block is being filled, its count holds kHeld on top of
-        // the living nodes, so freeing a node early never frees it.
-        std::atomic<std::uint64_t> living;
-    };
-    static constexpr std::size_t kBlockSize =
-        64 * 1024 - 64;  // stays below malloc's mmap threshold
-    static constexpr std::size_t kSlotHeader = sizeof(Block*);
-    static constexpr std::uint64_t kHeld = std::uint64_t{1} << 62;
-
-    static char* place(char* at, std::size_t align) {
-        const auto a = reinterpret_cast<std::uintptr_t>(at) + kSlotHeader;
-        return reinterpret_cast<char*>((a + align - 1) & ~(std::uintptr_t{align} - 1));
-    }
-    static void drop(Block* block, std::uint64_t count) noexcept {
-        if (block->living.fetch_sub(count, std::memory_order_acq_rel) == count) {
-            block->~Block();
-            std::free(block);
-        }
-    }
-    // The block stops being filled; from now on only its nodes keep it.
-    void retire() noexcept {
-        if (!block_) return;
-        drop(block_, kHeld - handedOut_);
-        block_ = nullptr;
-        next_ = end_ = nullptr;
-        handedOut_ = 0;
-    }
-
-    Block* block_ = nullptr;
-    char* next_ = nullptr;
-    char* end_ = nullptr;
-    std::uint64_t handedOut_ = 0;
-};
-
 // Hands allocate_shared its memory from the blocks. The copy kept inside each
 // node's control block only frees, which needs the slot, never the blocks
 // object, so it may outlive the parse.
@@ -293,14 +221,14 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
         returns.pop_back();
         return st;
     };
-    auto startElement = [&](std::string_view elementName) {
+    auto startElement = [&](std::string_view elementName) __attribute__((always_inline)) {
         ++openCount;
         if (openCount == 1) {
             root.name = elementName;
             return;
         }
         auto node = std::allocate_shared<XMLNode>(BlockAllocator<XMLNode>(&blocks));
-        node->name.append(elementName.data(), elementName.size());
+        node->name.appendInBlocks(elementName, blocks, s + n);
         if (depth == open.size()) open.resize(2 * depth);
         open[depth].node = node.get();
         open[depth].firstChild = children.size() + 1;
@@ -311,11 +239,25 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
         const Open top = open[--depth];
         const std::size_t count = children.size() - top.firstChild;
         if (count == 0) return;
-        auto& own = top.node->children_;
+        XMLChildren& own = top.node->children_;
         const auto first = children.begin() + static_cast<std::ptrdiff_t>(top.firstChild);
-        own.reserve(own.size() + count);
-        own.insert(own.end(), std::make_move_iterator(first),
-                   std::make_move_iterator(children.end()));
+        if (depth == 0) {
+            // The root is the caller's node, which may have children already:
+            // its list stays on the heap.
+            own.reserve(own.size() + count);
+            for (auto it = first; it != children.end(); ++it) own.push_back(std::move(*it));
+        } else {
+            // A node of this parse: its list, exactly as long as it is, goes
+            // into the blocks beside it.
+            if (count > 0x7FFFFFFFu) throw std::length_error("XMLNode has too many children");
+            auto* storage = static_cast<XMLNodePtr*>(
+                blocks.allocate(count * sizeof(XMLNodePtr), alignof(XMLNodePtr)));
+            for (std::size_t k = 0; k < count; ++k)
+                ::new (static_cast<void*>(storage + k)) XMLNodePtr(std::move(first[k]));
+            own.data_ = storage;
+            own.size_ = own.capacity_ = static_cast<std::uint32_t>(count);
+            own.capacity_ |= XMLChildren::kInBlock;
+        }
         children.erase(first, children.end());
     };
     // After an element has closed: a child of the document element is
@@ -338,8 +280,14 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
         while (depth > 0) closeInnermost();
         return result;
     };
-    auto appendText = [&](std::string_view text) {
-        if (openCount > 0) open[depth - 1].node->Value.append(text);  // text outside is dropped
+    // `readableEnd`: how far the memory the text lies in may be read.
+    auto appendText = [&](std::string_view text, const char* readableEnd) {
+        // Text outside the document element is dropped.
+        if (openCount == 1) {
+            root.Value.append(text);
+        } else if (openCount > 1) {
+            open[depth - 1].node->Value.appendInBlocks(text, blocks, readableEnd);
+        }
     };
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -390,10 +338,10 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
                         break;
                     }
                     if (buffer.empty()) {
-                        if (j > at) appendText(std::string_view(s + at, j - at));
+                        if (j > at) appendText(std::string_view(s + at, j - at), s + n);
                     } else {
                         buffer.append(s + at, j - at);
-                        appendText(buffer);
+                        appendText(buffer, buffer.data() + buffer.capacity());
                         buffer.clear();
                     }
                     i = j;  // the '<', should the general states have to take it
@@ -607,7 +555,8 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
             }
             case State::CData: {
                 if (c == '>' && endsWith(buffer, ']', ']')) {
-                    appendText(std::string_view(buffer).substr(0, buffer.size() - 2));
+                    appendText(std::string_view(buffer).substr(0, buffer.size() - 2),
+                               buffer.data() + buffer.capacity());
                     buffer.clear();
                     state = pop();
                     break;

@@ -107,7 +107,7 @@ TEST_F(SettingsStoreTest, MissingFileRunsFirstTimeSettingsKeepsDefaultsAndSavesE
     const XMLNodePtr file = saved();
     EXPECT_EQ(file->name, "settings");
     std::vector<std::string> keys;
-    for (const auto& c : file->children()) keys.push_back(c->name);
+    for (const auto& c : file->children()) keys.push_back(c->name.str());
     EXPECT_EQ(keys, kKeyOrder);  // no "tmpl" without a template
     EXPECT_EQ(file->getNode("mw")->getNumberOfNodes(), 12);
     EXPECT_EQ(file->getNode("sca")->getNumberOfNodesWithName("s"), 2);

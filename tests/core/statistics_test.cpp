@@ -13,7 +13,7 @@ struct StatisticsTest : ::testing::Test, CoreFixture {
 
 std::vector<std::string> values(const XMLNode& node) {
     std::vector<std::string> out;
-    for (const auto& c : node.children()) out.push_back(c->Value);
+    for (const auto& c : node.children()) out.push_back(c->Value.str());
     return out;
 }
 

@@ -23,7 +23,8 @@ AlarmPtr readByName(const XMLNode& node) {
     auto note = [&](const XMLNode& child) {
         if (fault.empty())
             fault = child.name + " = " +
-                    (child.Value.size() <= 40 ? child.Value : child.Value.substr(0, 40) + "...");
+                    (child.Value.size() <= 40 ? child.Value.str()
+                                              : child.Value.str().substr(0, 40) + "...");
     };
     auto whole = [&](const XMLNode& holder, const std::string& n, std::int32_t index,
                      std::int64_t def, std::int64_t lo, std::int64_t hi) -> std::int64_t {

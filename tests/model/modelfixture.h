@@ -246,7 +246,7 @@ struct ModelFixture {
 // The names of a node's children, in order.
 inline std::vector<std::string> childNames(const XMLNode& n) {
     std::vector<std::string> names;
-    for (const auto& c : n.children()) names.push_back(c->name);
+    for (const auto& c : n.children()) names.push_back(c->name.str());
     return names;
 }
 

@@ -36,7 +36,7 @@ QString saveToFile(const qv::XMLNode& params, const QString& language) {
     const int pathIndex = params.getNodeIndex("path");
     const int groupIndex = params.getNodeIndex("algr");
     if (pathIndex < 0 || groupIndex < 0) return answer({});
-    const QString path = QString::fromStdString(params.getNodeAt(pathIndex)->Value);
+    const QString path = QString::fromStdString(params.getNodeAt(pathIndex)->Value.str());
     if (path.isEmpty()) return answer({});
     const qv::ical::ExportResult r =
         qv::ical::exportGroup(*params.getNodeAt(groupIndex), localNow());
