@@ -432,6 +432,13 @@ void VGrid::setOverflowMark(bool on) {
 }
 
 namespace {
+// Where a full cell's "+N" stands: the right end of its last entry line.
+QRect moreMark(const QRect& text, int top, int lineHeight, std::int64_t more,
+               const QFontMetrics& fm) {
+    const int width = std::min(text.width(), fm.horizontalAdvance(QStringLiteral("+%1").arg(more)) + 6);
+    return QRect(text.right() + 1 - width, top, width, lineHeight) & text;
+}
+
 // Entry lines of a cell and, with the overflow mark, how many of them its
 // entries take and what its "+N" line counts.
 struct CellLines {
@@ -443,7 +450,8 @@ CellLines linesOf(const VGridCell* c, int fit, bool overflowMark) {
     if (!c) return l;
     const std::int64_t all = c->NumberOfEntries() + (overflowMark ? c->HiddenCount() : 0);
     if (overflowMark && all > fit) {
-        l.drawn = fit - 1;
+        // Every line keeps its entry; the "+N" sits at the end of the last one.
+        l.drawn = fit;
         l.more = all - l.drawn;
     } else {
         l.drawn = std::min(c->NumberOfEntries(), fit);
@@ -484,9 +492,8 @@ QRect VGrid::overflowRect(int col, int row) const {
                                     hasHeaderLine(c), lineHeight());
     const CellLines lines = linesOf(c, l.fit, overflowMark_);
     if (lines.more == 0) return {};
-    return QRect(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight, l.text.width(),
-                 l.lineHeight) &
-           l.text;
+    return moreMark(l.text, l.entriesTop + (lines.drawn - 1) * l.lineHeight, l.lineHeight,
+                    lines.more, fontMetrics());
 }
 
 bool VGrid::cellAt(const QPoint& pos, int* col, int* row, int* index) const {
@@ -663,10 +670,14 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
     const int textRight = selected && vscSel_->isVisible() ? vscSel_->x() - 1 : l.text.right();
     const CellLines lines = linesOf(c, l.fit, overflowMark_);
     const int drawn = overflowMark_ ? lines.drawn : l.fit;
+    const QRect mark = lines.more > 0 ? moreMark(l.text, l.entriesTop + (drawn - 1) * l.lineHeight,
+                                                 l.lineHeight, lines.more, fm)
+                                      : QRect();
     for (int k = 0; k < drawn && first + k < c->NumberOfEntries(); ++k) {
         const VGridCellEntry& e = c->Entry(first + k);
-        const QRect line(l.text.left(), l.entriesTop + k * l.lineHeight,
-                         textRight - l.text.left() + 1, l.lineHeight);
+        QRect line(l.text.left(), l.entriesTop + k * l.lineHeight,
+                   textRight - l.text.left() + 1, l.lineHeight);
+        if (k == drawn - 1 && !mark.isEmpty()) line.setRight(mark.left() - 1);
         if (selected && first + k == selIndex_) {
             p.fillRect(line, palette().color(QPalette::Highlight));
             p.setPen(palette().color(QPalette::HighlightedText));
@@ -676,13 +687,9 @@ void VGrid::drawCell(QPainter& p, int col, int row, const QRect& r, bool header)
         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(e.shownText(), Qt::ElideRight, line.width()));
     }
-    if (lines.more > 0) {
-        const QRect line(l.text.left(), l.entriesTop + lines.drawn * l.lineHeight, l.text.width(),
-                         l.lineHeight);
+    if (!mark.isEmpty()) {
         p.setPen(toQColor(foreColor_));
-        p.drawText(
-            line, Qt::AlignLeft | Qt::AlignVCenter,
-            fm.elidedText(QStringLiteral("+%1").arg(lines.more), Qt::ElideRight, line.width()));
+        p.drawText(mark, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("+%1").arg(lines.more));
     }
     p.setPen(toQColor(gridLineColor_));
     p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -901,13 +908,14 @@ void VGrid::mouseMoveEvent(QMouseEvent* e) {
     int col, row, index;
     QString tip;
     const bool hit = cellAt(e->position().toPoint(), &col, &row, &index);
-    if (hit && index >= 0) {
-        const VGridCellEntry& entry = cell(col, row)->Entry(index);
-        if (entry.obj) tip = entry.obj->getToolTip();
-    } else if (hit && overflowMark_ && !overflowToolTip_.isEmpty() &&
-               overflowRect(col, row).contains(e->position().toPoint())) {
+    // The "+N" mark sits on the last entry line and wins over its entry.
+    if (hit && overflowMark_ && !overflowToolTip_.isEmpty() &&
+        overflowRect(col, row).contains(e->position().toPoint())) {
         tip = overflowToolTip_;
         tip.replace(QStringLiteral("%1"), QString::number(overflowCount(col, row)));
+    } else if (hit && index >= 0) {
+        const VGridCellEntry& entry = cell(col, row)->Entry(index);
+        if (entry.obj) tip = entry.obj->getToolTip();
     }
     // Entry texts come from users and imports: shown as plain text.
     if (!tip.isEmpty()) tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal);

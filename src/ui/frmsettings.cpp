@@ -311,7 +311,7 @@ void frmSettings::buildPages() {
         form->addRow(QString(), chkUseOneAlarmWindow_);
         form->addRow(QString(), chkDesktopNotifications_);
         form->addRow(QString(), chkWakeFromSleep_);
-        form->addRow(QString(), lblWakeFromSleep_);
+        form->addRow(lblWakeFromSleep_);
     }
     // 3: secondary and attention alarm
     {
