@@ -48,6 +48,9 @@ struct DisplayFormats {
     std::int16_t sc = 1;  // show seconds
 };
 
+// The widest interval bar the calendar draws, in the settings dialog as in the view.
+constexpr int kMaxIntervalBarWidth = 50;
+
 struct SettingsValues {
     bool bl = false;
     DateTime lsd;
@@ -73,7 +76,7 @@ struct SettingsValues {
     std::string cls = "default";
     bool acv = false;
     bool igc = true;
-    std::int16_t ibw = 8;
+    std::int16_t ibw = 8;  // the calendar's interval bars, 1 to kMaxIntervalBarWidth pixels
     bool osvol = false;
     std::int32_t svol = 100;
     bool ovvol = false;

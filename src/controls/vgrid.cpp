@@ -460,7 +460,7 @@ CellLines linesOf(const VGridCell* c, int fit, bool overflowMark) {
 }
 }  // namespace
 
-int VGrid::entriesDrawn(int col, int row) const {
+std::pair<int, std::int64_t> VGrid::cellLines(int col, int row) const {
     const VGridCell* c = cell(col, row);
     QRect r = cellRect(col, row);
     if (r.isEmpty()) {
@@ -469,20 +469,13 @@ int VGrid::entriesDrawn(int col, int row) const {
     }
     const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
                                     hasHeaderLine(c), lineHeight());
-    return linesOf(c, l.fit, overflowMark_).drawn;
+    const CellLines lines = linesOf(c, l.fit, overflowMark_);
+    return {lines.drawn, lines.more};
 }
 
-std::int64_t VGrid::overflowCount(int col, int row) const {
-    const VGridCell* c = cell(col, row);
-    QRect r = cellRect(col, row);
-    if (r.isEmpty()) {
-        const Geometry g = geometry();
-        r = QRect(0, 0, static_cast<int>(g.colW), static_cast<int>(g.rowH));
-    }
-    const CellLayout l = layoutCell(r, cellMargin_, intervalBarBreadth_, intervalBarVertical_,
-                                    hasHeaderLine(c), lineHeight());
-    return linesOf(c, l.fit, overflowMark_).more;
-}
+int VGrid::entriesDrawn(int col, int row) const { return cellLines(col, row).first; }
+
+std::int64_t VGrid::overflowCount(int col, int row) const { return cellLines(col, row).second; }
 
 QRect VGrid::overflowRect(int col, int row) const {
     const QRect r = cellRect(col, row);

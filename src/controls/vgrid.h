@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QScrollBar;
@@ -241,7 +242,8 @@ class VGrid : public QWidget {
     // line shows (0: none).
     int entriesDrawn(int col, int row) const;
     std::int64_t overflowCount(int col, int row) const;
-    // The rectangle of a cell's "+N" line (empty when it has none in view).
+    // The rectangle of a cell's "+N" mark, at the end of its last entry line
+    // (empty when it has none in view).
     QRect overflowRect(int col, int row) const;
     // The most entry lines a data cell of the present size shows (a cell
     // without a caption line).
@@ -268,6 +270,8 @@ class VGrid : public QWidget {
     void wheelEvent(QWheelEvent* e) override;
 
   private:
+    // Entries drawn and the "+N" count of a cell at its present size.
+    std::pair<int, std::int64_t> cellLines(int col, int row) const;
     struct Geometry {
         QRect area;
         double colW = 0, rowH = 0;

@@ -338,7 +338,7 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     p_.ports.ui.applyActivePlugInsSettings(root.getNode("acpl", 0, "<acpl></acpl>"));
     s.acv = root.getBoolean("acv", 0, def.acv);
     s.igc = root.getBoolean("igc", 0, def.igc);
-    s.ibw = int16In(root, "ibw", def.ibw, 1, 100);
+    s.ibw = int16In(root, "ibw", def.ibw, 1, kMaxIntervalBarWidth);
     s.osvol = root.getBoolean("osvol", 0, def.osvol);
     s.svol = int32In(root, "svol", def.svol, 0, 100);
     s.ovvol = root.getBoolean("ovvol", 0, def.ovvol);

@@ -442,7 +442,7 @@ void frmSettings::buildPages() {
         chkAutoUpdateCalendar_ =
             check(f, "chkAutoUpdateCalendar", "&Update the calendar by itself");
         vnbCalendarOffset_ = numberBox(f, "vnbCalendarOffset", 0, 32767);
-        vnbIntervalBarWidth_ = numberBox(f, "vnbIntervalBarWidth", 1, 100);
+        vnbIntervalBarWidth_ = numberBox(f, "vnbIntervalBarWidth", 1, kMaxIntervalBarWidth);
         chkIgnoreCorrection_ = check(f, "chkIgnoreCorrection", "&Ignore the alarms' correction");
         auto* form = new QFormLayout(f);
         form->addRow(QString(), chkShowTooltips_);
@@ -1132,7 +1132,7 @@ bool frmSettings::apply() {
     s.stt = chkShowTooltips_->isChecked();
     s.auc = chkAutoUpdateCalendar_->isChecked();
     s.cao = static_cast<std::int16_t>(std::clamp(vnbCalendarOffset_->value(), 0, 32767));
-    s.ibw = static_cast<std::int16_t>(std::clamp(vnbIntervalBarWidth_->value(), 1, 100));
+    s.ibw = static_cast<std::int16_t>(std::clamp(vnbIntervalBarWidth_->value(), 1, kMaxIntervalBarWidth));
     s.igc = chkIgnoreCorrection_->isChecked();
     s.acmm = static_cast<std::int16_t>(std::clamp(vnbAlarmClockMaxMinutes_->value(), 1, 32767));
     s.acst = static_cast<std::int16_t>(std::clamp(vnbAlarmClockSnoozeTime_->value(), 1, 32767));

@@ -648,7 +648,7 @@ void QuorvaneCalendar::translate() {
 void QuorvaneCalendar::applyProgramSettings() {
     for (VCalendar* cal : vcal_) {
         cal->setShowToolTips(p_.settings.stt);
-        cal->setIntervalBarWidth(std::clamp<int>(p_.settings.ibw, 0, 50));
+        cal->setIntervalBarWidth(std::clamp<int>(p_.settings.ibw, 1, kMaxIntervalBarWidth));
     }
 }
 

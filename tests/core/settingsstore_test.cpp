@@ -206,7 +206,7 @@ TEST_F(SettingsStoreTest, WholeNumbersBeyondTheirRangeAreClampedNotWrapped) {
     EXPECT_EQ(s.acmm, 1);
     EXPECT_EQ(s.acst, 32767);
     EXPECT_EQ(s.cao, 0);
-    EXPECT_EQ(s.ibw, 100);
+    EXPECT_EQ(s.ibw, kMaxIntervalBarWidth);  // the range the dialog and the view use
     EXPECT_EQ(s.ola, 0);
     EXPECT_EQ(s.olu, kWeeks);
     EXPECT_EQ(s.dsa, 32767);
