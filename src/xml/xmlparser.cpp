@@ -228,7 +228,10 @@ bool XMLParser::parse(std::string_view xml, XMLNode& root, const ChildHandler& t
             return;
         }
         auto node = std::allocate_shared<XMLNode>(BlockAllocator<XMLNode>(&blocks));
-        node->name.appendInBlocks(elementName, blocks, s + n);
+        // A name read piecewise lies in `tagName`, which may be read only to its end.
+        const bool inDocument = elementName.data() >= s && elementName.data() < s + n;
+        node->name.appendInBlocks(elementName, blocks,
+                                  inDocument ? s + n : elementName.data() + elementName.size());
         if (depth == open.size()) open.resize(2 * depth);
         open[depth].node = node.get();
         open[depth].firstChild = children.size() + 1;

@@ -40,6 +40,11 @@ void XMLText::grow(std::size_t n, NodeBlocks* blocks) {
 }
 
 XMLText& XMLText::assign(std::string_view text) {
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (text.empty()) {
+        clear();
+        return *this;
+    }
     if (text.size() <= kInline && isInline()) {
         std::memmove(raw_, text.data(), text.size());
         setInlineSize(text.size());
@@ -70,6 +75,7 @@ XMLText& XMLText::assign(std::string_view text) {
 }
 
 XMLText& XMLText::append(std::string_view text) {
+    if (text.empty()) return *this;
     const std::size_t have = size();
     const std::size_t total = have + text.size();
     if (isInline() && total <= kInline) {
@@ -93,6 +99,7 @@ XMLText& XMLText::append(std::string_view text) {
 }
 
 void XMLText::appendInBlocks(std::string_view text, NodeBlocks& blocks) {
+    if (text.empty()) return;
     const std::size_t have = size();
     const std::size_t total = have + text.size();
     if (isInline() && total <= kInline) {

@@ -95,7 +95,7 @@ class XMLText {
             // Inline and empty, as a new node's texts are.
             if (readableEnd - text.data() >= static_cast<std::ptrdiff_t>(kInline)) {
                 std::memcpy(raw_, text.data(), kInline);
-            } else {
+            } else if (!text.empty()) {
                 std::memcpy(raw_, text.data(), text.size());
             }
             setInlineSize(text.size());
