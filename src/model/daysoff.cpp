@@ -49,6 +49,17 @@ std::string resolveDaysOffSource(const std::string& source, const std::string& s
     return shippedFolder.empty() ? source : shippedFolder + "/" + source;
 }
 
+std::string daysOffSourceShown(const std::string& source) {
+    const std::size_t scheme = source.find("://");
+    if (scheme == std::string::npos || source[0] == '/') return source;
+    std::size_t hostAt = scheme + 3;
+    std::size_t end = source.find_first_of("/?#", hostAt);
+    if (end == std::string::npos) end = source.size();
+    const std::size_t at = source.rfind('@', end);
+    if (at != std::string::npos && at >= hostAt) hostAt = at + 1;
+    return source.substr(hostAt, end - hostAt) + (end < source.size() ? "/…" : "");
+}
+
 std::vector<std::string> daysOffSourcesOf(const AlarmGroup& group) {
     std::vector<std::string> out;
     const auto add = [&](const std::vector<std::string>& list) {
@@ -311,7 +322,12 @@ void refreshDaysOff(ModelContext& ctx, const std::shared_ptr<AlarmGroup>& group,
                     c.readAt = now;
                     state->next.cache[source] = std::move(c);
                 } else if (state->error.empty()) {
-                    state->error = source + (error.empty() ? std::string() : ": " + error);
+                    // The plug-in names an address by its host alone; the
+                    // address itself may carry a secret.
+                    const std::string shown = daysOffSourceShown(source);
+                    state->error = error.empty() ? shown
+                                   : shown != source ? error
+                                                     : source + ": " + error;
                 }
                 finishOne();
             });

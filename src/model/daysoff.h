@@ -94,6 +94,10 @@ bool readDaysOffAnswer(const std::string& answer, DaysOffCalendar& calendar, std
 XMLNodePtr dayOffItemToXML(const DayOffItem& item);
 bool dayOffItemFromXML(const XMLNode& node, DayOffItem& item);
 
+// A source as the user and the log may see it: an address only by its host
+// (it may carry a secret in its path), anything else as it is.
+std::string daysOffSourceShown(const std::string& source);
+
 // Every calendar the group and its alarms name, in order, each once.
 std::vector<std::string> daysOffSourcesOf(const AlarmGroup& group);
 

@@ -291,4 +291,7 @@ TEST(DaysOff, SourcesAreSplitTrimmedAndResolved) {
     EXPECT_EQ(resolveDaysOffSource("holidays/GB-ENG.ics", "/s"), "/s/holidays/GB-ENG.ics");
     EXPECT_EQ(resolveDaysOffSource("WEBCAL://x.org/c", "/s"), "WEBCAL://x.org/c");
     EXPECT_EQ(resolveDaysOffSource("/home/me/v.ics", "/s"), "/home/me/v.ics");
+    EXPECT_EQ(daysOffSourceShown("https://me:pw@cal.example.org/secret?k=1"), "cal.example.org/…");
+    EXPECT_EQ(daysOffSourceShown("webcal://cal.example.org"), "cal.example.org");
+    EXPECT_EQ(daysOffSourceShown("holidays/DE.ics"), "holidays/DE.ics");
 }
