@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/files.h"
+#include "base/settingsvalues.h"
 #include "base/folders.h"
 #include "model/alarmgroup.h"
 #include "model/clsadvanceddate.h"
@@ -311,6 +312,8 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
     bool allRead = true;
     for (const std::string& p : paths)
         allRead = loadPath(p, ctx, groups, err, FirstQuestion{count > 0, from, calendar}) && allRead;
+    // Days off as the groups keep them, with the setting for timed items.
+    for (const AlarmGroupPtr& g : groups) g->setDaysOffByMoment(ctx.settings.dofm);
 
     // Loaded turned off: said once each, as the program says it.
     for (const AlarmGroupPtr& g : groups)

@@ -105,6 +105,9 @@ struct SettingsValues {
     bool dntf = true;
     bool wfld = true;
     bool wake = false;
+    // Days off: an item of a days-off calendar that is not all-day makes a
+    // day off of the alarm moments it covers.
+    bool dofm = false;
 };
 
 }  // namespace qv

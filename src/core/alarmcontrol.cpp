@@ -1,5 +1,7 @@
 #include "core/alarmcontrol.h"
 
+#include "core/daysoffkeeper.h"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -575,6 +577,7 @@ void alarmControl::synchronizeAll() {
         written = true;
         g->startSynchronization(p_.ctx);
     }
+    daysOffKeeper::refreshAll(p_, false);
 }
 
 void alarmControl::synchronizationEnded(const AlarmGroupPtr& group, bool replaced,

@@ -1,5 +1,7 @@
 #include "core/modmain.h"
 
+#include "core/daysoffkeeper.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -177,6 +179,7 @@ void modMain::loadAllAlarmGroups() {
     for (const AlarmGroupPtr& g : loaded) p_.alarmGroups.addElement(g);
     // Also with no folder: the supervision starts, and nothing of the groups
     // that were there before a reload stays armed.
+    daysOffKeeper::applySetting(p_);
     const std::vector<AlarmGroupPtr> all(p_.alarmGroups.begin(), p_.alarmGroups.end());
     p_.control.alarmGroupsChanged(all, change::kLoaded);
     p_.loading = wasLoading;
@@ -185,6 +188,8 @@ void modMain::loadAllAlarmGroups() {
     p_.folderSync.restart();
     reportUnreadableGroups(unreadable);
     reportRangeFaults(loaded);
+    // The days off the groups keep stand until their calendars are read again.
+    daysOffKeeper::refreshAll(p_, true);
 }
 
 AlarmGroupPtr modMain::loadGroupFile(const std::string& file, const std::string& folder) {

@@ -371,6 +371,7 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     s.dntf = root.getBoolean("dntf", 0, def.dntf);
     s.wfld = root.getBoolean("wfld", 0, def.wfld);
     s.wake = root.getBoolean("wake", 0, def.wake);
+    s.dofm = root.getBoolean("dofm", 0, def.dofm);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -509,6 +510,7 @@ XMLNodePtr SettingsStore::toXML() {
     root->addBoolean("dntf", s.dntf);
     root->addBoolean("wfld", s.wfld);
     root->addBoolean("wake", s.wake);
+    root->addBoolean("dofm", s.dofm);
     return root;
 }
 

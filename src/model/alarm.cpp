@@ -12,6 +12,7 @@
 #include "model/alarmgroup.h"
 #include "model/clsaction.h"
 #include "model/clsadvanceddate.h"
+#include "model/daysoff.h"
 #include "model/texts.h"
 
 namespace qv {
@@ -277,6 +278,13 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
             a->actions.addElement(std::move(action));
         } else if (f >= 0 && !found[f]) {
             found[f] = child.get();
+        } else if (f < 0 && child->name == "ndof") {
+            bool v = false;
+            a->notOnDaysOff = XMLNode::textToBoolean(child->Value, v) && v;
+        } else if (f < 0 && child->name == "dofs") {
+            for (const XMLNodePtr& src : child->children())
+                if (src && src->name == "src" && !src->Value.str().empty())
+                    a->daysOffCalendars.push_back(src->Value.str());
         }
     }
     const FieldReader r{found, fault};
@@ -352,6 +360,12 @@ XMLNodePtr Alarm::toXML(const std::string& elementName) const {
         n->addInteger("lsa", lastSnoozeAmount);
         n->addInteger("lsu", lastSnoozeUnit);
         n->addInteger("lsat", lastSnoozeAddTo);
+    }
+    if (notOnDaysOff) n->addBoolean("ndof", true);
+    if (!daysOffCalendars.empty()) {
+        auto list = XMLNode::Create("dofs");
+        for (const std::string& c : daysOffCalendars) list->addString("src", c);
+        n->addNode(std::move(list));
     }
     return n;
 }
@@ -460,6 +474,7 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
     const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
     const AdvancedDateProgram* program =
         (activePeriod & kRestrictExpression) != 0 ? &currentProgram() : nullptr;
+    const auto daysOff = daysOffForTiming();
     while (n < limit) {
         // The query's first round looks at the grid point of the moment itself.
         int rounds = 1;
@@ -471,6 +486,7 @@ void Alarm::listMomentsAfter(DateTime da, DateTime before, bool calendarDate,
             again = false;
             if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
             if (program && !program->evaluate(cur)) again = true;
+            if (daysOff && !again && daysOff->find(cur)) again = true;
             if (byDates) {
                 if (cur < startDate) again = true;
                 if (endDate < cur) return;
@@ -541,11 +557,13 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
     const bool byWeekdays = (activePeriod & kRestrictWeekdays) != 0;
     const AdvancedDateProgram* program =
         (activePeriod & kRestrictExpression) != 0 ? &currentProgram() : nullptr;
+    const auto daysOff = daysOffForTiming();
     // As the query looks at a grid point: every restriction is asked (an
     // expression that raises does so whatever the weekday).
     auto passes = [&](DateTime g) {
         bool ok = !(byWeekdays && ((weekDays >> (g.weekday() - 1)) & 1) == 0);
         if (program && !program->evaluate(g)) ok = false;
+        if (daysOff && ok && daysOff->find(g)) ok = false;
         return ok && !(byDates && g < startDate);
     };
     // A grid of fixed steps whose restrictions read only the weekday and the
@@ -572,7 +590,8 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
     }
     constexpr std::int64_t kWeek = 7 * 86400;
     std::int64_t period = 0;
-    if (stepSeconds > 0 && amount > 0 && !byDates && (!program || program->repeatsWeekly())) {
+    if (stepSeconds > 0 && amount > 0 && !byDates && !daysOff &&
+        (!program || program->repeatsWeekly())) {
         const std::int64_t step = stepSeconds * amount;
         period = kWeek / std::gcd(step, kWeek);
         if (period > 20000) period = 0;
@@ -634,7 +653,7 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
         while (momentOf(gridPoint(kEnd)) < end) ++kEnd;
         const std::int64_t points = kEnd - (k + 1);
         if (points <= 0) return true;
-        if (!byDates && !byWeekdays && !program) {
+        if (!byDates && !byWeekdays && !program && !daysOff) {
             // Every grid point is a moment.
             if (fails + 1 >= kStepLimit) return false;
             counted = std::min(points, room);
@@ -708,6 +727,40 @@ void Alarm::listMomentsInCells(DateTime da, const std::vector<DateTime>& cellEnd
     }
 }
 
+std::shared_ptr<const DaysOffLookup> Alarm::daysOffForTiming() const {
+    if (!notOnDaysOff || momentKind != kPeriodic) return nullptr;
+    const auto group = parentGroup();
+    if (!group) return nullptr;
+    auto lookup = group->daysOffLookup(daysOffCalendars);
+    return lookup && !lookup->empty() ? lookup : nullptr;
+}
+
+bool Alarm::firstSkippedDayOff(DateTime da, DateTime& skipped, std::string& dayName) {
+    const auto daysOff = daysOffForTiming();
+    if (!daysOff) return false;
+    const std::int32_t corr = validUnit(correctionUnit) ? correctionAmount : 0;
+    DateTime with, without;
+    bool givenUpWith = false, givenUpWithout = false;
+    try {
+        const bool foundWith = computeNext(da, false, with, givenUpWith);
+        notOnDaysOff = false;
+        const bool foundWithout = computeNext(da, false, without, givenUpWithout);
+        notOnDaysOff = true;
+        if (!foundWithout || givenUpWithout || (foundWith && !(without < with))) return false;
+    } catch (...) {
+        notOnDaysOff = true;
+        return false;
+    }
+    // The moment the alarm would have rung is a grid point moved by the
+    // correction; the day off is a matter of the grid point.
+    const DateTime grid = corr == 0 ? without : addToDate(without, -corr, correctionUnit);
+    const DayOffItem* item = daysOff->find(grid);
+    if (!item) return false;  // a snooze or a clamped correction, not a day off
+    skipped = without;
+    dayName = item->name;
+    return true;
+}
+
 void Alarm::shareProgram(SharedPrograms& programs) {
     if (momentKind != kPeriodic || (activePeriod & kRestrictExpression) == 0) return;
     // A program never changes once compiled, so sharing it is safe; an alarm whose
@@ -758,6 +811,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
         // The query moved onto the uncorrected grid.
         const DateTime a = corrected(da, -static_cast<std::int64_t>(corr));
         const AdvancedDateProgram* program = byExpression ? &currentProgram() : nullptr;
+        const auto daysOff = daysOffForTiming();
 
         // A grid point not after the query. Stepping back is bounded: after the
         // alignment it takes a step or two at most. Past the end of a date range
@@ -783,6 +837,7 @@ bool Alarm::computeNext(DateTime da, bool calendarDate, DateTime& next, bool& gi
             if (!again && corr != 0 && corrected(cur, corr) <= da) again = true;
             if (byWeekdays && ((weekDays >> (cur.weekday() - 1)) & 1) == 0) again = true;
             if (program && !program->evaluate(cur)) again = true;
+            if (daysOff && !again && daysOff->find(cur)) again = true;
             if (byDates) {
                 if (cur < startDate) again = true;
                 if (endDate < cur) again = false;
@@ -852,6 +907,7 @@ std::vector<std::string> Alarm::getDateTimeDescriptionItems(ModelContext& ctx) c
         }
         if (activePeriod & kRestrictExpression)
             text += texts::fill(ctx.translation.getText(texts::kAlarm, 33), {activeAdvanced});
+        if (notOnDaysOff) text += ctx.translation.getText(texts::kAlarm, 300);
         const DateTime now = ctx.clock.now();
         colour = ctx.colours.gradientColour(now, addToDate(now, everyAmount, everyUnit), 24, 25,
                                             kWindowTextColour);

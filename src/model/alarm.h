@@ -17,6 +17,7 @@ namespace qv {
 class AlarmGroup;
 class clsAction;
 class AdvancedDateProgram;
+class DaysOffLookup;
 
 class Alarm : public std::enable_shared_from_this<Alarm> {
   public:
@@ -66,6 +67,10 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     // there is none. Such an alarm is loaded turned off and written back as
     // it was stored until it is edited (setChanged).
     std::string rangeFault;
+    // Skips the grid points that fall on a day off of `daysOffCalendars`
+    // (empty: the group's calendars). Never skips a one-off alarm.
+    bool notOnDaysOff = false;
+    std::vector<std::string> daysOffCalendars;
 
     // Constructors. Each returns a new alarm with cleared caches and a fresh,
     // empty action list.
@@ -106,6 +111,11 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
                             int perCell, int limit, std::vector<DateTime>& out,
                             std::vector<std::int64_t>& hidden);
 
+    // The first moment after `da` that the days off leave out, before the
+    // next moment the alarm does ring: its grid point and the name of the day
+    // off. False when none is left out (or the alarm does not skip days off).
+    bool firstSkippedDayOff(DateTime da, DateTime& skipped, std::string& dayName);
+
     void setChanged();
     void invalidateCaches();
     void snooze(DateTime snoozeDate);
@@ -138,6 +148,8 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     void initialize();
     bool computeNext(DateTime da, bool calendarDate, DateTime& next, bool& givenUp);
     const AdvancedDateProgram& currentProgram();
+    // The days off this alarm skips; null when it skips none.
+    std::shared_ptr<const DaysOffLookup> daysOffForTiming() const;
 
     DateTime cacheAfter_ = kNever;
     DateTime cacheNext_ = kNever;

@@ -99,6 +99,8 @@ void AlarmGroup::readSettings(ModelContext& ctx, const XMLNode& root) {
     const std::int32_t tmpl = root.getNodeIndex("tmpl", 0);
     if (tmpl >= 0 && root.getNodeAt(tmpl)->getNumberOfNodes() > 0)
         template_ = root.getNodeAt(tmpl)->toString();
+    const XMLNodePtr doff = root.findNode("doff");
+    setDaysOff(doff ? GroupDaysOff::fromXML(*doff) : GroupDaysOff{});
 }
 
 AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root) {
@@ -234,6 +236,7 @@ XMLNodePtr AlarmGroup::buildXML(bool changedSinceImportValue) const {
     n->addString("sync", synchPlugin);
     // Copies throughout: an XML form never shares the group's live settings.
     n->addNode(synchSettings ? synchSettings->getCopy() : XMLNode::Create("syst"));
+    if (!daysOff.empty()) n->addNode(daysOff.toXML());
     for (const AlarmPtr& alarm : alarms) n->addNode(alarm->toXML("alrm"));
     return n;
 }

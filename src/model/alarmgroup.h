@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/alarm.h"
+#include "model/daysoff.h"
 #include "model/ports.h"
 #include "xml/vector.h"
 #include "xml/xmlnode.h"
@@ -31,6 +32,9 @@ public:
     bool changed = false;
     bool selected = false;
     bool hidden = false;
+    // The group's days-off calendars and what they named when last read;
+    // change it through setDaysOff, so the alarms search anew.
+    GroupDaysOff daysOff;
 
     // Group files and collections larger than this are not read: a group of
     // ten thousand alarms takes some 5 MB, and every megabyte read costs
@@ -114,7 +118,19 @@ public:
     // Name, state and synchronisation texts, each followed by its colour.
     std::vector<std::string> getStringItems(ModelContext& ctx) const;
 
+    // The days off of `calendars` (empty: the group's own) as the timing asks
+    // them; null when neither names a calendar.
+    std::shared_ptr<const DaysOffLookup> daysOffLookup(const std::vector<std::string>& calendars) const;
+    void setDaysOff(GroupDaysOff d);
+    // Whether a timed item covering an alarm's moment makes it a day off too
+    // (a setting of the program, not of the group).
+    void setDaysOffByMoment(bool byMoment);
+    bool daysOffByMoment() const { return daysOffByMoment_; }
+
 private:
+    void daysOffChanged();
+    bool daysOffByMoment_ = false;
+    mutable std::map<std::string, std::shared_ptr<const DaysOffLookup>> daysOffLookups_;
     void initialize();
     void readFrom(ModelContext& ctx, const XMLNode& root);
     // Everything but the alarms.

@@ -30,6 +30,7 @@
 #include "base/folders.h"
 #include "base/inifile.h"
 #include "outlook/calendarfetch.h"
+#include "outlook/daysoffread.h"
 #include "outlook/icalimport.h"
 #include "quorvane/iplugin.h"
 #include "xml/xmlnode.h"
@@ -467,6 +468,84 @@ std::string synchronizeGroup(ItemKind kind, const XMLNode& params) {
     return result->toString();
 }
 
+// ---- Days off ----------------------------------------------------------------------
+
+// The days-off items of a calendar file or address between "from" and "to":
+// "<result><days><item>...</item>...</days></result>", with a "warning" when
+// they come from the last copy of an online calendar, or "<result><error>".
+std::string daysOffOf(const XMLNode& params) {
+    using namespace qv::outlook;
+    auto result = emptyResult();
+    const QString source = qs(params.getString("src")).trimmed();
+    const qv::DateTime from = params.getDate("from", 0, qv::DateTime::fromParts(2000, 1, 1));
+    const qv::DateTime to = params.getDate("to", 0, qv::DateTime::fromParts(2100, 1, 1));
+    QString error, warning;
+    DaysOffReading reading;
+    auto readText = [&](const QByteArray& bytes) {
+        reading = readDaysOff(bytes.toStdString(), from, to);
+        switch (reading.error) {
+            case BuildError::None:
+                return QString();
+            case BuildError::Truncated:
+                return language().qtext(17);
+            case BuildError::Unreadable:
+                return language().qtext(18);
+            case BuildError::TooLarge:
+                return fill(language().qtext(26), {kMaxCalendarMB});
+            default:
+                return language().qtext(16);
+        }
+    };
+    if (source.isEmpty()) {
+        error = language().qtext(21);
+    } else if (isCalendarAddress(source)) {
+        // As a synchronised group's calendar: the last good copy is kept, and
+        // stands in while the server cannot be reached.
+        const QString shown = displayAddress(source);
+        const FetchOptions options = fetchOptions();
+        const CalendarCache cache(programFolder(), source);
+        CalendarCache::Copy copy;
+        const bool haveCopy = cache.load(copy, options.maxBytes);
+        const FetchResult f =
+            fetchCalendar(calendarUrl(source), haveCopy ? copy.validators : Validators{}, options);
+        if (f.failure == FetchFailure::None && f.notModified && haveCopy) {
+            error = readText(copy.body);
+        } else {
+            QString failure;
+            if (f.failure == FetchFailure::None && !f.notModified) {
+                failure = readText(f.body);
+                if (failure.isEmpty()) cache.store({f.body, f.validators});
+                else failure = shown + ": " + failure;
+            } else {
+                failure = fetchFailureText(f, shown, options);
+            }
+            if (!failure.isEmpty()) {
+                if (haveCopy && readText(copy.body).isEmpty())
+                    warning = failure;
+                else
+                    error = failure;
+            }
+        }
+    } else {
+        QFile file(source);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = file.errorString();
+        } else {
+            const QByteArray bytes = file.read(static_cast<qint64>(kMaxCalendarBytes) + 1);
+            error = file.error() != QFileDevice::NoError ? file.errorString() : readText(bytes);
+        }
+    }
+    if (!error.isEmpty()) {
+        result->addString("error", ss(error));
+        return result->toString();
+    }
+    auto days = XMLNode::Create("days");
+    for (const qv::DayOffItem& item : reading.items) days->addNode(qv::dayOffItemToXML(item));
+    result->addNode(days);
+    if (!warning.isEmpty()) result->addString("warning", ss(warning));
+    return result->toString();
+}
+
 class plugin : public QObject, public quorvane::IPlugIn {
     Q_OBJECT
     Q_INTERFACES(quorvane::IPlugIn)
@@ -532,6 +611,7 @@ class plugin : public QObject, public quorvane::IPlugIn {
                                     const XMLNode& params) {
         const bool tasks = kind == ItemKind::Tasks;
         if (method == "Synchronize") return synchronizeGroup(kind, params);
+        if (method == "GetDaysOff" && !tasks) return daysOffOf(params);
         auto result = emptyResult();
         if (method == "GetName") {
             result->addString("name", language().text(tasks ? 10 : 7));

@@ -18,11 +18,13 @@
 
 #include "base/colors.h"
 #include "base/translation.h"
+#include "core/daysoffkeeper.h"
 #include "core/program.h"
 #include "model/texts.h"
 #include "plugins/clsplugin.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
+#include "ui/daysoffwidgets.h"
 #include "ui/pluginmenus.h"
 #include "ui/qtuserinterface.h"
 #include "ui/windowfit.h"
@@ -84,6 +86,18 @@ frmAlarmGroupProperties::frmAlarmGroupProperties(Program& program, AlarmEditor e
         named(new QPushButton(QStringLiteral("&Edit..."), fraTemplate), "cmdSetTemplate");
     cmdResetTemplate_ =
         named(new QPushButton(QStringLiteral("&Reset"), fraTemplate), "cmdResetTemplate");
+    auto* fraDaysOff = named(new QGroupBox(QStringLiteral("Days off"), this), "fraDaysOff");
+    auto* lblDaysOff = named(
+        new QLabel(QStringLiteral("Alarms marked \"Not on days off\" skip the days these "
+                                  "calendars name (one per line: an .ics file, an https:// address "
+                                  "or a shipped calendar):"),
+                   fraDaysOff),
+        "lblDaysOff");
+    lblDaysOff->setWordWrap(true);
+    daysOffEditor_ = new DaysOffEditor(p_, kSection, fraDaysOff);
+    auto* daysOffLayout = new QVBoxLayout(fraDaysOff);
+    daysOffLayout->addWidget(lblDaysOff);
+    daysOffLayout->addWidget(daysOffEditor_);
     cmdOk_ = named(new QPushButton(QStringLiteral("OK"), this), "cmdOk");
     cmdCancel_ = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
     cmdOk_->setDefault(true);
@@ -113,6 +127,7 @@ frmAlarmGroupProperties::frmAlarmGroupProperties(Program& program, AlarmEditor e
     layout->addLayout(form);
     layout->addWidget(fraSynchSettings_);
     layout->addWidget(fraTemplate);
+    layout->addWidget(fraDaysOff);
     layout->addStretch();
     layout->addLayout(buttons);
 
@@ -204,6 +219,14 @@ void frmAlarmGroupProperties::setAlarmGroups(std::vector<AlarmGroupPtr> groups) 
     }
     fraSynchSettings_->setVisible(cmbType_->currentIndex() > 0);
     showSynchControl();
+    const bool sameDaysOff =
+        std::all_of(groups_.begin(), groups_.end(), [&](const AlarmGroupPtr& g) {
+            return g->daysOff.calendars == groups_.front()->daysOff.calendars;
+        });
+    if (!groups_.empty() && sameDaysOff)
+        daysOffEditor_->setSources(groups_.front()->daysOff.calendars);
+    else
+        daysOffEditor_->setMixed(text(kSeveralGroups));
     filling_ = false;
     showColour();
     showTemplateState();
@@ -392,7 +415,18 @@ void frmAlarmGroupProperties::accept() {
             toSynchronise.push_back(g);
         }
     }
-    if (flags_ != 0 && !groups_.empty()) p_.control.alarmGroupsChanged(groups_, change::kEdited);
+    if (daysOffEditor_->edited()) {
+        for (const AlarmGroupPtr& g : groups_) {
+            GroupDaysOff d = g->daysOff;
+            d.calendars = daysOffEditor_->sources();
+            g->setDaysOff(std::move(d));
+        }
+    }
+    if ((flags_ != 0 || daysOffEditor_->edited()) && !groups_.empty())
+        p_.control.alarmGroupsChanged(groups_, change::kEdited);
+    if (daysOffEditor_->edited())
+        for (const AlarmGroupPtr& g : groups_)
+            if (p_.alarmGroups.contains(g)) daysOffKeeper::refresh(p_, g, true);
     for (const AlarmGroupPtr& g : toSynchronise)
         if (p_.alarmGroups.contains(g)) g->startSynchronization(p_.ctx);
     QDialog::accept();

@@ -23,6 +23,8 @@ class QPushButton;
 
 namespace qv {
 
+class DaysOffEditor;
+
 class Program;
 class QtUserInterface;
 
@@ -102,6 +104,7 @@ class frmAlarmGroupProperties : public QDialog {
     QWidget* synchSettingsControl_ = nullptr;
     std::string synchControlPlugIn_;
     QLabel* lblTemplateAlarm_ = nullptr;
+    DaysOffEditor* daysOffEditor_ = nullptr;
     QPushButton* cmdSetTemplate_ = nullptr;
     QPushButton* cmdResetTemplate_ = nullptr;
     QPushButton* cmdOk_ = nullptr;

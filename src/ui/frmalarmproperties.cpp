@@ -1,5 +1,7 @@
 #include "ui/frmalarmproperties.h"
 
+#include "ui/daysoffwidgets.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -203,6 +205,10 @@ void frmAlarmProperties::build() {
     cmbAlarmgroup_->setObjectName(QStringLiteral("cmbAlarmgroup"));
     lblAlarmgroup_->setBuddy(cmbAlarmgroup_);
     connect(cmbAlarmgroup_, &QComboBox::activated, this, [this] { touch(kGroup); });
+    connect(cmbAlarmgroup_, &QComboBox::activated, this, [this](int at) {
+        if (at >= 0 && at < static_cast<int>(groups_.size()))
+            daysOffRow_->showGroup(groups_[static_cast<std::size_t>(at)]);
+    });
     top->addWidget(lblAlarmName_, 0, 0);
     top->addWidget(txtAlarmName_, 0, 1);
     top->addWidget(lblAlarmgroup_, 0, 2);
@@ -263,6 +269,8 @@ void frmAlarmProperties::build() {
         connect(c, &QCheckBox::clicked, this, [this] { touch(kWeekdays); });
     }
     days->addStretch(1);
+    daysOffRow_ = new DaysOffAlarmRow(p_, kSection, fraRepeat_);
+    days->addWidget(daysOffRow_->checkBox());
     rep->addWidget(chkActive_[1], 3, 1);
     rep->addLayout(days, 3, 2);
     txtAdvanced_ = new QLineEdit(fraRepeat_);
@@ -270,6 +278,7 @@ void frmAlarmProperties::build() {
     connect(txtAdvanced_, &QLineEdit::textEdited, this, [this] { touch(kAdvanced); });
     rep->addWidget(chkActive_[2], 4, 1);
     rep->addWidget(txtAdvanced_, 4, 2);
+    rep->addWidget(daysOffRow_, 5, 2);
     rep->setColumnStretch(2, 1);
 
     QHBoxLayout* correction =
@@ -605,6 +614,7 @@ void frmAlarmProperties::setAlarms(const std::vector<AlarmPtr>& alarms, int mode
             at == groups_.end() ? -1 : static_cast<int>(at - groups_.begin()));
         if (alarms.size() > 1) showMixed();
     }
+    daysOffRow_->load(alarms);
     updateTitle();
     if (alarms.size() == 1) {
         // Working copies: nothing reaches the alarm before OK.
@@ -1218,6 +1228,7 @@ void frmAlarmProperties::commit() {
             a->parent = chosen;
         }
         applyFields(*a, fields);
+        daysOffRow_->apply(*a);
         if (actionsChanged_) {
             // Every alarm owns its own copies.
             a->actions.clear();
@@ -1230,6 +1241,7 @@ void frmAlarmProperties::commit() {
         a->invalidateCaches();
         if (mode_ != kTemplate && alarms_.size() == 1) postCommitChecks(a);
     }
+    if (mode_ != kTemplate && daysOffRow_->touched()) refreshDaysOffSoon(p_, alarms_);
 }
 
 void frmAlarmProperties::postCommitChecks(const AlarmPtr& alarm) {

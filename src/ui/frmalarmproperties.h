@@ -28,6 +28,8 @@ class QWidget;
 
 namespace qv {
 
+class DaysOffAlarmRow;
+
 class Program;
 class VNumberBox;
 
@@ -162,6 +164,7 @@ class frmAlarmProperties : public QDialog {
     QComboBox* cmbPeriodUnit_;
     std::array<QCheckBox*, 3> chkActive_{};
     std::array<QCheckBox*, 7> chkWeekday_{};
+    DaysOffAlarmRow* daysOffRow_ = nullptr;
     QLineEdit* txtAdvanced_;
     VNumberBox* vnbCorrection_;
     QComboBox* cmbCorrectionUnit_;

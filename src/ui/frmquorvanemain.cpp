@@ -1,5 +1,7 @@
 #include "ui/frmquorvanemain.h"
 
+#include "core/daysoffkeeper.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -1171,9 +1173,14 @@ void frmQuorvaneMain::showNextAlarm() {
                qs(formatDate(s.nextAlarmDate, p_.settings.df.na, p_.ports.dateNames)) +
                QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
+    // A day off the next alarms skip before then is told, so the skip can be trusted.
+    const QString skipped = p_.started && !s.blocked ? qs(daysOffKeeper::skipNote(p_)) : QString();
+    if (!skipped.isEmpty()) text += QStringLiteral(" \u2014 ") + skipped;
     lblNextAlarm_->setText(text);
-    // The tray icon's tool tip names the next alarm too.
-    if (frmAbout* about = ui_.about()) about->setToolTip(QStringLiteral("Quorvane\n") + text);
+    // The tray icon's tool tip names the next alarm too (the skip first: the tip is short).
+    if (frmAbout* about = ui_.about())
+        about->setToolTip(QStringLiteral("Quorvane\n") +
+                          (skipped.isEmpty() ? text : skipped + QLatin1Char('\n') + text));
     if (text != lastNextAlarmText_) {
         const bool first = lastNextAlarmText_.isEmpty();
         lastNextAlarmText_ = text;

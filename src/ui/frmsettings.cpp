@@ -30,6 +30,7 @@
 #include "base/dateformat.h"
 #include "base/files.h"
 #include "base/translation.h"
+#include "core/daysoffkeeper.h"
 #include "controls/vnumberbox.h"
 #include "core/program.h"
 #include "model/clsaction.h"
@@ -244,6 +245,8 @@ void frmSettings::buildPages() {
         chkAutoSave_ = check(f, "chkAutoSave", "Save changes &automatically");
         chkWatchAlarmFolder_ =
             check(f, "chkWatchAlarmFolder", "Take over alarm groups changed on another &computer");
+        chkDaysOffByMoment_ = check(f, "chkDaysOffByMoment",
+                                    "Days off: an appointment at an alarm's time is a day off too");
         lblTemplateAlarm_ = named(new QLabel(f), QStringLiteral("lblTemplateAlarm"));
         lblTemplateAlarm_->setWordWrap(true);
         cmdSetTemplateAlarm_ = button(f, "cmdSetTemplateAlarm", "&Template alarm...");
@@ -262,6 +265,7 @@ void frmSettings::buildPages() {
         form->addRow(QString(), row({cmdDefaultPath_}));
         form->addRow(QString(), chkAutoSave_);
         form->addRow(QString(), chkWatchAlarmFolder_);
+        form->addRow(QString(), chkDaysOffByMoment_);
         form->addRow(label(f, "lblTemplate", "Template alarm:", nullptr), lblTemplateAlarm_);
         form->addRow(QString(), row({cmdSetTemplateAlarm_, cmdResetTemplateAlarm_}));
         form->addRow(chkOverlapWarning_, row({vnbOverlapWarning_, cmbOverlapWarning_}));
@@ -679,6 +683,7 @@ void frmSettings::loadFromSettings() {
     txtAlarmGroupLocation_->setText(qs(shownFolder(s.agp)));
     chkAutoSave_->setChecked(s.as);
     chkWatchAlarmFolder_->setChecked(s.wfld);
+    chkDaysOffByMoment_->setChecked(s.dofm);
     template_ = s.tmpl;
     lblTemplateAlarm_->setText(text(template_.empty() ? kNoTemplate : kTemplateSet));
     chkOverlapWarning_->setChecked(s.odt);
@@ -1103,6 +1108,11 @@ bool frmSettings::apply() {
     if (wakeAvailability_ == 0) s.wake = chkWakeFromSleep_->isChecked();
     const bool watchChanged = s.wfld != chkWatchAlarmFolder_->isChecked();
     s.wfld = chkWatchAlarmFolder_->isChecked();
+    if (s.dofm != chkDaysOffByMoment_->isChecked()) {
+        s.dofm = chkDaysOffByMoment_->isChecked();
+        daysOffKeeper::applySetting(p_);
+        p_.control.alarmGroupsChanged({}, change::kEdited);
+    }
 
     ExtraAlarm* extras[2] = {&p_.secondaryAlarm, &p_.attentionAlarm};
     for (std::size_t k = 0; k < 2; ++k) {

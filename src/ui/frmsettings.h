@@ -159,6 +159,7 @@ class frmSettings : public QDialog {
     QPushButton* cmdDefaultPath_ = nullptr;
     QCheckBox* chkAutoSave_ = nullptr;
     QCheckBox* chkWatchAlarmFolder_ = nullptr;
+    QCheckBox* chkDaysOffByMoment_ = nullptr;
     QLabel* lblTemplateAlarm_ = nullptr;
     QPushButton* cmdSetTemplateAlarm_ = nullptr;
     QPushButton* cmdResetTemplateAlarm_ = nullptr;

@@ -318,3 +318,37 @@ TEST(Agenda, BadArgumentsPrintTheUsage) {
         EXPECT_EQ(r.out.rfind("usage: quorvane-agenda", 0), 0u);
     }
 }
+
+TEST(Agenda, AWeekdayAlarmSkipsTheGermanHolidaysOf2027) {
+    AgendaFixture f;
+    // The nationwide holidays of 2027 as the group keeps them after reading
+    // the shipped calendar.
+    const std::vector<std::string> holidays = {"2027/01/01", "2027/03/26", "2027/03/29",
+                                               "2027/05/01", "2027/05/06", "2027/05/17",
+                                               "2027/10/03", "2027/12/25", "2027/12/26"};
+    std::string items;
+    for (const std::string& d : holidays) {
+        const DateTime day = *parseStoredText(d + " 00:00:00");
+        items += "<item><f>" + toStoredText(day) + "</f><t>" + toStoredText(addToDate(day, 1, kDays)) +
+                 "</t><a>-1</a><n>Feiertag</n></item>";
+    }
+    const std::string doff = "<doff><src>holidays/DE.ics</src><cach><src>holidays/DE.ics</src>" + items +
+                             "</cach></doff>";
+    const std::string weekdays = "<actp>4</actp><wkds>62</wkds><ndof>-1</ndof>";
+    ASSERT_TRUE(writeFile(f.ctx.alarmGroupFolder + "/usg_1.agx",
+                          "<algr><name>Work</name>" + doff +
+                              daily("Wake", "2026/01/05 07:00:00", weekdays) + "</algr>"));
+    const auto r = f.run({"--from", "2026/12/31 12:00:00", "--count", "400", f.ctx.alarmGroupFolder});
+    EXPECT_EQ(r.status, 0);
+    std::istringstream lines(r.out);
+    std::string line;
+    int in2027 = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("2027/", 0) != 0) continue;
+        ++in2027;
+        for (const std::string& d : holidays) EXPECT_NE(line.substr(0, 10), d) << line;
+    }
+    // 261 weekdays in 2027; five of the holidays fall on one.
+    EXPECT_EQ(in2027, 261 - 5);
+    EXPECT_NE(r.out.find("2027/03/30 07:00:00\tWork\tWake"), std::string::npos);
+}

@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "model/alarm.h"
+#include "model/alarmgroup.h"
+#include "model/daysoff.h"
 #include "plugins/icaltimes.h"
 
 namespace qv::ical {
@@ -149,6 +152,49 @@ std::optional<Mapping> mapAlarm(const Alarm& al, DateTime now) {
     return Mapping{corrected(first), rule};
 }
 
+// The moments a periodic alarm that skips days off leaves out, as the
+// exclusions of its rule (corrected like the rule's moments). False when
+// they cannot be stated exactly: a stretch of days off out of the search's
+// reach, where the alarm gives up instead of ringing after it.
+constexpr std::size_t kMaxExclusions = 5000;
+
+bool daysOffExclusions(const AlarmPtr& al, const GroupDaysOff& daysOff,
+                       std::vector<DateTime>& out) {
+    const std::vector<std::string>& names =
+        al->daysOffCalendars.empty() ? daysOff.calendars : al->daysOffCalendars;
+    // The alarm in a group of its own that holds the days off, so it searches
+    // as it does in the program.
+    auto holder = std::make_shared<AlarmGroup>();
+    holder->setDaysOff(daysOff);
+    holder->addAlarm(al);
+    const std::int32_t corr = knownUnit(al->correctionUnit) ? al->correctionAmount : 0;
+    for (const std::string& name : names) {
+        const auto c = daysOff.cache.find(name);
+        if (c == daysOff.cache.end()) continue;
+        for (const DayOffItem& item : c->second.items) {
+            if (!item.allDay) continue;
+            const DateTime start = item.from.date();
+            const DateTime end = std::max(addToDate(start, 1, kDays), item.to.date());
+            const DateTime before(start.seconds() - 1);
+            al->notOnDaysOff = true;
+            al->invalidateCaches();
+            if (al->hasNextAlarmDateAfter(before, true) && al->lastQueryGaveUp()) return false;
+            al->notOnDaysOff = false;
+            al->invalidateCaches();
+            std::vector<DateTime> points;
+            al->listMomentsAfter(before, end, true, points, Alarm::kStepLimit + 1);
+            if (points.size() > static_cast<std::size_t>(Alarm::kStepLimit)) return false;
+            for (const DateTime p : points)
+                out.push_back(corr == 0 ? p : addToDate(p, corr, al->correctionUnit));
+            if (out.size() > kMaxExclusions) return false;
+        }
+    }
+    al->notOnDaysOff = true;
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return true;
+}
+
 }  // namespace
 
 ExportResult exportGroup(const XMLNode& group, DateTime now) {
@@ -163,6 +209,8 @@ ExportResult exportGroup(const XMLNode& group, DateTime now) {
         icalcomponent_add_property(cal, p);
     }
     const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    const XMLNodePtr doff = group.findNode("doff");
+    const GroupDaysOff daysOff = doff ? GroupDaysOff::fromXML(*doff) : GroupDaysOff{};
 
     int index = 0;
     for (const XMLNodePtr& child : group.children()) {
@@ -179,6 +227,11 @@ ExportResult exportGroup(const XMLNode& group, DateTime now) {
             continue;
         }
         if (m->start == kNever) continue;  // no moment to show
+        std::vector<DateTime> exclusions;
+        if (al->notOnDaysOff && !m->rule.empty() && !daysOffExclusions(al, daysOff, exclusions)) {
+            ++result.skipped;
+            continue;
+        }
 
         icalcomponent* ev = icalcomponent_new(ICAL_VEVENT_COMPONENT);
         const std::string uid = "alarm-" + std::to_string(number) + "-" +
@@ -196,6 +249,8 @@ ExportResult exportGroup(const XMLNode& group, DateTime now) {
         if (!m->rule.empty())
             icalcomponent_add_property(
                 ev, icalproperty_new_rrule(icalrecurrencetype_from_string(m->rule.c_str())));
+        for (const DateTime d : exclusions)
+            icalcomponent_add_property(ev, icalproperty_new_exdate(floatingTime(d)));
 
         icalcomponent* alarm = icalcomponent_new(ICAL_VALARM_COMPONENT);
         icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));

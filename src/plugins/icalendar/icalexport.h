@@ -1,7 +1,9 @@
 #pragma once
 // An alarm group as an iCalendar text: one VEVENT (with its RRULE and a
 // VALARM) per active alarm whose moments iCalendar can state exactly. Alarms
-// it cannot state exactly are left out and counted, never approximated.
+// it cannot state exactly are left out and counted, never approximated. An
+// alarm that skips days off gets the moments it skips (all-day days off of
+// the days the group keeps) as exclusions of its rule.
 
 #include <string>
 
