@@ -105,6 +105,11 @@ struct SettingsValues {
     bool dntf = true;
     bool wfld = true;
     bool wake = false;
+    // How a reminder before an alarm shows: 0 a small window, 1 a message of
+    // the notification-area icon (the window where there is no icon).
+    std::int16_t rmwn = 0;
+    // Alarm windows nobody answered are kept in the list of missed alarms.
+    bool uat = true;
 };
 
 }  // namespace qv

@@ -371,6 +371,9 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     s.dntf = root.getBoolean("dntf", 0, def.dntf);
     s.wfld = root.getBoolean("wfld", 0, def.wfld);
     s.wake = root.getBoolean("wake", 0, def.wake);
+    // Reminders before alarms, and alarms nobody answered.
+    s.rmwn = int16In(root, "rmwn", def.rmwn, 0, 1);
+    s.uat = root.getBoolean("uat", 0, def.uat);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -509,6 +512,8 @@ XMLNodePtr SettingsStore::toXML() {
     root->addBoolean("dntf", s.dntf);
     root->addBoolean("wfld", s.wfld);
     root->addBoolean("wake", s.wake);
+    root->addInteger("rmwn", s.rmwn);
+    root->addBoolean("uat", s.uat);
     return root;
 }
 
