@@ -20,7 +20,8 @@ namespace qv {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quorvane-agenda [--from \"yyyy/mm/dd hh:nn:ss\"] [--count N] [--calendar] PATH...\n";
+    "usage: quorvane-agenda [--from \"yyyy/mm/dd hh:nn:ss\"] [--count N] [--calendar] [--reminders]\n"
+    "                       PATH...\n";
 constexpr const char* kHelp =
     "\n"
     "Lists the coming alarm moments of alarm-group files (.agx), collections (.agc)\n"
@@ -29,7 +30,8 @@ constexpr const char* kHelp =
     "\n"
     "  --from MOMENT  list the alarms after MOMENT (default: now)\n"
     "  --count N      stop after N alarms (default: 20)\n"
-    "  --calendar     the nominal moments, without the alarms' corrections\n"
+    "  --calendar     the nominal moments, without the alarms' corrections\n"    "  --reminders    after each alarm, its reminders still to come, one line each\n"
+    "                 with a fourth field: \"reminder: 15 minutes before\"\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
@@ -256,6 +258,23 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
     return true;
 }
 
+// The reminders of `alarm` at `moment` that still lie after `from`, earliest
+// first, each a line of its own after the alarm's. The units are English like
+// the rest of the tool's output.
+void printReminders(std::ostream& out, const Alarm& alarm, DateTime moment, DateTime from) {
+    static const char* const kUnits[] = {"second", "minute", "hour", "day",
+                                         "month",  "year",   "week"};
+    const auto group = alarm.parentGroup();
+    for (const Reminder& r : alarm.reminders) {
+        const DateTime at = reminderMoment(moment, r);
+        if (!(from < at)) continue;
+        out << toStoredText(at) << '\t' << (group ? oneLine(group->name) : std::string()) << '\t'
+            << oneLine(alarm.name) << "\treminder: " << r.amount << ' '
+            << kUnits[static_cast<std::size_t>(r.unit)] << (r.amount == 1 ? "" : "s")
+            << " before\n";
+    }
+}
+
 }  // namespace
 
 int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostream& out,
@@ -263,6 +282,7 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
     DateTime from = ctx.clock.now();
     long count = 20;
     bool calendar = false;
+    bool reminders = false;
     std::vector<std::string> paths;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -299,6 +319,8 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
             count = n;
         } else if (options && a == "--calendar") {
             calendar = true;
+        } else if (options && a == "--reminders") {
+            reminders = true;
         } else if (options && a.size() > 1 && a[0] == '-') {
             err << "quorvane-agenda: unknown option " << a << "\n" << kUsage;
             return 2;
@@ -343,6 +365,7 @@ int runAgenda(const std::vector<std::string>& args, ModelContext& ctx, std::ostr
             out << when << '\t' << (group ? oneLine(group->name) : std::string()) << '\t'
                 << oneLine(alarm->name) << '\n';
             ++lines;
+            if (reminders) printReminders(out, *alarm, next.date, from);
         }
         from = next.date;
     }

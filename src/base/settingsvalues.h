@@ -108,6 +108,11 @@ struct SettingsValues {
     // Days off: an item of a days-off calendar that is not all-day makes a
     // day off of the alarm moments it covers.
     bool dofm = false;
+    // How a reminder before an alarm shows: 0 a small window, 1 a message of
+    // the notification-area icon (the window where there is no icon).
+    std::int16_t rmwn = 0;
+    // Alarm windows nobody answered are kept in the list of missed alarms.
+    bool uat = true;
 };
 
 }  // namespace qv

@@ -135,8 +135,11 @@ void alarmControl::onTimerTick() {
             const std::vector<AlarmPtr> alarms(s.nextAlarms.begin(), s.nextAlarms.end());
             const std::vector<DateTime> dates(alarms.size(), s.nextAlarmDate);
             const DateTime due = s.nextAlarmDate;
+            const DateTime remindFrom = s.lastSupervised;
             soundAlarms(alarms, dates, true);
             if (p_.exiting) return;
+            // A reminder on the same second, of this or another alarm.
+            if (!s.blocked) p_.reminders.check(remindFrom, due, false);
             if (!s.blocked) advanceSupervised(due);
             alarmsChanged(alarms, change::kSounded);
         }
@@ -272,6 +275,8 @@ void alarmControl::checkAlarmsWithoutScheduling() {
         }
     }
     s.nextAlarms.clear();
+    // Sounding moves lastSupervised along: the reminders look at the stretch from here.
+    const DateTime remindFrom = s.lastSupervised;
     std::vector<AlarmPtr> due;
     std::vector<DateTime> dates;
     EarliestAlarms last;
@@ -286,6 +291,12 @@ void alarmControl::checkAlarmsWithoutScheduling() {
     for (const AlarmPtr& a : last.alarms) s.nextAlarms.addElement(a);
     s.nextAlarmDate = last.alarms.empty() ? kNever : last.date;
     p_.ports.ui.showNextAlarm();
+    // Reminders of the stretch just supervised; while blocked none is shown,
+    // but the next one is still worked out.
+    if (s.blocked)
+        (void)p_.reminders.collect(now, now, false);
+    else
+        p_.reminders.check(remindFrom, now, false);
     if (!s.blocked) advanceSupervised(now);
 }
 
@@ -408,9 +419,11 @@ void alarmControl::catchUpAfterInactivity() {
         std::vector<AlarmPtr> due;
         std::vector<DateTime> dates;
         EarliestAlarms last;
+        const DateTime remindFrom = s.lastSupervised;
         collectDue(s.lastSupervised, now, true, due, dates, last);
         soundAlarms(due, dates, true);
         if (p_.exiting) return;
+        p_.reminders.check(remindFrom, now, true);
         advanceSupervised(now);
         // Reported like the exact-time tick's: the lists must not go on
         // showing their old next moments.
@@ -447,9 +460,11 @@ void alarmControl::setBlocked(bool value) {
             std::vector<AlarmPtr> due;
             std::vector<DateTime> dates;
             EarliestAlarms last;
+            const DateTime remindFrom = s.lastSupervised;
             collectDue(s.lastSupervised, now, false, due, dates, last);
             soundAlarms(due, dates, true);
             if (p_.exiting) return;
+            p_.reminders.check(remindFrom, now, false);
             advanceSupervised(now);
             if (!due.empty()) alarmsChanged(due, change::kSounded);
             break;
@@ -514,6 +529,14 @@ void alarmControl::scheduleNextTick() {
         }
     } else {
         s.pendingWork &= static_cast<std::uint8_t>(~pending::kExactTick);
+    }
+
+    // A reminder due within the short-tick reach: the check that ends the
+    // tick shows it on its second.
+    if (p_.reminders.next() < kNever) {
+        const std::int64_t remaining = remainingMs(p_.reminders.next());
+        if (remaining < kShortTickLimitMs && remaining < interval)
+            interval = std::max<std::int64_t>(remaining, 1);
     }
 
     // A see-alarms list or the attention alarm may be the one reason for a

@@ -144,6 +144,7 @@ bool modMain::startProgram(bool safeMode) {
         return false;
     }
     p_.ctx.alarmGroupFolder = p_.alarmGroupFolder();
+    p_.missed.load();
     unreadableReported_ = false;
     rangeFaultsReported_ = false;
     loadAllAlarmGroups();
@@ -433,6 +434,8 @@ bool modMain::exitProgram(bool endProcess, bool ask) {
             state = "1";
     }
     if (!writeRunState(state) && p_.ctx.log) p_.ctx.log("the run-state file cannot be written");
+    // Alarm windows still waiting for an answer are not lost with the program.
+    for (const auto& [alarm, due] : p_.ports.performer.openSoundings()) p_.missed.add(alarm, due);
     p_.ports.performer.stopAllSounds();
     p_.ports.ui.unloadAllWindows();
     p_.ports.plugIns.releaseAll();

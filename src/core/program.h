@@ -18,7 +18,9 @@
 #include "core/coreports.h"
 #include "core/groupfoldersync.h"
 #include "core/modmain.h"
+#include "core/missedalarms.h"
 #include "core/modsecretary.h"
+#include "core/reminderwatch.h"
 #include "core/systemcommands.h"
 #include "core/settingsstore.h"
 #include "core/statistics.h"
@@ -118,6 +120,8 @@ public:
     modSecretary secretary;
     GroupFolderSync folderSync;
     WakeScheduler wake;
+    ReminderWatch reminders{*this};
+    MissedAlarms missed{*this};
 
     // The alarm-group folder: the "agp" setting with "<app_path>" replaced by
     // the program folder (and "\" read as "/").

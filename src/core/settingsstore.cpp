@@ -372,6 +372,9 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     s.wfld = root.getBoolean("wfld", 0, def.wfld);
     s.wake = root.getBoolean("wake", 0, def.wake);
     s.dofm = root.getBoolean("dofm", 0, def.dofm);
+    // Reminders before alarms, and alarms nobody answered.
+    s.rmwn = int16In(root, "rmwn", def.rmwn, 0, 1);
+    s.uat = root.getBoolean("uat", 0, def.uat);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -511,6 +514,8 @@ XMLNodePtr SettingsStore::toXML() {
     root->addBoolean("wfld", s.wfld);
     root->addBoolean("wake", s.wake);
     root->addBoolean("dofm", s.dofm);
+    root->addInteger("rmwn", s.rmwn);
+    root->addBoolean("uat", s.uat);
     return root;
 }
 

@@ -268,8 +268,14 @@ AlarmPtr Alarm::createFromXML(const XMLNode& node, const std::shared_ptr<AlarmGr
     // as a lookup by name would find it; actions are taken in their order.
     std::array<const XMLNode*, kFieldCount> found{};
     std::string fault;
+    bool remindersSeen = false;
     for (const XMLNodePtr& child : node.children()) {
         if (!child) continue;
+        if (child->name == kRemindersElement) {
+            if (!remindersSeen) a->reminders = readReminders(*child);
+            remindersSeen = true;
+            continue;
+        }
         const int f = fieldOf(child->name);
         if (f == kActi) {
             if (fault.empty()) checkActionRange(*child, fault);
@@ -367,6 +373,7 @@ XMLNodePtr Alarm::toXML(const std::string& elementName) const {
         for (const std::string& c : daysOffCalendars) list->addString("src", c);
         n->addNode(std::move(list));
     }
+    if (!reminders.empty()) n->addNode(remindersToXML(reminders));
     return n;
 }
 
@@ -990,6 +997,9 @@ std::string Alarm::getToolTip(ModelContext& ctx) {
     for (int i = 0; i < 7; ++i)
         tip += ctx.translation.getText(texts::kAlarm, texts::kAlarmToolTipCaptions + i) + ": " +
                items[static_cast<std::size_t>(i)] + "\r\n";
+    if (!reminders.empty())
+        tip += ctx.translation.getText(texts::kAlarm, 400) + ": " +
+               describeReminders(ctx.translation, reminders) + "\r\n";
     return tip;
 }
 

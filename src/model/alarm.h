@@ -9,6 +9,7 @@
 
 #include "base/datetime.h"
 #include "model/ports.h"
+#include "model/reminder.h"
 #include "xml/vector.h"
 #include "xml/xmlnode.h"
 
@@ -56,6 +57,8 @@ class Alarm : public std::enable_shared_from_this<Alarm> {
     std::int16_t lastSnoozeAmount = 0;
     std::int16_t lastSnoozeUnit = 0;
     std::int16_t lastSnoozeAddTo = 0;
+    // Notes shown before each moment, earliest first; stored only when there is one.
+    std::vector<Reminder> reminders;
     bool changed = false;
     // The owning group; does not keep it alive.
     std::weak_ptr<AlarmGroup> parent;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/datetime.h"
 
@@ -85,6 +87,17 @@ public:
     // A time-teller command: keyword, blank, quoted format[, blank, quoted date].
     virtual void tellTime(const std::string& command) = 0;
     virtual void soundAlarmClock() = 0;
+    // A reminder before `alarm`, which sounds at `alarmMoment`; `reminderMoment`
+    // is when the reminder was due (earlier than now after a sleep).
+    virtual void showReminder(const std::shared_ptr<Alarm>& alarm, DateTime alarmMoment,
+                              DateTime reminderMoment) {
+        (void)alarm, (void)alarmMoment, (void)reminderMoment;
+    }
+    // The alarms whose windows are open for a real sounding, unanswered, with
+    // the moment each sounded for.
+    virtual std::vector<std::pair<std::shared_ptr<Alarm>, DateTime>> openSoundings() const {
+        return {};
+    }
     // Lets the speech output drop finished utterances (called on every tick).
     virtual void releaseFinishedSpeech() {}
     // Silences every sound, ringing and speech, putting back the volume they raised.

@@ -301,6 +301,9 @@ void frmAlarm::startPlayer(const std::shared_ptr<clsAction>& act, bool useOwnOpt
     const std::vector<frmSound*> players = performer_.soundPlayers();
     if (static_cast<int>(players.size()) >= QtActionPerformer::kMaxSoundPlayers) {
         frmSound* oldest = players.front();
+        // Its window goes unanswered to make room: the alarm is kept as missed.
+        if (frmAlarm* w = oldest->parentWindow; w && w != this && w->isSoundWindow && w->timed && w->alrt)
+            p_.missed.add(w->alrt, w->dueDate);
         if (oldest->parentWindow == this) {
             oldest->parentWindow = nullptr;
             soundWindow = nullptr;

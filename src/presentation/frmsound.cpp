@@ -305,7 +305,11 @@ void frmSound::closePlayer() {
         // A window that shows a message as well stays until it is answered;
         // so does one whose own sound could not be played, once the stand-in
         // has ended (which is easily missed, or never heard where beeps are silent).
-        if (w->isSoundWindow && !(finished_ && w->keepsAfterSound())) w->closeWindow();
+        if (w->isSoundWindow && !(finished_ && w->keepsAfterSound())) {
+            // The sound ran out with nobody there: the alarm is kept as missed.
+            if (finished_ && w->timed && w->alrt && !p_.exiting) p_.missed.add(w->alrt, w->dueDate);
+            w->closeWindow();
+        }
     }
     dropOutput();
     if (performer_.sound().volume) performer_.sound().volume->restore();

@@ -12,6 +12,7 @@
 #include "presentation/frmalarm.h"
 #include "presentation/frmalarmclock.h"
 #include "presentation/frmmessage.h"
+#include "presentation/frmreminder.h"
 #include "presentation/qtstrings.h"
 #include "presentation/speech.h"
 
@@ -56,6 +57,8 @@ QtActionPerformer::~QtActionPerformer() {
         if (w) delete w.data();
     if (clock_) delete clock_.data();
     if (noMixerNote_) delete noMixerNote_.data();
+    for (const auto& r : reminders_)
+        if (r) delete r.data();
 }
 
 void QtActionPerformer::attach(Program& program) {
@@ -214,6 +217,39 @@ void QtActionPerformer::tellTime(const std::string& command) {
 
 void QtActionPerformer::soundAlarmClock() {
     if (frmAlarmClock* c = alarmClock(true)) c->soundAlarmClock();
+}
+
+void QtActionPerformer::showReminder(const AlarmPtr& alarm, DateTime alarmMoment,
+                                     DateTime reminderMoment) {
+    (void)reminderMoment;
+    if (!p_ || !alarm || p_->exiting) return;
+    if (p_->settings.rmwn == 1 && notifyByTray &&
+        notifyByTray(frmReminder::headline(*p_, *alarm),
+                     frmReminder::whenText(*p_, alarmMoment, p_->now())))
+        return;
+    std::erase_if(reminders_, [](const QPointer<frmReminder>& r) { return !r; });
+    frmReminder* w = nullptr;
+    for (const auto& r : reminders_)
+        if (r->alarm == alarm) w = r;
+    if (!w) {
+        w = new frmReminder(*p_);
+        reminders_.emplace_back(w);
+    }
+    w->showReminder(alarm, alarmMoment);
+}
+
+std::vector<frmReminder*> QtActionPerformer::reminderWindows() const {
+    std::vector<frmReminder*> out;
+    for (const auto& r : reminders_)
+        if (r && r->isVisible()) out.push_back(r);
+    return out;
+}
+
+std::vector<std::pair<AlarmPtr, DateTime>> QtActionPerformer::openSoundings() const {
+    std::vector<std::pair<AlarmPtr, DateTime>> out;
+    for (const auto& w : windows_)
+        if (w && !w->closing() && w->timed && w->alrt) out.emplace_back(w->alrt, w->dueDate);
+    return out;
 }
 
 void QtActionPerformer::releaseFinishedSpeech() {

@@ -24,6 +24,7 @@ class Speech;
 class frmAlarm;
 class frmAlarmClock;
 class frmMessage;
+class frmReminder;
 
 class QtActionPerformer : public ActionPerformer {
   public:
@@ -45,6 +46,16 @@ class QtActionPerformer : public ActionPerformer {
     void tellTime(const std::string& command) override;
     void soundAlarmClock() override;
     void releaseFinishedSpeech() override;
+    // A reminder window for `alarm` (one per alarm), or with the setting
+    // "rmwn" a message of the notification-area icon.
+    void showReminder(const AlarmPtr& alarm, DateTime alarmMoment,
+                      DateTime reminderMoment) override;
+    std::vector<std::pair<AlarmPtr, DateTime>> openSoundings() const override;
+    // The open reminder windows, oldest first.
+    std::vector<frmReminder*> reminderWindows() const;
+    // Shows a message at the notification-area icon; false where there is
+    // none. Set by the windows layer.
+    std::function<bool(const QString& title, const QString& text)> notifyByTray;
 
     // Closes every sound player (and with it its window), stops the alarm
     // clock's ringing and silences speech.
@@ -110,6 +121,7 @@ class QtActionPerformer : public ActionPerformer {
     QPointer<frmMessage> noMixerNote_;
     std::vector<QPointer<frmAlarm>> windows_;
     std::vector<QPointer<frmSound>> players_;
+    std::vector<QPointer<frmReminder>> reminders_;
 };
 
 }  // namespace qv

@@ -1,4 +1,5 @@
 #include "ui/frmabout.h"
+#include "ui/missedbadge.h"
 
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "core/program.h"
 #include "core/statistics.h"
+#include "model/texts.h"
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmdatetime.h"
@@ -126,6 +128,8 @@ void frmAbout::buildTrayMenu() {
     mnuTrayBlocked_ = namedAction(mnuTray_, "mnuTrayBlocked", "Alarms blocked");
     mnuTrayBlocked_->setCheckable(true);
     mnuTrayStopSounds_ = namedAction(mnuTray_, "mnuTrayStopSounds", "Stop all sounds");
+    mnuTrayMissed_ = namedAction(mnuTray_, "mnuTrayMissed", "Missed alarms...");
+    connect(mnuTrayMissed_, &QAction::triggered, this, [this] { ui_.showMissedAlarms(); });
     mnuTray_->addSeparator();
     mnuTrayExit_ = namedAction(mnuTray_, "mnuTrayExit", "Exit");
 
@@ -177,6 +181,7 @@ void frmAbout::showCalendar() {
 void frmAbout::updateTrayMenu() {
     mnuTrayBlocked_->setChecked(p_.supervision.blocked);
     mnuTrayStopSounds_->setEnabled(static_cast<bool>(ui_.hooks.stopAllSounds));
+    mnuTrayMissed_->setEnabled(missed_ > 0);
 }
 
 void frmAbout::exitFromTray() {
@@ -230,17 +235,31 @@ bool frmAbout::trayIconShown() const { return tray_ && tray_->isVisible(); }
 void frmAbout::showTrayIcon(int iconState) {
     iconState_ = iconState;
     mnuTrayBlocked_->setChecked(iconState == 1);
-    if (tray_) tray_->setIcon(iconState == 1 ? icons_.blocked : icons_.tray);
+    if (tray_) tray_->setIcon(iconWithBadge(iconState == 1 ? icons_.blocked : icons_.tray, missed_));
+}
+
+void frmAbout::showMissedCount(int count) {
+    missed_ = std::max(0, count);
+    showTrayIcon(iconState_);
+    setToolTip(plainToolTip_);
+    updateTrayMenu();
 }
 
 void frmAbout::setToolTip(const QString& text) {
+    plainToolTip_ = text;
+    const QString missedLine =
+        missed_ == 0 ? QString()
+                     : qs(texts::fill(p_.translation.getMainText(missed_ == 1 ? 402 : 401),
+                                      {std::to_string(missed_)}));
     // The notification area's tool tip held 63 characters; keep within that.
-    toolTip_ = text.left(63);
+    toolTip_ = toolTipWithMissed(text, missedLine).left(63);
     if (tray_) tray_->setToolTip(toolTip_);
 }
 
-void frmAbout::notify(const QString& title, const QString& text) {
-    if (tray_ && tray_->isVisible()) tray_->showMessage(title, text, QSystemTrayIcon::Warning);
+void frmAbout::notify(const QString& title, const QString& text, bool warning) {
+    if (tray_ && tray_->isVisible())
+        tray_->showMessage(title, text,
+                           warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
 }
 
 int frmAbout::say(const QString& text) {

@@ -31,9 +31,13 @@ class frmAbout : public QWidget {
     // 1 shows the blocked icon, anything else the normal one.
     void showTrayIcon(int iconState);
     void setToolTip(const QString& text);
+    // The number of alarms nobody answered: a badge on the icon, a line in
+    // its tool tip and the menu's "Missed alarms".
+    void showMissedCount(int count);
+    int missedCount() const { return missed_; }
     QString trayToolTip() const { return toolTip_; }
     // A desktop notification through the notification area (when there is one).
-    void notify(const QString& title, const QString& text);
+    void notify(const QString& title, const QString& text, bool warning = true);
     // Adds the icon to the notification area (when there is one) or takes it away.
     void addTrayIcon();
     void removeTrayIcon();
@@ -83,6 +87,9 @@ class frmAbout : public QWidget {
     QAction* mnuTrayBlocked_ = nullptr;
     QAction* mnuTrayStopSounds_ = nullptr;
     QAction* mnuTrayExit_ = nullptr;
+    QAction* mnuTrayMissed_ = nullptr;
+    int missed_ = 0;
+    QString plainToolTip_ = QStringLiteral("Quorvane");
     TrayAppearanceWatcher* trayWatch_ = nullptr;
     QWidget* calendarPicker_ = nullptr;
     // Cleared when the icon was taken away on purpose (Ctrl+Shift+D).

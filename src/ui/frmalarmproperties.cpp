@@ -1,4 +1,5 @@
 #include "ui/frmalarmproperties.h"
+#include "ui/frmreminders.h"
 
 #include "ui/daysoffwidgets.h"
 
@@ -419,6 +420,9 @@ void frmAlarmProperties::build() {
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel_->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
+    reminderRow_ = new RemindersRow(p_, this);
+    connect(reminderRow_, &RemindersRow::edited, this, [this] { touch(kReminders); });
+    buttons->addWidget(reminderRow_, 3);
     buttons->addStretch(1);
     buttons->addWidget(cmdOk_);
     buttons->addWidget(cmdCancel_);
@@ -581,6 +585,7 @@ void frmAlarmProperties::translate() {
         chkWeekday_[static_cast<std::size_t>(i)]->setText(qs(
             formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd", p_.ports.dateNames)));
     translateForm(this, p_.translation);
+    reminderRow_->translate();
     updateTitle();
     if (currentAction_) showActionSettings();
     filling_ = wasFilling;
@@ -654,6 +659,7 @@ void frmAlarmProperties::loadAlarm(const Alarm& a) {
     cmbImportance_->setCurrentIndex(std::clamp(2 - a.importance, 0, 4));
     vnbDurationAmount_->setValue(a.durationAmount);
     cmbDurationUnit_->setCurrentIndex(positionOfUnit(a.durationUnit));
+    reminderRow_->setReminders(a.reminders);
     filling_ = wasFilling;
 }
 
@@ -721,6 +727,7 @@ void frmAlarmProperties::showMixed() {
         blank(vnbDurationAmount_->textField());
     if (differs([](const Alarm& a) { return a.durationUnit; }))
         cmbDurationUnit_->setCurrentIndex(-1);
+    if (differs([](const Alarm& a) { return a.reminders; })) reminderRow_->showMixed(text(kDiffers));
     if (differs([](const Alarm& a) { return a.parentGroup(); }))
         cmbAlarmgroup_->setCurrentIndex(-1);
 }
@@ -1200,6 +1207,7 @@ void frmAlarmProperties::applyFields(Alarm& alarm, std::uint32_t fields) const {
     if (fields & kDurationUnit)
         a->durationUnit =
             static_cast<std::int16_t>(unitCodeAt(cmbDurationUnit_->currentIndex()));
+    if (fields & kReminders) a->reminders = reminderRow_->reminders();
     if (a->endDate < a->startDate) std::swap(a->startDate, a->endDate);
 }
 

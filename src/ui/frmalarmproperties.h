@@ -27,6 +27,10 @@ class QRadioButton;
 class QWidget;
 
 namespace qv {
+class RemindersRow;
+}
+
+namespace qv {
 
 class DaysOffAlarmRow;
 
@@ -93,7 +97,8 @@ class frmAlarmProperties : public QDialog {
         kDurationAmount = 1u << 16,
         kDurationUnit = 1u << 17,
         kGroup = 1u << 18,
-        kAll = (1u << 19) - 1,
+        kReminders = 1u << 30,
+        kAll = ((1u << 19) - 1) | kReminders,
         // What decides when an alarm sounds.
         kTiming = kMoment | kRow0 | kPeriodAmount | kPeriodUnit | kInclude0 | kRow1 | kRow2 |
                   kInclude1 | kWeekdays | kInclude2 | kAdvanced | kCorrectionAmount |
@@ -196,6 +201,7 @@ class frmAlarmProperties : public QDialog {
     QComboBox* cmbDurationUnit_;
     QPushButton* cmdOk_;
     QPushButton* cmdCancel_;
+    RemindersRow* reminderRow_ = nullptr;
 };
 
 }  // namespace qv

@@ -538,6 +538,8 @@ void frmQuorvaneMain::buildMenus() {
     connect(mnuWindowShowAC_, &QAction::triggered, this, [this] {
         if (ui_.hooks.showAlarmClock) ui_.hooks.showAlarmClock();
     });
+    connect(namedAction(mnuWindow_, "mnuWindowMissed", "Missed alarms..."), &QAction::triggered,
+            this, [this] { ui_.showMissedAlarms(); });
     mnuWindow_->addSeparator();
     connect(namedAction(mnuWindow_, "mnuWindowClose", "Close"), &QAction::triggered, this,
             [this] { putAway(); });
@@ -1068,8 +1070,11 @@ void frmQuorvaneMain::showSeeAlarms(int list) {
             const AlarmPtr a = l.alarms.elementAt(i);
             const DateTime d = l.dates.dateAt(i);
             const AlarmGroupPtr g = a->parentGroup();
-            const std::vector<std::string> texts{
+            std::vector<std::string> texts{
                 a->name, formatDate(d, p_.settings.df.sa, p_.ports.dateNames), g ? g->name : ""};
+            // A recent alarm whose window nobody answered says so.
+            if (list == 0 && p_.missed.contains(a.get(), d))
+                texts[1] += " (" + p_.translation.getMainText(400) + ")";
             auto* item = new QTreeWidgetItem(t);
             fillRow(item, texts, {}, id);
             item->setData(0, Qt::UserRole, i);

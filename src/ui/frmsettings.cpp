@@ -296,6 +296,10 @@ void frmSettings::buildPages() {
                                          "Show a desktop &notification with every alarm window");
         chkWakeFromSleep_ =
             check(f, "chkWakeFromSleep", "Wake the computer from s&leep for the next alarm");
+        chkKeepUnanswered_ =
+            check(f, "chkKeepUnanswered", "Keep alarms nobody answered as &missed alarms");
+        chkRemindersByTray_ = check(f, "chkRemindersByTray",
+                                    "Show &reminders as a message of the notification-area icon");
         lblWakeFromSleep_ = named(new QLabel(f), QStringLiteral("lblWakeFromSleep"));
         lblWakeFromSleep_->setWordWrap(true);
         lblWakeFromSleep_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -316,6 +320,8 @@ void frmSettings::buildPages() {
         form->addRow(QString(), chkDesktopNotifications_);
         form->addRow(QString(), chkWakeFromSleep_);
         form->addRow(lblWakeFromSleep_);
+        form->addRow(QString(), chkKeepUnanswered_);
+        form->addRow(QString(), chkRemindersByTray_);
     }
     // 3: secondary and attention alarm
     {
@@ -701,6 +707,8 @@ void frmSettings::loadFromSettings() {
     chkUseOneAlarmWindow_->setChecked(s.uoaw);
     chkDesktopNotifications_->setChecked(s.dntf);
     chkWakeFromSleep_->setChecked(s.wake);
+    chkKeepUnanswered_->setChecked(s.uat);
+    chkRemindersByTray_->setChecked(s.rmwn == 1);
     // Page 3
     const ExtraAlarm* extras[2] = {&p_.secondaryAlarm, &p_.attentionAlarm};
     for (std::size_t k = 0; k < 2; ++k) {
@@ -1106,6 +1114,8 @@ bool frmSettings::apply() {
     // Where waking cannot work, the setting stays as it was (for a later
     // start with the capability).
     if (wakeAvailability_ == 0) s.wake = chkWakeFromSleep_->isChecked();
+    s.uat = chkKeepUnanswered_->isChecked();
+    s.rmwn = chkRemindersByTray_->isChecked() ? 1 : 0;
     const bool watchChanged = s.wfld != chkWatchAlarmFolder_->isChecked();
     s.wfld = chkWatchAlarmFolder_->isChecked();
     if (s.dofm != chkDaysOffByMoment_->isChecked()) {

@@ -180,6 +180,8 @@ class frmSettings : public QDialog {
     QCheckBox* chkUseOneAlarmWindow_ = nullptr;
     QCheckBox* chkDesktopNotifications_ = nullptr;
     QCheckBox* chkWakeFromSleep_ = nullptr;
+    QCheckBox* chkKeepUnanswered_ = nullptr;
+    QCheckBox* chkRemindersByTray_ = nullptr;
     QLabel* lblWakeFromSleep_ = nullptr;
     int wakeAvailability_ = 0;
     // Page 3: 0 secondary, 1 attention

@@ -1,4 +1,5 @@
 #include "ui/qtuserinterface.h"
+#include "ui/frmmissedalarms.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -92,6 +93,12 @@ void QtUserInterface::linkPerformer(QtActionPerformer& performer) {
     performer.showAlarmProperties = [this](const AlarmPtr& alarm) {
         if (main_ && alarm) main_->editAlarms({alarm});
     };
+    // A reminder as a message of the notification-area icon, where there is one.
+    performer.notifyByTray = [this](const QString& title, const QString& text) {
+        if (!about_ || !about_->trayIconShown()) return false;
+        about_->notify(title, text, false);
+        return true;
+    };
 }
 
 bool QtUserInterface::createWindows() {
@@ -106,10 +113,31 @@ bool QtUserInterface::createWindows() {
         if (!pendingToDo_.empty()) main_->setToDoText(qs(pendingToDo_));
         if (calview_->getNumberOfNodes() > 0) main_->calendarView()->setSettings(*calview_);
         main_->showFont(main_->font());
+        p_->missed.changed = [this] { missedAlarmsChanged(); };
+        missedAlarmsChanged();
         return true;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+void QtUserInterface::showMissedAlarms() {
+    if (!p_) return;
+    if (!missedWindow_) {
+        missedWindow_ = new frmMissedAlarms(*p_);
+        registerWindow(missedWindow_);
+    }
+    missedWindow_->refresh();
+    missedWindow_->show();
+    missedWindow_->raise();
+    missedWindow_->activateWindow();
+}
+
+void QtUserInterface::missedAlarmsChanged() {
+    if (!p_) return;
+    if (about_) about_->showMissedCount(static_cast<int>(p_->missed.count()));
+    if (main_) main_->showSeeAlarms(0);
+    if (missedWindow_) missedWindow_->refresh();
 }
 
 void QtUserInterface::registerWindow(QWidget* window) {

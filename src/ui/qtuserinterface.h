@@ -12,6 +12,7 @@
 #include "core/coreports.h"
 #include "model/alarm.h"
 #include "ui/frmabout.h"
+#include "ui/frmmissedalarms.h"
 #include "ui/frmquorvanemain.h"
 
 class QMessageBox;
@@ -56,6 +57,12 @@ class QtUserInterface : public UserInterface {
     std::vector<QWidget*> loadedWindows() const;
     // Adds a window to the loaded ones (translated and unloaded with them).
     void registerWindow(QWidget* window);
+    // The window of the alarms nobody answered, shown (made on first use).
+    void showMissedAlarms();
+    frmMissedAlarms* missedAlarmsWindow() const { return missedWindow_; }
+    // The list of missed alarms changed: the icon's badge, the recent-alarms
+    // list and the missed-alarms window follow.
+    void missedAlarmsChanged();
 
     MainWindowHooks hooks;
     // Whether the desktop has a notification area now (asked again later: a
@@ -112,6 +119,7 @@ class QtUserInterface : public UserInterface {
     Program* p_ = nullptr;
     QPointer<frmAbout> about_;
     QPointer<frmQuorvaneMain> main_;
+    QPointer<frmMissedAlarms> missedWindow_;
     std::vector<QPointer<QWidget>> windows_;
     int busyDepth_ = 0;
     std::string pendingToDo_;

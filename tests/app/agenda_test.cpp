@@ -352,3 +352,22 @@ TEST(Agenda, AWeekdayAlarmSkipsTheGermanHolidaysOf2027) {
     EXPECT_EQ(in2027, 261 - 5);
     EXPECT_NE(r.out.find("2027/03/30 07:00:00\tWork\tWake"), std::string::npos);
 }
+
+TEST(Agenda, RemindersFollowTheirAlarmOnlyWhenAskedAndOnlyThoseStillToCome) {
+    AgendaFixture f;
+    const std::string file = f.folder.file("a.agx");
+    const std::string rmds =
+        "<rmds><rmd><a>1</a><u>3</u></rmd><rmd><a>15</a><u>1</u></rmd></rmds>";
+    ASSERT_TRUE(writeFile(file, f.group("G", once("Train", "2025/04/01 08:00:00", rmds) +
+                                                 once("Tea", "2025/04/01 09:00:00"))));
+    EXPECT_EQ(f.run({"--from", "2025/03/30 00:00:00", file}).out,
+              "2025/04/01 08:00:00\tG\tTrain\n2025/04/01 09:00:00\tG\tTea\n");
+    EXPECT_EQ(f.run({"--reminders", "--count", "1", "--from", "2025/03/30 00:00:00", file}).out,
+              "2025/04/01 08:00:00\tG\tTrain\n"
+              "2025/03/31 08:00:00\tG\tTrain\treminder: 1 day before\n"
+              "2025/04/01 07:45:00\tG\tTrain\treminder: 15 minutes before\n");
+    // The day-before reminder has passed by then.
+    EXPECT_EQ(f.run({"--reminders", "--count", "1", "--from", "2025/03/31 12:00:00", file}).out,
+              "2025/04/01 08:00:00\tG\tTrain\n"
+              "2025/04/01 07:45:00\tG\tTrain\treminder: 15 minutes before\n");
+}

@@ -92,6 +92,15 @@ public:
         if (onStopAllSounds) onStopAllSounds();
     }
     std::function<void()> onStopAllSounds;
+    // Reminders: the alarm's moment goes into `due`, the reminder's into `text`.
+    void showReminder(const std::shared_ptr<Alarm>& alarm, DateTime alarmMoment,
+                      DateTime reminderMoment) override {
+        calls.push_back({"reminder", toStoredText(reminderMoment), alarmMoment, true, alarm.get()});
+    }
+    std::vector<std::pair<std::shared_ptr<Alarm>, DateTime>> open;  // windows still unanswered
+    std::vector<std::pair<std::shared_ptr<Alarm>, DateTime>> openSoundings() const override {
+        return open;
+    }
 };
 
 class RecordingCommands : public SystemCommands {

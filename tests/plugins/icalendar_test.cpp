@@ -216,5 +216,43 @@ TEST(ICalendarExport, AlarmsWithoutAnExactFormAreLeftOutAndCounted) {
     EXPECT_EQ(bad.find("success"), std::string::npos) << bad;
 }
 
+// The triggers of every alarm of the event named `summary`, in seconds from its start.
+std::vector<int> triggers(const std::string& text, const std::string& summary) {
+    std::vector<int> out;
+    icalcomponent* cal = icalparser_parse_string(text.c_str());
+    if (!cal) return out;
+    for (icalcomponent* ev = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); ev;
+         ev = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+        if (summary != icalcomponent_get_summary(ev)) continue;
+        for (icalcomponent* al = icalcomponent_get_first_component(ev, ICAL_VALARM_COMPONENT); al;
+             al = icalcomponent_get_next_component(ev, ICAL_VALARM_COMPONENT)) {
+            icalproperty* t = icalcomponent_get_first_property(al, ICAL_TRIGGER_PROPERTY);
+            out.push_back(t ? icaldurationtype_as_int(icalproperty_get_trigger(t).duration) : 99);
+        }
+    }
+    icalcomponent_free(cal);
+    return out;
+}
+
+TEST(ICalendarExport, RemindersBecomeAlarmsBeforeTheEvent) {
+    HostFixture f({"bin:QuorvaneICalendar.so"});
+    f.host.loadPlugins();
+    auto group = AlarmGroup::createDefaultAlarmGroup(f.p().ctx);
+    group->name = "Reminded";
+    auto train = named(ModelFixture::once(dt(2027, 1, 4, 8, 0, 0)), "Train");
+    // A month has no exact length: that one is left out of the file.
+    train->reminders = {{1, kMonths}, {1, kWeeks}, {1, kDays}, {15, kMinutes}};
+    group->addAlarm(train);
+    group->addAlarm(named(ModelFixture::once(dt(2027, 1, 4, 9, 0, 0)), "Plain"));
+    const std::string path = f.folder.file("reminded.ics");
+    const std::string answer = f.host.methodCall(
+        "QuorvaneICalendar*iCalendar", "SaveAlarmgroupToFile",
+        f.host.lang() + "<path>" + path + "</path>" + group->toXML()->toString(), false);
+    ASSERT_NE(answer.find("success"), std::string::npos) << answer;
+    const std::string text = readFile(path);
+    EXPECT_EQ(triggers(text, "Train"), (std::vector<int>{0, -604800, -86400, -900}));
+    EXPECT_EQ(triggers(text, "Plain"), (std::vector<int>{0}));
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -18,6 +18,8 @@
 #include "ui/frmalarmproperties.h"
 #include "ui/frmdatetime.h"
 #include "ui/frmfind.h"
+#include "ui/frmmissedalarms.h"
+#include "ui/frmreminders.h"
 #include "ui/frmfirsttimesettings.h"
 #include "ui/frmplugins.h"
 #include "ui/frmabout.h"
@@ -88,6 +90,8 @@ class TestDialogKeys : public QObject {
                 {"frmActions", [&] { return new frmActions(f.p()); }},
                 {"frmPlugIns", [&] { return new frmPlugIns(f.p()); }},
                 {"frmSettings", [&] { return new frmSettings(f.p(), f.ui, {}, {}); }},
+                {"frmReminders", [&] { return new frmReminders(f.p(), {}); }},
+                {"frmMissedAlarms", [&] { return new frmMissedAlarms(f.p()); }},
             };
             for (const auto& [name, make] : dialogs) {
                 std::unique_ptr<QWidget> w(make());
@@ -122,6 +126,8 @@ class TestDialogKeys : public QObject {
                 {"frmPlugIns", [&] { return new frmPlugIns(f.p()); }},
                 {"frmSettings", [&] { return new frmSettings(f.p(), f.ui, {}, {}); }},
                 {"frmAbout", [&] { return new frmAbout(f.p(), f.ui); }},
+                {"frmReminders", [&] { return new frmReminders(f.p(), {}); }},
+                {"frmMissedAlarms", [&] { return new frmMissedAlarms(f.p()); }},
                 {"frmFirstTimeSettings", [&] { return new frmFirstTimeSettings(f.p()); }},
             };
             for (const auto& [name, make] : dialogs) {

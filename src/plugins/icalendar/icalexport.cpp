@@ -260,6 +260,21 @@ ExportResult exportGroup(const XMLNode& group, DateTime now) {
         icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
         icalcomponent_add_property(alarm, icalproperty_new_description(summary.c_str()));
         icalcomponent_add_component(ev, alarm);
+        // Each reminder before the alarm is one more alarm of the event, that
+        // long before its start. Months and years have no exact length a
+        // trigger could hold; such reminders stay in Quorvane only.
+        for (const Reminder& r : al->reminders) {
+            if (calendarUnit(r.unit) || !knownUnit(r.unit)) continue;
+            icalcomponent* before = icalcomponent_new(ICAL_VALARM_COMPONENT);
+            icalcomponent_add_property(before, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+            icaltriggertype t{};
+            t.time = icaltime_null_time();
+            t.duration =
+                icaldurationtype_from_int(-static_cast<int>(exactSeconds(r.amount, r.unit)));
+            icalcomponent_add_property(before, icalproperty_new_trigger(t));
+            icalcomponent_add_property(before, icalproperty_new_description(summary.c_str()));
+            icalcomponent_add_component(ev, before);
+        }
 
         icalcomponent_add_component(cal, ev);
         ++result.exported;
