@@ -456,6 +456,9 @@ void frmQuorvaneMain::buildMenus() {
     mnuAlPaste_ = namedAction(mnuAl_, "mnuAlPaste", "Paste");
     listKey(mnuAlPaste_, QKeySequence::Paste);
     connect(mnuAlPaste_, &QAction::triggered, this, [this] { pasteAlarms(); });
+    mnuAlUndo_ = namedAction(mnuAl_, "mnuAlUndo", "Undo", false);
+    withShortcut(mnuAlUndo_, QKeySequence::Undo, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(mnuAlUndo_, &QAction::triggered, this, [this] { undoLast(); });
     bar->addMenu(mnuAl_);
 
     mnuGeneral_ = namedMenu(this, "mnuGeneral", "G&eneral");
@@ -597,6 +600,7 @@ void frmQuorvaneMain::updateMenus() {
     mnuWindowViewB_[0]->setChecked(view_ != 1);
     mnuWindowViewB_[1]->setChecked(view_ == 1);
     mnuAlPaste_->setEnabled(ClipboardAlarms && ClipboardAlarms->getNumberOfNodes() > 0);
+    mnuAlUndo_->setEnabled(undo_.canUndo());
 }
 
 QString frmQuorvaneMain::withPlugInFilters(const QString& own, bool import) const {
@@ -1546,6 +1550,7 @@ void frmQuorvaneMain::deleteAlarms(bool onlySounded, bool fromSeeAlarms) {
 
 void frmQuorvaneMain::removeAlarms(const std::vector<AlarmPtr>& alarms) {
     if (alarms.empty()) return;
+    rememberRemoval(alarms);
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {
             g->alarms.remove(a);
@@ -1615,6 +1620,7 @@ void frmQuorvaneMain::cutAlarms() {
     if (alarms.empty()) return;
     copyAlarms();
     ClipboardParentAg = alarms.front()->parentGroup();
+    rememberRemoval(alarms);
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {
             g->alarms.remove(a);
@@ -1640,6 +1646,7 @@ void frmQuorvaneMain::pasteAlarms() {
             x->selected = std::find(pasted.begin(), pasted.end(), x) != pasted.end();
     g->selected = true;
     g->setChanged();
+    rememberPaste(pasted);
     p_.control.alarmsChanged(pasted, change::kEdited);
 }
 
