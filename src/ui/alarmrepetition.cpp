@@ -25,6 +25,7 @@ namespace {
 constexpr int kKindTexts = 450;     // 450-454: the kinds of the list
 constexpr int kOrdinalTexts = 455;  // 455-459: first to fourth, last
 constexpr int kOneDayOnly = 460;
+constexpr int kWeeksCaption = 461;
 constexpr int kNextMoments = 462;
 constexpr int kNoneMeets = 463;
 constexpr int kNoMoment = 464;
@@ -68,6 +69,11 @@ void frmAlarmProperties::translateRepetition() {
     }
     repetitionPicker_->setTexts(texts(kKindTexts, 5), texts(kOrdinalTexts, 5), days, shortDays);
     cmdAdvancedHelp_->setToolTip(text(kHelpTip));
+    // "1 week on", "3 weeks on": the unit follows the number.
+    repetitionPicker_->setWeeksCaption([this](int n) {
+        return text(kWeeksCaption)
+            .replace(QStringLiteral("#1"), qs(p_.translation.getUnitName(kWeeks, n)));
+    });
 }
 
 RepetitionTiming frmAlarmProperties::timingOfFields() const {
@@ -169,7 +175,11 @@ void frmAlarmProperties::showNextMoments() {
         lblNextMoments_->setText(text(kRowUnreadable));
         return;
     }
-    const AlarmPtr a = previewAlarms().front();
+    // The first alarm as OK would leave it; a copy of it alone, as this runs
+    // on every key typed.
+    const AlarmPtr& first = alarms_.front();
+    const AlarmPtr a = Alarm::createFromXML(*first->toXML("alrm"), first->parentGroup());
+    applyFields(*a, fieldsToApply());
     std::vector<DateTime> moments;
     try {
         // A search that gives up (a restriction no checked moment meets) is

@@ -33,7 +33,7 @@ RepetitionPicker::RepetitionPicker(QWidget* parent) : QWidget(parent) {
     vnbRepeatWeeks_->setMaxValue(52);
     vnbRepeatWeeks_->setValue(1);
     vnbRepeatWeeks_->setMaximumWidth(60);
-    lblRepeatWeeks_ = new QLabel(QStringLiteral("week(s) on"), fraWeekly_);
+    lblRepeatWeeks_ = new QLabel(fraWeekly_);
     lblRepeatWeeks_->setObjectName(QStringLiteral("lblRepeatWeeks"));
     weekly->addWidget(vnbRepeatWeeks_);
     weekly->addWidget(lblRepeatWeeks_);
@@ -45,7 +45,10 @@ RepetitionPicker::RepetitionPicker(QWidget* parent) : QWidget(parent) {
         weekly->addWidget(c);
         connect(c, &QCheckBox::clicked, this, [this] { report(); });
     }
-    connect(vnbRepeatWeeks_, &VNumberBox::changed, this, [this] { report(); });
+    connect(vnbRepeatWeeks_, &VNumberBox::changed, this, [this] {
+        nameWeeks();
+        report();
+    });
     row->addWidget(fraWeekly_);
 
     // The n-th weekday of the month.
@@ -80,6 +83,7 @@ RepetitionPicker::RepetitionPicker(QWidget* parent) : QWidget(parent) {
               QStringLiteral("Wed"), QStringLiteral("Thu"), QStringLiteral("Fri"),
               QStringLiteral("Sat")});
     setRepetition(Repetition{});
+    nameWeeks();
 }
 
 void RepetitionPicker::setTexts(const QStringList& kinds, const QStringList& ordinals,
@@ -101,6 +105,18 @@ void RepetitionPicker::setTexts(const QStringList& kinds, const QStringList& ord
     for (int i = 0; i < 7 && i < shortWeekdays.size(); ++i)
         chkDay_[static_cast<std::size_t>(i)]->setText(shortWeekdays[i]);
     filling_ = wasFilling;
+}
+
+void RepetitionPicker::setWeeksCaption(std::function<QString(int)> caption) {
+    weeksCaption_ = std::move(caption);
+    nameWeeks();
+}
+
+void RepetitionPicker::nameWeeks() {
+    const int n = std::max(1, vnbRepeatWeeks_->value());
+    lblRepeatWeeks_->setText(weeksCaption_ ? weeksCaption_(n)
+                                           : (n == 1 ? QStringLiteral("week on")
+                                                     : QStringLiteral("weeks on")));
 }
 
 void RepetitionPicker::setRepetition(const Repetition& r, bool nothing) {

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "model/repetition.h"
 
@@ -27,6 +28,9 @@ class RepetitionPicker : public QWidget {
     void setTexts(const QStringList& kinds, const QStringList& ordinals,
                   const QStringList& weekdays, const QStringList& shortWeekdays);
 
+    // The words after the number of weeks, for that number ("week on", "weeks on").
+    void setWeeksCaption(std::function<QString(int)> caption);
+
     // Shows `r` without reporting it. nothing = true leaves the list empty
     // (several alarms that repeat differently).
     void setRepetition(const Repetition& r, bool nothing = false);
@@ -45,8 +49,10 @@ class RepetitionPicker : public QWidget {
   private:
     void showParts();
     void report();
+    void nameWeeks();
 
     bool filling_ = false;
+    std::function<QString(int)> weeksCaption_;
     QLabel* lblRepeatPattern_;
     QComboBox* cmbRepeatPattern_;
     QWidget* fraWeekly_;

@@ -98,6 +98,8 @@ class TestRepetition : public QObject {
                  p.dayBox(4)->setFocus();
                  QTest::keyClick(p.dayBox(4), Qt::Key_Space);
                  typeInto(p.weeksBox()->textField(), "3");
+                 QCOMPARE(p.findChild<QLabel*>(QStringLiteral("lblRepeatWeeks"))->text(),
+                          QStringLiteral("weeks on"));
              },
              Repetition{RepetitionKind::kWeekly, 3, 1 << 4},
              {dt(2025, 1, 2, 7, 30), dt(2025, 1, 23, 7, 30), dt(2025, 2, 13, 7, 30)}},
