@@ -125,14 +125,22 @@ void frmAlarmProperties::pickRepetition() {
         return;
     }
     RepetitionTiming t = timingOfFields();
+    const Repetition held = readRepetition(t);
+    const bool anchored = t.anchor < kGivenUp;
+    if (r.kind == RepetitionKind::kNthWeekday && held.kind != RepetitionKind::kNthWeekday &&
+        anchored) {
+        // Just chosen: the anchor's weekday and its place in its month.
+        r.weekday = t.anchor.weekday();
+        r.ordinal = std::min<int>(Repetition::kLast, (t.anchor.day() - 1) / 7 + 1);
+        repetitionPicker_->setRepetition(r);
+    }
     if (r.kind == RepetitionKind::kWeekly && r.days == 0) {
         // Just chosen (or every day unticked): the days of a weekly
         // repetition the fields hold already, else the anchor's day.
-        const Repetition held = readRepetition(t);
         r.days = held.kind == RepetitionKind::kWeekly
                      ? held.days
                      : static_cast<std::int16_t>(
-                           t.anchor < kGivenUp ? 1 << (t.anchor.weekday() - 1) : 1 << 1);
+                           anchored ? 1 << (t.anchor.weekday() - 1) : 1 << 1);
         if (r.weeks > 1 && (r.days & (r.days - 1)))
             r.days = static_cast<std::int16_t>(r.days & -r.days);
         repetitionPicker_->setRepetition(r);

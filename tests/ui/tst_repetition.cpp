@@ -80,6 +80,9 @@ class TestRepetition : public QObject {
             {"the last Friday",
              [](RepetitionPicker& p) {
                  choose(p.kindList(), 3);
+                 // It starts at the anchor: 1 January 2025, the first Wednesday.
+                 QCOMPARE(p.ordinalList()->currentIndex(), 0);
+                 QCOMPARE(p.weekdayList()->currentIndex(), 3);
                  choose(p.ordinalList(), 4);
                  choose(p.weekdayList(), 5);
              },
