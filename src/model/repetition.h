@@ -28,10 +28,10 @@ enum class RepetitionKind { kCustom = 0, kEveryWeekday, kWeekly, kNthWeekday, kL
 struct Repetition {
     static constexpr int kLast = 5;  // ordinal of "the last ..."
     RepetitionKind kind = RepetitionKind::kCustom;
-    int weeks = 1;              // kWeekly: every this many weeks
-    std::int16_t days = 0;      // kWeekly: weekday bits, bit 0 Sunday .. bit 6 Saturday
-    int ordinal = 1;            // kNthWeekday: 1 to 4, or kLast
-    int weekday = 2;            // kNthWeekday: 1 Sunday .. 7 Saturday
+    int weeks = 1;          // kWeekly: every this many weeks
+    std::int16_t days = 0;  // kWeekly: weekday bits, bit 0 Sunday .. bit 6 Saturday
+    int ordinal = 1;        // kNthWeekday: 1 to 4, or kLast
+    int weekday = 2;        // kNthWeekday: 1 Sunday .. 7 Saturday
     bool operator==(const Repetition&) const = default;
 };
 

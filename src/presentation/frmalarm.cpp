@@ -1,5 +1,4 @@
 #include "presentation/frmalarm.h"
-#include "presentation/snoozepresets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSpinBox>
 #include <cmath>
@@ -24,6 +24,7 @@
 #include "presentation/frmsound.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
+#include "presentation/snoozepresets.h"
 #include "presentation/translateform.h"
 
 namespace qv {
@@ -233,6 +234,9 @@ void frmAlarm::setSnoozeRow(bool visible, bool enabled) {
         w->setVisible(visible);
         w->setEnabled(enabled);
     }
+    // The presets' row comes and goes with the snooze row: the message follows.
+    QResizeEvent relayout(size(), size());
+    resizeEvent(&relayout);
 }
 
 void frmAlarm::presetSnoozeRow() {

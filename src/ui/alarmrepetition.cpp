@@ -44,9 +44,8 @@ void frmAlarmProperties::buildRepetition() {
     cmdAdvancedHelp_ = new QPushButton(QStringLiteral("?"), this);
     cmdAdvancedHelp_->setObjectName(QStringLiteral("cmdAdvancedHelp"));
     cmdAdvancedHelp_->setAutoDefault(false);
-    cmdAdvancedHelp_->setMaximumWidth(cmdAdvancedHelp_->fontMetrics().horizontalAdvance(
-                                          QStringLiteral("???")) +
-                                      16);
+    cmdAdvancedHelp_->setMaximumWidth(
+        cmdAdvancedHelp_->fontMetrics().horizontalAdvance(QStringLiteral("???")) + 16);
     connect(cmdAdvancedHelp_, &QPushButton::clicked, this, [this] { openExpressionHelp(); });
     lblNextMoments_ = new QLabel(this);
     lblNextMoments_->setObjectName(QStringLiteral("lblNextMoments"));
@@ -64,8 +63,8 @@ void frmAlarmProperties::translateRepetition() {
     for (int i = 0; i < 7; ++i) {
         days << qs(p_.translation.getString(11 + i));
         // 5 January 2003 was a Sunday.
-        shortDays << qs(formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd",
-                                   p_.ports.dateNames));
+        shortDays << qs(
+            formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd", p_.ports.dateNames));
     }
     repetitionPicker_->setTexts(texts(kKindTexts, 5), texts(kOrdinalTexts, 5), days, shortDays);
     cmdAdvancedHelp_->setToolTip(text(kHelpTip));
@@ -139,8 +138,7 @@ void frmAlarmProperties::pickRepetition() {
         // repetition the fields hold already, else the anchor's day.
         r.days = held.kind == RepetitionKind::kWeekly
                      ? held.days
-                     : static_cast<std::int16_t>(
-                           anchored ? 1 << (t.anchor.weekday() - 1) : 1 << 1);
+                     : static_cast<std::int16_t>(anchored ? 1 << (t.anchor.weekday() - 1) : 1 << 1);
         if (r.weeks > 1 && (r.days & (r.days - 1)))
             r.days = static_cast<std::int16_t>(r.days & -r.days);
         repetitionPicker_->setRepetition(r);
@@ -161,12 +159,14 @@ void frmAlarmProperties::pickRepetition() {
     };
     check(chkActive_[1], t.activePeriod & Alarm::kRestrictWeekdays);
     check(chkActive_[2], t.activePeriod & Alarm::kRestrictExpression);
-    for (int i = 0; i < 7; ++i) check(chkWeekday_[static_cast<std::size_t>(i)], (t.weekDays >> i) & 1);
+    for (int i = 0; i < 7; ++i)
+        check(chkWeekday_[static_cast<std::size_t>(i)], (t.weekDays >> i) & 1);
     if (ss(txtAdvanced_->text()) != t.activeAdvanced) txtAdvanced_->setText(qs(t.activeAdvanced));
     const bool anchorMoved = readRow(0) && *readRow(0) != t.anchor;
     if (anchorMoved) writeRow(0, t.anchor);
     filling_ = wasFilling;
-    std::uint32_t fields = kPeriodAmount | kPeriodUnit | kInclude1 | kWeekdays | kInclude2 | kAdvanced;
+    std::uint32_t fields =
+        kPeriodAmount | kPeriodUnit | kInclude1 | kWeekdays | kInclude2 | kAdvanced;
     if (anchorMoved) fields |= kRow0;
     touch(fields);
     picking_ = false;
@@ -198,8 +198,9 @@ void frmAlarmProperties::showNextMoments() {
         }
         a->listMomentsAfter(p_.now(), kNever, false, moments, kPreviewMoments);
     } catch (const AdvancedDateError& e) {
-        lblNextMoments_->setText(text(kUnreadable).replace(
-            QStringLiteral("#1"), text(100 + static_cast<int>(e.fault()))));
+        lblNextMoments_->setText(
+            text(kUnreadable)
+                .replace(QStringLiteral("#1"), text(100 + static_cast<int>(e.fault()))));
         return;
     }
     if (moments.empty()) {
@@ -212,10 +213,10 @@ void frmAlarmProperties::showNextMoments() {
         shown << qs(formatDate(d, "ddd ", p_.ports.dateNames) +
                     formatDate(d, p_.settings.df.ot, p_.ports.dateNames));
     }
-    lblNextMoments_->setText(shown.isEmpty()
-                                 ? text(kNoneMeets)
-                                 : text(kNextMoments).replace(QStringLiteral("#1"),
-                                                              shown.join(QStringLiteral("; "))));
+    lblNextMoments_->setText(
+        shown.isEmpty()
+            ? text(kNoneMeets)
+            : text(kNextMoments).replace(QStringLiteral("#1"), shown.join(QStringLiteral("; "))));
 }
 
 void frmAlarmProperties::openExpressionHelp() {

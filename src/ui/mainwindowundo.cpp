@@ -31,7 +31,8 @@ void frmQuorvaneMain::undoLast() {
         // The alarms come back selected, in their groups, as after a paste.
         for (const AlarmGroupPtr& g : groups)
             for (const AlarmPtr& x : g->alarms)
-                x->selected = std::find(r.restored.begin(), r.restored.end(), x) != r.restored.end();
+                x->selected =
+                    std::find(r.restored.begin(), r.restored.end(), x) != r.restored.end();
         for (const AlarmPtr& a : r.restored)
             if (const AlarmGroupPtr g = a->parentGroup()) g->selected = true;
         p_.control.alarmsChanged(r.restored, change::kEdited);

@@ -71,17 +71,17 @@ RepetitionPicker::RepetitionPicker(QWidget* parent) : QWidget(parent) {
         showParts();
         report();
     });
-    setTexts({QStringLiteral("as set below"), QStringLiteral("every weekday"),
-              QStringLiteral("every n weeks on"), QStringLiteral("the n-th weekday of the month"),
-              QStringLiteral("the last day of the month")},
-             {QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third"),
-              QStringLiteral("fourth"), QStringLiteral("last")},
-             {QStringLiteral("Sunday"), QStringLiteral("Monday"), QStringLiteral("Tuesday"),
-              QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
-              QStringLiteral("Saturday")},
-             {QStringLiteral("Sun"), QStringLiteral("Mon"), QStringLiteral("Tue"),
-              QStringLiteral("Wed"), QStringLiteral("Thu"), QStringLiteral("Fri"),
-              QStringLiteral("Sat")});
+    setTexts(
+        {QStringLiteral("as set below"), QStringLiteral("every weekday"),
+         QStringLiteral("every n weeks on"), QStringLiteral("the n-th weekday of the month"),
+         QStringLiteral("the last day of the month")},
+        {QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third"),
+         QStringLiteral("fourth"), QStringLiteral("last")},
+        {QStringLiteral("Sunday"), QStringLiteral("Monday"), QStringLiteral("Tuesday"),
+         QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
+         QStringLiteral("Saturday")},
+        {QStringLiteral("Sun"), QStringLiteral("Mon"), QStringLiteral("Tue"), QStringLiteral("Wed"),
+         QStringLiteral("Thu"), QStringLiteral("Fri"), QStringLiteral("Sat")});
     setRepetition(Repetition{});
     nameWeeks();
 }
@@ -114,9 +114,9 @@ void RepetitionPicker::setWeeksCaption(std::function<QString(int)> caption) {
 
 void RepetitionPicker::nameWeeks() {
     const int n = std::max(1, vnbRepeatWeeks_->value());
-    lblRepeatWeeks_->setText(weeksCaption_ ? weeksCaption_(n)
-                                           : (n == 1 ? QStringLiteral("week on")
-                                                     : QStringLiteral("weeks on")));
+    lblRepeatWeeks_->setText(
+        weeksCaption_ ? weeksCaption_(n)
+                      : (n == 1 ? QStringLiteral("week on") : QStringLiteral("weeks on")));
 }
 
 void RepetitionPicker::setRepetition(const Repetition& r, bool nothing) {
@@ -125,7 +125,8 @@ void RepetitionPicker::setRepetition(const Repetition& r, bool nothing) {
     cmbRepeatPattern_->setCurrentIndex(nothing ? -1 : static_cast<int>(r.kind));
     if (r.kind == RepetitionKind::kWeekly) {
         vnbRepeatWeeks_->setValue(r.weeks);
-        for (int i = 0; i < 7; ++i) chkDay_[static_cast<std::size_t>(i)]->setChecked((r.days >> i) & 1);
+        for (int i = 0; i < 7; ++i)
+            chkDay_[static_cast<std::size_t>(i)]->setChecked((r.days >> i) & 1);
     }
     if (r.kind == RepetitionKind::kNthWeekday) {
         cmbRepeatOrdinal_->setCurrentIndex(std::clamp(r.ordinal, 1, Repetition::kLast) - 1);

@@ -15,8 +15,8 @@ AlarmPtr alarmWith(const Repetition& r, DateTime anchor) {
     a->activeAdvanced = "HOUR >= 7";
     a->startDate = dt(2020, 1, 1);
     a->endDate = dt(2030, 1, 1);
-    RepetitionTiming t{a->everyAmount, a->everyUnit, a->activePeriod, a->weekDays,
-                       a->activeAdvanced, a->nextDate};
+    RepetitionTiming t{a->everyAmount, a->everyUnit,      a->activePeriod,
+                       a->weekDays,    a->activeAdvanced, a->nextDate};
     EXPECT_TRUE(writeRepetition(r, t));
     a->everyAmount = t.everyAmount;
     a->everyUnit = t.everyUnit;
@@ -39,40 +39,16 @@ std::vector<DateTime> moments(Alarm& a, DateTime from, int count) {
 
 }  // namespace
 
-TEST(Repetition, EachKindSoundsWhenItSays) {
+// The kinds the dialog test does not walk through: several days every week,
+// and an ordinal between the first and the last.
+TEST(Repetition, SeveralDaysAWeekAndTheSecondMonday) {
     // 1 January 2025 was a Wednesday.
-    Repetition weekday{RepetitionKind::kEveryWeekday};
-    auto a = alarmWith(weekday, dt(2025, 1, 1, 7, 30));
-    EXPECT_EQ(moments(*a, dt(2025, 1, 3, 8), 2),
-              (std::vector<DateTime>{dt(2025, 1, 6, 7, 30), dt(2025, 1, 7, 7, 30)}));
-
-    // Every second week on Friday: the anchor moves onto the first Friday.
-    Repetition fortnight{RepetitionKind::kWeekly, 2, 1 << 5};
-    a = alarmWith(fortnight, dt(2025, 1, 1, 9, 0));
-    EXPECT_EQ(a->nextDate, dt(2025, 1, 3, 9, 0));
-    EXPECT_EQ(moments(*a, dt(2025, 1, 1), 3),
-              (std::vector<DateTime>{dt(2025, 1, 3, 9), dt(2025, 1, 17, 9), dt(2025, 1, 31, 9)}));
-
-    // Every week on Tuesday and Thursday.
-    Repetition twice{RepetitionKind::kWeekly, 1, (1 << 2) | (1 << 4)};
-    a = alarmWith(twice, dt(2025, 1, 1, 18, 0));
+    auto a = alarmWith({RepetitionKind::kWeekly, 1, (1 << 2) | (1 << 4)}, dt(2025, 1, 1, 18, 0));
     EXPECT_EQ(moments(*a, dt(2025, 1, 1), 3),
               (std::vector<DateTime>{dt(2025, 1, 2, 18), dt(2025, 1, 7, 18), dt(2025, 1, 9, 18)}));
-
-    // The second Monday, the last Friday.
-    Repetition second{RepetitionKind::kNthWeekday, 1, 0, 2, 2};
-    a = alarmWith(second, dt(2025, 1, 1, 8, 0));
+    a = alarmWith({RepetitionKind::kNthWeekday, 1, 0, 2, 2}, dt(2025, 1, 1, 8, 0));
     EXPECT_EQ(moments(*a, dt(2025, 1, 1), 2),
               (std::vector<DateTime>{dt(2025, 1, 13, 8), dt(2025, 2, 10, 8)}));
-    Repetition lastFriday{RepetitionKind::kNthWeekday, 1, 0, Repetition::kLast, 6};
-    a = alarmWith(lastFriday, dt(2025, 1, 1, 8, 0));
-    EXPECT_EQ(moments(*a, dt(2025, 1, 1), 3),
-              (std::vector<DateTime>{dt(2025, 1, 31, 8), dt(2025, 2, 28, 8), dt(2025, 3, 28, 8)}));
-
-    Repetition lastDay{RepetitionKind::kLastDayOfMonth};
-    a = alarmWith(lastDay, dt(2024, 1, 1, 20, 0));
-    EXPECT_EQ(moments(*a, dt(2024, 1, 31, 21), 2),
-              (std::vector<DateTime>{dt(2024, 2, 29, 20), dt(2024, 3, 31, 20)}));
 }
 
 TEST(Repetition, TimingsItCannotShowStayCustom) {

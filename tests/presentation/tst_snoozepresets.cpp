@@ -71,6 +71,14 @@ class TestSnoozePresets : public QObject {
         c->actions.elementAt(0)->settings->setInteger("i", 0);
         w = f.show(c, due);
         QVERIFY(!w->fraSnoozePresets->isVisibleTo(w));
+        const int messageHeight = w->txtAlarmMessage->height();
+        // The same window shown again with a message of the program brings
+        // the row and its presets, above the row and below the message.
+        f.p().settings.uoaw = true;
+        QCOMPARE(f.show(c, due, true, "Plug-in failed"), w);
+        QVERIFY(w->fraSnoozePresets->isVisibleTo(w));
+        QVERIFY(w->fraSnoozePresets->height() > 0);
+        QVERIFY(w->txtAlarmMessage->height() < messageHeight);
         auto r = f.messageAlarm("Read only");
         r->readOnly = true;
         w = f.show(r, due);

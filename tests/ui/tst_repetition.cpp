@@ -74,7 +74,8 @@ class TestRepetition : public QObject {
             std::vector<DateTime> sounds;  // from 1 January 2025 12:00
         };
         const std::vector<Case> cases = {
-            {"every weekday", [](RepetitionPicker& p) { choose(p.kindList(), 1); },
+            {"every weekday",
+             [](RepetitionPicker& p) { choose(p.kindList(), 1); },
              Repetition{RepetitionKind::kEveryWeekday},
              {dt(2025, 1, 2, 7, 30), dt(2025, 1, 3, 7, 30), dt(2025, 1, 6, 7, 30)}},
             {"the last Friday",
@@ -131,14 +132,13 @@ class TestRepetition : public QObject {
             frmAlarmProperties again(f.p());
             again.setAlarms({a}, frmAlarmProperties::kEdit, false);
             const Repetition got = again.repetitionPicker()->repetition();
-            QVERIFY2(got == c.expected,
-                     qPrintable(QStringLiteral("%1: %2 %3 %4 %5 %6")
-                                    .arg(QString::fromLatin1(c.name))
-                                    .arg(int(got.kind))
-                                    .arg(got.weeks)
-                                    .arg(got.days)
-                                    .arg(got.ordinal)
-                                    .arg(got.weekday)));
+            QVERIFY2(got == c.expected, qPrintable(QStringLiteral("%1: %2 %3 %4 %5 %6")
+                                                       .arg(QString::fromLatin1(c.name))
+                                                       .arg(int(got.kind))
+                                                       .arg(got.weeks)
+                                                       .arg(got.days)
+                                                       .arg(got.ordinal)
+                                                       .arg(got.weekday)));
             g->alarms.remove(a);
         }
     }
@@ -163,7 +163,8 @@ class TestRepetition : public QObject {
             child<QPushButton>(d, "cmdOk")->click();
             QCOMPARE(d.result(), int(QDialog::Accepted));
         }
-        QCOMPARE(QString::fromStdString(a->toXML("alrm")->toString()), QString::fromStdString(before));
+        QCOMPARE(QString::fromStdString(a->toXML("alrm")->toString()),
+                 QString::fromStdString(before));
 
         frmAlarmProperties d(f.p());
         d.setAlarms({a}, frmAlarmProperties::kEdit, false);
