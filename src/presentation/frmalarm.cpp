@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSpinBox>
 #include <cmath>
@@ -23,6 +24,7 @@
 #include "presentation/frmsound.h"
 #include "presentation/qtactionperformer.h"
 #include "presentation/qtstrings.h"
+#include "presentation/snoozepresets.h"
 #include "presentation/translateform.h"
 
 namespace qv {
@@ -74,6 +76,8 @@ frmAlarm::frmAlarm(Program& program, QtActionPerformer& performer)
     cmbSnoozeUnit->setObjectName("cmbSnoozeUnit");
     cmbSnoozeAddTo = new QComboBox(this);
     cmbSnoozeAddTo->setObjectName("cmbSnoozeAddTo");
+    fraSnoozePresets = new SnoozePresets(this);
+    connect(fraSnoozePresets, &SnoozePresets::chosen, this, [this](int i) { snoozePreset(i); });
 
     mnuAlarm = new QMenu(this);
     mnuAlarm->setObjectName("mnuAlarm");
@@ -172,6 +176,9 @@ void frmAlarm::translate() {
     cmbSnoozeAddTo->addItem(qs(text(11)));
     cmbSnoozeUnit->setCurrentIndex(unit >= 0 ? unit : 1);
     cmbSnoozeAddTo->setCurrentIndex(addTo >= 0 ? addTo : 0);
+    for (int i = 0; i < SnoozePresets::kCount; ++i)
+        fraSnoozePresets->button(i)->setToolTip(
+            qs(text(i == SnoozePresets::kTomorrow ? 451 : 450)));
 }
 
 void frmAlarm::nameSnoozeUnits() {
@@ -222,10 +229,14 @@ void frmAlarm::fillCommon(const AlarmPtr& alarm, const std::shared_ptr<clsAction
 
 void frmAlarm::setSnoozeRow(bool visible, bool enabled) {
     for (QWidget* w : {static_cast<QWidget*>(cmbSnoozeUnit), static_cast<QWidget*>(cmbSnoozeAddTo),
-                       static_cast<QWidget*>(cmdSnooze), static_cast<QWidget*>(vnbSnoozeAmount)}) {
+                       static_cast<QWidget*>(cmdSnooze), static_cast<QWidget*>(vnbSnoozeAmount),
+                       static_cast<QWidget*>(fraSnoozePresets)}) {
         w->setVisible(visible);
         w->setEnabled(enabled);
     }
+    // The presets' row comes and goes with the snooze row: the message follows.
+    QResizeEvent relayout(size(), size());
+    resizeEvent(&relayout);
 }
 
 void frmAlarm::presetSnoozeRow() {
@@ -391,6 +402,15 @@ void frmAlarm::cmdSnooze_Click() {
     closeRoutine();
 }
 
+void frmAlarm::snoozePreset(int index) {
+    if (!guardPasses() || !alrt || !cmdSnooze->isEnabled()) return;
+    const SnoozeChoice c = SnoozePresets::choice(index, dueDate, timed, p_.now());
+    vnbSnoozeAmount->setValue(c.amount);
+    cmbSnoozeUnit->setCurrentIndex(indexOfUnitCode(c.unit));
+    cmbSnoozeAddTo->setCurrentIndex(c.addTo);
+    cmdSnooze_Click();
+}
+
 void frmAlarm::closeRoutine() {
     if (closing_) return;
     // A response to the alarm: the supervision keeps no re-alarm to cancel.
@@ -461,8 +481,12 @@ void frmAlarm::resizeEvent(QResizeEvent* event) {
     const int rowH = std::max({cmdOk->sizeHint().height(), cmbSnoozeUnit->sizeHint().height(),
                                vnbSnoozeAmount->sizeHint().height()});
     const int top = height() - kMargin - rowH;
+    // The presets sit in a row of their own above the snooze row.
+    const int presetsH = fraSnoozePresets->isVisibleTo(this) ? fraSnoozePresets->rowHeight() : 0;
+    const int presetsTop = top - (presetsH > 0 ? kMargin + presetsH : 0);
+    fraSnoozePresets->setGeometry(kMargin, presetsTop, width() - 2 * kMargin, presetsH);
     txtAlarmMessage->setGeometry(kMargin, kMargin, width() - 2 * kMargin,
-                                 std::max(10, top - 2 * kMargin));
+                                 std::max(10, presetsTop - 2 * kMargin));
     int x = kMargin;
     auto place = [&](QWidget* w, int width) {
         w->setGeometry(x, top, width, rowH);

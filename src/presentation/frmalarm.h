@@ -24,6 +24,7 @@ namespace qv {
 class Program;
 class QtActionPerformer;
 class frmSound;
+class SnoozePresets;
 
 class frmAlarm : public QWidget {
     Q_OBJECT
@@ -91,6 +92,9 @@ class frmAlarm : public QWidget {
     QSpinBox* vnbSnoozeAmount = nullptr;
     QComboBox* cmbSnoozeUnit = nullptr;
     QComboBox* cmbSnoozeAddTo = nullptr;
+    SnoozePresets* fraSnoozePresets = nullptr;
+    // A preset of SnoozePresets: sets the snooze row to it and snoozes.
+    void snoozePreset(int index);
     QMenu* mnuAlarm = nullptr;
     QAction* mnuDelete = nullptr;
     QAction* mnuDeleteNotSounding = nullptr;

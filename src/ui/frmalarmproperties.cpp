@@ -38,6 +38,7 @@
 #include "ui/frmactions.h"
 #include "ui/frmdatetime.h"
 #include "ui/pluginmenus.h"
+#include "ui/repetitionpicker.h"
 
 namespace qv {
 namespace {
@@ -278,8 +279,13 @@ void frmAlarmProperties::build() {
     txtAdvanced_->setObjectName(QStringLiteral("txtAdvanced"));
     connect(txtAdvanced_, &QLineEdit::textEdited, this, [this] { touch(kAdvanced); });
     rep->addWidget(chkActive_[2], 4, 1);
-    rep->addWidget(txtAdvanced_, 4, 2);
-    rep->addWidget(daysOffRow_, 5, 2);
+    buildRepetition();
+    auto* advancedRow = new QHBoxLayout;
+    advancedRow->addWidget(txtAdvanced_, 1);
+    advancedRow->addWidget(cmdAdvancedHelp_);
+    rep->addLayout(advancedRow, 4, 2);
+    rep->addWidget(lblNextMoments_, 5, 2);
+    rep->addWidget(daysOffRow_, 6, 2);
     rep->setColumnStretch(2, 1);
 
     QHBoxLayout* correction =
@@ -430,6 +436,7 @@ void frmAlarmProperties::build() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(moment);
+    layout->addWidget(repetitionPicker_);
     layout->addWidget(fraRepeat_);
     layout->addLayout(correction);
     layout->addWidget(fraActions, 1);
@@ -584,6 +591,7 @@ void frmAlarmProperties::translate() {
     for (int i = 0; i < 7; ++i)
         chkWeekday_[static_cast<std::size_t>(i)]->setText(qs(
             formatDate(DateTime::fromParts(2003, 1, 5 + i, 0, 0, 0), "ddd", p_.ports.dateNames)));
+    translateRepetition();
     translateForm(this, p_.translation);
     reminderRow_->translate();
     updateTitle();
@@ -634,6 +642,7 @@ void frmAlarmProperties::setAlarms(const std::vector<AlarmPtr>& alarms, int mode
     if (!actions_.empty()) lstActions_->setCurrentRow(0);
     changedFields_ = 0;
     filling_ = false;
+    showRepetition();
     updateVisibility();
 }
 
@@ -734,6 +743,7 @@ void frmAlarmProperties::showMixed() {
 
 void frmAlarmProperties::touch(std::uint32_t field) {
     if (!filling_) changedFields_ |= field;
+    if (!filling_ && (field & kTiming)) timingEdited();
 }
 
 std::optional<DateTime> frmAlarmProperties::readRow(int row) const {
@@ -810,6 +820,7 @@ void frmAlarmProperties::rowFromClipboard(int row) {
 void frmAlarmProperties::updateVisibility() {
     const bool repeating = cmbAlarmMoment_->currentIndex() == 1;
     fraRepeat_->setVisible(repeating);
+    repetitionPicker_->setVisible(repeating);
     // The start and end rows only where a date range is asked for.
     const bool range = chkActive_[0]->checkState() != Qt::Unchecked;
     dateRow_[1]->setVisible(range);
@@ -1297,8 +1308,13 @@ void frmAlarmProperties::keyPressEvent(QKeyEvent* event) {
             actionsChanged_ = true;
             currentAction_ = actions_.empty() ? nullptr : actions_.front();
             showActions();
+            showRepetition();
             updateVisibility();
         }
+        return;
+    }
+    if (event->key() == Qt::Key_F1) {
+        openExpressionHelp();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -14,6 +14,7 @@
 #include "model/alarm.h"
 #include "model/alarmgroup.h"
 #include "model/clsaction.h"
+#include "model/repetition.h"
 
 class QCheckBox;
 class QComboBox;
@@ -36,6 +37,7 @@ class DaysOffAlarmRow;
 
 class Program;
 class VNumberBox;
+class RepetitionPicker;
 
 class frmAlarmProperties : public QDialog {
     Q_OBJECT
@@ -202,6 +204,25 @@ class frmAlarmProperties : public QDialog {
     QPushButton* cmdOk_;
     QPushButton* cmdCancel_;
     RemindersRow* reminderRow_ = nullptr;
+
+    // The quick choice of the common repetitions, the help on expressions and
+    // the next moments of the timing as typed.
+    void buildRepetition();
+    void translateRepetition();
+    RepetitionTiming timingOfFields() const;
+    void showRepetition();
+    void timingEdited();
+    void pickRepetition();
+    void showNextMoments();
+    void openExpressionHelp();
+    bool picking_ = false;
+    RepetitionPicker* repetitionPicker_ = nullptr;
+    QPushButton* cmdAdvancedHelp_ = nullptr;
+    QLabel* lblNextMoments_ = nullptr;
+
+  public:
+    RepetitionPicker* repetitionPicker() const { return repetitionPicker_; }
+    QLabel* nextMomentsLabel() const { return lblNextMoments_; }
 };
 
 }  // namespace qv

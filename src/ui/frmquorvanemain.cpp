@@ -458,6 +458,9 @@ void frmQuorvaneMain::buildMenus() {
     mnuAlPaste_ = namedAction(mnuAl_, "mnuAlPaste", "Paste");
     listKey(mnuAlPaste_, QKeySequence::Paste);
     connect(mnuAlPaste_, &QAction::triggered, this, [this] { pasteAlarms(); });
+    mnuAlUndo_ = namedAction(mnuAl_, "mnuAlUndo", "Undo", false);
+    withShortcut(mnuAlUndo_, QKeySequence::Undo, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(mnuAlUndo_, &QAction::triggered, this, [this] { undoLast(); });
     bar->addMenu(mnuAl_);
 
     mnuGeneral_ = namedMenu(this, "mnuGeneral", "G&eneral");
@@ -601,6 +604,7 @@ void frmQuorvaneMain::updateMenus() {
     mnuWindowViewB_[0]->setChecked(view_ != 1);
     mnuWindowViewB_[1]->setChecked(view_ == 1);
     mnuAlPaste_->setEnabled(ClipboardAlarms && ClipboardAlarms->getNumberOfNodes() > 0);
+    mnuAlUndo_->setEnabled(undo_.canUndo());
 }
 
 QString frmQuorvaneMain::withPlugInFilters(const QString& own, bool import) const {
@@ -1558,6 +1562,7 @@ void frmQuorvaneMain::deleteAlarms(bool onlySounded, bool fromSeeAlarms) {
 
 void frmQuorvaneMain::removeAlarms(const std::vector<AlarmPtr>& alarms) {
     if (alarms.empty()) return;
+    rememberRemoval(alarms);
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {
             g->alarms.remove(a);
@@ -1627,6 +1632,7 @@ void frmQuorvaneMain::cutAlarms() {
     if (alarms.empty()) return;
     copyAlarms();
     ClipboardParentAg = alarms.front()->parentGroup();
+    rememberRemoval(alarms);
     for (const AlarmPtr& a : alarms) {
         if (const AlarmGroupPtr g = a->parentGroup()) {
             g->alarms.remove(a);
@@ -1652,6 +1658,7 @@ void frmQuorvaneMain::pasteAlarms() {
             x->selected = std::find(pasted.begin(), pasted.end(), x) != pasted.end();
     g->selected = true;
     g->setChanged();
+    rememberPaste(pasted);
     p_.control.alarmsChanged(pasted, change::kEdited);
 }
 

@@ -13,6 +13,7 @@
 #include "base/settingsvalues.h"
 #include "model/alarm.h"
 #include "model/alarmgroup.h"
+#include "ui/alarmundo.h"
 #include "xml/xmlnode.h"
 
 class QAction;
@@ -131,6 +132,9 @@ class frmQuorvaneMain : public QMainWindow {
     void cutAlarms();
     void copyAlarms();
     void pasteAlarms();
+    // Ctrl+Z: undoes the last delete, cut or paste of this session.
+    void undoLast();
+    bool canUndo() const { return undo_.canUndo(); }
     void sortBy(int list, int field);
 
     // ---- What is shown (for the lists' own code and for tests) ----
@@ -238,6 +242,10 @@ class frmQuorvaneMain : public QMainWindow {
     QAction* mnuAlTest_ = nullptr;
     QAction* mnuSATest_ = nullptr;
     QAction* mnuAlPaste_ = nullptr;
+    QAction* mnuAlUndo_ = nullptr;
+    AlarmUndo undo_;
+    void rememberRemoval(const std::vector<AlarmPtr>& alarms);
+    void rememberPaste(const std::vector<AlarmPtr>& alarms);
     PlugInMenus* plugInMenus_ = nullptr;
     int contextSeeAlarms_ = 0;
 };
