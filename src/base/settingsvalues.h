@@ -105,6 +105,12 @@ struct SettingsValues {
     bool dntf = true;
     bool wfld = true;
     bool wake = false;
+    // Quick alarms: the group's name (empty: the language's name), how many
+    // hours a rung quick alarm is kept (0: until deleted by hand), and the
+    // scripting interface on the session bus.
+    std::string qgn;
+    std::int16_t qgk = 24;
+    bool sdbu = true;
 };
 
 }  // namespace qv

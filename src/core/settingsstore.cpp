@@ -371,6 +371,10 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     s.dntf = root.getBoolean("dntf", 0, def.dntf);
     s.wfld = root.getBoolean("wfld", 0, def.wfld);
     s.wake = root.getBoolean("wake", 0, def.wake);
+    // Quick alarms and the scripting interface.
+    s.qgn = root.getString("qgn", 0, def.qgn);
+    s.qgk = int16In(root, "qgk", def.qgk, 0, 8784);
+    s.sdbu = root.getBoolean("sdbu", 0, def.sdbu);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -509,6 +513,9 @@ XMLNodePtr SettingsStore::toXML() {
     root->addBoolean("dntf", s.dntf);
     root->addBoolean("wfld", s.wfld);
     root->addBoolean("wake", s.wake);
+    root->addString("qgn", s.qgn);
+    root->addInteger("qgk", s.qgk);
+    root->addBoolean("sdbu", s.sdbu);
     return root;
 }
 

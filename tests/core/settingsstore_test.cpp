@@ -37,7 +37,8 @@ std::string fullFile(const std::string& tmpl, const std::string& sca, const std:
            "<acmm>7</acmm><acst>9</acst><auc>0</auc><cao>20</cao><stt>0</stt><odt>-1</odt>"
            "<ola>15</ola><olu>2</olu><olp>3</olp>"
            "<epa>-1</epa><ofrm>-1</ofrm><dsa>10</dsa><dsu>2</dsu><dsat>1</dsat><uoaw>-1</uoaw>"
-           "<dntf>0</dntf><wfld>0</wfld><wake>-1</wake>"
+           "<dntf>0</dntf><wfld>0</wfld><wake>-1</wake><qgn>Kitchen timers</qgn><qgk>48</qgk>"
+           "<sdbu>0</sdbu>"
            "</settings>";
 }
 
@@ -46,7 +47,7 @@ const std::vector<std::string> kKeyOrder = {
     "vd",   "aw",   "sta",  "font", "ds",    "lng",  "lst",   "df",   "sca",   "ata",  "cls",
     "acpl", "acv",  "igc",  "ibw",  "osvol", "svol", "ovvol", "vvol", "ovspd", "vspd", "tiia",
     "acmm", "acst", "auc",  "cao",  "stt",   "odt",  "ola",   "olu",  "olp",   "epa",  "ofrm",
-    "dsa",  "dsu",  "dsat", "uoaw", "dntf",  "wfld", "wake"};
+    "dsa",  "dsu",  "dsat", "uoaw", "dntf",  "wfld", "wake", "qgn", "qgk", "sdbu"};
 
 struct SettingsStoreTest : CoreFixture, ::testing::Test {
     SettingsStore& store() { return p().settingsStore; }
@@ -161,6 +162,9 @@ TEST_F(SettingsStoreTest, FullFileReadsAndWritesBackUnchanged) {
     EXPECT_FALSE(s.dntf);
     EXPECT_FALSE(s.wfld);
     EXPECT_TRUE(s.wake);
+    EXPECT_EQ(s.qgn, "Kitchen timers");
+    EXPECT_EQ(s.qgk, 48);
+    EXPECT_FALSE(s.sdbu);
     EXPECT_EQ(p().supervision.pendingWork, 0);
 
     EXPECT_TRUE(store().saveSettings());
