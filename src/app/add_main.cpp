@@ -23,17 +23,19 @@ constexpr const char* kService = "org.quorvane.Quorvane";
 constexpr const char* kPath = "/Alarms";
 constexpr const char* kInterface = "org.quorvane.Quorvane";
 
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 qv::HandOver handToProgram(const qv::AddArguments& a) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return {};
-    const QDBusReply<bool> there = bus.interface()->isServiceRegistered(QString::fromLatin1(kService));
+    const QDBusReply<bool> there =
+        bus.interface()->isServiceRegistered(QString::fromLatin1(kService));
     if (!there.isValid() || !there.value()) return {};
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService),
-                                                       QString::fromLatin1(kPath),
-                                                       QString::fromLatin1(kInterface),
-                                                       QStringLiteral("AddAlarm"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                       QString::fromLatin1(kInterface), QStringLiteral("AddAlarm"));
     call << qs(a.when) << qs(a.every) << qs(a.weekdays) << qs(a.message) << qs(a.group);
     const QDBusMessage reply = bus.call(call);
     qv::HandOver h;
@@ -48,7 +50,7 @@ qv::HandOver handToProgram(const qv::AddArguments& a) {
         name == QDBusError::errorString(QDBusError::UnknownObject))
         return {};
     h.result = name == QDBusError::errorString(QDBusError::InvalidArgs) ? qv::HandOver::kRefused
-                                                                          : qv::HandOver::kFailed;
+                                                                        : qv::HandOver::kFailed;
     h.error = (reply.errorMessage().isEmpty() ? name : reply.errorMessage()).toStdString();
     return h;
 }

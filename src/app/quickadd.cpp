@@ -209,7 +209,8 @@ int runAdd(const std::vector<std::string>& args, AddEnvironment& env, std::ostre
         case HandOver::kFailed:
             err << "quorvane-add: Quorvane did not take the alarm: " << h.error << "\n";
             return 1;
-        case HandOver::kNotRunning: break;
+        case HandOver::kNotRunning:
+            break;
     }
     const int lock = env.lockProgramFolder ? env.lockProgramFolder() : 2;
     if (lock == 1) {
@@ -269,11 +270,13 @@ int addToGroupFile(const AddArguments& a, AddEnvironment& env, std::ostream& out
         group = AlarmGroup::finishGroupFile(ctx, std::move(reading), file);
         break;
     }
-    const bool isNew = !group;
-    if (isNew) {
+    if (!group) {
         group = AlarmGroup::createDefaultAlarmGroup(ctx);
         group->name = name;
         group->path = AlarmGroup::newFilePath(folder);
+    } else if (a.request.group.empty()) {
+        // As the program does: a timer just set must ring.
+        group->Active = true;
     }
     RequestError e = RequestError::kNone;
     const auto first = firstMoment(a.request, env.now(), e);
@@ -281,8 +284,8 @@ int addToGroupFile(const AddArguments& a, AddEnvironment& env, std::ostream& out
     const AlarmPtr alarm = makeRequestedAlarm(ctx, group, a.request, *first, /*fromOutside=*/true);
     group->addAlarm(alarm);
     if (!group->save(ctx, group->path, false)) {
-        err << "quorvane-add: cannot write "
-            << AlarmGroup::resolvePath(group->path, folder) << "; the alarm was not set\n";
+        err << "quorvane-add: cannot write " << AlarmGroup::resolvePath(group->path, folder)
+            << "; the alarm was not set\n";
         return 1;
     }
     const DateTime moment =

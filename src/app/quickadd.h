@@ -21,7 +21,7 @@ namespace qv {
 
 // What the command line asks for, as texts for the bus and read for the file.
 struct AddArguments {
-    std::string when;      // "in 25m" or a moment
+    std::string when;  // "in 25m" or a moment
     std::string every;
     std::string weekdays;
     std::string message;
@@ -52,8 +52,8 @@ struct AddEnvironment {
 
 // Reads the arguments (without the program name). Returns -1 to go on, else
 // the exit status (help and version printed: 0; bad arguments: 2).
-int parseAddArguments(const std::vector<std::string>& args, AddArguments& parsed,
-                      std::ostream& out, std::ostream& err);
+int parseAddArguments(const std::vector<std::string>& args, AddArguments& parsed, std::ostream& out,
+                      std::ostream& err);
 
 // Runs the tool. Exit status: 0 the alarm was set, 1 it could not be (the
 // program does not answer, a file could not be read or written), 2 bad

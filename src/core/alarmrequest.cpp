@@ -50,20 +50,16 @@ void skipBlanks(std::string_view& s) {
 int unitOfWord(std::string_view word) {
     const std::string w = lower(word);
     static const std::array<std::pair<const char*, int>, 40> kWords{{
-        {"s", kSeconds},      {"sec", kSeconds},     {"secs", kSeconds},
-        {"second", kSeconds}, {"seconds", kSeconds}, {"sek", kSeconds},
-        {"sekunde", kSeconds}, {"sekunden", kSeconds}, {"m", kMinutes},
-        {"min", kMinutes},    {"mins", kMinutes},    {"minute", kMinutes},
-        {"minutes", kMinutes}, {"minuten", kMinutes}, {"h", kHours},
-        {"hr", kHours},       {"hrs", kHours},       {"hour", kHours},
-        {"hours", kHours},    {"std", kHours},       {"stunde", kHours},
-        {"stunden", kHours},  {"d", kDays},          {"day", kDays},
-        {"days", kDays},      {"t", kDays},          {"tag", kDays},
-        {"tage", kDays},      {"w", kWeeks},         {"week", kWeeks},
-        {"weeks", kWeeks},    {"woche", kWeeks},     {"wochen", kWeeks},
-        {"month", kMonths},   {"months", kMonths},   {"monat", kMonths},
-        {"monate", kMonths},  {"year", kYears},      {"years", kYears},
-        {"jahr", kYears},
+        {"s", kSeconds},       {"sec", kSeconds},     {"secs", kSeconds},    {"second", kSeconds},
+        {"seconds", kSeconds}, {"sek", kSeconds},     {"sekunde", kSeconds}, {"sekunden", kSeconds},
+        {"m", kMinutes},       {"min", kMinutes},     {"mins", kMinutes},    {"minute", kMinutes},
+        {"minutes", kMinutes}, {"minuten", kMinutes}, {"h", kHours},         {"hr", kHours},
+        {"hrs", kHours},       {"hour", kHours},      {"hours", kHours},     {"std", kHours},
+        {"stunde", kHours},    {"stunden", kHours},   {"d", kDays},          {"day", kDays},
+        {"days", kDays},       {"t", kDays},          {"tag", kDays},        {"tage", kDays},
+        {"w", kWeeks},         {"week", kWeeks},      {"weeks", kWeeks},     {"woche", kWeeks},
+        {"wochen", kWeeks},    {"month", kMonths},    {"months", kMonths},   {"monat", kMonths},
+        {"monate", kMonths},   {"year", kYears},      {"years", kYears},     {"jahr", kYears},
     }};
     for (const auto& [name, unit] : kWords)
         if (w == name) return unit;
@@ -73,12 +69,18 @@ int unitOfWord(std::string_view word) {
 
 std::int64_t secondsOfUnit(int unit) {
     switch (unit) {
-        case kSeconds: return 1;
-        case kMinutes: return 60;
-        case kHours: return 3600;
-        case kDays: return 86400;
-        case kWeeks: return 7 * 86400;
-        default: return -1;  // months and years are no fixed delay
+        case kSeconds:
+            return 1;
+        case kMinutes:
+            return 60;
+        case kHours:
+            return 3600;
+        case kDays:
+            return 86400;
+        case kWeeks:
+            return 7 * 86400;
+        default:
+            return -1;  // months and years are no fixed delay
     }
 }
 
@@ -133,7 +135,8 @@ bool isCommandOrSession(std::int16_t type) {
 
 std::string describeRequestError(RequestError error) {
     switch (error) {
-        case RequestError::kNone: return "";
+        case RequestError::kNone:
+            return "";
         case RequestError::kBadWhen:
             return "the time is neither a delay (25m, 1h30m, 90s) nor a clock time (07:30, "
                    "\"2027/01/04 07:30\")";
@@ -144,14 +147,17 @@ std::string describeRequestError(RequestError error) {
             return "the weekdays are not understood (mo-fr, sa,su, mo,we,fr)";
         case RequestError::kWeekdaysAlone:
             return "weekdays need a repetition of a day or less (--every day)";
-        case RequestError::kPast: return "that moment has passed";
-        case RequestError::kTooFar: return "that moment is too far ahead";
+        case RequestError::kPast:
+            return "that moment has passed";
+        case RequestError::kTooFar:
+            return "that moment is too far ahead";
         case RequestError::kBadText:
             return "the message or group name is too long, not UTF-8 or holds control characters";
         case RequestError::kSynchronized:
             return "the group is filled by a synchronisation plug-in; its alarms are replaced "
                    "at each synchronisation";
-        case RequestError::kNotSaved: return "the alarm group file could not be written";
+        case RequestError::kNotSaved:
+            return "the alarm group file could not be written";
     }
     return "";
 }
@@ -227,7 +233,8 @@ RequestError parseWhen(std::string_view text, AlarmRequest& request) {
         s.remove_prefix(1);
         delay = true;
     }
-    if (!delay && (s.find(':') != std::string_view::npos || s.find('/') != std::string_view::npos)) {
+    if (!delay &&
+        (s.find(':') != std::string_view::npos || s.find('/') != std::string_view::npos)) {
         const auto m = parseMoment(s);
         if (!m) return RequestError::kBadWhen;
         request.hasMoment = true;
@@ -319,10 +326,10 @@ RequestError checkTexts(const AlarmRequest& request) {
 std::optional<DateTime> firstMoment(const AlarmRequest& request, DateTime now,
                                     RequestError& error) {
     error = RequestError::kNone;
-    if (request.weekDays != 0 &&
-        (request.everyAmount == 0 ||
-         (request.everyUnit != kSeconds && request.everyUnit != kMinutes &&
-          request.everyUnit != kHours && !(request.everyUnit == kDays && request.everyAmount == 1)))) {
+    if (request.weekDays != 0 && (request.everyAmount == 0 ||
+                                  (request.everyUnit != kSeconds && request.everyUnit != kMinutes &&
+                                   request.everyUnit != kHours &&
+                                   !(request.everyUnit == kDays && request.everyAmount == 1)))) {
         error = RequestError::kWeekdaysAlone;
         return std::nullopt;
     }
@@ -454,7 +461,9 @@ std::string QuickAlarms::quickName() const {
                           p_.translation.getText("frmQuorvaneMain", quicktexts::kGroupName));
 }
 
-AlarmGroupPtr QuickAlarms::quickGroup() const { return findGroupByName(p_.alarmGroups, quickName()); }
+AlarmGroupPtr QuickAlarms::quickGroup() const {
+    return findGroupByName(p_.alarmGroups, quickName());
+}
 
 AddedAlarm QuickAlarms::add(const AlarmRequest& request, bool fromOutside) {
     AddedAlarm result;
@@ -478,6 +487,10 @@ AddedAlarm QuickAlarms::add(const AlarmRequest& request, bool fromOutside) {
             return result;
         }
         p_.control.alarmGroupsChanged({g}, 0);
+    } else if (request.group.empty() && !g->Active) {
+        // A timer just set must ring: the quick alarms group comes back on.
+        g->Active = true;
+        p_.control.alarmGroupsChanged({g}, change::kSwitched);
     }
     const AlarmPtr a = makeRequestedAlarm(p_.ctx, g, request, *first, fromOutside);
     g->addAlarm(a);

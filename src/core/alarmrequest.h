@@ -40,15 +40,15 @@ struct AlarmRequest {
 
 enum class RequestError {
     kNone,
-    kBadWhen,       // neither a delay nor a moment
-    kBadEvery,      // the repetition
-    kBadWeekdays,   // the weekday list
-    kWeekdaysAlone, // weekdays without a daily (or shorter) repetition
-    kPast,          // a one-off moment that has passed
-    kTooFar,        // later than the year 9999 allows, or a delay of years
-    kBadText,       // message or group name: too long, control characters, not UTF-8
-    kSynchronized,  // the group is filled by a synchronisation plug-in
-    kNotSaved,      // the group file could not be written
+    kBadWhen,        // neither a delay nor a moment
+    kBadEvery,       // the repetition
+    kBadWeekdays,    // the weekday list
+    kWeekdaysAlone,  // weekdays without a daily (or shorter) repetition
+    kPast,           // a one-off moment that has passed
+    kTooFar,         // later than the year 9999 allows, or a delay of years
+    kBadText,        // message or group name: too long, control characters, not UTF-8
+    kSynchronized,   // the group is filled by a synchronisation plug-in
+    kNotSaved,       // the group file could not be written
 };
 
 // An English sentence for the command line and the scripting interface.
@@ -82,8 +82,7 @@ RequestError parseWeekdays(std::string_view text, AlarmRequest& request);
 RequestError checkTexts(const AlarmRequest& request);
 
 // The first moment the alarm rings, after `now`; std::nullopt with the error.
-std::optional<DateTime> firstMoment(const AlarmRequest& request, DateTime now,
-                                    RequestError& error);
+std::optional<DateTime> firstMoment(const AlarmRequest& request, DateTime now, RequestError& error);
 
 // A new alarm of `group` (not added to it) from the group's template, ringing as
 // asked. `fromOutside`: asked by another program, whose alarm carries no
@@ -134,8 +133,8 @@ class QuickAlarms {
 
 // Language texts of the quick alarms, in the main window's section.
 namespace quicktexts {
-inline constexpr int kGroupName = 350;      // "Quick alarms"
-inline constexpr int kDefaultMessage = 351; // "Quick alarm"
+inline constexpr int kGroupName = 350;       // "Quick alarms"
+inline constexpr int kDefaultMessage = 351;  // "Quick alarm"
 }  // namespace quicktexts
 
 }  // namespace qv

@@ -140,9 +140,9 @@ void frmQuickAlarm::preview() {
     std::optional<DateTime> first;
     if (e == RequestError::kNone) first = firstMoment(r, p_.now(), e);
     if (first)
-        lblQuickMoment->setText(qs(texts::fill(
-            p_.translation.getText(kSection, kRingsAt),
-            {formatDate(*first, p_.settings.df.ot, p_.ports.dateNames)})));
+        lblQuickMoment->setText(
+            qs(texts::fill(p_.translation.getText(kSection, kRingsAt),
+                           {formatDate(*first, p_.settings.df.ot, p_.ports.dateNames)})));
     else
         lblQuickMoment->setText(cmbQuickWhen->currentText().trimmed().isEmpty() ? QString()
                                                                                 : errorText(e));
@@ -176,14 +176,14 @@ AddedAlarm addPresetQuickAlarm(Program& program, int index) {
 
 QString describeAddedQuickAlarm(const Program& program, const AddedAlarm& added) {
     if (!added.alarm) return {};
-    return qs(texts::fill(program.translation.getText(kMain, kAddedLine),
-                          {formatDate(added.first, program.settings.df.ot,
-                                      program.ports.dateNames)}));
+    return qs(
+        texts::fill(program.translation.getText(kMain, kAddedLine),
+                    {formatDate(added.first, program.settings.df.ot, program.ports.dateNames)}));
 }
 
 QMenu* addQuickAlarmMenu(QMenu* parent, Program& program, const QString& prefix,
-                        const std::function<void(const AddedAlarm&)>& added,
-                        const std::function<void()>& other) {
+                         const std::function<void(const AddedAlarm&)>& added,
+                         const std::function<void()>& other) {
     QMenu* menu = parent->addMenu(QStringLiteral("Alarm &in"));
     menu->setObjectName(prefix);
     for (int i = 0; i <= frmQuickAlarm::kPresetCount; ++i) {

@@ -140,10 +140,9 @@ bool ScriptingService::blocked() const { return p_.supervision.blocked; }
 
 void ScriptingService::nextAlarmShown() {
     const SupervisionState& s = p_.supervision;
-    const QString moment =
-        s.nextAlarms.numberOfElements() > 0 && s.nextAlarmDate < kGivenUp
-            ? qs(toStoredText(s.nextAlarmDate))
-            : QString();
+    const QString moment = s.nextAlarms.numberOfElements() > 0 && s.nextAlarmDate < kGivenUp
+                               ? qs(toStoredText(s.nextAlarmDate))
+                               : QString();
     QStringList alarms;
     if (!moment.isEmpty())
         for (const AlarmPtr& a : s.nextAlarms) {

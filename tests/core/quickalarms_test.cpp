@@ -46,9 +46,9 @@ TEST(AlarmRequestText, MomentsWithAndWithoutDate) {
     m = parseMoment("2027-01-04 7:30:15");
     ASSERT_TRUE(m);
     EXPECT_EQ(m->moment, dt(2027, 1, 4, 7, 30, 15));
-    for (const char* bad : {"", "7", "24:00", "7:60", "7:3", "7:30:5", "2027/02/30 07:30",
-                            "2027/13/01 07:30", "2027/01/04", "2027/01/0407:30", "07:30 pm",
-                            "99999/01/01 07:30"})
+    for (const char* bad :
+         {"", "7", "24:00", "7:60", "7:3", "7:30:5", "2027/02/30 07:30", "2027/13/01 07:30",
+          "2027/01/04", "2027/01/0407:30", "07:30 pm", "99999/01/01 07:30"})
         EXPECT_FALSE(parseMoment(bad)) << bad;
     // Which of the two a text is.
     AlarmRequest r;
@@ -136,8 +136,10 @@ TEST_F(QuickAlarmsTest, AQuickAlarmRingsWithItsMessageFromAGroupOfItsOwn) {
     // A second one joins the same group.
     r.message = "Eggs";
     r.delaySeconds = 5 * 60;
+    added.group->Active = false;  // switched off by hand: a new timer switches it on
     const AddedAlarm second = quick.add(r, false);
     EXPECT_EQ(second.group, added.group);
+    EXPECT_TRUE(added.group->Active);
     EXPECT_EQ(p().alarmGroups.numberOfElements(), 1);
 
     runUntil(on(8, 30));
@@ -178,7 +180,7 @@ TEST_F(QuickAlarmsTest, FromOutsideNoCommandLineNorShutDownComesFromTheTemplate)
 
 TEST_F(QuickAlarmsTest, RepeatingOnWeekdaysStartsOnTheNextOne) {
     ASSERT_EQ(p().now().weekday(), 2);  // Monday
-    clock.set(dt(2025, 4, 5, 9, 0));     // Saturday
+    clock.set(dt(2025, 4, 5, 9, 0));    // Saturday
     AlarmRequest r = read("07:30", "day", "mo-fr");
     const AddedAlarm added = quick.add(r, true);
     ASSERT_EQ(added.error, RequestError::kNone);
@@ -236,10 +238,9 @@ TEST_F(QuickAlarmsTest, ComingAlarmsInTheSupervisionsOrder) {
     std::vector<std::string> got;
     for (const ComingAlarm& c : comingAlarms(p().alarmGroups, on(8, 0), 5))
         got.push_back(c.alarm->name + "@" + toStoredText(c.moment));
-    EXPECT_EQ(got, (std::vector<std::string>{
-                       "a9@2025/03/31 09:00:00", "b9@2025/03/31 09:00:00",
-                       "a10@2025/03/31 10:00:00", "b7@2025/04/01 07:00:00",
-                       "b7@2025/04/02 07:00:00"}));
+    EXPECT_EQ(got, (std::vector<std::string>{"a9@2025/03/31 09:00:00", "b9@2025/03/31 09:00:00",
+                                             "a10@2025/03/31 10:00:00", "b7@2025/04/01 07:00:00",
+                                             "b7@2025/04/02 07:00:00"}));
     EXPECT_TRUE(comingAlarms(p().alarmGroups, on(8, 0), 0).empty());
 }
 

@@ -169,9 +169,9 @@ class TestQuickAlarms : public QObject {
 
         // Introspectable, with the whole interface.
         QDBusMessage reply = callAndWait(
-            client, QDBusMessage::createMethodCall(kService, kPath,
-                                                   QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                                   QStringLiteral("Introspect")));
+            client, QDBusMessage::createMethodCall(
+                        kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                        QStringLiteral("Introspect")));
         const QString xml = reply.arguments().value(0).toString();
         for (const char* name : {"AddAlarm", "NextAlarms", "Snooze", "Stop", "Block", "Unblock",
                                  "NextAlarmChanged", "a(sss)"})
