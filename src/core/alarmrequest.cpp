@@ -385,8 +385,12 @@ AlarmPtr makeRequestedAlarm(ModelContext& ctx, const AlarmGroupPtr& group,
         a->onceDate = first;
         a->everyAmount = request.everyAmount;
         a->everyUnit = request.everyUnit;
+        // The grid reaches back before its anchor; the alarm did not exist
+        // then, and a start after a long pause must not catch those moments up.
+        a->activePeriod = Alarm::kRestrictDates;
+        a->startDate = first;
         if (request.weekDays != 0) {
-            a->activePeriod = Alarm::kRestrictWeekdays;
+            a->activePeriod |= Alarm::kRestrictWeekdays;
             a->weekDays = request.weekDays;
         }
     }

@@ -150,7 +150,8 @@ TEST(QuorvaneAdd, WithoutTheProgramTheGroupFileIsWritten) {
     const AlarmPtr getUp = g->elementAt(1);
     EXPECT_EQ(getUp->momentKind, Alarm::kPeriodic);
     EXPECT_EQ(getUp->weekDays, 0b0111110);
-    EXPECT_EQ(getUp->activePeriod, Alarm::kRestrictWeekdays);
+    EXPECT_EQ(getUp->activePeriod, Alarm::kRestrictWeekdays | Alarm::kRestrictDates);
+    EXPECT_EQ(getUp->startDate, dt(2025, 4, 6, 7, 30));  // nothing before the first clock time
 }
 
 TEST(QuorvaneAdd, OtherGroupFilesKeepTheirBytes) {

@@ -186,6 +186,10 @@ TEST_F(QuickAlarmsTest, RepeatingOnWeekdaysStartsOnTheNextOne) {
     ASSERT_EQ(added.error, RequestError::kNone);
     EXPECT_EQ(added.first, dt(2025, 4, 7, 7, 30));
     EXPECT_EQ(added.alarm->momentKind, Alarm::kPeriodic);
+    // Nothing before it was set: a start after a week away catches nothing up
+    // from before its first moment.
+    ASSERT_TRUE(added.alarm->hasNextAlarmDateAfter(dt(2025, 3, 28), false));
+    EXPECT_EQ(added.alarm->getNextAlarmDateAfter(), dt(2025, 4, 7, 7, 30));
 }
 
 TEST_F(QuickAlarmsTest, RefusedRequestsChangeNothing) {
