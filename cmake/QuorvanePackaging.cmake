@@ -8,7 +8,7 @@ set(QUORVANE_PACKAGE_MAINTAINER "Quorvane developers <quorvane@example.org>"
 # Manual pages and the packages' changelog, compressed as Debian wants them.
 find_program(QUORVANE_GZIP gzip REQUIRED)
 set(compressed)
-foreach(page quorvane quorvane-agenda quorvane-plugin)
+foreach(page quorvane quorvane-agenda quorvane-plugin quorvane-add)
   set(out ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
   add_custom_command(OUTPUT ${out}
                      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
@@ -67,7 +67,8 @@ command line, starts the screen saver or shuts the computer down. Alarms missed
 while the computer slept or the program was closed follow catch-up rules.
 .
 The package also holds quorvane-agenda, which lists the coming alarms of
-alarm-group files, quorvane-plugin, which tries a plug-in component, and the
+alarm-group files, quorvane-add, which sets an alarm from the command line,
+quorvane-plugin, which tries a plug-in component, and the
 shipped plug-ins: calendar import and synchronisation (iCalendar), export to
 iCalendar and keeping the computer awake.")
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "ui/qtdesktop.h"
 #include "ui/qtplatform.h"
 #include "ui/qtuserinterface.h"
+#include "ui/scriptingservice.h"
 
 namespace {
 
@@ -159,6 +161,10 @@ int main(int argc, char** argv) {
         }
     });
 
+    // Scripts, status bars and quorvane-add reach the program over the session
+    // bus; offered once this is the one running instance.
+    qv::ScriptingService scripting(program, ui, &performer);
+
     const bool started = program.main.start([&ui](int& errorNumber, std::string& description) {
         if (ui.createWindows()) return true;
         errorNumber = 1;
@@ -168,6 +174,8 @@ int main(int argc, char** argv) {
     // A SIGTERM or the end of the session while a start-up question was open
     // broke start-up off; there is no event loop to leave yet.
     if (!started || program.exiting) return 0;
+    scripting.registerOn(QDBusConnection::sessionBus());
+    scripting.tidyQuickAlarms();
     sleepInhibitor.take();
     return app.exec();
 }

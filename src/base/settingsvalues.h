@@ -113,6 +113,12 @@ struct SettingsValues {
     std::int16_t rmwn = 0;
     // Alarm windows nobody answered are kept in the list of missed alarms.
     bool uat = true;
+    // Quick alarms: the group's name (empty: the language's name), how many
+    // hours a rung quick alarm is kept (0: until deleted by hand), and the
+    // scripting interface on the session bus.
+    std::string qgn;
+    std::int16_t qgk = 24;
+    bool sdbu = true;
 };
 
 }  // namespace qv

@@ -375,6 +375,10 @@ void SettingsStore::applyXML(const XMLNode& root, bool safeMode) {
     // Reminders before alarms, and alarms nobody answered.
     s.rmwn = int16In(root, "rmwn", def.rmwn, 0, 1);
     s.uat = root.getBoolean("uat", 0, def.uat);
+    // Quick alarms and the scripting interface.
+    s.qgn = root.getString("qgn", 0, def.qgn);
+    s.qgk = int16In(root, "qgk", def.qgk, 0, 8784);
+    s.sdbu = root.getBoolean("sdbu", 0, def.sdbu);
 }
 
 XMLNodePtr SettingsStore::toXML() {
@@ -516,6 +520,9 @@ XMLNodePtr SettingsStore::toXML() {
     root->addBoolean("dofm", s.dofm);
     root->addInteger("rmwn", s.rmwn);
     root->addBoolean("uat", s.uat);
+    root->addString("qgn", s.qgn);
+    root->addInteger("qgk", s.qgk);
+    root->addBoolean("sdbu", s.sdbu);
     return root;
 }
 

@@ -22,6 +22,7 @@
 #include "presentation/qtstrings.h"
 #include "presentation/translateform.h"
 #include "ui/frmdatetime.h"
+#include "ui/frmquickalarm.h"
 #include "ui/frmquorvanemain.h"
 #include "ui/qtdesktop.h"
 #include "ui/qtuserinterface.h"
@@ -123,6 +124,13 @@ void frmAbout::buildTrayMenu() {
     mnuTray_->setObjectName(QStringLiteral("mnuTray"));
     mnuTrayToggleWindow_ = namedAction(mnuTray_, "mnuTrayToggleWindow", "Show or hide Quorvane");
     mnuTrayAddAlarm_ = namedAction(mnuTray_, "mnuTrayAddAlarm", "Add an alarm");
+    // Quick alarms: a preset sets its alarm at once (two keys from the menu).
+    addQuickAlarmMenu(
+        mnuTray_, p_, QStringLiteral("mnuTrayQuick"),
+        [this](const AddedAlarm& added) {
+            if (added.alarm) notify(QStringLiteral("Quorvane"), describeAddedQuickAlarm(p_, added));
+        },
+        [this] { runQuickAlarmDialog(p_, nullptr); });
     mnuTrayShowCalendar_ = namedAction(mnuTray_, "mnuTrayShowCalendar", "Calendar");
     mnuTray_->addSeparator();
     mnuTrayBlocked_ = namedAction(mnuTray_, "mnuTrayBlocked", "Alarms blocked");

@@ -40,6 +40,7 @@
 #include "presentation/translateform.h"
 #include "ui/calendarlisting.h"
 #include "ui/frmabout.h"
+#include "ui/frmquickalarm.h"
 #include "ui/frmactions.h"
 #include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
@@ -430,6 +431,9 @@ void frmQuorvaneMain::buildMenus() {
     QAction* newAlarm = namedAction(mnuAl_, "mnuAlAddNew", "New alarm");
     withShortcut(newAlarm, QKeySequence::New);
     connect(newAlarm, &QAction::triggered, this, [this] { addNewAlarm(); });
+    // Quick alarms: presets and "Other time...".
+    addQuickAlarmMenu(mnuAl_, p_, QStringLiteral("mnuAlQuick"), {},
+                      [this] { runQuickAlarmDialog(p_, this); });
     connect(namedAction(mnuAl_, "mnuAlProperties", "Properties..."), &QAction::triggered, this,
             [this] { editAlarms(selectedAlarms()); });
     QAction* deleteAction = namedAction(mnuAl_, "mnuAlDelete", "Delete");

@@ -235,6 +235,7 @@ void QtUserInterface::setBusy(bool busy) {
 
 void QtUserInterface::showBlocked(bool blocked) {
     if (main_) main_->showBlocked(blocked);
+    if (nextAlarmShown) nextAlarmShown();
     if (about_) about_->showTrayIcon(blocked ? 1 : 0);
 }
 
@@ -250,6 +251,7 @@ void QtUserInterface::showSeeAlarms(int list) {
 
 void QtUserInterface::showNextAlarm() {
     if (main_) main_->showNextAlarm();
+    if (nextAlarmShown) nextAlarmShown();
 }
 
 bool QtUserInterface::runFirstTimeSettings(SettingsValues& settings) {

@@ -72,6 +72,9 @@ class QtUserInterface : public UserInterface {
     bool trayIconShown() const;
     // Answers message boxes instead of showing them (tests, scripted runs).
     std::function<int(const QString& text, int buttons)> answerMessageBox;
+    // Told after the next alarm or the blocked state was shown (the scripting
+    // interface's signal follows it).
+    std::function<void()> nextAlarmShown;
 
     // The box messageBox shows, its buttons in the program's language.
     QMessageBox* buildMessageBox(const std::string& text, int buttons,

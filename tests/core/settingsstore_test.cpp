@@ -38,6 +38,7 @@ std::string fullFile(const std::string& tmpl, const std::string& sca, const std:
            "<ola>15</ola><olu>2</olu><olp>3</olp>"
            "<epa>-1</epa><ofrm>-1</ofrm><dsa>10</dsa><dsu>2</dsu><dsat>1</dsat><uoaw>-1</uoaw>"
            "<dntf>0</dntf><wfld>0</wfld><wake>-1</wake><dofm>-1</dofm><rmwn>1</rmwn><uat>0</uat>"
+           "<qgn>Kitchen timers</qgn><qgk>48</qgk><sdbu>0</sdbu>"
            "</settings>";
 }
 
@@ -46,7 +47,7 @@ const std::vector<std::string> kKeyOrder = {
     "vd",   "aw",   "sta",  "font", "ds",    "lng",  "lst",   "df",   "sca",   "ata",  "cls",
     "acpl", "acv",  "igc",  "ibw",  "osvol", "svol", "ovvol", "vvol", "ovspd", "vspd", "tiia",
     "acmm", "acst", "auc",  "cao",  "stt",   "odt",  "ola",   "olu",  "olp",   "epa",  "ofrm",
-    "dsa",  "dsu",  "dsat", "uoaw", "dntf",  "wfld", "wake", "dofm", "rmwn", "uat"};
+    "dsa",  "dsu",  "dsat", "uoaw", "dntf",  "wfld", "wake", "dofm", "rmwn", "uat", "qgn", "qgk", "sdbu"};
 
 struct SettingsStoreTest : CoreFixture, ::testing::Test {
     SettingsStore& store() { return p().settingsStore; }
@@ -164,6 +165,9 @@ TEST_F(SettingsStoreTest, FullFileReadsAndWritesBackUnchanged) {
     EXPECT_TRUE(s.dofm);
     EXPECT_EQ(s.rmwn, 1);
     EXPECT_FALSE(s.uat);
+    EXPECT_EQ(s.qgn, "Kitchen timers");
+    EXPECT_EQ(s.qgk, 48);
+    EXPECT_FALSE(s.sdbu);
     EXPECT_EQ(p().supervision.pendingWork, 0);
 
     EXPECT_TRUE(store().saveSettings());
