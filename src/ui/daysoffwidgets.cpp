@@ -54,6 +54,9 @@ std::vector<std::pair<std::string, std::string>> shippedDaysOffCalendars(
         if (title.isEmpty()) title = name;
         out.emplace_back("holidays/" + ss(name), ss(title));
     }
+    // By title: a country's nationwide calendar comes before its regions.
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
     return out;
 }
 
