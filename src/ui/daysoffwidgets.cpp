@@ -54,6 +54,9 @@ std::vector<std::pair<std::string, std::string>> shippedDaysOffCalendars(
         if (title.isEmpty()) title = name;
         out.emplace_back("holidays/" + ss(name), ss(title));
     }
+    // By title: a country's nationwide calendar comes before its regions.
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
     return out;
 }
 
@@ -82,7 +85,7 @@ DaysOffEditor::DaysOffEditor(Program& program, const char* section, QWidget* par
     cmdAddHolidays_ = new QPushButton(QStringLiteral("Public &holidays"), this);
     cmdAddHolidays_->setObjectName(QStringLiteral("cmdAddHolidays"));
     cmdAddHolidays_->setAutoDefault(false);
-    cmdBrowseDaysOff_ = new QPushButton(QStringLiteral("Calendar &file..."), this);
+    cmdBrowseDaysOff_ = new QPushButton(QStringLiteral("&Calendar file..."), this);
     cmdBrowseDaysOff_->setObjectName(QStringLiteral("cmdBrowseDaysOff"));
     cmdBrowseDaysOff_->setAutoDefault(false);
     auto* menu = new QMenu(cmdAddHolidays_);
@@ -148,7 +151,7 @@ void DaysOffEditor::chooseFile() {
 DaysOffAlarmRow::DaysOffAlarmRow(Program& program, const char* section, QWidget* parent)
     : QWidget(parent), p_(program), section_(section) {
     setObjectName(QStringLiteral("fraDaysOff"));
-    chkNotOnDaysOff_ = new QCheckBox(QStringLiteral("Not on &days off"), parent);
+    chkNotOnDaysOff_ = new QCheckBox(QStringLiteral("Not on days o&ff"), parent);
     chkNotOnDaysOff_->setObjectName(QStringLiteral("chkNotOnDaysOff"));
     lblDaysOffCalendars_ = new QLabel(QStringLiteral("Its calendars:"), this);
     lblDaysOffCalendars_->setObjectName(QStringLiteral("lblDaysOffCalendars"));

@@ -18,7 +18,7 @@ namespace qv {
 class Program;
 
 // The shipped public-holiday calendars: (stored name "holidays/DE.ics", the
-// calendar's own title), sorted by name.
+// calendar's own title), sorted by title.
 std::vector<std::pair<std::string, std::string>> shippedDaysOffCalendars(const std::string& shippedFolder);
 
 // Reads the days-off calendars of the alarms' groups once the event loop

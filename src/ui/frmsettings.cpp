@@ -246,7 +246,7 @@ void frmSettings::buildPages() {
         chkWatchAlarmFolder_ =
             check(f, "chkWatchAlarmFolder", "Take over alarm groups changed on another &computer");
         chkDaysOffByMoment_ = check(f, "chkDaysOffByMoment",
-                                    "Days off: an appointment at an alarm's time is a day off too");
+                                    "Days off: an appoint&ment at an alarm's time skips it too");
         lblTemplateAlarm_ = named(new QLabel(f), QStringLiteral("lblTemplateAlarm"));
         lblTemplateAlarm_->setWordWrap(true);
         cmdSetTemplateAlarm_ = button(f, "cmdSetTemplateAlarm", "&Template alarm...");
