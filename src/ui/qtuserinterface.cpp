@@ -1,5 +1,6 @@
 #include "ui/qtuserinterface.h"
 #include "ui/frmmissedalarms.h"
+#include "presentation/frmreminder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -385,6 +386,8 @@ void QtUserInterface::translateAll() {
             const QString title = w->windowTitle();
             translateForm(w, p_->translation);
             w->setWindowTitle(title);
+        } else if (auto* r = qobject_cast<frmReminder*>(w)) {
+            r->translate();
         }
     }
 }
