@@ -39,6 +39,7 @@ void checkRanges(const qv::SettingsValues& s) {
     within(s.dsa, 0, 32767);
     within(s.dsu, 0, 6);
     within(s.dsat, 0, 1);
+    within(s.rmwn, 0, 1);
     within(s.df.da, 0, 3);
     within(s.df.ti, 0, 1);
     within(s.df.sc, 0, 1);

@@ -1016,6 +1016,39 @@ std::vector<Reminder> remindersOf(icalcomponent* c, DateTime start, DateTime end
     return out;
 }
 
+// A lead before the start as a reminder of the alarm: in the largest unit it
+// is a whole number of, as long as that number is one a reminder holds.
+std::optional<qv::Reminder> asReminderBefore(const Reminder& r) {
+    if (r.at || r.leadSeconds <= 0 || !r.soundFile.empty()) return std::nullopt;
+    static constexpr std::pair<std::int64_t, int> kUnits[] = {
+        {604800, kWeeks}, {86400, kDays}, {3600, kHours}, {60, kMinutes}, {1, kSeconds}};
+    for (const auto& [seconds, unit] : kUnits) {
+        if (r.leadSeconds % seconds != 0) continue;
+        const std::int64_t amount = r.leadSeconds / seconds;
+        if (amount > kMaxReminderAmount) return std::nullopt;
+        return qv::Reminder{static_cast<std::int32_t>(amount), static_cast<std::int16_t>(unit)};
+    }
+    return std::nullopt;
+}
+
+// When the first of `leads` rings at the item's own moment, the later ones
+// that can be reminders before it are taken out of `leads` and returned (as
+// many as an alarm holds); the others stay alarms of their own.
+std::vector<qv::Reminder> remindersBeforeOwnMoment(std::vector<Reminder>& leads) {
+    std::vector<qv::Reminder> out;
+    if (leads.size() < 2 || leads.front().at || leads.front().leadSeconds != 0) return out;
+    std::vector<Reminder> kept{leads.front()};
+    for (std::size_t i = 1; i < leads.size(); ++i) {
+        const auto r = asReminderBefore(leads[i]);
+        if (r && out.size() < static_cast<std::size_t>(kMaxReminders))
+            out.push_back(*r);
+        else
+            kept.push_back(leads[i]);
+    }
+    leads = std::move(kept);
+    return normaliseReminders(std::move(out));
+}
+
 std::optional<DateTime> localProperty(icalcomponent* c, icalproperty* p) {
     const icaltimetype t = icalproperty_get_datetime_with_component(p, c);
     if (!sane(t)) return std::nullopt;
@@ -1289,15 +1322,25 @@ class Builder {
             p.anchor = *rem.at;
             emit(p, 0, rem.soundFile);
         };
-        const std::vector<Reminder> leads =
+        std::vector<Reminder> leads =
             reminders.empty() ? std::vector<Reminder>{Reminder{}} : reminders;
+        // An appointment whose first reminder is its own moment: the reminders
+        // before it are reminders of that alarm rather than alarms of their own.
+        const std::vector<qv::Reminder> before = tasks ? std::vector<qv::Reminder>{}
+                                                       : remindersBeforeOwnMoment(leads);
+        bool first = true;
         for (const Reminder& rem : leads) {
             if (recurring && rem.at) {
                 onceAt(rem);
                 continue;
             }
+            const int from = group.getNumberOfNodes();
             for (const Pattern& p : patterns)
                 emit(p, tasks ? (recurring ? shift : 0) : -rem.leadSeconds, rem.soundFile);
+            if (first && !before.empty())
+                for (int i = from; i < group.getNumberOfNodes(); ++i)
+                    group.getNodeAt(i)->addNode(remindersToXML(before));
+            first = false;
         }
         if (onceReminder) onceAt(*onceReminder);
         ++r_.converted;

@@ -20,7 +20,7 @@ class frmMissedAlarms : public QWidget {
 
     // Fills the list again from the program's missed alarms.
     void refresh();
-    void translate();
+    Q_INVOKABLE void translate();
     // The buttons' work on the selected entries.
     void snoozeSelected();
     void doneSelected();

@@ -1,5 +1,6 @@
 #include "ui/qtuserinterface.h"
 #include "ui/frmmissedalarms.h"
+#include "presentation/frmreminder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -387,6 +388,8 @@ void QtUserInterface::translateAll() {
             const QString title = w->windowTitle();
             translateForm(w, p_->translation);
             w->setWindowTitle(title);
+        } else if (auto* r = qobject_cast<frmReminder*>(w)) {
+            r->translate();
         }
     }
 }

@@ -535,5 +535,38 @@ TEST(OutlookConvert, AReplacementRingsAtEveryMomentOfTheHorizon) {
     EXPECT_EQ(r.approximated, 1);
 }
 
+TEST(OutlookConvert, RemindersBeforeAnItemThatRingsAtItsOwnMomentStayWithItsAlarm) {
+    // First the item's own moment: the day before and the quarter of an hour
+    // before are its reminders; ten minutes after stays an alarm of its own.
+    BuildResult r = build(
+        event("DTSTART:20261210T100000\r\nSUMMARY:Exam\r\n"
+              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:PT0S\r\nEND:VALARM\r\n"
+              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
+              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P1D\r\nEND:VALARM\r\n"
+              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:PT10M\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    const AlarmPtr exam = Alarm::createFromXML(*alarmsOf(r)[0], nullptr);
+    EXPECT_EQ(next(*alarmsOf(r)[0], 1), std::vector<std::string>{"2026/12/10 10:00:00"});
+    EXPECT_EQ(exam->reminders, (std::vector<qv::Reminder>{{1, kDays}, {15, kMinutes}}));
+    EXPECT_EQ(next(*alarmsOf(r)[1], 1), std::vector<std::string>{"2026/12/10 10:10:00"});
+    EXPECT_TRUE(Alarm::createFromXML(*alarmsOf(r)[1], nullptr)->reminders.empty());
+
+    // A repeating one carries them on the alarm of its pattern.
+    r = build(event("DTSTART:20261207T090000\r\nSUMMARY:Stand-up\r\nRRULE:FREQ=DAILY\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT0M\r\nEND:VALARM\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT90M\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 1u);
+    EXPECT_EQ(Alarm::createFromXML(*alarmsOf(r)[0], nullptr)->reminders,
+              (std::vector<qv::Reminder>{{90, kMinutes}}));
+
+    // The first reminder before the moment: every reminder stays an alarm, as before.
+    r = build(event("DTSTART:20261210T100000\r\nSUMMARY:Exam\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
+                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:PT0S\r\nEND:VALARM\r\n"));
+    ASSERT_EQ(alarmsOf(r).size(), 2u);
+    EXPECT_EQ(alarmsOf(r)[0]->findNode("rmds"), nullptr);
+    EXPECT_EQ(alarmsOf(r)[1]->findNode("rmds"), nullptr);
+}
+
 }  // namespace
 }  // namespace qv::outlook
