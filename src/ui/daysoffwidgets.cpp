@@ -18,6 +18,7 @@
 #include "model/alarmgroup.h"
 #include "model/daysoff.h"
 #include "presentation/qtstrings.h"
+#include "ui/windowfit.h"
 
 namespace qv {
 namespace {
@@ -207,7 +208,17 @@ void DaysOffAlarmRow::apply(Alarm& alarm) const {
 }
 
 void DaysOffAlarmRow::updateVisibility() {
-    setVisible(chkNotOnDaysOff_->checkState() != Qt::Unchecked);
+    const bool show = chkNotOnDaysOff_->checkState() != Qt::Unchecked;
+    if (show == isVisibleTo(parentWidget())) return;
+    setVisible(show);
+    // The shown row needs room the open dialog may not have: its layout does
+    // not grow the window by itself, so the calendars would be squeezed.
+    QWidget* dialog = window();
+    if (!show || !dialog->isVisible() || !dialog->layout()) return;
+    dialog->layout()->activate();
+    const int needed = dialog->sizeHint().height();
+    if (dialog->height() < needed) dialog->resize(dialog->width(), needed);
+    keepOnScreen(dialog);
 }
 
 }  // namespace qv

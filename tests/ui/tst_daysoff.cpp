@@ -78,6 +78,13 @@ class TestDaysOff : public QObject {
                      qPrintable(list->placeholderText()));
             box->click();
             QVERIFY(list->isVisible());
+            // The dialog grows for the calendars: nothing in it is squeezed.
+            QCoreApplication::processEvents();
+            QCOMPARE(list->height(), list->maximumHeight());
+            for (const char* name : {"cmdAddHolidays", "cmdBrowseDaysOff"}) {
+                auto* b = child<QPushButton>(d, name);
+                QVERIFY2(b->height() >= b->sizeHint().height(), name);
+            }
             list->setPlainText(QStringLiteral(" /home/me/vacation.ics \n\nholidays/DE-BY.ics\n"));
             child<QPushButton>(d, "cmdOk")->click();
             QCOMPARE(d.result(), int(QDialog::Accepted));
