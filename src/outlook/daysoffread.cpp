@@ -1,4 +1,5 @@
 #include "outlook/daysoffread.h"
+#include "outlook/icaltext.h"
 
 #include <libical/ical.h>
 
@@ -29,12 +30,6 @@ DateTime toLocal(const icaltimetype& t) {
 bool sane(const icaltimetype& t) {
     return !icaltime_is_null_time(t) && t.year >= 1900 && t.year <= 9998 && t.month >= 1 &&
            t.month <= 12 && t.day >= 1 && t.day <= 31;
-}
-
-bool containsNoCase(const std::string& hay, const std::string& needle) {
-    return std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
-               return std::toupper(static_cast<unsigned char>(a)) == b;
-           }) != hay.end();
 }
 
 struct Reader {
@@ -119,38 +114,11 @@ struct Reader {
 
 DaysOffReading readDaysOff(const std::string& icsText, DateTime from, DateTime to) {
     DaysOffReading result;
-    if (icsText.size() > kMaxCalendarBytes) {
-        result.error = BuildError::TooLarge;
-        return result;
-    }
-    if (icsText.find('\0') != std::string::npos || !containsNoCase(icsText, "BEGIN:VCALENDAR")) {
-        result.error = BuildError::NotICalendar;
-        return result;
-    }
     // A calendar cut short may have lost days off: the last good copy is better.
-    if (!containsNoCase(icsText, "END:VCALENDAR")) {
-        result.error = BuildError::Truncated;
-        return result;
-    }
-    icalerror_set_errors_are_fatal(0);
-    icalcomponent* root = icalparser_parse_string(icsText.c_str());
-    if (!root) {
-        result.error = BuildError::NotICalendar;
-        return result;
-    }
+    icalcomponent* root = nullptr;
     std::vector<icalcomponent*> calendars;
-    if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
-        calendars.push_back(root);
-    } else if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
-        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT);
-             c; c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
-            calendars.push_back(c);
-    }
-    if (calendars.empty()) {
-        icalcomponent_free(root);
-        result.error = BuildError::NotICalendar;
-        return result;
-    }
+    result.error = parseCalendarText(icsText, root, calendars);
+    if (result.error != BuildError::None) return result;
     Reader reader{from, to, kDaysOffCalendarSteps, result};
     for (icalcomponent* cal : calendars)
         for (icalcomponent* c = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); c;

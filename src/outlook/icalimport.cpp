@@ -1,4 +1,5 @@
 #include "outlook/icalimport.h"
+#include "outlook/icaltext.h"
 
 #include <libical/ical.h>
 
@@ -1433,31 +1434,21 @@ bool hasLongLine(const std::string& text) {
 
 }  // namespace
 
-BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) {
-    BuildResult result;
+BuildError parseCalendarText(const std::string& icsText, icalcomponent*& root,
+                             std::vector<icalcomponent*>& calendars) {
+    root = nullptr;
+    calendars.clear();
     // The parser's work grows with the text (a 50 MB line takes it minutes).
-    if (icsText.size() > kMaxCalendarBytes) {
-        result.error = BuildError::TooLarge;
-        return result;
-    }
+    if (icsText.size() > kMaxCalendarBytes) return BuildError::TooLarge;
     // Binary data and text without a calendar are no iCalendar; a calendar
     // that never ends was cut off, and its last item may be cut with it.
-    if (icsText.find('\0') != std::string::npos || !containsNoCase(icsText, "BEGIN:VCALENDAR")) {
-        result.error = BuildError::NotICalendar;
-        return result;
-    }
-    if (!balanced(icsText)) {
-        result.error = BuildError::Truncated;
-        return result;
-    }
+    if (icsText.find('\0') != std::string::npos || !containsNoCase(icsText, "BEGIN:VCALENDAR"))
+        return BuildError::NotICalendar;
+    if (!balanced(icsText)) return BuildError::Truncated;
     icalerror_set_errors_are_fatal(0);
-    icalcomponent* root = icalparser_parse_string(
+    root = icalparser_parse_string(
         hasLongLine(icsText) ? foldLongLines(icsText).c_str() : icsText.c_str());
-    if (!root) {
-        result.error = BuildError::NotICalendar;
-        return result;
-    }
-    std::vector<icalcomponent*> calendars;
+    if (!root) return BuildError::NotICalendar;
     if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
         calendars.push_back(root);
     } else if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
@@ -1467,9 +1458,18 @@ BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) 
     }
     if (calendars.empty()) {
         icalcomponent_free(root);
-        result.error = BuildError::NotICalendar;
-        return result;
+        root = nullptr;
+        return BuildError::NotICalendar;
     }
+    return BuildError::None;
+}
+
+BuildResult buildGroup(const std::string& icsText, const BuildOptions& options) {
+    BuildResult result;
+    icalcomponent* root = nullptr;
+    std::vector<icalcomponent*> calendars;
+    result.error = parseCalendarText(icsText, root, calendars);
+    if (result.error != BuildError::None) return result;
 
     const icalcomponent_kind kind =
         options.kind == ItemKind::Tasks ? ICAL_VTODO_COMPONENT : ICAL_VEVENT_COMPONENT;
