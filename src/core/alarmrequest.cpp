@@ -496,6 +496,9 @@ AddedAlarm QuickAlarms::add(const AlarmRequest& request, bool fromOutside) {
         g->Active = true;
         p_.control.alarmGroupsChanged({g}, change::kSwitched);
     }
+    // The quick alarms group keeps its name once it has one, so a change of
+    // language does not start a second group beside it.
+    if (request.group.empty() && p_.settings.qgn.empty()) p_.settings.qgn = g->name;
     const AlarmPtr a = makeRequestedAlarm(p_.ctx, g, request, *first, fromOutside);
     g->addAlarm(a);
     g->setChanged();

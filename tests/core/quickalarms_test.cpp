@@ -148,6 +148,15 @@ TEST_F(QuickAlarmsTest, AQuickAlarmRingsWithItsMessageFromAGroupOfItsOwn) {
               "Eggs");
 }
 
+TEST_F(QuickAlarmsTest, TheQuickGroupKeepsItsNameWhenTheLanguageChanges) {
+    p().settings.qgn.clear();
+    const AddedAlarm added = quick.add(read("5m"), false);
+    ASSERT_EQ(added.error, RequestError::kNone);
+    // Its name is kept, so another language's name for quick alarms still finds it.
+    EXPECT_EQ(p().settings.qgn, added.group->name);
+    EXPECT_EQ(quick.quickGroup(), added.group);
+}
+
 TEST_F(QuickAlarmsTest, FromOutsideNoCommandLineNorShutDownComesFromTheTemplate) {
     const AlarmGroupPtr g = addGroup("Scripts");
     auto tmpl = Alarm::createDefaultAlarm(p().ctx);
