@@ -29,28 +29,6 @@ constexpr int kVerifyYears = 3;
 // Beyond this many distinct times of day the stand-in alarm is one grid.
 constexpr std::size_t kMaxTimesOfDay = 24;
 
-DateTime fieldsOf(const icaltimetype& t) {
-    return t.is_date ? DateTime::fromParts(t.year, t.month, t.day)
-                     : DateTime::fromParts(t.year, t.month, t.day, t.hour, t.minute, t.second);
-}
-
-// Local wall-clock time: dates at midnight, floating times as written, zoned
-// and UTC times through the system's zone data.
-DateTime toLocal(const icaltimetype& t) {
-    if (t.is_date || t.zone == nullptr) return fieldsOf(t);
-    const icaltimezone* zone = t.zone ? t.zone : icaltimezone_get_utc_timezone();
-    const std::time_t secs = icaltime_as_timet_with_zone(t, zone);
-    std::tm tm{};
-    if (!localtime_r(&secs, &tm)) return fieldsOf(t);
-    return DateTime::fromParts(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                               tm.tm_sec);
-}
-
-bool sane(const icaltimetype& t) {
-    return !icaltime_is_null_time(t) && t.year >= 1900 && t.year <= 9998 && t.month >= 1 &&
-           t.month <= 12 && t.day >= 1 && t.day <= 31;
-}
-
 std::string textOf(const char* v) { return v ? v : ""; }
 
 // libical turns lines it cannot read into X-LIC-ERROR properties and drops
@@ -1433,6 +1411,25 @@ bool hasLongLine(const std::string& text) {
 }
 
 }  // namespace
+
+DateTime fieldsOf(const icaltimetype& t) {
+    return t.is_date ? DateTime::fromParts(t.year, t.month, t.day)
+                     : DateTime::fromParts(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+DateTime toLocal(const icaltimetype& t) {
+    if (t.is_date || t.zone == nullptr) return fieldsOf(t);
+    const std::time_t secs = icaltime_as_timet_with_zone(t, t.zone);
+    std::tm tm{};
+    if (!localtime_r(&secs, &tm)) return fieldsOf(t);
+    return DateTime::fromParts(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                               tm.tm_sec);
+}
+
+bool sane(const icaltimetype& t) {
+    return !icaltime_is_null_time(t) && t.year >= 1900 && t.year <= 9998 && t.month >= 1 &&
+           t.month <= 12 && t.day >= 1 && t.day <= 31;
+}
 
 BuildError parseCalendarText(const std::string& icsText, icalcomponent*& root,
                              std::vector<icalcomponent*>& calendars) {
