@@ -59,13 +59,20 @@ std::optional<std::string> tryReadFile(const std::string& path) {
 
 std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxBytes,
                                        bool* tooLarge) {
+    std::string content;
+    if (!readFileInto(path, maxBytes, content, tooLarge)) return std::nullopt;
+    return content;
+}
+
+bool readFileInto(const std::string& path, std::size_t maxBytes, std::string& content,
+                  bool* tooLarge) {
     if (tooLarge) *tooLarge = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        return false;
     }
     // Read straight into the text, sized by the file's length (one more byte to
     // see that it has not grown), rather than in pieces appended one by one:
@@ -74,12 +81,13 @@ std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxB
     if (S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
         ::close(fd);
         if (tooLarge) *tooLarge = true;
-        return std::nullopt;
+        return false;
     }
     const std::size_t guess = S_ISREG(st.st_mode) && st.st_size > 0
                                   ? std::min(static_cast<std::size_t>(st.st_size), kMaxGuess)
                                   : 0;
-    std::string content(guess == 0 ? 65536 : guess + 1, '\0');
+    // A reused buffer only grows; shrinking it to the guess costs nothing.
+    content.resize(guess == 0 ? 65536 : guess + 1);
     std::size_t have = 0;
     bool failed = false;
     for (;;) {
@@ -105,9 +113,9 @@ std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxB
         have += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (failed) return std::nullopt;
+    if (failed) return false;
     content.resize(have);
-    return content;
+    return true;
 }
 
 std::string readFile(const std::string& path) { return tryReadFile(path).value_or(std::string()); }

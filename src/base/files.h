@@ -12,6 +12,11 @@ std::optional<std::string> tryReadFile(const std::string& path);
 // even in part) and sets `tooLarge`.
 std::optional<std::string> tryReadFile(const std::string& path, std::size_t maxBytes,
                                        bool* tooLarge);
+// The same, into `content`, whose memory is reused: a caller reading many files
+// in turn keeps one buffer instead of fresh memory (and its page faults) for
+// each. False, with `content` unspecified, when the file cannot be read.
+bool readFileInto(const std::string& path, std::size_t maxBytes, std::string& content,
+                  bool* tooLarge);
 
 // The whole file as bytes; empty on any error.
 std::string readFile(const std::string& path);

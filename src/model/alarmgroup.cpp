@@ -73,7 +73,10 @@ bool AlarmGroup::readAlarm(const XMLNodePtr& node, Alarm::SharedPrograms& progra
 }
 
 void AlarmGroup::readSettings(ModelContext& ctx, const XMLNode& root) {
-    name = root.getString("name", 0, ctx.translation.getText(texts::kAlarmGroup, 101));
+    // The default name is looked up only when needed: it is the one text a
+    // loaded group may need, and asking for it reads the language file.
+    name = root.findNode("name") ? root.getString("name")
+                                 : ctx.translation.getText(texts::kAlarmGroup, 101);
     Active = root.getBoolean("stat", 0, true);
     changedSinceImport = root.getBoolean("chsi", 0, true);
     Color = root.getLong("colr", 0, ctx.colours.getColour(1, kWindowTextColour));
@@ -99,8 +102,13 @@ void AlarmGroup::readSettings(ModelContext& ctx, const XMLNode& root) {
     const std::int32_t tmpl = root.getNodeIndex("tmpl", 0);
     if (tmpl >= 0 && root.getNodeAt(tmpl)->getNumberOfNodes() > 0)
         template_ = root.getNodeAt(tmpl)->toString();
+    // A group without days off keeps what its alarms have worked out so far
+    // (the loading threads answer each alarm's first question before this).
     const XMLNodePtr doff = root.findNode("doff");
-    setDaysOff(doff ? GroupDaysOff::fromXML(*doff) : GroupDaysOff{});
+    if (doff)
+        setDaysOff(GroupDaysOff::fromXML(*doff));
+    else if (!daysOff.empty())
+        setDaysOff(GroupDaysOff{});
 }
 
 AlarmGroupPtr AlarmGroup::createFromNode(ModelContext& ctx, const XMLNode& root) {
@@ -123,16 +131,21 @@ bool AlarmGroup::isTooLarge(const std::string& path) {
 }
 
 AlarmGroup::GroupFileReading AlarmGroup::readGroupFile(const std::string& path) {
+    std::string buffer;
+    return readGroupFile(path, buffer);
+}
+
+AlarmGroup::GroupFileReading AlarmGroup::readGroupFile(const std::string& path,
+                                                       std::string& content) {
     GroupFileReading reading;
-    const auto content = tryReadFile(path, kMaxFileBytes, nullptr);
-    if (!content) return reading;
+    if (!readFileInto(path, kMaxFileBytes, content, nullptr)) return reading;
     // Each alarm is read as soon as its element has been parsed, and its nodes
     // go right away: the whole file is never held as a tree, so a large group
     // loads in a few cache-warm blocks. The other children stay in the root.
     auto g = std::make_shared<AlarmGroup>();
     g->initialize();
     Alarm::SharedPrograms programs;
-    const bool failed = XMLParser::parse(*content, reading.rest, [&](const XMLNodePtr& child) {
+    const bool failed = XMLParser::parse(content, reading.rest, [&](const XMLNodePtr& child) {
         return g->readAlarm(child, programs);
     });
     // A file that is not well formed is not loaded: an empty group saved over

@@ -64,6 +64,9 @@ public:
         XMLNode rest;                       // the document element without its alarms
     };
     static GroupFileReading readGroupFile(const std::string& path);
+    // The same, reading the file into `buffer`: one kept across many files
+    // saves fresh memory for each.
+    static GroupFileReading readGroupFile(const std::string& path, std::string& buffer);
     static std::shared_ptr<AlarmGroup> finishGroupFile(ModelContext& ctx, GroupFileReading reading,
                                                        const std::string& path);
     static std::shared_ptr<AlarmGroup> createAlarmGroupFromImportedFile(ModelContext& ctx,

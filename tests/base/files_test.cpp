@@ -68,6 +68,16 @@ TEST(Files, ReadingGivesEveryByte) {
         ASSERT_TRUE(writeFile(path, text));
         EXPECT_EQ(tryReadFile(path), text) << size;
     }
+    // One buffer reused for many files, the largest first, holds each file's
+    // bytes and nothing of the one before.
+    std::string buffer;
+    for (const char* name : {"f200001", "f65536", "f1", "f0", "f65535"}) {
+        ASSERT_TRUE(readFileInto(folder / name, 1u << 20, buffer, nullptr)) << name;
+        EXPECT_EQ(buffer, readFile(folder / name)) << name;
+    }
+    bool tooLarge = false;
+    EXPECT_FALSE(readFileInto(folder / "f200001", 1000, buffer, &tooLarge));
+    EXPECT_TRUE(tooLarge);
     const auto status = tryReadFile("/proc/self/status");
     ASSERT_TRUE(status);
     EXPECT_NE(status->find("Name:"), std::string::npos);
