@@ -5,12 +5,14 @@
 #include <charconv>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <system_error>
 #include <thread>
 
 #include "base/files.h"
+#include "base/largepages.h"
 #include "base/settingsvalues.h"
 #include "base/folders.h"
 #include "model/alarmgroup.h"
@@ -55,18 +57,27 @@ bool endsWith(const std::string& s, const std::string& suffix) {
 // `from` before it, so an alarm is asked again only once its moment has been
 // listed, or every time when its answer may change with `from`: its search
 // gave up, or its expression could not be evaluated. The alarms are met, and
-// errors told, in the order the full scan would meet them.
+// errors told, in the order the full scan would meet them. The groups must
+// outlive the listing.
 class MomentListing {
   public:
     MomentListing(const Vector<AlarmGroup>& groups, bool calendar,
                   const ExpressionErrorHandler& onError)
         : calendar_(calendar), onError_(onError) {
+        // Sized once: with 10 000 alarms, growing these step by step costs
+        // more (in copies and fresh memory) than filling them.
+        std::size_t active = 0;
+        for (const AlarmGroupPtr& group : groups)
+            if (group->Active) active += static_cast<std::size_t>(group->alarms.numberOfElements());
+        alarms_.reserve(active);
+        ask_.reserve(active);
+        waiting_.reserve(active);
         for (const AlarmGroupPtr& group : groups) {
             if (!group->Active) continue;
             for (const AlarmPtr& alarm : group->alarms) {
                 if (!alarm->Active) continue;
                 ask_.push_back(alarms_.size());
-                alarms_.push_back({alarm, group.get()});
+                alarms_.push_back({alarm.get(), group.get()});
             }
         }
     }
@@ -121,13 +132,14 @@ class MomentListing {
         for (const Entry& e : once)
             if (e.when == result.date) tied.push_back(e.order);
         std::sort(tied.begin(), tied.end());
-        for (const std::size_t i : tied) result.alarms.push_back(alarms_[i].alarm);
+        for (const std::size_t i : tied) result.alarms.push_back(alarms_[i].alarm->shared_from_this());
         return result;
     }
 
   private:
+    // The groups outlive the listing and hold their alarms.
     struct Item {
-        AlarmPtr alarm;
+        Alarm* alarm;
         const AlarmGroup* group;
     };
     struct Entry {
@@ -158,17 +170,23 @@ struct FirstQuestion {
 // cores: each file is read, parsed and made into alarms on its own, with
 // nothing shared, and each alarm then works out its first answer (which it
 // keeps) on the same thread. The groups are finished afterwards, in order.
+// The reading threads are all started for it, so that each builds its alarms
+// in a fresh heap that can be advised for large pages; the calling thread
+// only waits (and reads alone if no thread can be started).
 std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::string>& files,
                                                          const FirstQuestion& first) {
     std::vector<AlarmGroup::GroupFileReading> readings(files.size());
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr failure;
-    auto work = [&]() noexcept {
+    auto work = [&](bool ownThread) noexcept {
         try {
+            std::optional<LargePageHeap> largePages;
+            if (ownThread) largePages.emplace();
+            std::string buffer;  // one for all the files this thread reads
             for (std::size_t i; (i = next++) < files.size();) {
                 if (!endsWith(files[i], ".agx")) continue;
-                readings[i] = AlarmGroup::readGroupFile(files[i]);
+                readings[i] = AlarmGroup::readGroupFile(files[i], buffer);
                 if (!readings[i].group || !first.asked) continue;
                 for (const AlarmPtr& alarm : readings[i].group->alarms) {
                     if (!alarm->Active) continue;
@@ -185,14 +203,14 @@ std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> helpers;
-    for (std::size_t k = 1; k < std::min(cores, files.size()); ++k) {
+    for (std::size_t k = 0; k < std::min(cores, files.size()); ++k) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, true);
         } catch (const std::system_error&) {
             break;  // no more threads: the ones there are do the rest
         }
     }
-    work();
+    if (helpers.empty()) work(false);
     for (std::thread& t : helpers) t.join();
     if (failure) std::rethrow_exception(failure);
     return readings;

@@ -9,6 +9,7 @@
 #include "base/colors.h"
 #include "base/dateformat.h"
 #include "base/folders.h"
+#include "base/largepages.h"
 #include "base/random.h"
 #include "base/settingsvalues.h"
 #include "base/translation.h"
@@ -45,6 +46,9 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The alarms are built in a few megabytes at once, by threads whose heaps
+    // start this large and are advised for large pages (see readGroupFiles).
+    qv::growHeapsInLargeSteps(std::size_t{16} << 20);
     std::error_code ec;
     const std::string exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     const qv::Folders folders = qv::Folders::detect(exe, qv::Folders::installedShareDir(exe),
