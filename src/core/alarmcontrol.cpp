@@ -1,4 +1,5 @@
 #include "core/alarmcontrol.h"
+#include "core/alarmrequest.h"
 
 #include "core/daysoffkeeper.h"
 
@@ -506,6 +507,9 @@ void alarmControl::scheduleNextTick() {
             s.synchronizeMinute = (s.synchronizeMinute + 30) % 60;
             synchronizeAll();
         }
+        // Rung quick alarms go on the tick there is anyway, not on a timer
+        // of their own that would wake the idle program.
+        (void)QuickAlarms(p_).removeRung();
     }
     if (p_.exiting) return;
     now = getSupervisionNow(false);

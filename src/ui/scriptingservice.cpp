@@ -38,9 +38,6 @@ ScriptingService::ScriptingService(Program& program, QtUserInterface& ui,
     qDBusRegisterMetaType<QList<BusComingAlarm>>();
     new ScriptingAdaptor(this);
     ui_.nextAlarmShown = [this] { nextAlarmShown(); };
-    tidy_.setInterval(kTidyMs);
-    connect(&tidy_, &QTimer::timeout, this, [this] { tidyQuickAlarms(); });
-    tidy_.start();
 }
 
 ScriptingService::~ScriptingService() {

@@ -6,9 +6,6 @@
 // tells of a new next alarm. Nothing it offers runs a command line: an alarm
 // added here carries none, and every argument is checked as coming from a
 // stranger. Callers of another user are refused.
-//
-// The same object keeps the quick alarms group tidy: its rung alarms go after
-// the hours the settings give.
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
@@ -45,8 +42,6 @@ class ScriptingService : public QObject, public QDBusContext {
     static constexpr const char* kInterface = "org.quorvane.Quorvane";
     // NextAlarms answers at most this many.
     static constexpr uint kMaxListed = 100;
-    // How often the quick alarms group is looked at for rung alarms.
-    static constexpr int kTidyMs = 5 * 60 * 1000;
 
     ScriptingService(Program& program, QtUserInterface& ui, QtActionPerformer* performer,
                      QObject* parent = nullptr);
@@ -72,7 +67,8 @@ class ScriptingService : public QObject, public QDBusContext {
 
     // The next alarm was shown: the signal follows when it differs.
     void nextAlarmShown();
-    // Takes the rung quick alarms out now.
+    // Takes the rung quick alarms out now (the supervision's tick does it
+    // too, after the hours the settings give).
     int tidyQuickAlarms();
 
   signals:
@@ -85,7 +81,6 @@ class ScriptingService : public QObject, public QDBusContext {
     QtActionPerformer* performer_;
     QDBusConnection bus_{QString()};
     bool registered_ = false;
-    QTimer tidy_;
     QString lastMoment_;
     QStringList lastAlarms_;
     bool lastBlocked_ = false;

@@ -245,6 +245,17 @@ TEST_F(QuickAlarmsTest, RungQuickAlarmsGoAfterTheSetHours) {
     EXPECT_EQ(quick.removeRung(), 0);
 }
 
+// No timer of its own: the supervision's ordinary tick does it.
+TEST_F(QuickAlarmsTest, TheTickTakesRungQuickAlarmsOut) {
+    const AlarmPtr rung = quick.add(read("10m"), false).alarm;
+    const AlarmGroupPtr g = quick.quickGroup();
+    ASSERT_TRUE(g);
+    runUntil(DateTime(on(8, 10).seconds() + 24 * 3600 - 60));
+    EXPECT_TRUE(g->alarms.contains(rung));
+    runUntil(DateTime(on(8, 10).seconds() + 24 * 3600 + 60));
+    EXPECT_FALSE(g->alarms.contains(rung));
+}
+
 TEST_F(QuickAlarmsTest, ComingAlarmsInTheSupervisionsOrder) {
     addGroup("A", {onceAt(on(9, 0), "a9"), onceAt(on(10, 0), "a10")});
     addGroup("B", {onceAt(on(9, 0), "b9"), dailyAt(on(7, 0), "b7")});
