@@ -68,7 +68,8 @@ class MomentListing {
         // more (in copies and fresh memory) than filling them.
         std::size_t active = 0;
         for (const AlarmGroupPtr& group : groups)
-            if (group->Active) active += static_cast<std::size_t>(group->alarms.numberOfElements());
+            if (group->Active)
+                active += static_cast<std::size_t>(group->alarms.numberOfElements());
         alarms_.reserve(active);
         ask_.reserve(active);
         waiting_.reserve(active);
@@ -132,7 +133,8 @@ class MomentListing {
         for (const Entry& e : once)
             if (e.when == result.date) tied.push_back(e.order);
         std::sort(tied.begin(), tied.end());
-        for (const std::size_t i : tied) result.alarms.push_back(alarms_[i].alarm->shared_from_this());
+        for (const std::size_t i : tied)
+            result.alarms.push_back(alarms_[i].alarm->shared_from_this());
         return result;
     }
 
