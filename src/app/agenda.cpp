@@ -172,19 +172,19 @@ struct FirstQuestion {
 // cores: each file is read, parsed and made into alarms on its own, with
 // nothing shared, and each alarm then works out its first answer (which it
 // keeps) on the same thread. The groups are finished afterwards, in order.
-// The reading threads are all started for it, so that each builds its alarms
-// in a fresh heap that can be advised for large pages; the calling thread
-// only waits (and reads alone if no thread can be started).
+// Where heaps grow in large steps, the reading threads are all started for
+// it, so that each builds its alarms in a fresh heap advised for large pages,
+// and the calling thread only waits; otherwise it reads too.
 std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::string>& files,
                                                          const FirstQuestion& first) {
     std::vector<AlarmGroup::GroupFileReading> readings(files.size());
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr failure;
-    auto work = [&](bool ownThread) noexcept {
+    auto work = [&](bool adviseHeap) noexcept {
         try {
-            std::optional<LargePageHeap> largePages;
-            if (ownThread) largePages.emplace();
+            std::optional<LargePageHeap> heap;
+            if (adviseHeap) heap.emplace();
             std::string buffer;  // one for all the files this thread reads
             for (std::size_t i; (i = next++) < files.size();) {
                 if (!endsWith(files[i], ".agx")) continue;
@@ -204,15 +204,16 @@ std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::
         }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const bool largePages = heapsGrowInLargeSteps();
     std::vector<std::thread> helpers;
-    for (std::size_t k = 0; k < std::min(cores, files.size()); ++k) {
+    for (std::size_t k = largePages ? 0 : 1; k < std::min(cores, files.size()); ++k) {
         try {
-            helpers.emplace_back(work, true);
+            helpers.emplace_back(work, largePages);
         } catch (const std::system_error&) {
             break;  // no more threads: the ones there are do the rest
         }
     }
-    if (helpers.empty()) work(false);
+    if (!largePages || helpers.empty()) work(false);
     for (std::thread& t : helpers) t.join();
     if (failure) std::rethrow_exception(failure);
     return readings;

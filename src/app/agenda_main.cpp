@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -68,5 +69,11 @@ int main(int argc, char** argv) {
                          commands,    "",      false,    0,     {},    {},        {}};
 
     std::vector<std::string> args(argv + 1, argv + argc);
-    return qv::runAgenda(args, ctx, std::cout, std::cerr, /*processEnds=*/true);
+    try {
+        return qv::runAgenda(args, ctx, std::cout, std::cerr, /*processEnds=*/true);
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "quorvane-agenda: out of memory\n";
+        return 1;
+    }
 }

@@ -2,8 +2,10 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -41,9 +43,20 @@ bool mappingOf(std::uintptr_t address, std::uintptr_t& start, std::uintptr_t& en
     return found;
 }
 
+std::atomic<bool> largeSteps{false};
+
 }  // namespace
 
+bool heapsGrowInLargeSteps() { return largeSteps.load(std::memory_order_relaxed); }
+
 void growHeapsInLargeSteps(std::size_t bytes) {
+    // Under a limit on address space or data, larger steps reach it sooner:
+    // the heaps are left as they are.
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) return;
+    }
+    largeSteps.store(true, std::memory_order_relaxed);
     const int value = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
 #ifdef M_TOP_PAD
     (void)mallopt(M_TOP_PAD, value);

@@ -15,8 +15,11 @@ namespace qv {
 // come from the heaps rather than from mappings of their own (glibc's
 // M_TOP_PAD and M_MMAP_THRESHOLD). Address space only: untouched pages take
 // no memory. For a short-lived process that loads much at once; call it
-// before starting the threads that use LargePageHeap.
+// before starting the threads that use LargePageHeap. Nothing changes for a
+// process with a limit on its address space or data.
 void growHeapsInLargeSteps(std::size_t bytes);
+// Whether growHeapsInLargeSteps took effect.
+bool heapsGrowInLargeSteps();
 
 // While one lives on a thread, the rest of that thread's heap is advised for
 // huge pages, and the thread allocates from the first 2 MiB boundary on (the
