@@ -114,11 +114,11 @@ DaysOffEditor::DaysOffEditor(Program& program, const char* section, QWidget* par
     connect(cmdBrowseDaysOff_, &QPushButton::clicked, this, &DaysOffEditor::chooseFile);
 }
 
-void DaysOffEditor::setSources(const std::vector<std::string>& sources) {
+void DaysOffEditor::setSources(const std::vector<std::string>& sources, bool asEdited) {
     filling_ = true;
     txtDaysOffCalendars_->setPlainText(qs(joinDaysOffSources(sources)));
     filling_ = false;
-    edited_ = false;
+    edited_ = asEdited;
 }
 
 void DaysOffEditor::setMixed(const QString& placeholder) {
@@ -189,6 +189,18 @@ void DaysOffAlarmRow::load(const std::vector<AlarmPtr>& alarms) {
     else
         editor_->setSources(first.daysOffCalendars);
     showGroup(first.parentGroup());
+    updateVisibility();
+}
+
+void DaysOffAlarmRow::takeFrom(const Alarm& alarmTemplate, const AlarmGroupPtr& group) {
+    {
+        const QSignalBlocker block(chkNotOnDaysOff_);
+        chkNotOnDaysOff_->setTristate(false);
+        chkNotOnDaysOff_->setChecked(alarmTemplate.notOnDaysOff);
+    }
+    boxTouched_ = true;
+    editor_->setSources(alarmTemplate.daysOffCalendars, true);
+    showGroup(group);
     updateVisibility();
 }
 

@@ -29,7 +29,8 @@ class DaysOffEditor : public QWidget {
     Q_OBJECT
   public:
     DaysOffEditor(Program& program, const char* section, QWidget* parent);
-    void setSources(const std::vector<std::string>& sources);
+    // `asEdited`: counts as typed by the user (then OK writes it).
+    void setSources(const std::vector<std::string>& sources, bool asEdited = false);
     // Several groups or alarms with different calendars: shows nothing until edited.
     void setMixed(const QString& placeholder);
     void setPlaceholder(const QString& text) { txtDaysOffCalendars_->setPlaceholderText(text); }
@@ -59,6 +60,8 @@ class DaysOffAlarmRow : public QWidget {
     // The box itself, for a place beside the weekdays.
     QCheckBox* checkBox() const { return chkNotOnDaysOff_; }
     void load(const std::vector<AlarmPtr>& alarms);
+    // A template's days off, as if set by hand: OK gives them to the alarms.
+    void takeFrom(const Alarm& alarmTemplate, const AlarmGroupPtr& group);
     // The group the alarm goes into, whose calendars it uses by default.
     void showGroup(const AlarmGroupPtr& group);
     // Whether the user changed anything (then apply() sets it on each alarm).

@@ -1299,8 +1299,10 @@ void frmAlarmProperties::keyPressEvent(QKeyEvent* event) {
         mode_ != kTemplate) {
         const int at = cmbAlarmgroup_->currentIndex();
         if (at >= 0 && at < static_cast<int>(groups_.size())) {
-            const AlarmPtr t = groups_[static_cast<std::size_t>(at)]->getTemplateAlarm(p_.ctx);
+            const AlarmGroupPtr& group = groups_[static_cast<std::size_t>(at)];
+            const AlarmPtr t = group->getTemplateAlarm(p_.ctx);
             loadAlarm(*t);
+            daysOffRow_->takeFrom(*t, group);
             changedFields_ = kAll;
             actions_.clear();
             for (const ActionPtr& a : t->actions)

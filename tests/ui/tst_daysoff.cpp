@@ -123,6 +123,33 @@ class TestDaysOff : public QObject {
         QVERIFY(other->daysOffCalendars.empty());
     }
 
+    // Ctrl+T fills the dialog from the group's template, days off included.
+    void theTemplateKeyTakesTheTemplatesDaysOff() {
+        UiFixture f;
+        auto g = f.addGroup("Work");
+        g->setDaysOff(germanEaster());
+        auto pattern = weekdayAlarm("Template");
+        pattern->notOnDaysOff = true;
+        pattern->daysOffCalendars = {"holidays/GB-SCT.ics"};
+        g->template_ = pattern->toXML("tmpl")->toString();
+        auto a = weekdayAlarm("Wake");
+        g->addAlarm(a);
+        {
+            frmAlarmProperties d(f.p());
+            d.setAlarms({a}, frmAlarmProperties::kEdit, false);
+            d.show();
+            QTest::keyClick(&d, Qt::Key_T, Qt::ControlModifier);
+            QCOMPARE(child<QCheckBox>(d, "chkNotOnDaysOff")->checkState(), Qt::Checked);
+            auto* list = child<QPlainTextEdit>(d, "txtDaysOffCalendars");
+            QVERIFY(list->isVisible());
+            QCOMPARE(list->toPlainText(), QStringLiteral("holidays/GB-SCT.ics"));
+            QVERIFY(list->placeholderText().contains("holidays/DE.ics"));
+            child<QPushButton>(d, "cmdOk")->click();
+        }
+        QVERIFY(a->notOnDaysOff);
+        QCOMPARE(a->daysOffCalendars, std::vector<std::string>{"holidays/GB-SCT.ics"});
+    }
+
     void theGroupDialogSetsTheGroupsCalendars() {
         UiFixture f;
         auto g = f.addGroup("Work");
