@@ -1,6 +1,7 @@
 // Quick alarms in the real windows (the tray menu's two keys, the "Alarm in"
 // dialog) and the scripting interface on a private session bus, called from
-// a second connection as another program would.
+// a second connection as another program would, and switched off and on in
+// the settings.
 
 #include <QComboBox>
 #include <QDBusConnection>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -19,6 +21,7 @@
 #include "presentation/frmalarm.h"
 #include "presentation/qtactionperformer.h"
 #include "ui/frmquickalarm.h"
+#include "ui/frmsettings.h"
 #include "ui/scriptingservice.h"
 #include "uifixture.h"
 
@@ -246,6 +249,33 @@ class TestQuickAlarms : public QObject {
         service.unregister();
         QDBusConnection::disconnectFromBus(QStringLiteral("second"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+
+    // The settings' switch takes the interface off the bus at once and brings
+    // it back, without a restart.
+    void theSettingsSwitchTheInterfaceOffAndOn() {
+        if (!qEnvironmentVariableIsSet("QUORVANE_PRIVATE_BUS"))
+            QSKIP("needs the private bus of CTest's tst_quickalarms_dbus (dbus-run-session)");
+        UiFixture f;
+        ScriptingService service(f.p(), f.ui, nullptr);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(service.registerOn(bus));
+        auto offered = [&] { return bus.interface()->isServiceRegistered(kService).value(); };
+        QVERIFY(offered());
+        frmSettings::Services services;
+        services.wakeAvailability = [] { return 0; };
+        frmSettings d(f.p(), f.ui, {}, services);
+        auto* box = d.findChild<QCheckBox*>(QStringLiteral("chkScriptingInterface"));
+        QVERIFY(box && box->isChecked());
+        box->setChecked(false);
+        QVERIFY(d.apply());
+        QVERIFY(!service.registered());
+        QVERIFY(!offered());
+        box->setChecked(true);
+        QVERIFY(d.apply());
+        QVERIFY(service.registered());
+        QVERIFY(offered());
+        service.unregister();
     }
 };
 
