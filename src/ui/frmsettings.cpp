@@ -1161,7 +1161,8 @@ bool frmSettings::apply() {
         }
         s.qgn = quickName;
     }
-    txtQuickAlarmsGroup_->setText(qs(quickName));
+    // After a language switch an unset name is the new language's.
+    txtQuickAlarmsGroup_->setText(qs(QuickAlarms(p_).quickName()));
     s.qgk = static_cast<std::int16_t>(std::clamp(vnbQuickAlarmsKeep_->value(), 0, 8784));
     const bool scriptingChanged = s.sdbu != chkScriptingInterface_->isChecked();
     s.sdbu = chkScriptingInterface_->isChecked();

@@ -700,101 +700,38 @@ class TestSettings : public QObject {
         QVERIFY(!why.isEmpty() && !why.contains(QLatin1String("setcap")));
     }
 
-    // The quick alarms group: shown under the name quick alarms go to, renamed
-    // with the setting, refused without a usable name; the hours and the
-    // scripting switch reach the program and the file.
-    void quickAlarmsGroupKeepHoursAndScripting() {
+    // The quick alarms group's name: the language's until set, refused when a
+    // group may not have it, renaming the group unless one has the new name.
+    void quickAlarmsGroupHoursAndScripting() {
         UiFixture f;
-        Fakes fakes;
-        const frmSettings::Services services = fakes.services();
+        const AlarmGroupPtr quick = f.addGroup("Quick alarms"), work = f.addGroup("Work");
         const SettingsValues& s = f.p().settings;
-        const AlarmGroupPtr quick = f.addGroup("Quick alarms");
-        const AlarmGroupPtr work = f.addGroup("Work");
-        quick->changed = false;
-        // Before the first quick alarm the setting is empty: the language names
-        // the group, also across a language switch in the same apply.
-        QString shown;
         int switched = 0;
         f.ui.scriptingSettingChanged = [&] { ++switched; };
-        whenOpen([&](frmSettings& d) {
-            shown = child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup"))->text();
-            page(d, 0);
-            choose(cmb(d, "cmbLanguage"), 0);  // Deutsch
-            click(cmd(d, "cmdOk"));
-        });
-        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
-        QCOMPARE(shown, QStringLiteral("Quick alarms"));
-        QVERIFY(s.qgn.empty());
-        QCOMPARE(quick->name, std::string("Quick alarms"));
-        QCOMPARE(switched, 0);
-        f.p().translation.setLanguage("English");
-        f.p().settings.lng = "English";
-
-        // No usable name: refused on its page, nothing applied.
-        for (const QString& bad : {QStringLiteral("   "), QStringLiteral("Bad\x07name")}) {
-            f.boxes.clear();
-            bool focused = false;
-            whenOpen([&](frmSettings& d) {
-                page(d, 1);
-                typeNumber(d, "vnbQuickAlarmsKeep", QStringLiteral("5"));
-                auto* name = child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup"));
-                name->setText(bad);
-                page(d, 0);
-                click(cmd(d, "cmdOk"));
-                focused = d.isVisible() && d.currentPage() == 1 && d.focusWidget() == name;
-                QTest::keyClick(&d, Qt::Key_Escape);
-            });
-            QVERIFY(!frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
-            QVERIFY(focused);
-            QCOMPARE(f.boxes.size(), std::size_t(1));
-            QVERIFY(f.boxes[0].text.contains(QStringLiteral("quick alarms group")));
-            QCOMPARE(s.qgk, std::int16_t(24));
+        Fakes fakes;
+        frmSettings d(f.p(), f.ui, {}, fakes.services());
+        auto* name = child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup"));
+        for (int language : {0, 1}) {  // Deutsch, English
+            cmb(d, "cmbLanguage")->setCurrentIndex(language);
+            QVERIFY(d.apply());
+            QVERIFY(s.qgn.empty());
         }
-
-        // A new name renames the group with it; 0 hours; the interface off.
-        whenOpen([&](frmSettings& d) {
-            page(d, 1);
-            typeInto(child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup")),
-                     QStringLiteral(" Timers "));
-            typeNumber(d, "vnbQuickAlarmsKeep", QStringLiteral("0"));
-            page(d, 9);
-            tick(chk(d, "chkScriptingInterface"));
-            click(cmd(d, "cmdOk"));
-        });
-        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
-        QCOMPARE(s.qgn, std::string("Timers"));
+        QCOMPARE(name->text(), QStringLiteral("Quick alarms"));
+        name->setText(QStringLiteral("Bad\x07name"));
+        child<VNumberBox>(d, QStringLiteral("vnbQuickAlarmsKeep"))->setValue(0);
+        QVERIFY(!d.apply());
+        QVERIFY(f.boxes.at(0).text.contains(QStringLiteral("quick alarms group")));
+        QCOMPARE(s.qgk, std::int16_t(24));
+        name->setText(QStringLiteral(" Timers "));
+        chk(d, "chkScriptingInterface")->setChecked(false);
+        QVERIFY(d.apply());
         QCOMPARE(quick->name, std::string("Timers"));
         QVERIFY(quick->changed);
-        QCOMPARE(s.qgk, std::int16_t(0));
-        QVERIFY(!s.sdbu);
-        QCOMPARE(switched, 1);
-        QVERIFY(f.p().settingsStore.saveSettings());
-        const XMLNodePtr stored = storedSettings(f);
-        QVERIFY(stored);
-        QCOMPARE(stored->getString("qgn", 0, ""), std::string("Timers"));
-        QCOMPARE(stored->getInteger("qgk", 0, -1), std::int16_t(0));
-        QVERIFY(!stored->getBoolean("sdbu", 0, true));
-
-        // The name of a group already there: that group takes the quick alarms,
-        // the old one keeps its name.
-        whenOpen([&](frmSettings& d) {
-            QCOMPARE(child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup"))->text(),
-                     QStringLiteral("Timers"));
-            QVERIFY(!chk(d, "chkScriptingInterface")->isChecked());
-            page(d, 1);
-            typeInto(child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup")),
-                     QStringLiteral("Work"));
-            page(d, 9);
-            tick(chk(d, "chkScriptingInterface"));
-            click(cmd(d, "cmdOk"));
-        });
-        QVERIFY(frmSettings::run(f.p(), f.ui, nullptr, {}, &services));
-        QCOMPARE(s.qgn, std::string("Work"));
+        QVERIFY(s.qgn == "Timers" && s.qgk == 0 && !s.sdbu && switched == 1);
+        name->setText(QStringLiteral("Work"));
+        QVERIFY(d.apply());
         QCOMPARE(quick->name, std::string("Timers"));
-        QCOMPARE(work->name, std::string("Work"));
         QCOMPARE(QuickAlarms(f.p()).quickGroup(), work);
-        QVERIFY(s.sdbu);
-        QCOMPARE(switched, 2);
     }
 
     void columnChoicesKeepOrderAndName() {
