@@ -277,11 +277,11 @@ void frmSettings::buildPages() {
         form->addRow(QString(), row({cmdSetTemplateAlarm_, cmdResetTemplateAlarm_}));
         form->addRow(chkOverlapWarning_, row({vnbOverlapWarning_, cmbOverlapWarning_}));
         form->addRow(lblOverlapWarningRestriction_, cmbOverlapWarningRestriction_);
-        form->addRow(label(f, "lblQuickAlarmsGroup", "&Quick alarms go into the group:",
-                           txtQuickAlarmsGroup_),
+        form->addRow(label(f, "lblQuickAlarmsGroup",
+                           "&Quick alarms go into the group:", txtQuickAlarmsGroup_),
                      txtQuickAlarmsGroup_);
-        form->addRow(label(f, "lblQuickAlarmsKeep", "Keep rung quick alarms (&hours):",
-                           vnbQuickAlarmsKeep_->textField()),
+        form->addRow(label(f, "lblQuickAlarmsKeep",
+                           "Keep rung quick alarms (&hours):", vnbQuickAlarmsKeep_->textField()),
                      row({vnbQuickAlarmsKeep_, keepNote}));
         form->addRow(QString(), row({cmdDeleteAlarms_}));
         connect(cmdDefaultPath_, &QPushButton::clicked, this,
@@ -1067,12 +1067,13 @@ bool frmSettings::apply() {
         txtAlarmGroupLocation_->selectAll();
         return false;
     }
-    // The quick alarms group's name, checked as a name asked for from outside.
-    // The name before this apply: a language switch below changes the
-    // language's name for the group.
+    // The quick alarms group's name, checked as a name asked for from outside
+    // when it was changed (one the file or the group dialog gave it stays
+    // and blocks nothing else). The name before this apply: a language
+    // switch below changes the language's name for the group.
     const std::string quickBefore = QuickAlarms(p_).quickName();
     const std::string quickName = ss(txtQuickAlarmsGroup_->text().trimmed());
-    if (!groupNameAllowed(quickName)) {
+    if (quickName != quickBefore && !groupNameAllowed(quickName)) {
         p_.main.showMessageBox(ss(text(kQuickGroupUnusable)), mb::kExclamation);
         showPage(1);
         txtQuickAlarmsGroup_->setFocus();
