@@ -317,10 +317,15 @@ RequestError parseWeekdays(std::string_view text, AlarmRequest& request) {
 }
 
 RequestError checkTexts(const AlarmRequest& request) {
+    // An empty group name asks for the quick alarms group.
     if (!cleanText(request.message, kMaxRequestMessage, true) ||
-        !cleanText(request.group, kMaxRequestGroupName, false))
+        (!request.group.empty() && !groupNameAllowed(request.group)))
         return RequestError::kBadText;
     return RequestError::kNone;
+}
+
+bool groupNameAllowed(std::string_view name) {
+    return !name.empty() && cleanText(name, kMaxRequestGroupName, false);
 }
 
 std::optional<DateTime> firstMoment(const AlarmRequest& request, DateTime now,

@@ -80,6 +80,9 @@ RequestError parseWeekdays(std::string_view text, AlarmRequest& request);
 // Message and group name: valid UTF-8, no control characters but line breaks
 // and tabs in the message, within their length.
 RequestError checkTexts(const AlarmRequest& request);
+// A group name as the quick alarms and the requests above take it: not empty,
+// valid UTF-8 without control characters, within its length.
+bool groupNameAllowed(std::string_view name);
 
 // The first moment the alarm rings, after `now`; std::nullopt with the error.
 std::optional<DateTime> firstMoment(const AlarmRequest& request, DateTime now, RequestError& error);

@@ -18,6 +18,7 @@
 
 #include "base/colors.h"
 #include "base/translation.h"
+#include "core/alarmrequest.h"
 #include "core/daysoffkeeper.h"
 #include "core/program.h"
 #include "model/texts.h"
@@ -386,6 +387,14 @@ void frmAlarmGroupProperties::accept() {
             cmbType_->setFocus();
             return;
         }
+    }
+    // The quick alarms group renamed here: its setting follows, so the next
+    // quick alarm does not start a second group under the old name.
+    const AlarmGroupPtr quick = (flags_ & kName) ? QuickAlarms(p_).quickGroup() : nullptr;
+    if (quick && quick->name != name &&
+        std::find(groups_.begin(), groups_.end(), quick) != groups_.end()) {
+        p_.settings.qgn = name;
+        p_.settingsStore.settingsChanged();
     }
     std::vector<AlarmGroupPtr> toSynchronise;
     for (const AlarmGroupPtr& g : groups_) {

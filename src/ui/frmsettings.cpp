@@ -30,6 +30,7 @@
 #include "base/dateformat.h"
 #include "base/files.h"
 #include "base/translation.h"
+#include "core/alarmrequest.h"
 #include "core/daysoffkeeper.h"
 #include "controls/vnumberbox.h"
 #include "core/program.h"
@@ -80,6 +81,7 @@ enum Text {
     kNoneDeleted = 52,
     kWakeNoCapability = 61,
     kWakeNotSupported = 62,
+    kQuickGroupUnusable = 63,
 };
 
 // The fields each list offers beyond its first (the name, always shown).
@@ -257,6 +259,11 @@ void frmSettings::buildPages() {
         cmbOverlapWarningRestriction_ = combo(f, "cmbOverlapWarningRestriction");
         lblOverlapWarningRestriction_ =
             label(f, "lblOverlapWarningRestriction", "Only &for:", cmbOverlapWarningRestriction_);
+        txtQuickAlarmsGroup_ = named(new QLineEdit(f), QStringLiteral("txtQuickAlarmsGroup"));
+        // Up to the longest delay a quick alarm takes (366 days), as the file keeps it.
+        vnbQuickAlarmsKeep_ = numberBox(f, "vnbQuickAlarmsKeep", 0, 8784);
+        auto* keepNote = named(new QLabel(QStringLiteral("0: until deleted by hand"), f),
+                               QStringLiteral("lblQuickAlarmsKeepNote"));
         cmdDeleteAlarms_ = button(f, "cmdDeleteAlarms", "&Delete expired alarms...");
         auto* form = new QFormLayout(f);
         form->addRow(
@@ -270,6 +277,12 @@ void frmSettings::buildPages() {
         form->addRow(QString(), row({cmdSetTemplateAlarm_, cmdResetTemplateAlarm_}));
         form->addRow(chkOverlapWarning_, row({vnbOverlapWarning_, cmbOverlapWarning_}));
         form->addRow(lblOverlapWarningRestriction_, cmbOverlapWarningRestriction_);
+        form->addRow(label(f, "lblQuickAlarmsGroup",
+                           "&Quick alarms go into the group:", txtQuickAlarmsGroup_),
+                     txtQuickAlarmsGroup_);
+        form->addRow(label(f, "lblQuickAlarmsKeep",
+                           "Keep rung quick alarms (&hours):", vnbQuickAlarmsKeep_->textField()),
+                     row({vnbQuickAlarmsKeep_, keepNote}));
         form->addRow(QString(), row({cmdDeleteAlarms_}));
         connect(cmdDefaultPath_, &QPushButton::clicked, this,
                 [this] { txtAlarmGroupLocation_->setText(qs(p_.folders.programFolder)); });
@@ -488,6 +501,9 @@ void frmSettings::buildPages() {
         chkPersonalAssistant_ = check(f, "chkPersonalAssistant", "&Personal assistant");
         chkTimeInactive_ = check(f, "chkTimeInactive", "&Inactive after (minutes):");
         vnbTimeInactive_ = numberBox(f, "vnbTimeInactive", 1, 2147483647);
+        chkScriptingInterface_ =
+            check(f, "chkScriptingInterface",
+                  "Offer the &scripting interface to other programs (session bus)");
         lstPlugIns_ = named(new QListWidget(f), QStringLiteral("lstPlugIns"));
         cmdRegPlugins_ = button(f, "cmdRegPlugins", "&Register plug-ins");
         auto* form = new QFormLayout(f);
@@ -495,6 +511,7 @@ void frmSettings::buildPages() {
         form->addRow(QString(), chkUseOldFontRotationMethod_);
         form->addRow(QString(), chkPersonalAssistant_);
         form->addRow(chkTimeInactive_, vnbTimeInactive_);
+        form->addRow(QString(), chkScriptingInterface_);
         form->addRow(label(f, "lblPlugIns", "Plug-ins:", lstPlugIns_), lstPlugIns_);
         form->addRow(QString(), row({cmdRegPlugins_}));
         connect(chkTimeInactive_, &QCheckBox::toggled, this, &frmSettings::updateEnabled);
@@ -696,6 +713,9 @@ void frmSettings::loadFromSettings() {
     vnbOverlapWarning_->setValue(s.ola);
     cmbOverlapWarning_->setCurrentIndex(frmAlarm::indexOfUnitCode(s.olu));
     cmbOverlapWarningRestriction_->setCurrentIndex(restrictionIndex(s.olp));
+    // The name quick alarms go under now, also before the first one made the group.
+    txtQuickAlarmsGroup_->setText(qs(QuickAlarms(p_).quickName()));
+    vnbQuickAlarmsKeep_->setValue(s.qgk);
     // Page 2
     vnbWarning_->setValue(s.wl);
     cmbWhenUnblocked_->setCurrentIndex(std::clamp<int>(s.wu, 0, 2));
@@ -773,6 +793,7 @@ void frmSettings::loadFromSettings() {
     chkPersonalAssistant_->setChecked(s.epa);
     chkTimeInactive_->setChecked(s.tiia > 0);
     vnbTimeInactive_->setValue(s.tiia > 0 ? s.tiia : 10);
+    chkScriptingInterface_->setChecked(s.sdbu);
 
     filling_ = false;
     updateEnabled();
@@ -1046,6 +1067,19 @@ bool frmSettings::apply() {
         txtAlarmGroupLocation_->selectAll();
         return false;
     }
+    // The quick alarms group's name, checked as a name asked for from outside
+    // when it was changed (one the file or the group dialog gave it stays
+    // and blocks nothing else). The name before this apply: a language
+    // switch below changes the language's name for the group.
+    const std::string quickBefore = QuickAlarms(p_).quickName();
+    const std::string quickName = ss(txtQuickAlarmsGroup_->text().trimmed());
+    if (quickName != quickBefore && !groupNameAllowed(quickName)) {
+        p_.main.showMessageBox(ss(text(kQuickGroupUnusable)), mb::kExclamation);
+        showPage(1);
+        txtQuickAlarmsGroup_->setFocus();
+        txtQuickAlarmsGroup_->selectAll();
+        return false;
+    }
     // 2: switching auto-save off is asked about.
     if (!chkAutoSave_->isChecked() && s.as &&
         p_.main.showMessageBox(ss(text(kAutoSaveOff)), mb::kYesNo | mb::kExclamation) !=
@@ -1118,6 +1152,21 @@ bool frmSettings::apply() {
     s.rmwn = chkRemindersByTray_->isChecked() ? 1 : 0;
     const bool watchChanged = s.wfld != chkWatchAlarmFolder_->isChecked();
     s.wfld = chkWatchAlarmFolder_->isChecked();
+    if (quickName != quickBefore) {
+        // The group goes on under the new name, so quick alarms keep going to
+        // it; a group of that name already there takes them from now on.
+        const AlarmGroupPtr old = findGroupByName(p_.alarmGroups, quickBefore);
+        if (old && !findGroupByName(p_.alarmGroups, quickName)) {
+            old->name = quickName;
+            p_.control.alarmGroupsChanged({old}, change::kEdited);
+        }
+        s.qgn = quickName;
+    }
+    // After a language switch an unset name is the new language's.
+    txtQuickAlarmsGroup_->setText(qs(QuickAlarms(p_).quickName()));
+    s.qgk = static_cast<std::int16_t>(std::clamp(vnbQuickAlarmsKeep_->value(), 0, 8784));
+    const bool scriptingChanged = s.sdbu != chkScriptingInterface_->isChecked();
+    s.sdbu = chkScriptingInterface_->isChecked();
     if (s.dofm != chkDaysOffByMoment_->isChecked()) {
         s.dofm = chkDaysOffByMoment_->isChecked();
         daysOffKeeper::applySetting(p_);
@@ -1180,6 +1229,7 @@ bool frmSettings::apply() {
     applyColumns();
     p_.settingsStore.settingsChanged();
     p_.wake.update();
+    if (scriptingChanged && ui_.scriptingSettingChanged) ui_.scriptingSettingChanged();
     if (folderMoved) {
         // The groups already in the new folder are taken over like any that
         // arrive there later.

@@ -168,6 +168,8 @@ class frmSettings : public QDialog {
     QComboBox* cmbOverlapWarning_ = nullptr;
     QLabel* lblOverlapWarningRestriction_ = nullptr;
     QComboBox* cmbOverlapWarningRestriction_ = nullptr;
+    QLineEdit* txtQuickAlarmsGroup_ = nullptr;
+    VNumberBox* vnbQuickAlarmsKeep_ = nullptr;
     QPushButton* cmdDeleteAlarms_ = nullptr;
     // Page 2
     VNumberBox* vnbWarning_ = nullptr;
@@ -227,6 +229,7 @@ class frmSettings : public QDialog {
     QCheckBox* chkPersonalAssistant_ = nullptr;
     QCheckBox* chkTimeInactive_ = nullptr;
     VNumberBox* vnbTimeInactive_ = nullptr;
+    QCheckBox* chkScriptingInterface_ = nullptr;
     QListWidget* lstPlugIns_ = nullptr;
     QPushButton* cmdRegPlugins_ = nullptr;
 

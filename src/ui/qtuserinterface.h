@@ -75,6 +75,8 @@ class QtUserInterface : public UserInterface {
     // Told after the next alarm or the blocked state was shown (the scripting
     // interface's signal follows it).
     std::function<void()> nextAlarmShown;
+    // Told when the settings switched the scripting interface on or off.
+    std::function<void()> scriptingSettingChanged;
 
     // The box messageBox shows, its buttons in the program's language.
     QMessageBox* buildMessageBox(const std::string& text, int buttons,

@@ -38,15 +38,20 @@ ScriptingService::ScriptingService(Program& program, QtUserInterface& ui,
     qDBusRegisterMetaType<QList<BusComingAlarm>>();
     new ScriptingAdaptor(this);
     ui_.nextAlarmShown = [this] { nextAlarmShown(); };
+    ui_.scriptingSettingChanged = [this] { followSetting(); };
 }
 
 ScriptingService::~ScriptingService() {
     ui_.nextAlarmShown = nullptr;
+    ui_.scriptingSettingChanged = nullptr;
     unregister();
 }
 
 bool ScriptingService::registerOn(QDBusConnection bus) {
-    if (registered_ || !p_.settings.sdbu) return registered_;
+    if (registered_) return true;
+    offeredBus_ = bus;
+    offered_ = true;
+    if (!p_.settings.sdbu) return false;
     if (!bus.isConnected()) {
         p_.writeLog("scripting interface: no session bus");
         return false;
@@ -73,6 +78,15 @@ void ScriptingService::unregister() {
     bus_.unregisterObject(QString::fromLatin1(kPath));
     bus_.unregisterService(QString::fromLatin1(kService));
     registered_ = false;
+}
+
+void ScriptingService::followSetting() {
+    if (!p_.settings.sdbu) {
+        if (registered_) p_.writeLog("scripting interface: switched off");
+        unregister();
+    } else if (offered_ && !registered_ && registerOn(offeredBus_)) {
+        p_.writeLog("scripting interface: switched on");
+    }
 }
 
 QString ScriptingService::addAlarm(const QString& when, const QString& every,

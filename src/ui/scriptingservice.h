@@ -51,6 +51,9 @@ class ScriptingService : public QObject, public QDBusContext {
     // is no bus or the name belongs to another program.
     bool registerOn(QDBusConnection bus);
     void unregister();
+    // The setting changed: the interface goes at once, or comes on the bus
+    // registerOn was given (nothing before that).
+    void followSetting();
     bool registered() const { return registered_; }
 
     // The interface's work, for the adaptor and for tests. AddAlarm answers the
@@ -81,6 +84,9 @@ class ScriptingService : public QObject, public QDBusContext {
     QtActionPerformer* performer_;
     QDBusConnection bus_{QString()};
     bool registered_ = false;
+    // The bus the program offers the interface on, also while it is off.
+    QDBusConnection offeredBus_{QString()};
+    bool offered_ = false;
     QString lastMoment_;
     QStringList lastAlarms_;
     bool lastBlocked_ = false;

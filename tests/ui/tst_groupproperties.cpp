@@ -1,6 +1,7 @@
 // The alarm group properties dialog, driven with key and mouse events: one
 // group edited and saved, Cancel, several groups with only the touched field
-// written, a group whose synchronisation plug-in is missing, the empty name.
+// written, a group whose synchronisation plug-in is missing, the empty name,
+// the quick alarms group renamed.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <functional>
 
 #include "base/files.h"
+#include "core/alarmrequest.h"
 #include "ui/frmalarmgroupproperties.h"
 #include "uifixture.h"
 
@@ -187,6 +189,21 @@ class TestGroupProperties : public QObject {
         });
         QVERIFY(frmAlarmGroupProperties::run(f.p(), f.ui, nullptr, {g}, {}));
         QVERIFY(g->synchPlugin.empty());
+    }
+
+    // Renamed here, the quick alarms group stays the one quick alarms go to.
+    void theQuickAlarmsGroupKeepsItsAlarmsWhenRenamed() {
+        UiFixture f;
+        AlarmRequest tea;
+        QCOMPARE(parseWhen("in 5m", tea), RequestError::kNone);
+        const AlarmGroupPtr quick = QuickAlarms(f.p()).add(tea, false).group;
+        whenOpen([&](frmAlarmGroupProperties& d) {
+            typeInto(child<QLineEdit>(d, "txtAlarmGroupName"), QStringLiteral("Timers"));
+            QTest::mouseClick(child<QPushButton>(d, "cmdOk"), Qt::LeftButton);
+        });
+        QVERIFY(frmAlarmGroupProperties::run(f.p(), f.ui, nullptr, {quick}, {}));
+        QCOMPARE(f.p().settings.qgn, std::string("Timers"));
+        QCOMPARE(QuickAlarms(f.p()).add(tea, false).group, quick);
     }
 
     void anEmptyNameIsRefusedInEitherLanguage() {

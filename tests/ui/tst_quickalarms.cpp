@@ -1,6 +1,7 @@
 // Quick alarms in the real windows (the tray menu's two keys, the "Alarm in"
 // dialog) and the scripting interface on a private session bus, called from
-// a second connection as another program would.
+// a second connection as another program would, and switched off and on in
+// the settings.
 
 #include <QComboBox>
 #include <QDBusConnection>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -19,6 +21,7 @@
 #include "presentation/frmalarm.h"
 #include "presentation/qtactionperformer.h"
 #include "ui/frmquickalarm.h"
+#include "ui/frmsettings.h"
 #include "ui/scriptingservice.h"
 #include "uifixture.h"
 
@@ -246,6 +249,23 @@ class TestQuickAlarms : public QObject {
         service.unregister();
         QDBusConnection::disconnectFromBus(QStringLiteral("second"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+
+    // The settings' switch takes the interface off the bus and back at once.
+    void theSettingsSwitchTheInterfaceOffAndOn() {
+        if (!qEnvironmentVariableIsSet("QUORVANE_PRIVATE_BUS"))
+            QSKIP("needs the private bus of CTest's tst_quickalarms_dbus (dbus-run-session)");
+        UiFixture f;
+        ScriptingService service(f.p(), f.ui, nullptr);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(service.registerOn(bus));
+        frmSettings d(f.p(), f.ui, {}, {});
+        for (bool on : {false, true}) {
+            d.findChild<QCheckBox*>(QStringLiteral("chkScriptingInterface"))->setChecked(on);
+            QVERIFY(d.apply());
+            QCOMPARE(bus.interface()->isServiceRegistered(kService).value(), on);
+        }
+        service.unregister();
     }
 };
 

@@ -1,7 +1,8 @@
 // The settings dialog, driven with key and mouse events: every page changed
 // and the values found in the program and in "usr.cfx"; a language switch
 // that translates the open windows; the checks before applying; Cancel; the
-// autostart entry; deleting expired alarms.
+// autostart entry; deleting expired alarms; the quick alarms group and the
+// scripting interface.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include "base/dateformat.h"
 #include "base/files.h"
 #include "controls/vnumberbox.h"
+#include "core/alarmrequest.h"
 #include "model/clsadvanceddate.h"
 #include "ui/frmalarmgroupproperties.h"
 #include "ui/frmalarmproperties.h"
@@ -696,6 +698,40 @@ class TestSettings : public QObject {
         QVERIFY(chk(d, "chkWakeFromSleep")->isHidden());
         const QString why = child<QLabel>(d, QStringLiteral("lblWakeFromSleep"))->text();
         QVERIFY(!why.isEmpty() && !why.contains(QLatin1String("setcap")));
+    }
+
+    // The quick alarms group's name: the language's until set, refused when a
+    // group may not have it, renaming the group unless one has the new name.
+    void quickAlarmsGroupHoursAndScripting() {
+        UiFixture f;
+        const AlarmGroupPtr quick = f.addGroup("Quick alarms"), work = f.addGroup("Work");
+        const SettingsValues& s = f.p().settings;
+        int switched = 0;
+        f.ui.scriptingSettingChanged = [&] { ++switched; };
+        Fakes fakes;
+        frmSettings d(f.p(), f.ui, {}, fakes.services());
+        auto* name = child<QLineEdit>(d, QStringLiteral("txtQuickAlarmsGroup"));
+        for (int language : {0, 1}) {  // Deutsch, English
+            cmb(d, "cmbLanguage")->setCurrentIndex(language);
+            QVERIFY(d.apply());
+            QVERIFY(s.qgn.empty());
+        }
+        QCOMPARE(name->text(), QStringLiteral("Quick alarms"));
+        name->setText(QStringLiteral("Bad\x07name"));
+        child<VNumberBox>(d, QStringLiteral("vnbQuickAlarmsKeep"))->setValue(0);
+        QVERIFY(!d.apply());
+        QVERIFY(f.boxes.at(0).text.contains(QStringLiteral("quick alarms group")));
+        QCOMPARE(s.qgk, std::int16_t(24));
+        name->setText(QStringLiteral(" Timers "));
+        chk(d, "chkScriptingInterface")->setChecked(false);
+        QVERIFY(d.apply());
+        QCOMPARE(quick->name, std::string("Timers"));
+        QVERIFY(quick->changed);
+        QVERIFY(s.qgn == "Timers" && s.qgk == 0 && !s.sdbu && switched == 1);
+        name->setText(QStringLiteral("Work"));
+        QVERIFY(d.apply());
+        QCOMPARE(quick->name, std::string("Timers"));
+        QCOMPARE(QuickAlarms(f.p()).quickGroup(), work);
     }
 
     void columnChoicesKeepOrderAndName() {
