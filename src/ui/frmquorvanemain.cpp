@@ -33,6 +33,7 @@
 #include "base/colors.h"
 #include "base/dateformat.h"
 #include "base/files.h"
+#include "controls/elidedlabel.h"
 #include "core/program.h"
 #include "model/clsadvanceddate.h"
 #include "model/texts.h"
@@ -200,7 +201,9 @@ void frmQuorvaneMain::buildWidgets() {
     lblAlarmGroups_->setObjectName(QStringLiteral("lblAlarmGroups"));
     lblAlarms_ = new QLabel(QStringLiteral("Alarms"), this);
     lblAlarms_->setObjectName(QStringLiteral("lblAlarms"));
-    lblNextAlarm_ = new QLabel(this);
+    // One line however many alarms it names: cut short with "…", the whole
+    // text in its tool tip, rather than widening the window past the screen.
+    lblNextAlarm_ = new ElidedLabel(this);
     lblNextAlarm_->setObjectName(QStringLiteral("lblNextAlarm"));
     // Holds an alarm's name: text as typed or imported, never markup.
     lblNextAlarm_->setTextFormat(Qt::PlainText);
@@ -1190,6 +1193,7 @@ void frmQuorvaneMain::showNextAlarm() {
     const QString skipped = p_.started && !s.blocked ? qs(daysOffKeeper::skipNote(p_)) : QString();
     if (!skipped.isEmpty()) text += QStringLiteral(" \u2014 ") + skipped;
     lblNextAlarm_->setText(text);
+    lblNextAlarm_->setToolTip(text);
     // The tray icon's tool tip names the next alarm too (the skip first: the tip is short).
     if (frmAbout* about = ui_.about())
         about->setToolTip(QStringLiteral("Quorvane\n") +

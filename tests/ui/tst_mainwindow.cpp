@@ -545,6 +545,11 @@ void TestMainWindow::nextAlarmText() {
     f.p().control.checkAlarms();
     QVERIFY(label->text().startsWith(QStringLiteral("Next alarm: Sunday 2025/03/30 08:01:00 (xxx")));
     QVERIFY(label->text().size() < 20 * 202 + 100);
+    // Nor does the line widen the window past the screen: it is cut short
+    // with "…", and its tool tip has it whole.
+    QVERIFY2(f.main().minimumSizeHint().width() < 1000,
+             qPrintable(QString::number(f.main().minimumSizeHint().width())));
+    QCOMPARE(label->toolTip(), label->text());
 }
 
 void TestMainWindow::everyWindowTranslatesIntoBothLanguages() {
