@@ -8,6 +8,7 @@
 #include <QDBusReply>
 #include <QDir>
 #include <QLockFile>
+#include <QThread>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
                                       qv::Folders::dataHomeFromEnvironment());
     env.now = [] { return qv::currentLocalTime(); };
     env.handToProgram = handToProgram;
+    env.pause = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
     // The running program's own lock: while it is held here the program
     // cannot start, and a program that runs holds it.
     std::unique_ptr<QLockFile> lock;

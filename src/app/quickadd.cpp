@@ -88,6 +88,7 @@ SettingsValues readSettings(const std::string& path) {
     s.agp = root->getString("agp", 0, s.agp);
     s.lng = root->getString("lng", 0, s.lng);
     s.qgn = root->getString("qgn", 0, s.qgn);
+    s.sdbu = root->getBoolean("sdbu", 0, s.sdbu);
     const std::int32_t at = root->getNodeIndex("tmpl");
     const XMLNodePtr t = at >= 0 ? root->getNodeAt(at) : nullptr;
     s.tmpl = t && t->getNumberOfNodes() > 0 ? t->toString() : std::string();
@@ -197,25 +198,41 @@ int runAdd(const std::vector<std::string>& args, AddEnvironment& env, std::ostre
     RequestError e = RequestError::kNone;
     if (!firstMoment(a.request, env.now(), e)) return refuse(err, e);
 
-    const HandOver h = env.handToProgram ? env.handToProgram(a) : HandOver{};
-    switch (h.result) {
-        case HandOver::kAdded:
-            out << h.first << "\n";
-            out.flush();
-            return 0;
-        case HandOver::kRefused:
-            err << "quorvane-add: Quorvane refused the alarm: " << h.error << "\n";
-            return 2;
-        case HandOver::kFailed:
-            err << "quorvane-add: Quorvane did not take the alarm: " << h.error << "\n";
-            return 1;
-        case HandOver::kNotRunning:
-            break;
-    }
+    auto handOver = [&]() {
+        const HandOver h = env.handToProgram ? env.handToProgram(a) : HandOver{};
+        switch (h.result) {
+            case HandOver::kAdded:
+                out << h.first << "\n";
+                out.flush();
+                return 0;
+            case HandOver::kRefused:
+                err << "quorvane-add: Quorvane refused the alarm: " << h.error << "\n";
+                return 2;
+            case HandOver::kFailed:
+                err << "quorvane-add: Quorvane did not take the alarm: " << h.error << "\n";
+                return 1;
+            case HandOver::kNotRunning:
+                break;
+        }
+        return -1;
+    };
+    if (const int status = handOver(); status >= 0) return status;
     const int lock = env.lockProgramFolder ? env.lockProgramFolder() : 2;
     if (lock == 1) {
-        err << "quorvane-add: Quorvane runs but does not answer on the session bus (is its "
-               "scripting interface turned off?); the alarm was not set\n";
+        // It runs but does not answer: its interface is turned off, or it is
+        // still starting (offering the interface comes last, after any
+        // question of its start), and then it answers soon.
+        if (!readSettings(env.folders.programFolder + "/usr.cfx").sdbu) {
+            err << "quorvane-add: Quorvane runs, but its scripting interface is turned off "
+                   "(Settings, Advanced); the alarm was not set\n";
+            return 1;
+        }
+        for (int waited = 0; env.pause && waited < kStartWaitMs; waited += kStartAskEveryMs) {
+            env.pause(kStartAskEveryMs);
+            if (const int status = handOver(); status >= 0) return status;
+        }
+        err << "quorvane-add: Quorvane runs but does not answer on the session bus (it may be "
+               "waiting for an answer to a question of its start); the alarm was not set\n";
         return 1;
     }
     const int status = addToGroupFile(a, env, out, err);

@@ -48,7 +48,15 @@ struct AddEnvironment {
     // 2 the folder cannot hold a lock (the program runs without one too).
     std::function<int()> lockProgramFolder;
     std::function<void()> unlockProgramFolder;
+    // Waits that long; without it a program that holds its lock but does not
+    // answer yet is not waited for.
+    std::function<void(int milliseconds)> pause;
 };
+
+// How long a program that is still starting (its start may ask the user a
+// question first) is waited for, and how often it is asked again.
+inline constexpr int kStartWaitMs = 30000;
+inline constexpr int kStartAskEveryMs = 250;
 
 // Reads the arguments (without the program name). Returns -1 to go on, else
 // the exit status (help and version printed: 0; bad arguments: 2).

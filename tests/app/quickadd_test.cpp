@@ -26,6 +26,10 @@ struct AddFixture : ModelFixture {
     std::vector<AddArguments> handed;
     int lockAnswer = 0;
     int locks = 0, unlocks = 0;
+    // A program that answers only after this many pauses (-1: never waited for).
+    int waitUntilAnswer = -1;
+    HandOver answerOnceWaited;
+    int paused = 0;
 
     AddFixture() {
         std::filesystem::create_directories(groups);
@@ -49,6 +53,13 @@ struct AddFixture : ModelFixture {
             return lockAnswer;
         };
         env.unlockProgramFolder = [this] { ++unlocks; };
+        if (waitUntilAnswer >= 0) {
+            env.pause = [this](int ms) { paused += ms; };
+            env.handToProgram = [this](const AddArguments& a) {
+                handed.push_back(a);
+                return paused >= waitUntilAnswer * kStartAskEveryMs ? answerOnceWaited : HandOver{};
+            };
+        }
         std::ostringstream out, err;
         const int status = runAdd(args, env, out, err);
         return {status, out.str(), err.str()};
@@ -191,9 +202,31 @@ TEST(QuorvaneAdd, OtherGroupFilesKeepTheirBytes) {
 TEST(QuorvaneAdd, AProgramThatHoldsTheLockButDoesNotAnswerGetsNothing) {
     AddFixture f;
     f.lockAnswer = 1;
-    const AddRun r = f.run({"--in", "5m", "Tea"});
+    AddRun r = f.run({"--in", "5m", "Tea"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("does not answer"), std::string::npos);
+    // A program still starting is waited for, and takes the alarm once it answers.
+    f.waitUntilAnswer = 3;
+    f.answerOnceWaited = {HandOver::kAdded, "2025/03/31 08:05:00", ""};
+    r = f.run({"--in", "5m", "Tea"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "2025/03/31 08:05:00\n");
+    EXPECT_EQ(f.paused, 3 * kStartAskEveryMs);
+    // One that never answers is waited for no longer than a start takes.
+    f.waitUntilAnswer = 1000000;
+    f.paused = 0;
+    r = f.run({"--in", "5m", "Tea"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(f.paused, kStartWaitMs);
+    // With its interface turned off, nothing is waited for, and it is said.
+    ASSERT_TRUE(writeFile(f.programFolder + "/usr.cfx",
+                          "<settings><agp>&lt;app_path&gt;/alarms</agp><sdbu>0</sdbu></settings>"));
+    f.paused = 0;
+    r = f.run({"--in", "5m", "Tea"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(f.paused, 0);
+    EXPECT_NE(r.err.find("turned off"), std::string::npos);
+    f.waitUntilAnswer = -1;
     EXPECT_EQ(f.unlocks, 0);
     EXPECT_TRUE(f.groupFiles().empty());
     // No alarm folder: said, and nothing is made.
