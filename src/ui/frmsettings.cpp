@@ -82,6 +82,7 @@ enum Text {
     kWakeNoCapability = 61,
     kWakeNotSupported = 62,
     kQuickGroupUnusable = 63,
+    kQuickGroupSynchronised = 64,  // #1 the group
 };
 
 // The fields each list offers beyond its first (the name, always shown).
@@ -1073,12 +1074,20 @@ bool frmSettings::apply() {
     // switch below changes the language's name for the group.
     const std::string quickBefore = QuickAlarms(p_).quickName();
     const std::string quickName = ss(txtQuickAlarmsGroup_->text().trimmed());
-    if (quickName != quickBefore && !groupNameAllowed(quickName)) {
-        p_.main.showMessageBox(ss(text(kQuickGroupUnusable)), mb::kExclamation);
-        showPage(1);
-        txtQuickAlarmsGroup_->setFocus();
-        txtQuickAlarmsGroup_->selectAll();
-        return false;
+    if (quickName != quickBefore) {
+        // A group a plug-in fills would refuse every quick alarm.
+        const AlarmGroupPtr existing = findGroupByName(p_.alarmGroups, quickName);
+        const bool synchronised = existing && !existing->synchPlugin.empty();
+        if (!groupNameAllowed(quickName) || synchronised) {
+            QString message = text(kQuickGroupUnusable);
+            if (synchronised)
+                message = text(kQuickGroupSynchronised).replace(QStringLiteral("#1"), qs(quickName));
+            p_.main.showMessageBox(ss(message), mb::kExclamation);
+            showPage(1);
+            txtQuickAlarmsGroup_->setFocus();
+            txtQuickAlarmsGroup_->selectAll();
+            return false;
+        }
     }
     // 2: switching auto-save off is asked about.
     if (!chkAutoSave_->isChecked() && s.as &&

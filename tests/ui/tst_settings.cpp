@@ -732,6 +732,12 @@ class TestSettings : public QObject {
         QVERIFY(d.apply());
         QCOMPARE(quick->name, std::string("Timers"));
         QCOMPARE(QuickAlarms(f.p()).quickGroup(), work);
+        // A group a plug-in fills cannot take quick alarms: refused, and said.
+        f.addGroup("Calendar")->synchPlugin = "QuorvaneOutlook*Calendar";
+        name->setText(QStringLiteral("Calendar"));
+        QVERIFY(!d.apply());
+        QVERIFY(f.boxes.back().text.contains(QStringLiteral("\"Calendar\"")));
+        QCOMPARE(s.qgn, std::string("Work"));
     }
 
     void columnChoicesKeepOrderAndName() {
