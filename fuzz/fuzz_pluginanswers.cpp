@@ -57,24 +57,6 @@ class FixedClock : public qv::Clock {
   public:
     qv::DateTime now() const override { return qv::DateTime::fromParts(2026, 12, 7, 22, 0, 0); }
 };
-class NoPerformer : public qv::ActionPerformer {
-  public:
-    void showAlarmWindow(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
-                         bool, const std::string&) override {}
-    void playAlarmSound(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime, bool,
-                        bool) override {}
-    void speak(const std::string&) override {}
-    void tellTime(const std::string&) override {}
-    void soundAlarmClock() override {}
-};
-class NoCommands : public qv::SystemCommands {
-  public:
-    void runCommand(const std::string&) override {}
-    void startScreenSaver() override {}
-    void shutDown() override {}
-    void reboot() override {}
-    void logOff() override {}
-};
 
 const char* const kGroup =
     "<algr><name>Calendar</name><sync>QuorvaneFuzz*Sync</sync><syst><i></i><i>1</i></syst>"
@@ -103,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static qv::modColors colours(folders, systemColours);
     static qv::EnglishDateNames names;
     static FixedClock clock;
-    static NoPerformer performer;
-    static NoCommands commands;
+    static qv::SilentPerformer performer;
+    static qv::NoSystemCommands commands;
     static qv::clsPlugIn host;
     static Answering plugIn;
     static Caller caller(host, plugIn);

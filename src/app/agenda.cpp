@@ -47,10 +47,6 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // Answers what getEarliestAlarmsAfter answers, for one `from` after another
 // (each the moment answered before), without asking every alarm each time. An
 // alarm's next moment after `from` is also its next moment after any later
@@ -187,7 +183,7 @@ std::vector<AlarmGroup::GroupFileReading> readGroupFiles(const std::vector<std::
             if (adviseHeap) heap.emplace();
             std::string buffer;  // one for all the files this thread reads
             for (std::size_t i; (i = next++) < files.size();) {
-                if (!endsWith(files[i], ".agx")) continue;
+                if (!files[i].ends_with(".agx")) continue;
                 readings[i] = AlarmGroup::readGroupFile(files[i], buffer);
                 if (!readings[i].group || !first.asked) continue;
                 for (const AlarmPtr& alarm : readings[i].group->alarms) {
@@ -235,7 +231,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
         std::vector<AlarmGroup::GroupFileReading> readings = readGroupFiles(files, first);
         for (std::size_t i = 0; i < files.size(); ++i) {
             const std::string& file = files[i];
-            auto g = endsWith(file, ".agx")
+            auto g = file.ends_with(".agx")
                          ? AlarmGroup::finishGroupFile(ctx, std::move(readings[i]), file)
                          : AlarmGroup::createAlarmGroupFromFile(ctx, file);
             if (g) {
@@ -251,7 +247,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
         err << "quorvane-agenda: no such file or folder: " << path << "\n";
         return false;
     }
-    if (endsWith(path, ".agc")) {
+    if (path.ends_with(".agc")) {
         auto collection = AlarmGroup::createAlarmGroupsFromCollection(ctx, path);
         if (collection.empty()) {
             // An empty but well-formed collection is fine; tell the two apart.
@@ -265,7 +261,7 @@ bool loadPath(const std::string& path, ModelContext& ctx, Vector<AlarmGroup>& gr
         for (auto& g : collection) groups.addElement(g);
         return true;
     }
-    if (!endsWith(path, ".agx")) {
+    if (!path.ends_with(".agx")) {
         err << "quorvane-agenda: not an alarm group file (.agx), collection (.agc) or folder: "
             << path << "\n";
         return false;

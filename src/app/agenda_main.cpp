@@ -23,27 +23,6 @@ public:
     qv::DateTime now() const override { return qv::currentLocalTime(); }
 };
 
-// The tool never sounds an alarm; nothing here is reached by its walk.
-class NoPerformer : public qv::ActionPerformer {
-public:
-    void showAlarmWindow(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
-                         bool, const std::string&) override {}
-    void playAlarmSound(const std::shared_ptr<qv::Alarm>&, const qv::clsAction&, qv::DateTime,
-                        bool, bool) override {}
-    void speak(const std::string&) override {}
-    void tellTime(const std::string&) override {}
-    void soundAlarmClock() override {}
-};
-
-class NoCommands : public qv::SystemCommands {
-public:
-    void runCommand(const std::string&) override {}
-    void startScreenSaver() override {}
-    void shutDown() override {}
-    void reboot() override {}
-    void logOff() override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,8 +42,8 @@ int main(int argc, char** argv) {
     qv::EnglishDateNames names;
     SystemClock clock;
     qv::PlugInCaller noPlugIns;  // answers every call empty: the tool calls no plug-in
-    NoPerformer performer;
-    NoCommands commands;
+    qv::SilentPerformer performer;
+    qv::NoSystemCommands commands;
     qv::ModelContext ctx{translation, colours, settings, names, clock, noPlugIns, performer,
                          commands,    "",      false,    0,     {},    {},        {}};
 

@@ -52,31 +52,6 @@ class ToolClock : public Clock {
     std::function<DateTime()> now_;
 };
 
-// The tool never sounds an alarm or runs anything.
-class NoPerformer : public ActionPerformer {
-  public:
-    void showAlarmWindow(const AlarmPtr&, const clsAction&, DateTime, bool,
-                         const std::string&) override {}
-    void playAlarmSound(const AlarmPtr&, const clsAction&, DateTime, bool, bool) override {}
-    void speak(const std::string&) override {}
-    void tellTime(const std::string&) override {}
-    void soundAlarmClock() override {}
-};
-
-class NoCommands : public SystemCommands {
-  public:
-    void runCommand(const std::string&) override {}
-    void startScreenSaver() override {}
-    void shutDown() override {}
-    void reboot() override {}
-    void logOff() override {}
-};
-
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // The settings the tool needs from usr.cfx; the defaults when the file is
 // missing or not well formed (it is only read).
 SettingsValues readSettings(const std::string& path) {
@@ -263,8 +238,8 @@ int addToGroupFile(const AddArguments& a, AddEnvironment& env, std::ostream& out
     EnglishDateNames names;
     ToolClock clock(env.now);
     PlugInCaller noPlugIns;
-    NoPerformer performer;
-    NoCommands commands;
+    SilentPerformer performer;
+    NoSystemCommands commands;
     ModelContext ctx{translation, colours, settings, names, clock, noPlugIns, performer,
                      commands,    folder,  false,    0,     {},    {},        {}};
 
@@ -277,7 +252,7 @@ int addToGroupFile(const AddArguments& a, AddEnvironment& env, std::ostream& out
     // named, and no file but its own is written.
     AlarmGroupPtr group;
     for (const std::string& file : listMatchingFiles(folder + "/usg_*.agx")) {
-        if (!endsWith(file, ".agx")) continue;
+        if (!file.ends_with(".agx")) continue;
         AlarmGroup::GroupFileReading reading = AlarmGroup::readGroupFile(file);
         if (!reading.group || reading.rest.getString("name") != name) continue;
         if (!reading.rest.getString("sync").empty()) {

@@ -32,11 +32,6 @@ constexpr const char* kSafeModeQuestion =
     "Quorvane is being started. Do you want to start Quorvane in safe mode? (this will block the "
     "alarms and plug-ins and requires restarting Quorvane after you fix the problem)";
 
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 }  // namespace
 
 modMain::modMain(Program& program) : p_(program) {}
@@ -205,7 +200,7 @@ AlarmGroupPtr modMain::loadGroupFile(const std::string& file, const std::string&
                             : std::string()));
         return nullptr;
     }
-    if (!endsWith(file, ".agx")) {
+    if (!file.ends_with(".agx")) {
         // A file in another format was imported. It is only removed once the
         // group is safe in a file of its own, so nothing is lost.
         const std::string path = AlarmGroup::newFilePath(folder);

@@ -115,6 +115,27 @@ public:
     virtual void logOff() = 0;
 };
 
+// For tools that only read and list alarms (the agenda, quorvane-add): nothing
+// is shown or sounded, and nothing is run.
+class SilentPerformer : public ActionPerformer {
+public:
+    void showAlarmWindow(const std::shared_ptr<Alarm>&, const clsAction&, DateTime, bool,
+                         const std::string&) override {}
+    void playAlarmSound(const std::shared_ptr<Alarm>&, const clsAction&, DateTime, bool,
+                        bool) override {}
+    void speak(const std::string&) override {}
+    void tellTime(const std::string&) override {}
+    void soundAlarmClock() override {}
+};
+class NoSystemCommands : public SystemCommands {
+public:
+    void runCommand(const std::string&) override {}
+    void startScreenSaver() override {}
+    void shutDown() override {}
+    void reboot() override {}
+    void logOff() override {}
+};
+
 // Everything the model needs from the running program. Owned by the program
 // state (or by a test); the model only borrows it.
 struct ModelContext {
