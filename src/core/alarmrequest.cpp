@@ -521,6 +521,8 @@ AddedAlarm QuickAlarms::add(const AlarmRequest& request, bool fromOutside) {
 }
 
 int QuickAlarms::removeRung() {
+    // Asked at every tick: kept for good, nothing to look for.
+    if (p_.settings.qgk <= 0) return 0;
     const AlarmGroupPtr g = quickGroup();
     if (!g) return 0;
     const std::vector<AlarmPtr> rung = rungAlarms(*g, p_.now(), p_.settings.qgk);
